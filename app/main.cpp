@@ -1,0 +1,47 @@
+#include <iostream>
+
+#include "app/command_line.h"
+#include "app/console.h"
+#include "app/dates.h"
+#include "platform/console_colour.h"
+#include "platform/run_clock.h"
+#include "repair/repair_driver.h"
+#include "storage/conversion.h"
+#include "storage/reversion.h"
+#include "storage/template_database.h"
+
+namespace {
+
+void PrintElapsedTime(std::int64_t startMilliseconds) {
+    platform::SetConsoleColour(platform::kColourHeading);
+    const double seconds = static_cast<double>(platform::RunClockMilliseconds() - startMilliseconds) / 1000.0;
+    std::cout << "Congratulation! The database have repaired completely. elapsed time: " << seconds << " s"
+              << std::endl;
+    platform::SetConsoleColour(platform::kColourDefault);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::int64_t start = platform::RunClockMilliseconds();
+    console::PrintBanner();
+    console::PrintTitle();
+
+    CommandLineOptions options;
+    options.beginDate = UnsetDate;
+    options.endDate = UnsetDate;
+    ParseCommandLine(options, argc, argv);
+
+    if (options.revert) {
+        RevertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate);
+        return 0;
+    }
+    if (options.databaseOnly) {
+        CopyTemplateDB(options.recordingPath, options.beginDate, options.endDate);
+    } else {
+        ConvertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate);
+    }
+    RepairStorage(options.recordingPath, options.beginDate, options.endDate);
+    PrintElapsedTime(start);
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// File-name suffix of a loadable library on this platform.
+extern const char* const kLibrarySuffix;
+
+// An owned handle to a library loaded at run time; unloads on destruction.
+class DynamicLibrary {
+public:
+    DynamicLibrary() = default;
+    ~DynamicLibrary();
+    DynamicLibrary(const DynamicLibrary&) = delete;
+    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+    DynamicLibrary(DynamicLibrary&& other) noexcept;
+    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
+
+    // Loads by name; a bare name is looked for next to the executable first.
+    bool Load(const std::string& name);
+    // Address of an exported symbol, or null.
+    void* Symbol(const char* name) const;
+    void Unload();
+    bool IsLoaded() const { return handle_ != nullptr; }
+    // The loader's text for the last failure of this thread.
+    static std::string LastError();
+
+private:
+    void* handle_ = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/console_colour.h"
+#include "platform/dynamic_library.h"
+#include "platform/run_clock.h"
+#include "platform/time_zone.h"
+
+namespace {
+
+TEST(TimeZone, StandardBiasIsMinutesWestOfUtcIgnoringDaylightSaving) {
+    const struct {
+        const char* tz;
+        long bias;
+    } cases[] = {{"UTC", 0}, {"Asia/Shanghai", -480}, {"America/New_York", 300}, {"Europe/Berlin", -60},
+                 {"Asia/Kolkata", -330}};
+    const char* saved = std::getenv("TZ");
+    const std::string restore = saved ? saved : "";
+    for (const auto& c : cases) {
+        setenv("TZ", c.tz, 1);
+        EXPECT_EQ(platform::StandardBiasMinutes(), c.bias) << c.tz;
+    }
+    if (saved) setenv("TZ", restore.c_str(), 1); else unsetenv("TZ");
+}
+
+TEST(RunClock, NeverGoesBackwards) {
+    const auto first = platform::RunClockMilliseconds();
+    EXPECT_LE(first, platform::RunClockMilliseconds());
+}
+
+TEST(ConsoleColour, KnownAttributesHaveSequencesOthersNone) {
+    for (int attribute : {7, 9, 11, 15}) EXPECT_EQ(platform::ColourSequence(attribute)[0], '\x1b') << attribute;
+    EXPECT_STREQ(platform::ColourSequence(3), "");
+}
+
+TEST(DynamicLibrary, LoadsLooksUpAndUnloads) {
+    platform::DynamicLibrary library;
+    ASSERT_TRUE(library.Load("libm.so.6")) << platform::DynamicLibrary::LastError();
+    EXPECT_NE(library.Symbol("cos"), nullptr);
+    EXPECT_EQ(library.Symbol("no_such_symbol_here"), nullptr);
+    platform::DynamicLibrary moved(std::move(library));
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_TRUE(moved.IsLoaded());
+    moved.Unload();
+    EXPECT_FALSE(moved.IsLoaded());
+    EXPECT_EQ(moved.Symbol("cos"), nullptr);
+}
+
+TEST(DynamicLibrary, MissingLibraryFailsWithText) {
+    platform::DynamicLibrary library;
+    EXPECT_FALSE(library.Load(std::string("NoSuchPlugin") + platform::kLibrarySuffix));
+    EXPECT_FALSE(library.IsLoaded());
+}
+
+}  // namespace

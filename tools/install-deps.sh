@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and the demo need,
+# only those that are missing. Runs as root or through sudo.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  libboost-program-options1.74-dev libboost-regex1.74-dev libboost-filesystem1.74-dev
+  libboost-system1.74-dev libboost-date-time1.74-dev libboost-iostreams1.74-dev libboost-thread1.74-dev
+  libsqlite3-dev sqlite3
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  ffmpeg
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
