@@ -1,0 +1,150 @@
+// The database plug-in: the five table entries over SQLite 3.
+//
+// A connection writes all its rows inside one transaction that Disconnect
+// commits, so a location-day costs one disk sync rather than one per row.
+// Failure codes are negative and carry SQLite's extended result code in their
+// low 16 bits, so the hexadecimal code the tool prints says what went wrong
+// (8000000e: the file could not be opened).
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cstdint>
+#include <new>
+
+#include "repair/db_interface.h"
+
+namespace {
+
+constexpr int kBusyTimeoutMilliseconds = 2000;
+
+struct Connection {
+    sqlite3* db = nullptr;
+};
+
+std::int32_t FailureCode(int sqliteCode) {
+    return static_cast<std::int32_t>(0x80000000u | (static_cast<std::uint32_t>(sqliteCode) & 0xFFFFu));
+}
+
+std::int32_t LastFailure(sqlite3* db) {
+    const int code = sqlite3_extended_errcode(db);
+    return FailureCode(code != SQLITE_OK ? code : SQLITE_ERROR);
+}
+
+Connection* AsConnection(DbConnection handle) { return static_cast<Connection*>(handle); }
+
+// Only white space and statement separators may follow the one statement.
+bool IsOnlySeparators(const char* begin, const char* end) {
+    for (const char* p = begin; p < end; ++p) {
+        if (*p != ';' && std::isspace(static_cast<unsigned char>(*p)) == 0) return false;
+    }
+    return true;
+}
+
+bool InTransaction(sqlite3* db) { return sqlite3_get_autocommit(db) == 0; }
+
+int BeginTransaction(sqlite3* db) { return sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); }
+
+void CloseDatabase(Connection& connection) {
+    if (connection.db == nullptr) return;
+    if (InTransaction(connection.db)) sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(connection.db);
+    connection.db = nullptr;
+}
+
+std::int32_t InitConnection(std::int32_t, DbConnection* handle, std::int32_t) {
+    if (handle == nullptr) return FailureCode(SQLITE_MISUSE);
+    Connection* connection = new (std::nothrow) Connection;
+    if (connection == nullptr) return FailureCode(SQLITE_NOMEM);
+    *handle = connection;
+    return 0;
+}
+
+// Releasing a connection that is still connected abandons its rows: only
+// Disconnect commits.
+std::int32_t ReleaseConnection(DbConnection* handle) {
+    if (handle == nullptr) return FailureCode(SQLITE_MISUSE);
+    if (Connection* connection = AsConnection(*handle)) {
+        CloseDatabase(*connection);
+        delete connection;
+        *handle = nullptr;
+    }
+    return 0;
+}
+
+// Opens an existing database read-write; never creates one, so a missing day
+// database is a failure rather than a new empty file.
+std::int32_t ConnectDB(DbConnection handle, const char* databasePath, std::int32_t, std::int32_t, std::int32_t) {
+    Connection* connection = AsConnection(handle);
+    if (connection == nullptr || databasePath == nullptr || connection->db != nullptr) {
+        return FailureCode(SQLITE_MISUSE);
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(databasePath, &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (db == nullptr) return FailureCode(rc != SQLITE_OK ? rc : SQLITE_NOMEM);
+    sqlite3_extended_result_codes(db, 1);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, kBusyTimeoutMilliseconds);
+        // Taking the write lock now reads the file's header, so a file that is
+        // not a database fails here and not at the first row.
+        rc = BeginTransaction(db);
+    }
+    if (rc != SQLITE_OK) {
+        const std::int32_t code = LastFailure(db);
+        sqlite3_close_v2(db);
+        return code;
+    }
+    connection->db = db;
+    return 0;
+}
+
+std::int32_t Disconnect(DbConnection handle) {
+    Connection* connection = AsConnection(handle);
+    if (connection == nullptr || connection->db == nullptr) return FailureCode(SQLITE_MISUSE);
+    std::int32_t code = 0;
+    if (InTransaction(connection->db) &&
+        sqlite3_exec(connection->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        code = LastFailure(connection->db);
+    }
+    CloseDatabase(*connection);
+    return code;
+}
+
+// Executes exactly one statement of the given length. A failing statement
+// undoes only its own changes; should SQLite have abandoned the whole
+// transaction, a new one is opened so that later rows are still written.
+std::int32_t ExecuteSQL(DbConnection handle, const char* statement, std::int32_t length) {
+    Connection* connection = AsConnection(handle);
+    if (connection == nullptr || connection->db == nullptr || statement == nullptr || length < 0) {
+        return FailureCode(SQLITE_MISUSE);
+    }
+    sqlite3* db = connection->db;
+    sqlite3_stmt* prepared = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, statement, length, &prepared, &tail) != SQLITE_OK) return LastFailure(db);
+    if (prepared == nullptr || !IsOnlySeparators(tail, statement + length)) {
+        sqlite3_finalize(prepared);
+        return FailureCode(SQLITE_MISUSE);
+    }
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW) rc = sqlite3_step(prepared);
+    std::int32_t code = 0;
+    if (rc != SQLITE_DONE) code = LastFailure(db);
+    sqlite3_finalize(prepared);
+    if (code != 0 && !InTransaction(db)) BeginTransaction(db);
+    return code;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) std::int32_t GetStrataInterface_SQLITE(DbInterfaceTable* table,
+                                                                                       std::int32_t, std::int32_t) {
+    if (table == nullptr || table->size != kDbInterfaceTableSize) return FailureCode(SQLITE_MISUSE);
+    table->InitConnection = InitConnection;
+    table->ReleaseConnection = ReleaseConnection;
+    table->ConnectDB = ConnectDB;
+    table->Disconnect = Disconnect;
+    table->ExecuteSQL = ExecuteSQL;
+    return 0;
+}
