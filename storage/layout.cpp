@@ -1,0 +1,47 @@
+#include "storage/layout.h"
+
+#include "app/dates.h"
+
+namespace fs = boost::filesystem;
+
+bool IsExistingDirectory(const fs::path& path) {
+    boost::system::error_code error;
+    const fs::file_status first = fs::status(path, error);
+    if (error || !fs::exists(first)) return false;
+    return fs::is_directory(fs::status(path, error)) && !error;
+}
+
+bool IsDayFolder(const fs::directory_entry& entry) {
+    boost::system::error_code error;
+    if (!fs::is_directory(entry.status(error)) || error) return false;
+    return MatchDateFormat(EntryName(entry).c_str());
+}
+
+bool IsRecordingFile(const fs::directory_entry& entry) { return entry.path().extension().string() == ".3gp"; }
+
+bool IsRegularFile(const fs::directory_entry& entry) { return fs::is_regular_file(entry.status()); }
+
+std::vector<fs::directory_entry> ListFolder(const fs::path& folder) {
+    std::vector<fs::directory_entry> entries;
+    boost::system::error_code error;
+    fs::directory_iterator it(folder, error);
+    const fs::directory_iterator end;
+    while (!error && it != end) {
+        entries.push_back(*it);
+        it.increment(error);
+    }
+    return entries;
+}
+
+std::vector<std::string> CollectRecordingFiles(const fs::path& locationFolder) {
+    std::vector<std::string> files;
+    if (!IsExistingDirectory(locationFolder)) return files;
+    for (fs::directory_iterator it(locationFolder), end; it != end; ++it) {
+        if (IsRegularFile(*it) && IsRecordingFile(*it)) files.push_back(it->path().string());
+    }
+    return files;
+}
+
+std::string DayDatabaseName(const std::string& dayFolderName) { return dayFolderName + ".db"; }
+
+std::string EntryName(const fs::directory_entry& entry) { return entry.path().filename().string(); }

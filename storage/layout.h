@@ -1,0 +1,43 @@
+#pragma once
+
+#include <boost/filesystem.hpp>
+#include <string>
+#include <vector>
+
+// The names that make a folder a day folder or a file a recording file, shared
+// by every road so that none keeps its own copy of these rules.
+//
+// Storage layouts:
+//   new directory structure: <storage>/<day>/<location>/<recordings>
+//   old directory structure: <storage>/<location>/<day>/<recordings>
+
+// True when the path exists and is a directory (a link to one counts). Any
+// error while reading the status answers false, never an exception.
+bool IsExistingDirectory(const boost::filesystem::path& path);
+
+// True when the entry is a directory named like a date (YYYY-MM-DD). A status
+// error answers false.
+bool IsDayFolder(const boost::filesystem::directory_entry& entry);
+
+// True when the entry's extension is exactly ".3gp" (byte-exact, case-sensitive).
+bool IsRecordingFile(const boost::filesystem::directory_entry& entry);
+
+// True when the entry is a regular file; a status error throws a file-system error.
+bool IsRegularFile(const boost::filesystem::directory_entry& entry);
+
+// The entries of a folder in the order the file system lists them, read with
+// the error-value form: a folder that cannot be opened lists nothing, and a
+// failure while advancing ends the listing there. The entries are read before
+// the caller acts on them, so folders the caller creates never show up.
+std::vector<boost::filesystem::directory_entry> ListFolder(const boost::filesystem::path& folder);
+
+// The full paths of the recording files of one location folder, in listing
+// order. A folder that is not an existing directory yields nothing; listing and
+// status errors throw file-system errors.
+std::vector<std::string> CollectRecordingFiles(const boost::filesystem::path& locationFolder);
+
+// The file name of a day database: "<day>.db".
+std::string DayDatabaseName(const std::string& dayFolderName);
+
+// The file name of an entry as text.
+std::string EntryName(const boost::filesystem::directory_entry& entry);

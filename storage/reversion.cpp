@@ -1,0 +1,86 @@
+#include "storage/reversion.h"
+
+#include <sstream>
+
+#include "app/console.h"
+#include "app/dates.h"
+#include "storage/layout.h"
+#include "storage/move_entry.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+// Deletes what the new structure added to a location folder: the day database,
+// its backup and the daylight-saving marker folder while it is empty. Failures
+// are ignored; a missing file is no error.
+void RemoveDayDatabases(const fs::path& folder, const std::string& dayName) {
+    boost::system::error_code ignored;
+    fs::remove(folder / DayDatabaseName(dayName), ignored);
+    fs::remove(folder / (DayDatabaseName(dayName) + ".old"), ignored);
+    // Only the marker folder goes: a file that happens to be named DL is the
+    // operator's and stays.
+    const fs::path marker = folder / "DL";
+    if (fs::is_directory(fs::symlink_status(marker, ignored))) fs::remove(marker, ignored);
+}
+
+// Moves <storage>/<day>/<entry> back to <storage>/<entry>/<day>.
+void RevertEntry(const fs::path& storage, const std::string& dayName, const fs::directory_entry& entry) {
+    const fs::path destination = storage / EntryName(entry) / dayName;
+    console::WriteLine("Processing Path: " + entry.path().string() + " structure");
+    try {
+        fs::create_directories(destination.parent_path());
+        MoveWithoutReplacing(entry.path(), destination);
+        RemoveDayDatabases(destination, dayName);
+    } catch (const std::exception& e) {
+        console::WriteLine(std::string("RevertDirectoryStructure - got std::exception: ") + e.what());
+    } catch (...) {
+        console::WriteLine("RevertDirectoryStructure - some files are in use!");
+    }
+}
+
+void RemoveDayFolderIfEmpty(const fs::path& dayFolder) {
+    try {
+        if (fs::is_empty(dayFolder)) {
+            fs::remove(dayFolder);
+        } else {
+            console::WriteLine("RevertDirectoryStructure - directory: " + dayFolder.string() + "is not empty");
+        }
+    } catch (...) {
+        console::WriteLine("RevertDirectoryStructure - Cannot remove the directory:" + dayFolder.string());
+    }
+}
+
+void WriteSummary(unsigned long handled) {
+    if (handled == 0) {
+        console::WriteLine("Cannot find any proper path to revert.");
+        return;
+    }
+    std::ostringstream text;
+    text << "Congratulation! Revert [" << handled << "] path(s) successfully.";
+    console::WriteHeading(text.str());
+}
+
+}  // namespace
+
+void RevertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
+                              const std::string& endDate) {
+    console::WriteHeading("Reverting the directory structure:");
+    const fs::path storage(storagePath);
+    if (!IsExistingDirectory(storage)) {
+        console::WriteLine("RevertDirectoryStructure - StoragePath is not valid directory");
+        return;
+    }
+    const DateRange range(beginDate, endDate);
+    unsigned long handled = 0;  // every entry met, moved or not
+    for (const fs::directory_entry& day : ListFolder(storage)) {
+        const std::string dayName = EntryName(day);
+        if (!IsDayFolder(day) || !range.Contains(dayName)) continue;
+        for (const fs::directory_entry& entry : ListFolder(day.path())) {
+            RevertEntry(storage, dayName, entry);
+            ++handled;
+        }
+        RemoveDayFolderIfEmpty(day.path());
+    }
+    WriteSummary(handled);
+}

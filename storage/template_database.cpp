@@ -1,0 +1,26 @@
+#include "storage/template_database.h"
+
+#include "app/console.h"
+#include "app/dates.h"
+#include "storage/layout.h"
+#include "storage/template_placement.h"
+
+namespace fs = boost::filesystem;
+
+void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
+    console::WriteHeading("Copy the template DB:");
+    const fs::path storage(storagePath);
+    if (!IsExistingDirectory(storage)) {
+        console::WriteLine("CopyTemplateDB - StoragePath is not valid directory");
+        return;
+    }
+    const DateRange range(beginDate, endDate);
+    for (const fs::directory_entry& day : ListFolder(storage)) {
+        if (!IsDayFolder(day) || !range.Contains(EntryName(day))) continue;
+        // Every entry of a day folder gets a target, folder or not; for a file
+        // the copy then fails and says so.
+        for (const fs::directory_entry& location : ListFolder(day.path())) {
+            PlaceTemplateDatabase(location.path() / DayDatabaseName(EntryName(day)), kCopyTemplateDBTexts);
+        }
+    }
+}
