@@ -1,0 +1,35 @@
+#include "repair/recording_name.h"
+
+#include <boost/date_time/posix_time/time_parsers.hpp>
+#include <boost/filesystem/path.hpp>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+constexpr std::size_t kTimeTextLength = 17;           // YYYY-MM-DD?HHMMSS
+constexpr std::size_t kTimeTextEndFromNameEnd = 4;    // ".3gp"
+constexpr std::size_t kShortestTimedName = kTimeTextLength + kTimeTextEndFromNameEnd;
+
+}  // namespace
+
+std::uint64_t GetFileSerial(const std::string& path) {
+    const std::string name = boost::filesystem::path(path).filename().string();
+    std::istringstream in(name.substr(0, name.find('_')));
+    std::uint32_t serial = 0;
+    if (!(in >> serial)) serial = 0;
+    return serial;
+}
+
+boost::posix_time::ptime RecordTimeFromFileName(const std::string& fileName) {
+    if (fileName.size() < kShortestTimedName) {
+        throw std::out_of_range("file name too short to hold a recording time: " + fileName);
+    }
+    std::string text = fileName.substr(fileName.size() - kShortestTimedName, kTimeTextLength);
+    text[10] = ' ';
+    text.insert(13, ":");
+    text.insert(16, ":");
+    const boost::posix_time::ptime time = boost::posix_time::time_from_string(text);
+    if (time.is_special()) throw std::invalid_argument("not a recording time: " + text);
+    return time;
+}

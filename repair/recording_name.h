@@ -1,0 +1,21 @@
+#pragma once
+
+#include <boost/date_time/posix_time/ptime.hpp>
+#include <cstdint>
+#include <string>
+
+// What a recording's file name says: its serial number (MFSerial) and the
+// local time at which the recorder started it, as in
+// 00000123_2012-03-03_101500.3gp.
+
+// The unsigned number in front of the first "_" of the path's file name (the
+// whole name when there is none), read like a stream extraction: leading white
+// space skipped, reading stops at the first non-digit. 0 when no number can be
+// read or it does not fit in 32 bits.
+std::uint64_t GetFileSerial(const std::string& path);
+
+// The start time written in a file name: the 17 characters that end 4 before
+// the end, YYYY-MM-DD?HHMMSS, where ? is any character. Throws a
+// std::exception when the name is shorter than 21 characters or the text is not
+// a valid date and time.
+boost::posix_time::ptime RecordTimeFromFileName(const std::string& fileName);
