@@ -1,0 +1,143 @@
+// The folder and file predicates every road relies on, on real folder trees.
+#include <gtest/gtest.h>
+
+#include "storage/layout.h"
+#include "storage/move_entry.h"
+#include "storage_test_support.h"
+
+namespace {
+
+using storagegen::WriteFile;
+using storagetest::TempFolder;
+namespace fs = boost::filesystem;
+
+fs::directory_entry EntryOf(const fs::path& path) { return fs::directory_entry(path); }
+
+class Layout : public ::testing::Test {
+protected:
+    fs::path At(const std::string& relative) const { return folder_.path() / relative; }
+    void Folder(const std::string& relative) const { fs::create_directories(At(relative)); }
+    void File(const std::string& relative) const { WriteFile(At(relative), "x"); }
+    void Link(const std::string& target, const std::string& relative) const {
+        fs::create_symlink(target, At(relative));
+    }
+
+    TempFolder folder_;
+};
+
+TEST_F(Layout, IsExistingDirectoryAnswersFalseForEverythingButAReachableFolder) {
+    Folder("dir");
+    File("file");
+    Link("dir", "link-to-dir");
+    Link("missing", "dangling");
+    Link("loop", "loop");
+    const struct {
+        std::string path;
+        bool expected;
+    } cases[] = {
+        {At("dir").string(), true},       {At("link-to-dir").string(), true}, {At("file").string(), false},
+        {At("absent").string(), false},   {At("dangling").string(), false},   {At("loop").string(), false},
+        {At("file/below").string(), false}, {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsExistingDirectory(c.path), c.expected) << c.path;
+}
+
+TEST_F(Layout, DayFoldersAreFoldersNamedLikeADate) {
+    for (const char* name : {"2012-03-03", "2012-19-39", "2012-3-3", "12-03-03", "2012-03-03x", "1"}) Folder(name);
+    File("2012-03-04");
+    Folder("target");
+    Link("target", "2012-03-05");
+    Link("missing", "2012-03-06");
+    Link("2012-03-07", "2012-03-07");
+    const struct {
+        const char* name;
+        bool expected;
+    } cases[] = {
+        {"2012-03-03", true},  {"2012-19-39", true},  {"2012-3-3", false},  {"12-03-03", false},
+        {"2012-03-03x", false}, {"1", false},          {"2012-03-04", false}, {"2012-03-05", true},
+        {"2012-03-06", false}, {"2012-03-07", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsDayFolder(EntryOf(At(c.name))), c.expected) << c.name;
+}
+
+TEST_F(Layout, RecordingFilesAreRegularFilesEndingInExactlyDot3gp) {
+    for (const char* name : {"0001_x.3gp", "a.3GP", "a.3gp.bak", "a.mp4", "a3gp", "2012-03-03.db"}) File(name);
+    Folder("x.3gp");
+    const struct {
+        const char* name;
+        bool recordingName;
+        bool regular;
+    } cases[] = {
+        {"0001_x.3gp", true, true}, {"a.3GP", false, true},  {"a.3gp.bak", false, true},   {"a.mp4", false, true},
+        {"a3gp", false, true},      {"x.3gp", true, false},  {"2012-03-03.db", false, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsRecordingFile(EntryOf(At(c.name))), c.recordingName) << c.name;
+        EXPECT_EQ(IsRegularFile(EntryOf(At(c.name))), c.regular) << c.name;
+    }
+}
+
+TEST_F(Layout, RegularFileTestThrowsTheFileSystemErrorWhenTheStatusCannotBeRead) {
+    Link("loop.3gp", "loop.3gp");
+    EXPECT_THROW(IsRegularFile(EntryOf(At("loop.3gp"))), fs::filesystem_error);
+}
+
+TEST_F(Layout, CollectRecordingFilesKeepsOnlyRegularDot3gpFiles) {
+    for (const char* name : {"0001_x.3gp", "a.3GP", "a.3gp.bak", "a.mp4", "2012-03-03.db"}) File(name);
+    Folder("x.3gp");
+    Folder("DL");
+    EXPECT_EQ(CollectRecordingFiles(folder_.path()), std::vector<std::string>{At("0001_x.3gp").string()});
+}
+
+TEST_F(Layout, CollectRecordingFilesOfAnEmptyMissingOrNonFolderIsEmpty) {
+    Folder("empty");
+    File("file.3gp");
+    EXPECT_TRUE(CollectRecordingFiles(At("empty")).empty());
+    EXPECT_TRUE(CollectRecordingFiles(At("absent")).empty());
+    EXPECT_TRUE(CollectRecordingFiles(At("file.3gp")).empty());
+}
+
+TEST_F(Layout, CollectRecordingFilesPassesStatusErrorsOn) {
+    File("0001_x.3gp");
+    Link("loop.3gp", "loop.3gp");
+    EXPECT_THROW(CollectRecordingFiles(folder_.path()), fs::filesystem_error);
+}
+
+TEST_F(Layout, ListFolderListsEveryEntryOnceAndNothingForAMissingFolder) {
+    Folder("a");
+    File("b");
+    Link("absent", "c");
+    std::vector<std::string> names;
+    for (const auto& entry : ListFolder(folder_.path())) names.push_back(EntryName(entry));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(ListFolder(At("absent")).empty());
+    EXPECT_TRUE(ListFolder(At("b")).empty());
+}
+
+TEST_F(Layout, MoveWithoutReplacingRefusesAnyExistingDestination) {
+    // A plain rename would replace the empty folder and the file silently.
+    Folder("source/keep");
+    Folder("empty-destination");
+    File("file-source");
+    File("file-destination");
+    const struct {
+        const char* from;
+        const char* to;
+    } cases[] = {{"source", "empty-destination"}, {"file-source", "file-destination"}};
+    for (const auto& c : cases) {
+        try {
+            MoveWithoutReplacing(At(c.from), At(c.to));
+            ADD_FAILURE() << c.from << " replaced " << c.to;
+        } catch (const fs::filesystem_error& e) {
+            EXPECT_EQ(std::string(e.what()), "boost::filesystem::rename: File exists: \"" + At(c.from).string() +
+                                                 "\", \"" + At(c.to).string() + "\"");
+        }
+        EXPECT_TRUE(fs::exists(At(c.from))) << c.from;
+    }
+    MoveWithoutReplacing(At("source"), At("moved"));
+    EXPECT_TRUE(fs::is_directory(At("moved/keep")));
+    EXPECT_FALSE(fs::exists(At("source")));
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <boost/filesystem.hpp>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "tools/storage_generator/storage_generator.h"
+
+namespace storagetest {
+
+namespace fs = boost::filesystem;
+
+// A fresh temporary folder for one test, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Makes a folder the current one for its lifetime (the roads find the template
+// relative to it).
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const fs::path& folder);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    fs::path previous_;
+};
+
+// Standard output and error of a road called in this process.
+struct Captured {
+    std::string out;
+    std::string err;
+};
+Captured CaptureRoad(const std::function<void()>& road);
+
+// The tool's output after its banner and title: the option echo and the roads.
+std::string AfterTitle(const std::string& out);
+// The output after the title up to where the repair walk begins to talk, i.e.
+// the echo and the road that prepared the storage.
+std::string PreparationSection(const std::string& out);
+// True when the output ends with the repair road's closing line.
+bool EndsWithClosingLine(const std::string& out);
+
+// The entries of a folder in the order the file system lists them, as full paths.
+std::vector<std::string> ListingOrder(const fs::path& folder);
+
+// Relative path -> FNV-1a digest of every regular file below a folder.
+std::map<std::string, std::uint64_t> DigestFiles(const fs::path& root);
+
+// TreeListing without the transient companions of SQLite databases.
+std::vector<std::string> Tree(const fs::path& storage);
+
+// The bytes of the built template database.
+std::string TemplateBytes();
+
+}  // namespace storagetest
