@@ -18,11 +18,16 @@ TEST(NotADirectory, EachRoadSaysSoOnceAndTheRepairRoadStillCloses) {
         std::string road;
         bool closes;
     } roads[] = {
-        {{}, "", "\nConvert the directory structure:\nConvertDirectoryStructure - StoragePath is not valid directory\n",
+        {{},
+         "",
+         "\nConvert the directory structure:\nConvertDirectoryStructure - StoragePath is not valid directory\n",
          true},
-        {{"-o"}, "Repair database only\n",
-         "\nCopy the template DB:\nCopyTemplateDB - StoragePath is not valid directory\n", true},
-        {{"-r"}, "Revert path\n",
+        {{"-o"},
+         "Repair database only\n",
+         "\nCopy the template DB:\nCopyTemplateDB - StoragePath is not valid directory\n",
+         true},
+        {{"-r"},
+         "Revert path\n",
          "\nReverting the directory structure:\nRevertDirectoryStructure - StoragePath is not valid directory\n",
          false},
     };

@@ -1,7 +1,8 @@
 // The folder and file predicates every road relies on, on real folder trees.
+#include "storage/layout.h"
+
 #include <gtest/gtest.h>
 
-#include "storage/layout.h"
 #include "storage/move_entry.h"
 #include "storage_test_support.h"
 
@@ -35,8 +36,9 @@ TEST_F(Layout, IsExistingDirectoryAnswersFalseForEverythingButAReachableFolder) 
         std::string path;
         bool expected;
     } cases[] = {
-        {At("dir").string(), true},       {At("link-to-dir").string(), true}, {At("file").string(), false},
-        {At("absent").string(), false},   {At("dangling").string(), false},   {At("loop").string(), false},
+        {At("dir").string(), true},         {At("link-to-dir").string(), true},
+        {At("file").string(), false},       {At("absent").string(), false},
+        {At("dangling").string(), false},   {At("loop").string(), false},
         {At("file/below").string(), false}, {"", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsExistingDirectory(c.path), c.expected) << c.path;
@@ -53,9 +55,9 @@ TEST_F(Layout, DayFoldersAreFoldersNamedLikeADate) {
         const char* name;
         bool expected;
     } cases[] = {
-        {"2012-03-03", true},  {"2012-19-39", true},  {"2012-3-3", false},  {"12-03-03", false},
+        {"2012-03-03", true},   {"2012-19-39", true},  {"2012-3-3", false},   {"12-03-03", false},
         {"2012-03-03x", false}, {"1", false},          {"2012-03-04", false}, {"2012-03-05", true},
-        {"2012-03-06", false}, {"2012-03-07", false},
+        {"2012-03-06", false},  {"2012-03-07", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsDayFolder(EntryOf(At(c.name))), c.expected) << c.name;
 }
@@ -68,8 +70,8 @@ TEST_F(Layout, RecordingFilesAreRegularFilesEndingInExactlyDot3gp) {
         bool recordingName;
         bool regular;
     } cases[] = {
-        {"0001_x.3gp", true, true}, {"a.3GP", false, true},  {"a.3gp.bak", false, true},   {"a.mp4", false, true},
-        {"a3gp", false, true},      {"x.3gp", true, false},  {"2012-03-03.db", false, true},
+        {"0001_x.3gp", true, true}, {"a.3GP", false, true}, {"a.3gp.bak", false, true},     {"a.mp4", false, true},
+        {"a3gp", false, true},      {"x.3gp", true, false}, {"2012-03-03.db", false, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsRecordingFile(EntryOf(At(c.name))), c.recordingName) << c.name;

@@ -8,8 +8,7 @@
 
 namespace storagetest {
 
-TempFolder::TempFolder()
-    : path_(fs::temp_directory_path() / fs::unique_path("tolvane2-storage-%%%%-%%%%-%%%%")) {
+TempFolder::TempFolder() : path_(fs::temp_directory_path() / fs::unique_path("tolvane2-storage-%%%%-%%%%-%%%%")) {
     fs::create_directories(path_);
     // Canonical, so that the paths the tool prints equal the ones we build.
     path_ = fs::canonical(path_);

@@ -23,8 +23,8 @@ std::string RecordingFileName(unsigned serial, const std::string& day, const std
 
 std::string PlaceholderRecording(const RecordingInfo& info) {
     std::ostringstream bytes;
-    bytes << "placeholder recording, location " << info.location << ", day " << info.day << ", serial "
-          << info.serial << ", start " << info.timeOfDay << '\n';
+    bytes << "placeholder recording, location " << info.location << ", day " << info.day << ", serial " << info.serial
+          << ", start " << info.timeOfDay << '\n';
     // Some binary filler so that byte-exact comparisons see more than text.
     for (unsigned i = 0; i < 256; ++i) bytes.put(static_cast<char>((i * 31u + info.serial * 7u) & 0xffu));
     return bytes.str();
