@@ -1,0 +1,46 @@
+#include "CodecConfiguration.h"
+
+#include "BlockHeader.h"
+#include "DataReader.h"
+#include "Exceptions.h"
+
+namespace ORVL {
+namespace SDK {
+namespace ViewWhileRecording {
+
+namespace {
+
+// Room the start codes may need beyond the configuration's own length: each
+// 4-byte start code replaces a 2-byte length (plus the count byte).
+constexpr std::uint64_t kStartCodeRoom = 513;
+constexpr std::uint8_t kStartCode[4] = {0, 0, 0, 1};
+
+void AppendParameterSet(DataReader& reader, std::vector<std::uint8_t>& stored, std::uint64_t capacity) {
+    const std::uint16_t length = reader.ReadU16();
+    if (stored.size() + sizeof kStartCode + length > capacity) ThrowMalformed();
+    stored.insert(stored.end(), std::begin(kStartCode), std::end(kStartCode));
+    const std::size_t at = stored.size();
+    stored.resize(at + length);
+    reader.GetData(stored.data() + at, length);
+}
+
+std::vector<std::uint8_t> ReadH264Configuration(DataReader& reader, std::uint32_t configLength) {
+    const std::uint64_t capacity = std::uint64_t{configLength} + kStartCodeRoom;
+    std::vector<std::uint8_t> stored;
+    AppendParameterSet(reader, stored, capacity);
+    const unsigned furtherSets = reader.ReadU8();
+    for (unsigned i = 0; i < furtherSets; ++i) AppendParameterSet(reader, stored, capacity);
+    return stored;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec,
+                                                 std::uint32_t configLength) {
+    if (codec == kCodecH264) return ReadH264Configuration(reader, configLength);
+    return reader.GetBytes(configLength);
+}
+
+}  // namespace ViewWhileRecording
+}  // namespace SDK
+}  // namespace ORVL

@@ -1,0 +1,37 @@
+#pragma once
+
+// Reads a bit string most significant bit first from a DataReader, one byte
+// at a time, for the bit-coded block headers.
+
+#include <cstdint>
+
+namespace ORVL {
+namespace SDK {
+namespace ViewWhileRecording {
+
+class DataReader;
+
+class StreamBitReader {
+public:
+    // Starts at a byte boundary at the reader's position. Bits left unread in
+    // the last byte are lost when the bit reader is dropped: the DataReader
+    // already stands after that byte.
+    explicit StreamBitReader(DataReader& reader) : reader(reader) {}
+
+    // The next n bits (1 to 32) as an unsigned number.
+    std::uint32_t ReadBits(unsigned n);
+    // One unsigned Exp-Golomb code: z zero bits, a one bit, z bits b; the
+    // value is 2^z - 1 + b. A 32nd leading zero raises ViewWhileRecException.
+    std::uint32_t ReadUE();
+
+private:
+    void LoadByte();
+
+    DataReader& reader;
+    std::uint64_t accumulator = 0;  // newest byte in the low 8 bits
+    unsigned bitsHeld = 0;          // unread bits at the low end of accumulator
+};
+
+}  // namespace ViewWhileRecording
+}  // namespace SDK
+}  // namespace ORVL

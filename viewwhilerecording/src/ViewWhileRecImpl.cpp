@@ -1,0 +1,221 @@
+// Navigation of the packet index and the output of packets.
+
+#include "ViewWhileRecImpl.h"
+
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+#include "Exceptions.h"
+#include "ViewWhileRec.h"
+
+namespace ORVL {
+namespace SDK {
+namespace ViewWhileRecording {
+
+namespace {
+
+constexpr std::uint8_t kStartCode[4] = {0, 0, 0, 1};
+constexpr std::size_t kHeaderLengthOffset = 8;  // H in a header block
+constexpr std::size_t kLengthPrefixSize = 4;
+
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+}  // namespace
+
+ViewWhileRecImpl::ViewWhileRecImpl(DataReader blockReader, DataReader indexReader,
+                                   DataReader payloadReader, std::uint64_t liveRegionStart)
+    : blockReader(std::move(blockReader)),
+      indexReader(std::move(indexReader)),
+      payloadReader(std::move(payloadReader)) {
+    this->blockReader.SetPosition(liveRegionStart);
+}
+
+PacketKey ViewWhileRecImpl::SearchKey(std::uint64_t time) const {
+    // Backward, every packet of that time lies below the key; forward, above.
+    return {time, Backward() ? std::numeric_limits<std::uint32_t>::max() : 0u};
+}
+
+void ViewWhileRecImpl::SetPosition(const TPacketIdxInfo& info) {
+    hasPosition = true;
+    currentTime = info.time;
+    currentSequence = info.sequence;
+}
+
+std::int32_t ViewWhileRecImpl::Step(Node& node) const {
+    if (Backward()) {
+        if (node == packetIndex.begin()) return VWR_E_AT_BEGIN;
+        --node;
+        return 0;
+    }
+    ++node;
+    return node == packetIndex.end() ? VWR_S_NO_DATA : 0;
+}
+
+bool ViewWhileRecImpl::Accepts(const TPacketIdxInfo& info) const {
+    if ((keyFramesOnly || stepSeconds) && !info.isKeyFrame) return false;
+    if ((videoOnly || stepSeconds) && !info.isVideo) return false;
+    return true;
+}
+
+std::int32_t ViewWhileRecImpl::FindByStep(Node& node) const {
+    // Any direction other than -1 reads forward, so only its sign counts.
+    const std::uint64_t stepMs = std::uint64_t{stepSeconds} * 1000;
+    std::uint64_t target = currentTime + stepMs;
+    if (Backward()) target = currentTime > stepMs ? currentTime - stepMs : 0;  // before 0 is before everything
+
+    const PacketKey key = SearchKey(target);
+    const Node lo = packetIndex.lower_bound(key);
+    const Node up = packetIndex.upper_bound(key);
+    if (lo != up) {
+        node = lo;
+        return 0;
+    }
+    if (lo == packetIndex.begin()) return VWR_E_AT_BEGIN;
+    if (lo == packetIndex.end()) return VWR_S_NO_DATA;
+    node = Backward() ? std::prev(lo) : lo;
+    return 0;
+}
+
+std::int32_t ViewWhileRecImpl::FindNext(Node& node) const {
+    Node current = packetIndex.end();
+    if (hasPosition) current = packetIndex.find(PacketKey{currentTime, currentSequence});
+    if (current == packetIndex.end()) {
+        node = Backward() ? std::prev(packetIndex.end()) : packetIndex.begin();
+    } else if (stepSeconds == 0) {
+        node = current;
+        if (const std::int32_t r = Step(node)) return r;
+    } else {
+        if (const std::int32_t r = FindByStep(node)) return r;
+    }
+    while (!Accepts(**node)) {
+        if (const std::int32_t r = Step(node)) return r;
+    }
+    return 0;
+}
+
+std::int32_t ViewWhileRecImpl::OutputNext() {
+    if (packetIndex.empty()) return VWR_S_NO_DATA;
+    Node node;
+    if (const std::int32_t r = FindNext(node)) return r;
+    // The reader keeps exactly one reference, to the newest packet.
+    currentPacket = MediaPacketRef(ReadPacketData(**node));
+    SetPosition(**node);
+    return 0;
+}
+
+void ViewWhileRecImpl::SetFromForwardSearch(Node c) {
+    // The latest key video packet before the target, so that decoding can
+    // start there; the first packet when there is none.
+    for (;;) {
+        const TPacketIdxInfo& next = **std::next(c);
+        if (next.isKeyFrame && next.isVideo) {
+            SetPosition(**c);
+            return;
+        }
+        if (c == packetIndex.begin()) {
+            ClearPosition();
+            return;
+        }
+        --c;
+    }
+}
+
+std::int32_t ViewWhileRecImpl::SeekTo(std::uint64_t time) {
+    const PacketKey key = SearchKey(time);
+    const Node first = packetIndex.begin();
+    const Node end = packetIndex.end();
+    const Node lo = packetIndex.lower_bound(key);
+    const Node up = packetIndex.upper_bound(key);
+
+    if (lo == up) {  // no packet has the key itself
+        if (lo == end) {
+            ClearPosition();
+            return VWR_S_NO_DATA;
+        }
+        if (lo == first) {
+            if (Backward()) return VWR_E_AT_BEGIN;
+            ClearPosition();
+            return 0;
+        }
+        if (Backward()) {
+            const Node x = std::next(lo);
+            if ((*std::prev(lo))->time == time) {
+                SetPosition(**lo);
+            } else if (x == end) {
+                ClearPosition();
+            } else {
+                SetPosition(**x);
+            }
+            return 0;
+        }
+        const Node c = std::prev(lo);
+        if (c == first) {
+            ClearPosition();
+        } else {
+            SetFromForwardSearch(std::prev(c));
+        }
+        return 0;
+    }
+
+    if (packetIndex.size() == 1) {
+        ClearPosition();
+    } else if (up == end) {
+        if (Backward()) {
+            ClearPosition();
+        } else {
+            SetFromForwardSearch(std::prev(lo));
+        }
+    } else if (lo == first) {
+        if (Backward()) {
+            SetPosition(**std::next(lo));
+        } else {
+            ClearPosition();
+        }
+    } else if (Backward()) {
+        SetPosition(**std::next(lo));
+    } else {
+        SetFromForwardSearch(std::prev(lo));
+    }
+    return 0;
+}
+
+TMediaPacket* ViewWhileRecImpl::ReadPacketData(const TPacketIdxInfo& info) {
+    payloadReader.SetPosition(info.dataOffset);
+    // The size comes from the file: make sure the bytes are there before the
+    // packet is allocated for them.
+    payloadReader.RequireAvailable(info.dataSize);
+    const std::vector<std::uint8_t>& block = info.headerBlock;
+    MediaPacketRef packet(BuildMediaPacket(block.data(), block.size(), info.dataSize));
+    std::uint8_t* payload = packet->header + BigEndian32(block.data() + kHeaderLengthOffset);
+    if (info.codec == kCodecH264) {
+        ReadH264Payload(payload, info.dataSize);
+    } else {
+        payloadReader.GetData(payload, info.dataSize);
+    }
+    const TCodecInfo& codec = codecTable[info.codec];
+    packet->width = codec.width;
+    packet->height = codec.height;
+    return packet.release();
+}
+
+void ViewWhileRecImpl::ReadH264Payload(std::uint8_t* dest, std::uint32_t dataSize) {
+    // Length-prefixed units become start-code units of the same total size.
+    std::uint32_t remaining = dataSize;
+    while (remaining > kLengthPrefixSize) {
+        const std::uint32_t length = payloadReader.ReadU32();
+        if (length > remaining - kLengthPrefixSize) ThrowMalformed();  // would run past the packet
+        std::memcpy(dest, kStartCode, sizeof kStartCode);
+        payloadReader.GetData(dest + kLengthPrefixSize, length);
+        dest += kLengthPrefixSize + length;
+        remaining -= kLengthPrefixSize + length;
+    }
+    std::memset(dest, 0, remaining);  // a tail too short for a unit is not read
+}
+
+}  // namespace ViewWhileRecording
+}  // namespace SDK
+}  // namespace ORVL
