@@ -168,13 +168,15 @@ TEST_F(FacadeTest, SeekBackwardThenReadBackwardGivesTheLastPacket) {
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->mediaType, MEDIA_H264);
     EXPECT_EQ(Ms(last), std::uint64_t{kStart} * 1000 + 74 * 40);
-    const TMediaPacket* before = facade.ReadBackward();
-    ASSERT_NE(before, nullptr);
-    EXPECT_EQ(Ms(before), std::uint64_t{kStart} * 1000 + 73 * 40);
+    // Then the packets of both tracks in backward time order.
     const TMediaPacket* audio = facade.ReadBackward();
     ASSERT_NE(audio, nullptr);
     EXPECT_EQ(audio->mediaType, MEDIA_AAC);
     EXPECT_EQ(Ms(audio), std::uint64_t{kStart} * 1000 + 23 * 128);
+    const TMediaPacket* before = facade.ReadBackward();
+    ASSERT_NE(before, nullptr);
+    EXPECT_EQ(before->mediaType, MEDIA_H264);
+    EXPECT_EQ(Ms(before), std::uint64_t{kStart} * 1000 + 73 * 40);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
