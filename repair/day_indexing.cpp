@@ -1,0 +1,130 @@
+#include "repair/day_indexing.h"
+
+#include <boost/filesystem/path.hpp>
+#include <cstdint>
+#include <optional>
+#include <sstream>
+
+#include "app/console.h"
+#include "platform/time_zone.h"
+#include "repair/day_database.h"
+#include "repair/file_times.h"
+#include "repair/index_rows.h"
+#include "repair/recording_name.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+void ReportCode(const std::string& text, std::int32_t code) {
+    std::ostringstream line;
+    line << text;
+    console::WriteCode(line, code);
+    console::WriteLine(line.str());
+}
+
+// Reads one recording's times; says why on standard output when it cannot.
+bool ReadTimesOrReport(FileTimes& times, const std::string& path, long biasMinutes) {
+    const std::string prefix = "ParseFilesADay - parse: " + path;
+    try {
+        if (ReadFileTimes(times, path, biasMinutes)) return true;
+        console::WriteLine(prefix + " failed");
+    } catch (const std::exception& e) {
+        console::WriteLine(prefix + " got std::exception: " + e.what());
+    } catch (...) {
+        console::WriteLine(prefix + " got exception");
+    }
+    return false;
+}
+
+// Writes the rows of one location-day while the recordings pass through it
+// in serial order. The open interval takes its start from its first
+// recording and its end from the last one that joined it.
+class IntervalRows {
+public:
+    IntervalRows(DayDatabase& database, std::uint16_t recordZone, std::uint16_t cameraZone)
+        : database_(database), recordZone_(recordZone), cameraZone_(cameraZone) {}
+
+    void Add(const std::string& path, const FileTimes& file) {
+        if (!open_) {
+            open_ = file;
+        } else if (JoinsInterval(*open_, file)) {
+            open_->recordEnd = file.recordEnd;
+            open_->cameraEnd = file.cameraEnd;
+        } else {
+            CloseInterval();
+            ++intervalSerial_;
+            open_ = file;
+        }
+        WriteFileRow(path, file);
+    }
+
+    // The last interval is written once every recording has been seen.
+    void Finish() {
+        if (open_) CloseInterval();
+        open_.reset();
+    }
+
+private:
+    void CloseInterval() {
+        const std::int32_t code =
+            database_.Execute(FormatTimeIntervalRow(intervalSerial_, *open_, recordZone_, cameraZone_));
+        if (code != 0) {
+            ReportCode("ParseFilesADay - insert into NO." + std::to_string(intervalSerial_) +
+                           " timeinterval failed scRet: ",
+                       code);
+        }
+    }
+
+    void WriteFileRow(const std::string& path, const FileTimes& file) {
+        const std::string row = FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_,
+                                                          fs::path(path).filename().string(), file);
+        const std::int32_t code = database_.Execute(row);
+        if (code != 0) ReportCode("ParseFilesADay - insert into " + path + " mediafilediskmap scRet: 0x", code);
+    }
+
+    DayDatabase& database_;
+    const std::uint16_t recordZone_;
+    const std::uint16_t cameraZone_;
+    std::uint32_t intervalSerial_ = 1;
+    std::optional<FileTimes> open_;
+};
+
+}  // namespace
+
+std::string DayDatabasePath(const std::string& locationPath) {
+    const fs::path location(locationPath);
+    return (location / (location.parent_path().filename().string() + ".db")).string();
+}
+
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table) {
+    DayDatabase database(table);
+    std::int32_t code = database.Init();
+    if (code != 0) {
+        ReportCode("Init DB connection failed scRet: ", code);
+        return;
+    }
+    const std::string databasePath = DayDatabasePath(locationPath);
+    code = database.Connect(databasePath);
+    if (code != 0) {
+        ReportCode("Connect DB: " + databasePath + " failed scRet: 0x", code);
+        return;
+    }
+
+    const long biasMinutes = platform::StandardBiasMinutes();
+    const std::uint16_t recordZone = ZoneCode(biasMinutes);
+    std::uint16_t cameraZone = recordZone;
+    if (files.empty() || !ProbeCameraTimeZone(files.front(), cameraZone)) cameraZone = recordZone;
+
+    IntervalRows rows(database, recordZone, cameraZone);
+    for (const std::string& path : files) {
+        FileTimes times;
+        if (ReadTimesOrReport(times, path, biasMinutes)) rows.Add(path, times);
+    }
+    rows.Finish();
+
+    // A commit that fails loses the whole location-day: say so, so the operator runs again.
+    code = database.Disconnect();
+    if (code != 0) ReportCode("Disconnect DB: " + databasePath + " failed scRet: 0x", code);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "repair/db_interface.h"
+
+// Rebuilds the rows of one location folder of one day: reads the times of
+// every recording, groups recordings that follow one another into intervals,
+// and writes one MediaFileDiskMap row per readable recording and one
+// TimeInterval row per interval into <location>/<day>.db through the plug-in.
+// files: full paths, non-empty, in ascending MFSerial order. Every outcome is
+// reported on standard output; exceptions that are not about one file pass
+// to the caller.
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table);
+
+// The day database of a location folder: <location>/<name of its parent>.db.
+std::string DayDatabasePath(const std::string& locationPath);

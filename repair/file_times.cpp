@@ -1,0 +1,81 @@
+#include "repair/file_times.h"
+
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <boost/filesystem/operations.hpp>
+#include <boost/filesystem/path.hpp>
+
+#include "media/media_packet.h"
+#include "media/parsers.h"
+#include "repair/daylight_saving.h"
+#include "repair/index_rows.h"
+#include "repair/recording_name.h"
+#include "repair/row_time.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+// The recorder leaves this folder beside daylight-saving recordings.
+constexpr const char* kDaylightSavingMarker = "DL";
+
+bool HasUsableTime(const TMediaPacket* packet) {
+    return packet != nullptr && static_cast<std::uint32_t>(packet->utcSeconds) != 0;
+}
+
+boost::posix_time::ptime TimeOf(const TMediaPacket& packet) {
+    return PacketTime(static_cast<std::uint32_t>(packet.utcSeconds), packet.milliseconds);
+}
+
+bool IsVideo(const TMediaPacket& packet) { return packet.mediaType < 255; }
+
+void ReadDaylightSavingFlags(const TMediaPacket& packet, FileTimes& times) {
+    times.cameraDLSaving = packet.dstAdjust != 0 ? 1 : 0;
+    times.recordDLSaving = RecordDaylightSavingFromExtraData(packet.extraData, packet.extraDataLength);
+}
+
+// A failure to create the marker does not make the recording unreadable.
+void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
+    const fs::path marker = locationFolder / kDaylightSavingMarker;
+    boost::system::error_code error;
+    if (!fs::exists(marker, error)) fs::create_directory(marker, error);
+}
+
+}  // namespace
+
+bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes) {
+    const fs::path file(path);
+    times.recordStart = RecordTimeFromFileName(file.filename().string()) + boost::posix_time::minutes(biasMinutes);
+
+    CParsers parsers(path);
+    if (!parsers.IsOpened()) return false;
+    parsers.FilterTracks();
+
+    const TMediaPacket* first = parsers.Read();
+    if (!HasUsableTime(first)) return false;
+    times.cameraStart = TimeOf(*first);
+
+    times.recordDLSaving = 0;
+    times.cameraDLSaving = 0;
+    if (const TMediaPacket* second = parsers.Read()) ReadDaylightSavingFlags(*second, times);
+
+    parsers.SeekBackward();
+    const TMediaPacket* last = parsers.ReadBackward();
+    if (!HasUsableTime(last)) return false;
+    times.cameraEnd = TimeOf(*last);
+
+    if (times.recordDLSaving == 1) {
+        times.recordStart -= boost::posix_time::hours(1);
+        EnsureDaylightSavingMarker(file.parent_path());
+    }
+    times.recordEnd = times.recordStart + (times.cameraEnd - times.cameraStart);
+    return true;
+}
+
+bool ProbeCameraTimeZone(const std::string& path, std::uint16_t& zone) {
+    CParsers parsers(path);
+    const TMediaPacket* packet = parsers.Read();
+    while (packet != nullptr && !IsVideo(*packet)) packet = parsers.Read();
+    if (packet == nullptr || packet->timeZoneValid == 0) return false;
+    zone = CameraZoneCode(packet->zoneOffset);
+    return true;
+}

@@ -1,0 +1,168 @@
+// The per-day indexing against a recording stand-in for the plug-in: the
+// order of the plug-in calls, the statements and every failure message.
+
+#include <gtest/gtest.h>
+
+#include <boost/filesystem.hpp>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "repair/day_indexing.h"
+#include "repair_test_support.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+// What the stand-in plug-in saw and what it answers.
+struct FakePlugin {
+    std::vector<std::string> calls;
+    std::vector<std::string> statements;
+    std::string databasePath;
+    std::int32_t initCode = 0;
+    std::int32_t connectCode = 0;
+    std::int32_t disconnectCode = 0;
+    std::function<std::int32_t(const std::string&)> executeCode = [](const std::string&) { return 0; };
+};
+
+FakePlugin* fake = nullptr;
+int connectionObject = 0;  // the handle the stand-in gives out
+
+std::int32_t FakeInit(std::int32_t reserved, DbConnection* connection, std::int32_t count) {
+    fake->calls.push_back("Init " + std::to_string(reserved) + " " + std::to_string(count));
+    if (fake->initCode == 0) *connection = &connectionObject;
+    return fake->initCode;
+}
+std::int32_t FakeRelease(DbConnection* connection) {
+    fake->calls.push_back(*connection == &connectionObject ? "Release" : "Release of a foreign handle");
+    *connection = nullptr;
+    return 0;
+}
+std::int32_t FakeConnect(DbConnection connection, const char* path, std::int32_t a, std::int32_t b,
+                         std::int32_t c) {
+    fake->calls.push_back(connection == &connectionObject && a == 0 && b == 0 && c == 0 ? "Connect"
+                                                                                        : "Connect with odd arguments");
+    fake->databasePath = path;
+    return fake->connectCode;
+}
+std::int32_t FakeDisconnect(DbConnection) {
+    fake->calls.push_back("Disconnect");
+    return fake->disconnectCode;
+}
+std::int32_t FakeExecute(DbConnection, const char* statement, std::int32_t length) {
+    const std::string text(statement, static_cast<std::size_t>(length));
+    fake->calls.push_back(text.size() == std::strlen(statement) ? "Execute" : "Execute with a wrong length");
+    fake->statements.push_back(text);
+    return fake->executeCode(text);
+}
+
+bool IsIntervalRow(const std::string& statement) { return statement.rfind("INSERT INTO TimeInterval", 0) == 0; }
+
+class DayIndexingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake = &plugin_;
+        std::memset(&table_, 0, sizeof table_);
+        table_.size = kDbInterfaceTableSize;
+        table_.InitConnection = FakeInit;
+        table_.ReleaseConnection = FakeRelease;
+        table_.ConnectDB = FakeConnect;
+        table_.Disconnect = FakeDisconnect;
+        table_.ExecuteSQL = FakeExecute;
+        location_ = folder_.Path() / "2012-03-03" / "4";
+        fs::create_directories(location_);
+        recording_ = (location_ / "00000009_2012-03-03_100000.3gp").string();
+        repairtest::WriteRecordingFile(recording_, repairtest::RecordingSpec{});
+    }
+    void TearDown() override { fake = nullptr; }
+
+    // Runs the indexing and returns what it wrote on standard output.
+    std::string Index(const std::vector<std::string>& files) {
+        ::testing::internal::CaptureStdout();
+        ParseFilesADay(files, location_.string(), table_);
+        return ::testing::internal::GetCapturedStdout();
+    }
+    std::string DatabasePath() const { return (location_ / "2012-03-03.db").string(); }
+
+    repairtest::TempFolder folder_{"day-indexing"};
+    fs::path location_;
+    std::string recording_;
+    FakePlugin plugin_;
+    DbInterfaceTable table_;
+};
+
+TEST_F(DayIndexingTest, CallsThePluginInOrderAndWritesIntervalsAfterTheirFiles) {
+    // A second copy of a recording starts a minute before the interval's
+    // end, so every copy opens an interval of its own.
+    const std::string out = Index({recording_, recording_});
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Execute", "Execute", "Execute",
+                                                       "Execute", "Disconnect", "Release"}));
+    EXPECT_EQ(plugin_.databasePath, DatabasePath());
+    ASSERT_EQ(plugin_.statements.size(), 4u);
+    EXPECT_FALSE(IsIntervalRow(plugin_.statements[0]));
+    EXPECT_NE(plugin_.statements[0].find("VALUES(9, 1, '00000009_2012-03-03_100000.3gp', "), std::string::npos);
+    EXPECT_TRUE(IsIntervalRow(plugin_.statements[1]));
+    EXPECT_NE(plugin_.statements[1].find("VALUES(1, "), std::string::npos);
+    EXPECT_NE(plugin_.statements[2].find("VALUES(9, 2, "), std::string::npos);
+    EXPECT_TRUE(IsIntervalRow(plugin_.statements[3]));
+    EXPECT_NE(plugin_.statements[3].find("VALUES(2, "), std::string::npos);
+}
+
+TEST_F(DayIndexingTest, FailedInitStopsBeforeAnythingElse) {
+    plugin_.initCode = -2;
+    EXPECT_EQ(Index({recording_}), "Init DB connection failed scRet: fffffffe\n");
+    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1"}));
+}
+
+TEST_F(DayIndexingTest, FailedConnectReleasesTheConnection) {
+    plugin_.connectCode = static_cast<std::int32_t>(0x8000000e);
+    EXPECT_EQ(Index({recording_}), "Connect DB: " + DatabasePath() + " failed scRet: 0x8000000e\n");
+    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Release"}));
+}
+
+TEST_F(DayIndexingTest, FailedInsertsAreReportedAndTheLoopGoesOn) {
+    plugin_.executeCode = [](const std::string&) { return -5; };
+    // Eleven intervals: the serials after 9 must come out decimal again.
+    const std::vector<std::string> files(11, recording_);
+    const std::string out = Index(files);
+    const std::string fileFailure = "ParseFilesADay - insert into " + recording_ + " mediafilediskmap scRet: 0xfffffffb\n";
+    std::string expected;
+    for (int serial = 1; serial <= 11; ++serial) {
+        expected += fileFailure;
+        expected += "ParseFilesADay - insert into NO." + std::to_string(serial) + " timeinterval failed scRet: fffffffb\n";
+    }
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(plugin_.calls.back(), "Release");
+}
+
+TEST_F(DayIndexingTest, FailedCommitIsReported) {
+    plugin_.disconnectCode = static_cast<std::int32_t>(0x80000005);
+    EXPECT_EQ(Index({recording_}), "Disconnect DB: " + DatabasePath() + " failed scRet: 0x80000005\n");
+    EXPECT_EQ(plugin_.calls.back(), "Release");
+}
+
+TEST_F(DayIndexingTest, UnreadableFilesAreReportedOneByOne) {
+    const std::string missing = (location_ / "00000010_2012-03-03_100100.3gp").string();
+    const std::string shortName = (location_ / "1_x.3gp").string();
+    const std::string out = Index({missing, shortName});
+    EXPECT_EQ(out.find("ParseFilesADay - parse: " + missing + " failed\n"), 0u) << out;
+    EXPECT_NE(out.find("ParseFilesADay - parse: " + shortName + " got std::exception: "), std::string::npos) << out;
+    EXPECT_TRUE(plugin_.statements.empty());
+    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Disconnect", "Release"}));
+}
+
+TEST_F(DayIndexingTest, HandlesMoreFilesThanASixteenBitIndexCounts) {
+    const std::size_t count = 65536 + 2;
+    const std::string shortName = (location_ / "1_x.3gp").string();
+    std::vector<std::string> files(count, shortName);
+    files.back() = recording_;
+    Index(files);
+    ASSERT_EQ(plugin_.statements.size(), 2u);
+    EXPECT_NE(plugin_.statements[0].find("VALUES(9, 1, "), std::string::npos);
+}
+
+}  // namespace
