@@ -150,6 +150,7 @@ TEST_F(FacadeTest, SeekBackwardThenReadBackwardGivesTheLastPacket) {
     o.startMilliseconds = 0;
     o.zoneIndex = 80;
     o.daylightSaving = true;
+    o.extraData = frame_writer::DaylightSavingElement(true);
     const std::string path = Write(rw::CameraRecording(o));
 
     ::testing::internal::CaptureStderr();
@@ -162,6 +163,11 @@ TEST_F(FacadeTest, SeekBackwardThenReadBackwardGivesTheLastPacket) {
     EXPECT_EQ(Ms(first), std::uint64_t{kStart} * 1000);
     EXPECT_EQ(first->zoneOffset, 28800);
     EXPECT_EQ(first->dstAdjust, -3600);
+    // The header block's extra data reaches the packet, where the indexing
+    // looks for the daylight-saving element.
+    ASSERT_EQ(first->extraDataLength, 4 + o.extraData.size());
+    EXPECT_EQ(std::vector<std::uint8_t>(first->extraData + 4, first->extraData + first->extraDataLength),
+              o.extraData);
     EXPECT_EQ(facade.SeekBackward(), 0);
     // 75 video frames of 40 ms end after the last of 24 AAC packets of 128 ms.
     const TMediaPacket* last = facade.ReadBackward();
