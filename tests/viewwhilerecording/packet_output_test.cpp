@@ -102,6 +102,21 @@ TEST_F(PacketOutputTest, PacketsThenNoDataThenEndOfRecording) {
     EXPECT_EQ(VWR_S_END_OF_RECORDING, Output(reader.get()));
 }
 
+// A terminator with a 64-bit size cut after its type: the probe fails as a
+// stream failure, and once the size is written the same boundary is probed
+// again and the recording ends there.
+TEST_F(PacketOutputTest, TerminatorWrittenInTwoStepsIsProbedAgainAtTheSameBoundary) {
+    writer->AppendPair(Pair({Video(0, true, 1)}));
+    const Bytes terminator = {0, 0, 0, 1, 's', 'k', 'i', 'p', 0, 0, 0, 0, 0, 0, 0, 16};
+    const Bytes rest = writer->AppendPart(terminator, 12);
+    ReaderPtr reader = OpenReader();
+    EXPECT_EQ(VWR_E_IO, Output(reader.get()));  // the pair before it is indexed all the same
+    EXPECT_EQ(1, NextId(reader.get()));
+    EXPECT_EQ(VWR_E_IO, Output(reader.get()));
+    writer->AppendBytes(rest);
+    EXPECT_EQ(VWR_S_END_OF_RECORDING, Output(reader.get()));
+}
+
 TEST_F(PacketOutputTest, DeliveredPacketCarriesItsHeaderAndStaysUntilTheNextOutput) {
     writer->AppendPair(Pair({Video(1250, true, 1), Video(1290, false, 2)}));
     ReaderPtr reader = OpenReader();
