@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "mp4parser/BoxHeader.h"
+#include "mp4parser/DataReader.h"
+#include "mp4parser/FileDescriptor.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+typedef DataReader<FileDescriptor> FileReader;
+
+// The part of the file from the reader's position to a box's end. Every read
+// checks that it stays inside, so a box can never make us read its
+// neighbour's bytes, and every count is checked against what remains before
+// anything is allocated for it.
+class BoxBody {
+public:
+    BoxBody(FileReader& reader, std::uint64_t end) : reader_(reader), end_(end) {}
+
+    std::uint64_t Position() const { return reader_.Position(); }
+    std::uint64_t End() const { return end_; }
+    std::uint64_t Remaining() const;
+
+    std::uint8_t ReadUInt8();
+    std::uint16_t ReadUInt16();
+    std::uint32_t ReadUInt24();
+    std::uint32_t ReadUInt32();
+    void ReadBytes(void* destination, std::size_t count);
+    std::vector<std::uint8_t> ReadToEnd();
+
+    void Skip(std::uint64_t count);
+    void Seek(std::uint64_t target);
+    void SeekToEnd() { Seek(end_); }
+
+    // Throws unless count entries of entrySize bytes fit in what remains.
+    void RequireEntries(std::uint64_t count, std::uint64_t entrySize) const;
+
+    // Reads the next child's header, zero words in front of it skipped. False
+    // when fewer than 8 bytes (or only zero words) remain; the reader is then at the end. A child that claims
+    // bytes beyond this box is a format error.
+    bool NextChild(BoxHeader& child);
+    BoxBody Child(const BoxHeader& child) { return BoxBody(reader_, child.end); }
+
+    FileReader& Reader() { return reader_; }
+
+private:
+    void Require(std::uint64_t count) const;
+
+    FileReader& reader_;
+    std::uint64_t end_;
+};
+
+// Calls handle(header, body) for every child of parent and moves to each
+// child's end afterwards, whatever the handler read.
+template <typename Handler>
+void ForEachChild(BoxBody& parent, Handler handle) {
+    BoxHeader child;
+    while (parent.NextChild(child)) {
+        BoxBody body = parent.Child(child);
+        handle(child, body);
+        parent.Seek(child.end);
+    }
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

@@ -1,0 +1,156 @@
+#include "mp4parser/Codecs.h"
+
+#include "media/media_packet.h"
+#include "mp4parser/BoxHeader.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+namespace {
+
+constexpr std::uint8_t kMpeg4VisualObjectType = 0x20;
+constexpr std::uint8_t kJpegObjectType = 0x6C;
+
+const std::uint8_t kStartCode[4] = {0, 0, 0, 1};
+
+// Reads a configuration body with every read checked against its end.
+class ConfigurationCursor {
+public:
+    ConfigurationCursor(const std::vector<std::uint8_t>& body, const char* failure)
+        : body_(body), failure_(failure) {}
+
+    void Seek(std::size_t position) {
+        if (position > body_.size()) ThrowBadFormat(failure_);
+        position_ = position;
+    }
+    std::uint8_t ReadUInt8() {
+        Require(1);
+        return body_[position_++];
+    }
+    std::uint16_t ReadUInt16() {
+        Require(2);
+        const std::uint16_t value = static_cast<std::uint16_t>(body_[position_] << 8 | body_[position_ + 1]);
+        position_ += 2;
+        return value;
+    }
+    // Appends start code + the next length-prefixed unit to out.
+    void CopyUnitWithStartCode(std::vector<std::uint8_t>& out) {
+        const std::uint16_t length = ReadUInt16();
+        Require(length);
+        out.insert(out.end(), kStartCode, kStartCode + 4);
+        out.insert(out.end(), body_.begin() + position_, body_.begin() + position_ + length);
+        position_ += length;
+    }
+
+private:
+    void Require(std::size_t count) const {
+        if (count > body_.size() - position_) ThrowBadFormat(failure_);
+    }
+
+    const std::vector<std::uint8_t>& body_;
+    const char* failure_;
+    std::size_t position_ = 0;
+};
+
+std::vector<std::uint8_t> ConvertAvcConfiguration(const std::vector<std::uint8_t>& body) {
+    std::vector<std::uint8_t> sets;
+    sets.reserve(body.size() + 569);
+    ConfigurationCursor cursor(body, "bad avcC");
+    cursor.Seek(5);
+    const unsigned sequenceSets = cursor.ReadUInt8() & 0x1F;
+    for (unsigned i = 0; i < sequenceSets; ++i) cursor.CopyUnitWithStartCode(sets);
+    const unsigned pictureSets = cursor.ReadUInt8();
+    for (unsigned i = 0; i < pictureSets; ++i) cursor.CopyUnitWithStartCode(sets);
+    return sets;
+}
+
+std::vector<std::uint8_t> ConvertHevcConfiguration(const std::vector<std::uint8_t>& body) {
+    std::vector<std::uint8_t> sets;
+    sets.reserve(body.size() + 1024);
+    ConfigurationCursor cursor(body, "bad hvcC");
+    cursor.Seek(22);
+    const unsigned arrays = cursor.ReadUInt8();
+    for (unsigned a = 0; a < arrays; ++a) {
+        cursor.ReadUInt8();  // unit type
+        const unsigned units = cursor.ReadUInt16();
+        for (unsigned u = 0; u < units; ++u) cursor.CopyUnitWithStartCode(sets);
+    }
+    return sets;
+}
+
+}  // namespace
+
+std::uint32_t MediaTypeOfSampleEntry(const SampleEntry* entry) {
+    if (entry == nullptr) return MEDIA_NONE;
+    switch (entry->type) {
+        case FourCC("avc1"): return MEDIA_H264;
+        case FourCC("hvc1"):
+        case FourCC("hev1"): return MEDIA_HEVC;
+        case FourCC("mp4v"):
+            if (entry->objectType == kMpeg4VisualObjectType) return MEDIA_MP4V;
+            if (entry->objectType == kJpegObjectType) return MEDIA_JPEG;
+            return MEDIA_NONE;
+        case FourCC("s263"): return MEDIA_H263;
+        case FourCC("mp4a"): return MEDIA_AAC;
+        case FourCC("samr"): return MEDIA_SAMR;
+        case FourCC("ulaw"): return MEDIA_PCMU;
+        case FourCC("alaw"): return MEDIA_PCMA;
+        case FourCC("g722"): return MEDIA_G7221;
+        case FourCC("g726"): return MEDIA_G726;
+        case FourCC("g729"): return MEDIA_G729A;
+        case FourCC("metx"): return MEDIA_METX;
+        default: return MEDIA_NONE;
+    }
+}
+
+std::uint32_t HeaderCodecCode(std::uint32_t mediaType) {
+    switch (mediaType) {
+        case MEDIA_JPEG: return FourCC("jpeg");
+        case MEDIA_H263: return FourCC("h263");
+        case MEDIA_MP4V: return FourCC("mp4v");
+        case MEDIA_H264: return FourCC("h264");
+        case MEDIA_HEVC: return FourCC("hevc");
+        case MEDIA_G7221: return FourCC("7221");
+        case MEDIA_G729A: return FourCC("729A");
+        case MEDIA_AAC: return FourCC("aac ");
+        case MEDIA_SAMR: return FourCC("SAMR");
+        case MEDIA_PCMU: return FourCC("PCMU");
+        case MEDIA_PCMA: return FourCC("PCMA");
+        case MEDIA_G726: return FourCC("G726");
+        case MEDIA_METX: return FourCC("metx");
+        default: return 0;
+    }
+}
+
+unsigned NalLengthSize(std::uint8_t lengthSizeField) {
+    switch (lengthSizeField & 3) {
+        case 0: return 1;
+        case 1: return 2;
+        default: return 4;
+    }
+}
+
+bool IsAvcEntry(std::uint32_t type) { return type == FourCC("avc1"); }
+
+bool IsHevcEntry(std::uint32_t type) { return type == FourCC("hvc1") || type == FourCC("hev1"); }
+
+std::uint8_t LengthSizeFieldOf(const SampleEntry* entry) {
+    if (entry == nullptr) return 0;
+    if (IsAvcEntry(entry->type)) return entry->avcLengthSizeField;
+    if (IsHevcEntry(entry->type)) return entry->hevcLengthSizeField;
+    return 0;
+}
+
+std::vector<std::uint8_t> ConvertParameterSets(const SampleEntry* entry) {
+    if (entry == nullptr) return {};
+    if (IsAvcEntry(entry->type) && !entry->avcConfiguration.empty())
+        return ConvertAvcConfiguration(entry->avcConfiguration);
+    if (IsHevcEntry(entry->type) && !entry->hevcConfiguration.empty())
+        return ConvertHevcConfiguration(entry->hevcConfiguration);
+    return {};
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

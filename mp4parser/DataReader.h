@@ -1,0 +1,146 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ios>
+#include <limits>
+
+#include <boost/function.hpp>
+#include <boost/iostreams/positioning.hpp>
+#include <boost/iostreams/stream_buffer.hpp>
+
+#include "mp4parser/StreamFailure.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+// Reads byte runs and big-endian integers through a buffered stream over a
+// seekable input device, keeping its own 64-bit position (bytes consumed from
+// the device's position 0).
+template <typename Device>
+class DataReader {
+public:
+    // One of ReadUInt8/16/32, chosen at run time.
+    typedef boost::function<std::uint32_t(DataReader&)> UIntReader;
+
+    DataReader() = default;
+    DataReader(const DataReader&) = delete;
+    DataReader& operator=(const DataReader&) = delete;
+
+    // Opens the stream buffer on a copy of device; destroying the reader leaves
+    // the device open, Close() closes it.
+    void Open(const Device& device) {
+        buffer_.open(device);
+        buffer_.set_auto_close(false);
+        position_ = ToOffset(buffer_.pubseekoff(0, std::ios_base::beg, std::ios_base::in));
+    }
+
+    // Reads exactly count bytes. Nothing at all is "end of file", a part is
+    // "bad read"; either way the position is unchanged.
+    void ReadBytes(void* destination, std::size_t count) {
+        if (count == 0) return;
+        std::streamsize got;
+        try {
+            got = buffer_.sgetn(static_cast<char*>(destination), static_cast<std::streamsize>(count));
+        } catch (...) {
+            Resynchronise();
+            throw;
+        }
+        if (got == static_cast<std::streamsize>(count)) {
+            position_ += count;
+            return;
+        }
+        if (got > 0) {
+            Resynchronise();
+            ThrowStreamFailure("bad read");
+        }
+        ThrowStreamFailure("end of file");
+    }
+
+    std::uint8_t ReadUInt8() {
+        std::uint8_t byte;
+        ReadBytes(&byte, 1);
+        return byte;
+    }
+
+    std::uint16_t ReadUInt16() {
+        std::uint8_t bytes[2];
+        ReadBytes(bytes, 2);
+        return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+    }
+
+    std::uint32_t ReadUInt32() {
+        std::uint8_t bytes[4];
+        ReadBytes(bytes, 4);
+        return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+               static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+    }
+
+    static UIntReader UIntReaderOfWidth(unsigned bytes) {
+        switch (bytes) {
+            case 1: return [](DataReader& r) -> std::uint32_t { return r.ReadUInt8(); };
+            case 2: return [](DataReader& r) -> std::uint32_t { return r.ReadUInt16(); };
+            default: return [](DataReader& r) -> std::uint32_t { return r.ReadUInt32(); };
+        }
+    }
+
+    // Moves count bytes forward (backward when negative). Counts beyond the
+    // 32-bit range go through an absolute seek.
+    void Skip(std::int64_t count) {
+        if (count >= std::numeric_limits<std::int32_t>::min() && count <= std::numeric_limits<std::int32_t>::max()) {
+            buffer_.pubseekoff(static_cast<boost::iostreams::stream_offset>(count), std::ios_base::cur,
+                               std::ios_base::in);
+        } else {
+            SeekAbsolute(position_ + static_cast<std::uint64_t>(count));
+        }
+        position_ += static_cast<std::uint64_t>(count);
+    }
+
+    void Seek(std::uint64_t target) {
+        if (target == position_) return;
+        if (target > position_) {
+            const std::uint64_t forward = target - position_;
+            if (forward <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                Skip(static_cast<std::int64_t>(forward));
+                return;
+            }
+        }
+        SeekAbsolute(target);
+        position_ = target;
+    }
+
+    std::uint64_t Position() const { return position_; }
+
+    void Close() {
+        if (buffer_.is_open()) buffer_.close();
+    }
+
+private:
+    static std::uint64_t ToOffset(std::streampos position) {
+        return static_cast<std::uint64_t>(boost::iostreams::position_to_offset(position));
+    }
+
+    void SeekAbsolute(std::uint64_t target) {
+        buffer_.pubseekpos(
+            boost::iostreams::offset_to_position(static_cast<boost::iostreams::stream_offset>(target)),
+            std::ios_base::in);
+    }
+
+    // A short read has consumed bytes that position_ does not count; put the
+    // stream back where position_ says, so that later relative moves land right.
+    void Resynchronise() {
+        try {
+            SeekAbsolute(position_);
+        } catch (...) {
+            // The read failure is what the caller hears about.
+        }
+    }
+
+    boost::iostreams::stream_buffer<Device> buffer_;
+    std::uint64_t position_ = 0;
+};
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

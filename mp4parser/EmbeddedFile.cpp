@@ -1,0 +1,156 @@
+#include "mp4parser/EmbeddedFile.h"
+
+#include <limits>
+
+#include <boost/iostreams/stream_buffer.hpp>
+
+#include "mp4parser/BoxHeader.h"
+#include "mp4parser/StreamFailure.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+namespace {
+
+typedef boost::iostreams::stream_buffer<FileDescriptor> ScanBuffer;
+
+std::uint32_t BigEndian32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+           static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
+std::uint32_t LittleEndian32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[3]) << 24 | static_cast<std::uint32_t>(bytes[2]) << 16 |
+           static_cast<std::uint32_t>(bytes[1]) << 8 | bytes[0];
+}
+
+struct TopLevelHeader {
+    std::uint64_t size = 0;
+    std::uint32_t type = 0;
+    std::uint64_t headerLength = 8;
+};
+
+enum class HeaderRead { Complete, Nothing, Partial };
+
+// Reads a box header of the walk: the 32-bit size and the type, and the
+// 64-bit size when the size field is 1, so that media data beyond 4 GiB does
+// not end the walk.
+HeaderRead ReadTopLevelHeader(ScanBuffer& buffer, TopLevelHeader& header) {
+    unsigned char bytes[8];
+    const std::streamsize got = buffer.sgetn(reinterpret_cast<char*>(bytes), 8);
+    if (got == 0) return HeaderRead::Nothing;
+    if (got != 8) return HeaderRead::Partial;
+    header.size = BigEndian32(bytes);
+    header.type = BigEndian32(bytes + 4);
+    header.headerLength = 8;
+    if (header.size == 1) {
+        if (buffer.sgetn(reinterpret_cast<char*>(bytes), 8) != 8) return HeaderRead::Partial;
+        header.size = static_cast<std::uint64_t>(BigEndian32(bytes)) << 32 | BigEndian32(bytes + 4);
+        header.headerLength = 16;
+    }
+    return HeaderRead::Complete;
+}
+
+// Moves past the rest of a box. False when the box is smaller than its own
+// header or too large to seek over: the walk ends there.
+bool PassOver(ScanBuffer& buffer, const TopLevelHeader& header) {
+    if (header.size < header.headerLength) return false;
+    const std::uint64_t rest = header.size - header.headerLength;
+    if (rest > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return false;
+    buffer.pubseekoff(static_cast<boost::iostreams::stream_offset>(rest), std::ios_base::cur, std::ios_base::in);
+    return true;
+}
+
+// A size of 0 is a zero word between boxes, except for media data, where it
+// means "to the end of the file" in other writers' files.
+bool IsZeroWord(const TopLevelHeader& header) { return header.size == 0 && header.type != FourCC("mdat"); }
+
+void StepOverZeroWord(ScanBuffer& buffer, const TopLevelHeader& header) {
+    buffer.pubseekoff(4 - static_cast<boost::iostreams::stream_offset>(header.headerLength), std::ios_base::cur,
+                      std::ios_base::in);
+}
+
+// Walks the top-level boxes from offset 0 and tells whether both the movie
+// and the media data are there. Zero words between boxes are stepped over, as
+// the box reader does.
+bool HoldsMovieAndMediaData(ScanBuffer& buffer) {
+    bool movie = false;
+    bool mediaData = false;
+    TopLevelHeader header;
+    while (ReadTopLevelHeader(buffer, header) == HeaderRead::Complete) {
+        if (IsZeroWord(header)) {
+            StepOverZeroWord(buffer, header);
+            continue;
+        }
+        switch (header.type) {
+            case FourCC("mdat"):
+                if (header.size == 0) return false;
+                mediaData = true;
+                break;
+            case FourCC("moov"): movie = true; break;
+            case FourCC("ftyp"):
+            case FourCC("mfra"):
+            case FourCC("free"):
+            case FourCC("wide"):
+            case FourCC("skip"):
+            case FourCC("uuid"):
+            case FourCC("udta"): break;
+            default: return false;
+        }
+        if (!PassOver(buffer, header)) return false;
+        if (movie && mediaData) return true;
+    }
+    return false;
+}
+
+EmbeddedFileTrailer ReadTrailer(ScanBuffer& buffer) {
+    buffer.pubseekoff(-12, std::ios_base::end, std::ios_base::in);
+    unsigned char bytes[12];
+    if (buffer.sgetn(reinterpret_cast<char*>(bytes), 12) != 12) ThrowStreamFailure("bad read");
+    if (BigEndian32(bytes) != FourCC("ORVL")) ThrowStreamFailure("bad format");
+    EmbeddedFileTrailer trailer;
+    trailer.startOffset = LittleEndian32(bytes + 4);
+    trailer.length = LittleEndian32(bytes + 8);
+    return trailer;
+}
+
+// The boxes from the start offset to the end of the file must add up to the
+// length that the trailer gives.
+void CheckEmbeddedBoxes(ScanBuffer& buffer, const EmbeddedFileTrailer& trailer) {
+    buffer.pubseekpos(trailer.startOffset, std::ios_base::in);
+    std::uint64_t sum = 0;
+    TopLevelHeader header;
+    for (;;) {
+        const HeaderRead read = ReadTopLevelHeader(buffer, header);
+        if (read == HeaderRead::Nothing) break;
+        if (read == HeaderRead::Partial) ThrowStreamFailure("bad read");
+        if (IsZeroWord(header)) {
+            sum += 4;  // the media file's length includes its zero words
+            StepOverZeroWord(buffer, header);
+            continue;
+        }
+        sum += header.size;
+        if (!PassOver(buffer, header)) break;
+    }
+    if (sum != trailer.length) ThrowStreamFailure("bad format");
+}
+
+}  // namespace
+
+std::uint64_t LocateMediaFile(FileDescriptor& file, const std::string& path) {
+    ScanBuffer buffer;
+    buffer.open(file);
+    buffer.set_auto_close(false);
+    buffer.pubseekpos(0, std::ios_base::in);
+    if (HoldsMovieAndMediaData(buffer)) return 0;
+    const EmbeddedFileTrailer trailer = ReadTrailer(buffer);
+    CheckEmbeddedBoxes(buffer, trailer);
+    buffer.close();
+    file.open(path, trailer.startOffset);
+    return trailer.startOffset;
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

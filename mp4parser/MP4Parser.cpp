@@ -1,0 +1,217 @@
+#include "mp4parser/MP4Parser.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cstring>
+#include <limits>
+
+#include "mp4parser/Codecs.h"
+#include "mp4parser/EmbeddedFile.h"
+#include "mp4parser/MadeUpHeader.h"
+#include "mp4parser/MovieBoxes.h"
+#include "mp4parser/SampleConversion.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+namespace {
+
+// Bytes from the device's position 0 to the end of the file.
+std::uint64_t MediaLength(FileDescriptor& file) {
+    const boost::iostreams::stream_offset end =
+        boost::iostreams::position_to_offset(file.seek(0, std::ios_base::end));
+    return end > 0 ? static_cast<std::uint64_t>(end) : 0;
+}
+
+bool IsPassedOverAtTopLevel(std::uint32_t type) {
+    switch (type) {
+        case FourCC("free"):
+        case FourCC("ftyp"):
+        case FourCC("mfra"):
+        case FourCC("skip"):
+        case FourCC("udta"):
+        case FourCC("uuid"):
+        case FourCC("wide"): return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+MP4Parser::MP4Parser(const std::string& path) : file_(path), smallestStartOffset_(DBL_MAX) {
+    baseOffset_ = LocateMediaFile(file_, path);
+    mediaLength_ = MediaLength(file_);
+    reader_.Open(file_);
+    ParseTopLevel();
+    BuildTables();
+}
+
+MP4Parser::~MP4Parser() {
+    try {
+        reader_.Close();
+    } catch (...) {
+        // A failing close has nothing left to lose.
+    }
+}
+
+// Reads top-level boxes until both the movie and the media data were seen;
+// boxes after them are never read. A file without one of them runs into its
+// end ("end of file").
+void MP4Parser::ParseTopLevel() {
+    reader_.Seek(0);
+    bool movieSeen = false;
+    bool mediaDataSeen = false;
+    while (!(movieSeen && mediaDataSeen)) {
+        const BoxHeader header = ReadBoxHeader(reader_);
+        CheckBoxHeader(header);
+        if (header.type == FourCC("moov")) {
+            // The movie is read only if it lies wholly in the file, so that
+            // no size inside it can claim more than the file holds.
+            if (header.end > mediaLength_) ThrowStreamFailure("end of file");
+            BoxBody movie(reader_, header.end);
+            ReadMovie(movie, movie_);
+            reader_.Seek(header.end);
+            movieSeen = true;
+        } else if (header.type == FourCC("mdat")) {
+            reader_.Seek(header.end);
+            mediaDataSeen = true;
+        } else if (IsPassedOverAtTopLevel(header.type)) {
+            reader_.Seek(header.end);
+        } else {
+            ThrowBadFormat("unrecognized box");
+        }
+    }
+}
+
+void MP4Parser::BuildTables() {
+    std::vector<std::size_t> parameterSetLengths;
+    for (const TrackDescription& track : movie_.tracks) {
+        tables_.push_back(BuildSampleTable(track, movie_.mvhd.timescale, mediaLength_));
+        if (!tables_.back().Empty()) smallestStartOffset_ = std::min(smallestStartOffset_, tables_.back().startOffset);
+        parameterSets_.push_back(ConvertParameterSets(track.FirstSampleEntry()));
+        parameterSetLengths.push_back(parameterSets_.back().size());
+    }
+    WorkingBufferSizes sizes;
+    cursors_ = BuildTrackCursors(movie_, parameterSetLengths, sizes);
+    sampleBuffer_.resize(sizes.sample);
+    headerBuffer_.resize(sizes.headerBlock);
+}
+
+std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, std::vector<std::uint8_t>& destination) {
+    const IndexEntry& entry = tables_.at(static_cast<std::size_t>(track)).entries.at(static_cast<std::size_t>(sample));
+    const SampleEntry* description = movie_.tracks[static_cast<std::size_t>(track)].FirstSampleEntry();
+    const std::uint32_t type = description != nullptr ? description->type : 0;
+    reader_.Seek(entry.offset);
+    if (IsAvcEntry(type) || IsHevcEntry(type)) {
+        const std::vector<std::uint8_t>& sets = parameterSets_[static_cast<std::size_t>(track)];
+        const unsigned lengthSize = NalLengthSize(LengthSizeFieldOf(description));
+        const std::size_t worst = WorstCaseConvertedSize(entry.size, lengthSize, sets.size());
+        if (destination.size() < worst) destination.resize(worst);
+        const bool keyFrame = entry.sync != 0;
+        return IsAvcEntry(type)
+                   ? ConvertAvcSample(reader_, entry.size, keyFrame, lengthSize, sets, destination.data(),
+                                      destination.size())
+                   : ConvertHevcSample(reader_, entry.size, keyFrame, lengthSize, sets, destination.data(),
+                                       destination.size());
+    }
+    if (destination.size() < entry.size) destination.resize(entry.size);
+    reader_.ReadBytes(destination.data(), entry.size);
+    return entry.size;
+}
+
+TMediaPacket* MP4Parser::Read() { return ReadInDirection(+1); }
+
+TMediaPacket* MP4Parser::ReadBackward() { return ReadInDirection(-1); }
+
+std::int32_t MP4Parser::DeliverableCount(const TrackCursor& cursor) const {
+    const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
+    return std::min<std::int64_t>(cursor.sampleCount, table.count);
+}
+
+// Picks the cursor whose next sample is earliest (forward) or latest
+// (backward); ties go to the earlier cursor. Disabled tracks are stepped over
+// without touching the file.
+TMediaPacket* MP4Parser::ReadInDirection(int step) {
+    for (;;) {
+        TrackCursor* chosen = nullptr;
+        double chosenTime = 0;
+        for (TrackCursor& cursor : cursors_) {
+            if (cursor.currentSample < 0 || cursor.currentSample >= DeliverableCount(cursor)) continue;
+            const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
+            const double time = table.startOffset + table.TimeOf(static_cast<std::uint32_t>(cursor.currentSample));
+            if (chosen == nullptr || (step > 0 ? time < chosenTime : time > chosenTime)) {
+                chosen = &cursor;
+                chosenTime = time;
+            }
+        }
+        if (chosen == nullptr) return nullptr;
+        if (!chosen->enabled) {
+            chosen->currentSample += step;
+            continue;
+        }
+        return DeliverSample(*chosen, step);
+    }
+}
+
+TMediaPacket* MP4Parser::DeliverSample(TrackCursor& cursor, int step) {
+    const std::int32_t sample = cursor.currentSample;
+    std::size_t payloadLength;
+    try {
+        payloadLength = ReadSample(cursor.trackIndex, sample, sampleBuffer_);
+    } catch (const BadFormat&) {
+        // A sample whose content does not hold together would fail the same
+        // way on every retry: step past it so that reading can go on.
+        cursor.currentSample += step;
+        throw;
+    }
+    if (payloadLength > std::numeric_limits<std::uint32_t>::max() / 2) ThrowBadFormat("sample too large");
+
+    const std::uint8_t* block;
+    std::size_t blockSize;
+    std::uint8_t madeUp[kMadeUpHeaderBlockSize];
+    const TrackDescription& track = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)];
+    if (cursor.headerTrack >= 0 && static_cast<std::size_t>(cursor.headerTrack) < movie_.tracks.size()) {
+        blockSize = ReadSample(cursor.headerTrack, sample, headerBuffer_);
+        block = headerBuffer_.data();
+    } else {
+        const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
+        const IndexEntry& entry = table.entries[static_cast<std::size_t>(sample)];
+        MadeUpHeaderInput input;
+        input.mediaType = cursor.mediaType;
+        input.keyFrame = entry.sync != 0;
+        input.time = table.startOffset + TimeOfSample(entry);
+        input.creationTime = track.tkhd.creationTime;
+        input.payloadLength = static_cast<std::uint32_t>(payloadLength);
+        input.firstPayloadByte = payloadLength > 0 ? sampleBuffer_[0] : 0;
+        input.entry = track.FirstSampleEntry();
+        blockSize = MakeUpHeaderBlock(input, madeUp);
+        block = madeUp;
+    }
+    cursor.currentSample += step;
+
+    MediaPacketRef packet(BuildMediaPacket(block, blockSize, static_cast<std::uint32_t>(payloadLength)));
+    // A stored header whose length disagrees with its extension would place
+    // the payload elsewhere than the block has room for.
+    if (packet->payloadLength != payloadLength) ThrowBadFormat("header block does not match sample");
+    const SampleEntry* entry = track.FirstSampleEntry();
+    packet->width = entry != nullptr ? entry->width : 0;
+    packet->height = entry != nullptr ? entry->height : 0;
+    if (payloadLength != 0) std::memcpy(packet->header + packet->headerLength, sampleBuffer_.data(), payloadLength);
+    currentPacket_ = std::move(packet);
+    return currentPacket_.get();
+}
+
+void MP4Parser::SeekToTime(std::uint32_t seconds, std::uint32_t milliseconds) {
+    const double x = static_cast<double>(seconds) + static_cast<double>(milliseconds) / 1000.0;
+    for (TrackCursor& cursor : cursors_) {
+        const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
+        const std::int64_t found = FindSampleAtTime(table, x, smallestStartOffset_);
+        const std::int64_t last = static_cast<std::int64_t>(DeliverableCount(cursor)) - 1;
+        cursor.currentSample = static_cast<std::int32_t>(std::min(found, last));
+    }
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

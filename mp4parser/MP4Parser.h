@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/media_packet.h"
+#include "mp4parser/BadFormat.h"
+#include "mp4parser/BoxBody.h"
+#include "mp4parser/DataReader.h"
+#include "mp4parser/FileDescriptor.h"
+#include "mp4parser/Movie.h"
+#include "mp4parser/SampleTable.h"
+#include "mp4parser/StreamFailure.h"
+#include "mp4parser/TrackCursor.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+// Reads a finished ISO base media recording: the box tree, per-track sample
+// tables, and the samples of all tracks as packets in time order, forwards or
+// backwards. Failures leave as exceptions: StreamFailure (a
+// std::ios_base::failure) for the file, bad_format for the content.
+class MP4Parser {
+public:
+    typedef BadFormat bad_format;
+
+    // Opens the file (finding an embedded media file through its trailer),
+    // reads the box tree and builds the sample tables.
+    explicit MP4Parser(const std::string& path);
+    ~MP4Parser();
+    MP4Parser(const MP4Parser&) = delete;
+    MP4Parser& operator=(const MP4Parser&) = delete;
+
+    // The next packet in forward (backward) time order, or null when every
+    // cursor is exhausted. The packet stays valid until the next read or the
+    // parser's destruction.
+    TMediaPacket* Read();
+    TMediaPacket* ReadBackward();
+
+    // Places every cursor at its sample at or before seconds + milliseconds/1000
+    // (relative to the movie's earliest track start); times beyond the end
+    // place it on its last sample.
+    void SeekToTime(std::uint32_t seconds, std::uint32_t milliseconds);
+
+    // Reads one sample into destination (grown as needed), H.264 and H.265
+    // samples converted to start-code form; returns the bytes written.
+    std::size_t ReadSample(std::int32_t track, std::int32_t sample, std::vector<std::uint8_t>& destination);
+
+    std::vector<TrackCursor>& TrackCursors() { return cursors_; }
+    const Movie& GetMovie() const { return movie_; }
+    const std::vector<SampleTable>& SampleTables() const { return tables_; }
+    const std::vector<std::uint8_t>& ParameterSets(std::size_t track) const { return parameterSets_[track]; }
+    double SmallestStartOffset() const { return smallestStartOffset_; }
+    std::uint64_t BaseOffset() const { return baseOffset_; }
+    std::size_t SampleBufferSize() const { return sampleBuffer_.size(); }
+
+private:
+    void ParseTopLevel();
+    void BuildTables();
+    TMediaPacket* ReadInDirection(int step);
+    // Samples of the cursor's track that can be delivered: those with times.
+    std::int32_t DeliverableCount(const TrackCursor& cursor) const;
+    TMediaPacket* DeliverSample(TrackCursor& cursor, int step);
+
+    FileDescriptor file_;
+    std::uint64_t baseOffset_ = 0;
+    std::uint64_t mediaLength_ = 0;
+    FileReader reader_;
+    Movie movie_;
+    std::vector<SampleTable> tables_;
+    double smallestStartOffset_;
+    std::vector<std::vector<std::uint8_t>> parameterSets_;
+    std::vector<TrackCursor> cursors_;
+    std::vector<std::uint8_t> sampleBuffer_;
+    std::vector<std::uint8_t> headerBuffer_;
+    MediaPacketRef currentPacket_;
+};
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

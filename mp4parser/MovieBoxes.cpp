@@ -1,0 +1,263 @@
+#include "mp4parser/MovieBoxes.h"
+
+#include <algorithm>
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+namespace {
+
+void ReadFullBoxFields(BoxBody& box, FullBoxFields& fields) {
+    fields.version = box.ReadUInt8();
+    fields.flags = box.ReadUInt24();
+}
+
+// Times and durations are 8 bytes wide in version-1 boxes, 4 otherwise.
+std::uint64_t ReadVersionedValue(BoxBody& box, std::uint8_t version) {
+    return version != 0 ? ReadUInt64(box) : box.ReadUInt32();
+}
+
+void ReadMovieHeader(BoxBody& box, MovieHeader& header) {
+    ReadFullBoxFields(box, header);
+    header.creationTime = ReadVersionedValue(box, header.version);
+    header.modificationTime = ReadVersionedValue(box, header.version);
+    header.timescale = box.ReadUInt32();
+    header.duration = ReadVersionedValue(box, header.version);
+    box.Skip(76);  // rate, volume, reserved, matrix, predefined
+    header.nextTrackId = box.ReadUInt32();
+}
+
+void ReadTrackHeader(BoxBody& box, TrackHeader& header) {
+    ReadFullBoxFields(box, header);
+    header.creationTime = ReadVersionedValue(box, header.version);
+    header.modificationTime = ReadVersionedValue(box, header.version);
+    header.trackId = box.ReadUInt32();
+    box.Skip(4);
+    header.duration = ReadVersionedValue(box, header.version);
+    box.Skip(52);  // reserved, layer, alternate group, volume, matrix
+    header.width = box.ReadUInt32() >> 16;
+    header.height = box.ReadUInt32() >> 16;
+}
+
+// Version-1 entries carry 64-bit durations and media times; reading them in
+// the 32-bit layout would misplace every field after the first.
+void ReadEditList(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.elst);
+    const std::uint32_t count = box.ReadUInt32();
+    const bool wide = track.elst.version == 1;
+    box.RequireEntries(count, wide ? 20 : 12);
+    track.editList.assign(count, EditListEntry());
+    for (EditListEntry& entry : track.editList) {
+        if (wide) {
+            entry.segmentDuration = ReadUInt64(box);
+            entry.mediaTime = static_cast<std::int64_t>(ReadUInt64(box));
+        } else {
+            entry.segmentDuration = box.ReadUInt32();
+            entry.mediaTime = static_cast<std::int32_t>(box.ReadUInt32());
+        }
+        entry.mediaRate = box.ReadUInt32();
+    }
+}
+
+void ReadMediaHeader(BoxBody& box, MediaHeader& header) {
+    ReadFullBoxFields(box, header);
+    header.creationTime = ReadVersionedValue(box, header.version);
+    header.modificationTime = ReadVersionedValue(box, header.version);
+    header.timescale = box.ReadUInt32();
+    header.duration = ReadVersionedValue(box, header.version);
+    header.language = box.ReadUInt16();
+    header.quality = box.ReadUInt16();
+}
+
+void ReadHandler(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.hdlr);
+    box.Skip(4);  // predefined
+    track.handlerType = box.ReadUInt32();
+}
+
+void ReadDataReferences(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.dref);
+    const std::uint32_t count = box.ReadUInt32();
+    box.RequireEntries(count, 12);
+    track.dataReferences.assign(count, DataReferenceEntry());
+    for (DataReferenceEntry& entry : track.dataReferences) {
+        entry.size = box.ReadUInt32();
+        if (entry.size < 12) ThrowBadFormat("bad dref entry");
+        entry.type = box.ReadUInt32();
+        ReadFullBoxFields(box, entry);
+        std::vector<char> text(entry.size - 12);
+        box.ReadBytes(text.data(), text.size());
+        entry.location.assign(text.data(), std::find(text.begin(), text.end(), '\0') - text.begin());
+    }
+}
+
+template <typename Entry, typename ReadEntry>
+void ReadCountedEntries(BoxBody& box, std::uint64_t entrySize, std::vector<Entry>& entries, ReadEntry readEntry) {
+    const std::uint32_t count = box.ReadUInt32();
+    box.RequireEntries(count, entrySize);
+    entries.assign(count, Entry());
+    for (Entry& entry : entries) readEntry(entry);
+}
+
+void ReadTimeToSample(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.stts);
+    ReadCountedEntries(box, 8, track.timeToSample, [&](TimeToSampleEntry& entry) {
+        entry.sampleCount = box.ReadUInt32();
+        entry.sampleDelta = box.ReadUInt32();
+    });
+}
+
+void ReadCompositionOffsets(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.ctts);
+    ReadCountedEntries(box, 8, track.compositionOffsets, [&](CompositionOffsetEntry& entry) {
+        entry.sampleCount = box.ReadUInt32();
+        entry.sampleOffset = box.ReadUInt32();
+    });
+    track.hasCompositionOffsets = true;
+}
+
+void ReadSyncSamples(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.stss);
+    ReadCountedEntries(box, 4, track.syncSamples, [&](std::uint32_t& number) { number = box.ReadUInt32(); });
+    track.hasSyncSamples = true;
+}
+
+// Each run also learns the number of its first sample (unsigned arithmetic:
+// a corrupt table wraps instead of overflowing).
+void ReadSampleToChunk(BoxBody& box, TrackDescription& track) {
+    ReadFullBoxFields(box, track.stsc);
+    ReadCountedEntries(box, 12, track.sampleToChunk, [&](SampleToChunkEntry& entry) {
+        entry.firstChunk = box.ReadUInt32();
+        entry.samplesPerChunk = box.ReadUInt32();
+        entry.sampleDescriptionIndex = box.ReadUInt32();
+    });
+    for (std::size_t k = 1; k < track.sampleToChunk.size(); ++k) {
+        const SampleToChunkEntry& before = track.sampleToChunk[k - 1];
+        SampleToChunkEntry& entry = track.sampleToChunk[k];
+        entry.firstSample = (entry.firstChunk - before.firstChunk) * before.samplesPerChunk + before.firstSample;
+    }
+}
+
+void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
+    ReadFullBoxFields(box, sizes);
+    sizes.sampleSize = box.ReadUInt32();
+    sizes.sampleCount = box.ReadUInt32();
+    sizes.sizes.clear();
+    if (sizes.sampleSize != 0) {
+        sizes.largestSize = sizes.sampleSize;
+        return;
+    }
+    box.RequireEntries(sizes.sampleCount, 4);
+    sizes.sizes.assign(sizes.sampleCount, 0);
+    sizes.largestSize = 0;
+    for (std::uint32_t& size : sizes.sizes) {
+        size = box.ReadUInt32();
+        if (size > sizes.largestSize) sizes.largestSize = size;
+    }
+}
+
+// "co64" is read as well as "stco", so that recordings beyond 4 GiB work.
+void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
+    ReadFullBoxFields(box, track.stco);
+    ReadCountedEntries(box, wide ? 8 : 4, track.chunkOffsets, [&](std::uint64_t& offset) {
+        offset = wide ? ReadUInt64(box) : box.ReadUInt32();
+    });
+}
+
+void ReadSampleTable(BoxBody& stbl, TrackDescription& track) {
+    ForEachChild(stbl, [&](const BoxHeader& child, BoxBody& box) {
+        switch (child.type) {
+            case FourCC("stsd"): ReadSampleDescription(box, track); break;
+            case FourCC("stts"): ReadTimeToSample(box, track); break;
+            case FourCC("ctts"): ReadCompositionOffsets(box, track); break;
+            case FourCC("stss"): ReadSyncSamples(box, track); break;
+            case FourCC("stsc"): ReadSampleToChunk(box, track); break;
+            case FourCC("stsz"): ReadSampleSizes(box, track.stsz); break;
+            case FourCC("stco"): ReadChunkOffsets(box, track, false); break;
+            case FourCC("co64"): ReadChunkOffsets(box, track, true); break;
+            default: break;
+        }
+    });
+}
+
+void ReadMediaInformation(BoxBody& minf, TrackDescription& track) {
+    MediaInformation& info = track.minf;
+    ForEachChild(minf, [&](const BoxHeader& child, BoxBody& box) {
+        switch (child.type) {
+            case FourCC("vmhd"):
+                info.videoHeaderPresent = 1;
+                ReadFullBoxFields(box, info.vmhd);
+                break;
+            case FourCC("smhd"):
+                info.soundHeaderPresent = 1;
+                ReadFullBoxFields(box, info.smhd);
+                break;
+            case FourCC("hmhd"):
+                info.hintHeaderPresent = 1;
+                ReadFullBoxFields(box, info.hmhd);
+                info.maxPduSize = box.ReadUInt16();
+                info.averagePduSize = box.ReadUInt16();
+                info.maxBitRate = box.ReadUInt32();
+                info.averageBitRate = box.ReadUInt32();
+                info.reserved = box.ReadUInt32();
+                break;
+            case FourCC("dinf"):
+                ForEachChild(box, [&](const BoxHeader& dinfChild, BoxBody& dref) {
+                    if (dinfChild.type == FourCC("dref")) ReadDataReferences(dref, track);
+                });
+                break;
+            case FourCC("stbl"): ReadSampleTable(box, track); break;
+            default: break;
+        }
+    });
+}
+
+void ReadMedia(BoxBody& mdia, TrackDescription& track) {
+    ForEachChild(mdia, [&](const BoxHeader& child, BoxBody& box) {
+        switch (child.type) {
+            case FourCC("mdhd"): ReadMediaHeader(box, track.mdhd); break;
+            case FourCC("hdlr"): ReadHandler(box, track); break;
+            case FourCC("minf"): ReadMediaInformation(box, track); break;
+            default: break;
+        }
+    });
+}
+
+void ReadTrack(BoxBody& trak, TrackDescription& track) {
+    ForEachChild(trak, [&](const BoxHeader& child, BoxBody& box) {
+        switch (child.type) {
+            case FourCC("tkhd"): ReadTrackHeader(box, track.tkhd); break;
+            case FourCC("edts"):
+                ForEachChild(box, [&](const BoxHeader& edtsChild, BoxBody& elst) {
+                    if (edtsChild.type == FourCC("elst")) ReadEditList(elst, track);
+                });
+                break;
+            case FourCC("mdia"): ReadMedia(box, track); break;
+            default: break;
+        }
+    });
+}
+
+}  // namespace
+
+void ReadMovie(BoxBody& moov, Movie& movie) {
+    movie.trackCount = 0;
+    movie.tracks.clear();
+    ForEachChild(moov, [&](const BoxHeader& child, BoxBody& box) {
+        switch (child.type) {
+            case FourCC("mvhd"): ReadMovieHeader(box, movie.mvhd); break;
+            case FourCC("trak"):
+                if (movie.tracks.size() >= kMaxTracks) break;
+                movie.tracks.emplace_back();
+                movie.trackCount = static_cast<std::uint32_t>(movie.tracks.size());
+                ReadTrack(box, movie.tracks.back());
+                break;
+            default: break;
+        }
+    });
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

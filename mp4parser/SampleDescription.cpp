@@ -1,0 +1,184 @@
+#include "mp4parser/MovieBoxes.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+namespace {
+
+constexpr std::uint8_t kAvcObjectType = 241;
+constexpr std::uint8_t kH263ObjectType = 242;
+constexpr std::uint8_t kAvs2ObjectType = 244;
+
+constexpr std::uint8_t kEsDescriptorTag = 3;
+constexpr std::uint8_t kDecoderConfigTag = 4;
+constexpr std::uint8_t kDecoderSpecificInfoTag = 5;
+
+// Descriptor length: up to four bytes of 7 bits, a set top bit meaning that
+// another byte follows.
+std::uint32_t ReadExpandableSize(BoxBody& box) {
+    std::uint32_t size = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint8_t byte = box.ReadUInt8();
+        size = size << 7 | (byte & 0x7F);
+        if ((byte & 0x80) == 0) break;
+    }
+    return size;
+}
+
+// A descriptor body of the given length, which must lie inside its container.
+BoxBody DescriptorBody(BoxBody& container, std::uint32_t length) {
+    if (length > container.Remaining()) ThrowBadFormat("bad esds");
+    return BoxBody(container.Reader(), container.Position() + length);
+}
+
+void ReadDecoderConfig(BoxBody& config, ElementaryStreamDescriptor& descriptor) {
+    descriptor.objectTypeIndication = config.ReadUInt8();
+    descriptor.streamType = config.ReadUInt8();
+    descriptor.bufferSize = config.ReadUInt24();
+    descriptor.maxBitRate = config.ReadUInt32();
+    descriptor.averageBitRate = config.ReadUInt32();
+    if (config.Remaining() < 2 || config.ReadUInt8() != kDecoderSpecificInfoTag) return;
+    BoxBody info = DescriptorBody(config, ReadExpandableSize(config));
+    if (info.Remaining() == 0) return;
+    descriptor.decoderSpecificInfoPosition = info.Position();
+    descriptor.decoderSpecificInfo = info.ReadToEnd();
+}
+
+void ReadVisualFields(BoxBody& entry, SampleEntry& sample) {
+    entry.Skip(16);  // predefined and reserved
+    sample.width = entry.ReadUInt16();
+    sample.height = entry.ReadUInt16();
+}
+
+void ReadAudioFields(BoxBody& entry, SampleEntry& sample) {
+    const std::uint16_t version = entry.ReadUInt16();
+    entry.Skip(6);  // revision, vendor
+    sample.channelCount = entry.ReadUInt16();
+    sample.sampleSize = entry.ReadUInt16();
+    entry.Skip(4);  // compression id, packet size
+    sample.sampleRate = entry.ReadUInt32() >> 16;
+    // Older sound descriptions put more fields in front of the child boxes.
+    if (version == 1) entry.Skip(16);
+    if (version == 2) entry.Skip(36);
+}
+
+void ReadEsdsChildren(BoxBody& entry, SampleEntry& sample) {
+    ForEachChild(entry, [&](const BoxHeader& child, BoxBody& box) {
+        if (child.type == FourCC("esds")) ReadElementaryStreamDescriptor(box, sample.esds);
+    });
+    sample.objectType = sample.esds.objectTypeIndication;
+}
+
+void ReadCodingConfiguration(BoxBody& entry, SampleEntry& sample, bool hevc) {
+    ForEachChild(entry, [&](const BoxHeader& child, BoxBody& box) {
+        if (child.type == FourCC("avcC") && !hevc) {
+            sample.avcConfiguration = box.ReadToEnd();
+            if (sample.avcConfiguration.size() >= 5) sample.avcLengthSizeField = sample.avcConfiguration[4] & 3;
+        } else if (child.type == FourCC("hvcC") && hevc) {
+            sample.hevcConfiguration = box.ReadToEnd();
+            if (sample.hevcConfiguration.size() > 21) sample.hevcLengthSizeField = sample.hevcConfiguration[21] & 3;
+        } else if (child.type == FourCC("btrt")) {
+            sample.btrtBufferSize = box.ReadUInt32();
+            sample.btrtMaxBitRate = box.ReadUInt32();
+            sample.btrtAverageBitRate = box.ReadUInt32();
+        }
+    });
+}
+
+void ReadSampleEntry(const BoxHeader& header, BoxBody& entry, SampleEntry& sample) {
+    sample.type = header.type;
+    entry.Skip(6);  // reserved
+    sample.dataReferenceIndex = entry.ReadUInt16();
+    switch (header.type) {
+        case FourCC("avc1"):
+        case FourCC("hvc1"):
+        case FourCC("hev1"): {
+            const bool hevc = header.type != FourCC("avc1");
+            ReadVisualFields(entry, sample);
+            entry.Skip(50);
+            ReadCodingConfiguration(entry, sample, hevc);
+            sample.objectType = hevc ? 0 : kAvcObjectType;
+            break;
+        }
+        case FourCC("mp4v"):
+        case FourCC("avs2"):
+            ReadVisualFields(entry, sample);
+            sample.horizontalResolution = entry.ReadUInt32();
+            sample.verticalResolution = entry.ReadUInt32();
+            entry.Skip(42);
+            ReadEsdsChildren(entry, sample);
+            if (header.type == FourCC("avs2")) sample.objectType = kAvs2ObjectType;
+            break;
+        case FourCC("s263"):
+            ReadVisualFields(entry, sample);
+            sample.objectType = kH263ObjectType;
+            break;
+        case FourCC("mp4a"):
+        case FourCC("ulaw"):
+        case FourCC("alaw"):
+        case FourCC("g722"):
+        case FourCC("g726"):
+        case FourCC("g729"):
+            ReadAudioFields(entry, sample);
+            ReadEsdsChildren(entry, sample);
+            break;
+        case FourCC("samr"): {
+            ReadAudioFields(entry, sample);
+            BoxHeader child;
+            if (entry.NextChild(child) && child.type == FourCC("damr")) {
+                BoxBody body = entry.Child(child);
+                sample.amrConfiguration = body.ReadToEnd();
+            }
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+// Every entry is read inside its own declared size, and the next one starts at
+// that end whatever the previous entry's reader took.
+void ReadSampleDescription(BoxBody& stsd, TrackDescription& track) {
+    track.stsd.version = stsd.ReadUInt8();
+    track.stsd.flags = stsd.ReadUInt24();
+    const std::uint32_t count = stsd.ReadUInt32();
+    stsd.RequireEntries(count, 8);
+    track.sampleEntries.clear();
+    track.sampleEntries.reserve(count);
+    BoxHeader header;
+    for (std::uint32_t i = 0; i < count && stsd.NextChild(header); ++i) {
+        track.sampleEntries.emplace_back();
+        BoxBody entry = stsd.Child(header);
+        ReadSampleEntry(header, entry, track.sampleEntries.back());
+        stsd.Seek(header.end);
+    }
+}
+
+void ReadElementaryStreamDescriptor(BoxBody& esds, ElementaryStreamDescriptor& descriptor) {
+    descriptor.version = esds.ReadUInt8();
+    descriptor.flags = esds.ReadUInt24();
+    if (esds.ReadUInt8() != kEsDescriptorTag) return;
+    BoxBody es = DescriptorBody(esds, ReadExpandableSize(esds));
+    descriptor.esId = es.ReadUInt16();
+    const std::uint8_t flags = es.ReadUInt8();
+    descriptor.streamDependence = flags >> 7 & 1;
+    descriptor.urlFlag = flags >> 6 & 1;
+    descriptor.ocrStream = flags >> 5 & 1;
+    descriptor.streamPriority = flags & 0x1F;
+    // The optional fields that the flags announce sit before the sub-descriptors.
+    if (descriptor.streamDependence) es.Skip(2);
+    if (descriptor.urlFlag) es.Skip(es.ReadUInt8());
+    if (descriptor.ocrStream) es.Skip(2);
+    while (es.Remaining() > 0) {
+        const std::uint8_t tag = es.ReadUInt8();
+        BoxBody sub = DescriptorBody(es, ReadExpandableSize(es));
+        if (tag == kDecoderConfigTag) ReadDecoderConfig(sub, descriptor);
+        es.Seek(sub.End());
+    }
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

@@ -1,0 +1,62 @@
+#include "mp4parser/TrackCursor.h"
+
+#include <algorithm>
+
+#include "mp4parser/Codecs.h"
+#include "mp4parser/MadeUpHeader.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+namespace {
+
+constexpr std::size_t kSampleBufferSlack = 19;
+constexpr std::size_t kHeaderBufferSlack = 7;
+
+// Largest sample plus what converting it to start-code form may add.
+std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetLength) {
+    const std::uint32_t type = track.FirstSampleEntryType();
+    const unsigned lengthField = LengthSizeFieldOf(track.FirstSampleEntry());
+    std::size_t extra = 0;
+    if (IsAvcEntry(type)) extra = parameterSetLength + 5 * (3 - lengthField);
+    if (IsHevcEntry(type)) extra = parameterSetLength + 2 * (3 - lengthField);
+    return std::size_t{track.stsz.largestSize} + extra;
+}
+
+}  // namespace
+
+std::vector<TrackCursor> BuildTrackCursors(const Movie& movie, const std::vector<std::size_t>& parameterSetLengths,
+                                           WorkingBufferSizes& sizes) {
+    std::vector<TrackCursor> cursors;
+    std::size_t sampleNeeds = 0;
+    std::size_t headerNeeds = kMadeUpHeaderBlockSize;
+    const std::size_t trackCount = movie.tracks.size();
+    for (std::size_t i = 0; i < trackCount; ++i) {
+        const TrackDescription& track = movie.tracks[i];
+        const std::uint32_t mediaType = MediaTypeOfSampleEntry(track.FirstSampleEntry());
+        if (mediaType == 0) continue;
+        TrackCursor cursor;
+        cursor.mediaType = mediaType;
+        cursor.trackIndex = static_cast<std::int32_t>(i);
+        cursor.trackIdMinus1 = track.tkhd.trackId - 1;
+        cursor.sampleCount = static_cast<std::int32_t>(track.stsz.sampleCount);
+        sampleNeeds = std::max(sampleNeeds, SampleNeeds(track, parameterSetLengths[i]));
+        if (i + 1 < trackCount && movie.tracks[i + 1].handlerType == kHeaderTrackHandler) {
+            const TrackDescription& headerTrack = movie.tracks[i + 1];
+            if (headerTrack.stsz.sampleCount == track.stsz.sampleCount) {
+                cursor.headerTrack = static_cast<std::int32_t>(i + 1);
+                headerNeeds = std::max(headerNeeds, SampleNeeds(headerTrack, parameterSetLengths[i + 1]));
+            }
+            ++i;
+        }
+        cursors.push_back(cursor);
+    }
+    sizes.sample = sampleNeeds + kSampleBufferSlack;
+    sizes.headerBlock = headerNeeds + kHeaderBufferSlack;
+    return cursors;
+}
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL

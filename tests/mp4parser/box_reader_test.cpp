@@ -1,0 +1,355 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "box_builder.h"
+#include "mp4parser/MP4Parser.h"
+
+using namespace ORVL::SDK::Brannock2;
+using namespace boxbuild;
+
+namespace {
+
+// What opening a file gives: "ok" or the failure's text, prefixed by its kind.
+std::string OpenResult(const std::string& path) {
+    try {
+        MP4Parser parser(path);
+        return "ok";
+    } catch (const MP4Parser::bad_format& e) {
+        return std::string("bad_format: ") + e.what();
+    } catch (const std::ios_base::failure& e) {
+        return std::string("stream: ") + e.what();
+    }
+}
+
+std::string OpenResult(const Bytes& bytes) { return OpenResult(WriteTempFile("box.mp4", bytes)); }
+
+TrackSpec SimpleTrack(std::uint32_t trackId = 1) {
+    TrackSpec t;
+    t.trackId = trackId;
+    t.samples = {NalSample(4, {{5, 10}}), NalSample(4, {{1, 6}})};
+    return t;
+}
+
+Bytes SimpleMoov() { return Box("moov", Cat({Mvhd(1000), Trak(SimpleTrack(), {100, 200})})); }
+Bytes SimpleMdat() { return Box("mdat", Bytes(16, 0xEE)); }
+
+// The trailer of an embedded media file: magic, start and length, little-endian.
+Bytes Trailer(const std::string& magic, std::uint32_t start, std::uint32_t length) {
+    Writer w;
+    w.Text(magic);
+    for (std::uint32_t v : {start, length})
+        for (int i = 0; i < 4; ++i) w.U8(v >> (8 * i));
+    return w;
+}
+
+// prefix bytes, then a media file whose last box ("free") holds the trailer.
+Bytes EmbeddedFile(const Bytes& prefix, const Bytes& mediaBoxes, const std::string& magic, std::int64_t lengthAdjust) {
+    const std::uint32_t start = static_cast<std::uint32_t>(prefix.size());
+    const std::uint32_t length = static_cast<std::uint32_t>(mediaBoxes.size() + 8 + 12);
+    return Cat({prefix, mediaBoxes,
+                Box("free", Trailer(magic, start, static_cast<std::uint32_t>(length + lengthAdjust)))});
+}
+
+// prefix, media bytes and the trailer right after them, with the stored
+// length given: the walk over the media file's boxes may end early (a box
+// smaller than 8 bytes jumps past the end), leaving the trailer unwalked.
+Bytes EmbeddedRaw(const Bytes& prefix, const Bytes& media, std::uint32_t storedLength) {
+    return Cat({prefix, media, Trailer("ORVL", static_cast<std::uint32_t>(prefix.size()), storedLength)});
+}
+
+Bytes ForeignPrefix(std::size_t size) {
+    Bytes prefix = Writer().U32(static_cast<std::uint32_t>(size)).Text("HDR0");
+    prefix.resize(size, 0x11);
+    return prefix;
+}
+
+// The walk from the start offset ends with 4 bytes: the trailer's last 4
+// bytes lie after the last whole box.
+Bytes CutShortEmbedded() {
+    const Bytes trailer = Trailer("ORVL", 200, 99);
+    const Bytes head(trailer.begin(), trailer.begin() + 8);
+    const Bytes tail(trailer.begin() + 8, trailer.end());
+    return Cat({ForeignPrefix(200), Box("free", Cat({Bytes(5, 0), head})), tail});
+}
+
+TEST(BoxReaderTest, TopLevelLayoutsAndTrailers) {
+    const Bytes ftyp = Ftyp();
+    const Bytes moov = SimpleMoov();
+    const Bytes mdat = SimpleMdat();
+    const Bytes mediaOnly = Cat({ftyp, moov, mdat});
+    struct Case {
+        const char* name;
+        Bytes file;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"moov then mdat", Cat({ftyp, moov, mdat}), "ok"},
+        {"mdat then moov", Cat({ftyp, mdat, moov}), "ok"},
+        {"boxes after both are never read", Cat({ftyp, moov, mdat, Box("abcd", {})}), "ok"},
+        {"zero words between boxes", Cat({ftyp, Bytes(4, 0), moov, Bytes(8, 0), mdat}), "ok"},
+        {"zero words in an embedded file", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Bytes(4, 0), moov, mdat}), "ORVL", 0),
+         "ok"},
+        {"uuid passed over", Cat({ftyp, Box("uuid", Bytes(16 + 5, 0x75)), moov, mdat}), "ok"},
+        {"free, skip, wide, udta, mfra", Cat({ftyp, Box("free", {}), Box("skip", {1}), Box("wide", {}),
+                                               Box("udta", {}), Box("mfra", {}), moov, mdat}), "ok"},
+        {"64-bit size", Cat({ftyp, LargeBox("free", Bytes(40, 1)), moov, mdat}), "ok"},
+        {"unknown top-level box", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Box("abcd", {}), moov, mdat}), "ORVL", 0),
+         "bad_format: unrecognized box"},
+        {"box of size 4", EmbeddedRaw(ForeignPrefix(200), Cat({ftyp, moov, Writer().U32(4).Text("free")}),
+                                      static_cast<std::uint32_t>(ftyp.size() + moov.size() + 4)),
+         "bad_format: box size < 8"},
+        {"64-bit size below its header, no trailer", Cat({ftyp, mdat, Writer().U32(1).Text("free").U64(12), moov}),
+         "stream: bad format"},
+        {"size 4, no trailer", Cat({ftyp, Writer().U32(4).Text("free"), moov, mdat}), "stream: bad format"},
+        {"unknown box, no trailer", Cat({ftyp, Box("abcd", {}), moov, mdat}), "stream: bad format"},
+        {"movie only, no trailer", Cat({ftyp, moov}), "stream: bad format"},
+        {"mdat of size 0 needs the trailer", Cat({ftyp, Writer().U32(0).Text("mdat"), moov}), "stream: bad format"},
+        {"shorter than a trailer", Bytes{0, 0, 0, 9, 'x'}, "stream: failed seeking"},
+        {"embedded at 200", EmbeddedFile(ForeignPrefix(200), mediaOnly, "ORVL", 0), "ok"},
+        {"embedded, stored length 1 short", EmbeddedFile(ForeignPrefix(200), mediaOnly, "ORVL", -1),
+         "stream: bad format"},
+        {"embedded, other magic", EmbeddedFile(ForeignPrefix(200), mediaOnly, "ORVX", 0), "stream: bad format"},
+        {"embedded without mdat", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, moov}), "ORVL", 0),
+         "stream: end of file"},
+        {"embedded box header cut short", CutShortEmbedded(), "stream: bad read"},
+        {"empty file", Bytes{}, "stream: failed seeking"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(OpenResult(c.file), c.expected) << c.name;
+}
+
+TEST(BoxReaderTest, EmbeddedFileReadsAsIfItBeganAtZero) {
+    const Bytes media = Cat({Ftyp(), SimpleMoov(), SimpleMdat()});
+    const Bytes file = EmbeddedFile(ForeignPrefix(200), media, "ORVL", 0);
+    MP4Parser parser(WriteTempFile("embedded.mp4", file));
+    EXPECT_EQ(parser.BaseOffset(), 200u);
+    ASSERT_EQ(parser.GetMovie().trackCount, 1u);
+    EXPECT_EQ(parser.SampleTables()[0].entries[1].offset, 200u);
+}
+
+TEST(BoxReaderTest, MovieFieldsOfBothHeaderVersions) {
+    for (std::uint8_t version : {0, 1}) {
+        MovieSpec movie;
+        movie.mvhdVersion = version;
+        movie.movieTimescale = 600;
+        movie.tracks = {SimpleTrack(7)};
+        movie.tracks[0].headerVersion = version;
+        movie.tracks[0].timescale = 90000;
+        movie.tracks[0].creationTime = version == 1 ? 0x123456789ull : 0x89ABCDEFull;
+        MP4Parser parser(WriteTempFile("versions.mp4", MovieFile(movie)));
+        const Movie& m = parser.GetMovie();
+        EXPECT_EQ(m.mvhd.version, version);
+        EXPECT_EQ(m.mvhd.timescale, 600u);
+        EXPECT_EQ(m.mvhd.nextTrackId, 99u);
+        const TrackDescription& t = m.tracks.at(0);
+        EXPECT_EQ(t.tkhd.trackId, 7u);
+        EXPECT_EQ(t.tkhd.creationTime, movie.tracks[0].creationTime);
+        EXPECT_EQ(t.tkhd.width, 320u);
+        EXPECT_EQ(t.tkhd.height, 240u);
+        EXPECT_EQ(t.mdhd.version, version);
+        EXPECT_EQ(t.mdhd.creationTime, movie.tracks[0].creationTime);
+        EXPECT_EQ(t.mdhd.modificationTime, movie.tracks[0].creationTime);
+        EXPECT_EQ(t.mdhd.timescale, 90000u);
+        EXPECT_EQ(t.mdhd.language, 0x55C4);
+        EXPECT_EQ(t.handlerType, FourCC("vide"));
+        EXPECT_EQ(t.minf.videoHeaderPresent, 1);
+        EXPECT_EQ(t.minf.vmhd.flags, 1u);
+        ASSERT_EQ(t.dataReferences.size(), 1u);
+        EXPECT_EQ(t.dataReferences[0].type, FourCC("url "));
+        EXPECT_EQ(t.dataReferences[0].flags, 1u);
+        ASSERT_EQ(t.sampleEntries.size(), 1u);
+        EXPECT_EQ(t.sampleEntries[0].type, FourCC("avc1"));
+        EXPECT_EQ(t.sampleEntries[0].width, 320);
+        EXPECT_EQ(t.sampleEntries[0].objectType, 241);
+        EXPECT_EQ(t.sampleEntries[0].avcLengthSizeField, 3);
+        EXPECT_EQ(t.stsz.sampleCount, 2u);
+        EXPECT_EQ(t.stsz.largestSize, 14u);
+    }
+}
+
+TEST(BoxReaderTest, SampleEntriesOfEveryKind) {
+    struct Case {
+        const char* name;
+        Bytes entry;
+        std::uint8_t objectType;
+        std::function<void(const SampleEntry&)> check;
+    };
+    const Bytes dsi = {0x11, 0x90};
+    const Case cases[] = {
+        {"mp4v", VisualEntry("mp4v", 176, 144, Esds(0x20, {0, 0, 1, 0xB0})), 0x20,
+         [](const SampleEntry& e) {
+             EXPECT_EQ(e.horizontalResolution, 0x00480000u);
+             EXPECT_EQ(e.esds.decoderSpecificInfo.size(), 4u);
+         }},
+        {"avs2", VisualEntry("avs2", 176, 144, {}), 244, nullptr},
+        {"s263", VisualEntry("s263", 176, 144, Box("d263", {1, 2, 3, 4, 5, 6, 7})), 242,
+         [](const SampleEntry& e) { EXPECT_EQ(e.height, 144); }},
+        {"hvc1", VisualEntry("hvc1", 64, 48, HvcC(1, {{0x40, 1, 2}})), 0,
+         [](const SampleEntry& e) { EXPECT_EQ(e.hevcLengthSizeField, 1); }},
+        {"mp4a", AudioEntry("mp4a", 2, 16, 48000, Esds(0x40, dsi)), 0x40,
+         [&](const SampleEntry& e) {
+             EXPECT_EQ(e.channelCount, 2);
+             EXPECT_EQ(e.sampleRate, 48000u);
+             EXPECT_EQ(e.esds.decoderSpecificInfo, dsi);
+             EXPECT_EQ(e.esds.maxBitRate, 64000u);
+         }},
+        {"samr", AudioEntry("samr", 1, 16, 8000, Box("damr", {'a', 'b', 'c', 'd', 0, 0x81, 0xFF, 0, 1})), 0,
+         [](const SampleEntry& e) { EXPECT_EQ(e.amrConfiguration.size(), 9u); }},
+        {"g726", AudioEntry("g726", 1, 4, 8000, {}), 0, [](const SampleEntry& e) { EXPECT_EQ(e.sampleSize, 4); }},
+        {"esds whose first tag is not 3", VisualEntry("mp4v", 176, 144, FullBox("esds", 0, 0, {4, 0})), 0, nullptr},
+        {"avc1 with btrt and unknown child",
+         VisualEntry("avc1", 16, 16, Cat({AvcC(1, {}, {}), Box("btrt", Writer().U32(1).U32(2).U32(3)), Box("colr", {})})),
+         241, [](const SampleEntry& e) { EXPECT_EQ(e.btrtAverageBitRate, 3u); }},
+        {"unknown entry type", Box("zzzz", Bytes(30, 0)), 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        TrackSpec track = SimpleTrack();
+        track.sampleEntry = c.entry;
+        MovieSpec movie;
+        movie.tracks = {track};
+        MP4Parser parser(WriteTempFile("entry.mp4", MovieFile(movie)));
+        const SampleEntry& entry = parser.GetMovie().tracks.at(0).sampleEntries.at(0);
+        EXPECT_EQ(entry.objectType, c.objectType) << c.name;
+        if (c.check) c.check(entry);
+    }
+}
+
+// Boxes inside the movie that claim more than they have.
+TEST(BoxReaderTest, MalformedInnerBoxesFailWithoutReadingPastThem) {
+    const auto withStbl = [](const Bytes& extra) {
+        TrackSpec t = SimpleTrack();
+        t.extraStblChildren = extra;
+        MovieSpec m;
+        m.tracks = {t};
+        return MovieFile(m);
+    };
+    const auto withEntry = [](const Bytes& entry) {
+        TrackSpec t = SimpleTrack();
+        t.sampleEntry = entry;
+        MovieSpec m;
+        m.tracks = {t};
+        return MovieFile(m);
+    };
+    const auto moovWith = [](const Bytes& children) {
+        return Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), children})), SimpleMdat()});
+    };
+    const auto drefWith = [&](const Bytes& body) {
+        return moovWith(Box("trak", Box("mdia", Box("minf", Box("dinf", FullBox("dref", 0, 0, body))))));
+    };
+    const Bytes trak = Trak(SimpleTrack(), {0, 0});
+    Bytes trakTooLong = trak;
+    trakTooLong[3] += 4;  // the trak now claims the first 4 bytes of its neighbour
+    struct Case {
+        const char* name;
+        Bytes file;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"child larger than parent", moovWith(Cat({trakTooLong, Box("free", Bytes(8, 0))})),
+         "bad_format: box exceeds its parent"},
+        {"moov claims more than the file", Cat({Ftyp(), SimpleMdat(), Writer().U32(0x7FFFFFFF).Text("moov")}),
+         "stream: end of file"},
+        {"child of size 3", moovWith(Writer().U32(3).Text("trak").U32(0)), "bad_format: box size < 8"},
+        {"child with a 64-bit size below its header", moovWith(Writer().U32(1).Text("trak").U64(15)),
+         "bad_format: box smaller than its header"},
+        {"child with a 64-bit size past the end of numbers", moovWith(Writer().U32(1).Text("trak").U64(~0ull - 8)),
+         "bad_format: box size too large"},
+        {"huge stts count", withStbl(FullBox("stts", 0, 0, Writer().U32(0x40000000).U32(1).U32(1))),
+         "bad_format: count exceeds box"},
+        {"huge stsc count", withStbl(FullBox("stsc", 0, 0, Writer().U32(0x10000000))), "bad_format: count exceeds box"},
+        {"huge stsz table", withStbl(FullBox("stsz", 0, 0, Writer().U32(0).U32(0xFFFFFFFF))),
+         "bad_format: count exceeds box"},
+        {"huge constant-size count", withStbl(FullBox("stsz", 0, 0, Writer().U32(100).U32(0x7FFFFFFF))),
+         "bad_format: sample count exceeds file"},
+        {"sample larger than the file", withStbl(FullBox("stsz", 0, 0, Writer().U32(0).U32(1).U32(0xFFFFFFF0))),
+         "bad_format: sample size exceeds file"},
+        {"huge stsd count", withStbl(FullBox("stsd", 0, 0, Writer().U32(0x20000000))), "bad_format: count exceeds box"},
+        {"huge elst count", moovWith(Box("trak", Box("edts", FullBox("elst", 0, 0, Writer().U32(0x15555556))))),
+         "bad_format: count exceeds box"},
+        {"huge dref count", drefWith(Writer().U32(0x15555556)),
+         "bad_format: count exceeds box"},
+        {"dref entry below 12", drefWith(Writer().U32(1).U32(11).Text("url ").U32(0)),
+         "bad_format: bad dref entry"},
+        {"dref entry longer than the box", drefWith(Writer().U32(1).U32(40).Text("url ").U32(0)),
+         "bad_format: read past box end"},
+        {"tkhd cut short", moovWith(Box("trak", FullBox("tkhd", 0, 0, Bytes(20, 0)))), "bad_format: read past box end"},
+        {"esds length beyond the box",
+         withEntry(VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 0x7F, 0, 1, 0}))), "bad_format: bad esds"},
+        {"esds decoder info beyond its descriptor",
+         withEntry(AudioEntry("mp4a", 1, 16, 8000, FullBox("esds", 0, 0, {3, 20, 0, 1, 0, 4, 15, 0x40, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 9, 1}))),
+         "bad_format: bad esds"},
+        {"avcC set longer than its body", withEntry(VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 50, 0x67}))),
+         "bad_format: bad avcC"},
+        {"avcC without its picture-set count", withEntry(VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE0}))),
+         "bad_format: bad avcC"},
+        {"hvcC too short", withEntry(VisualEntry("hvc1", 8, 8, Box("hvcC", Bytes(22, 0)))), "bad_format: bad hvcC"},
+        {"entry child past the entry", withEntry(VisualEntry("avc1", 8, 8, Writer().U32(100).Text("avcC"))),
+         "bad_format: box exceeds its parent"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(OpenResult(c.file), c.expected) << c.name;
+}
+
+TEST(BoxReaderTest, TracksBeyondSixteenAreIgnored) {
+    MovieSpec movie;
+    for (std::uint32_t id = 1; id <= 18; ++id) movie.tracks.push_back(SimpleTrack(id));
+    MP4Parser parser(WriteTempFile("many.mp4", MovieFile(movie)));
+    EXPECT_EQ(parser.GetMovie().trackCount, 16u);
+    ASSERT_EQ(parser.TrackCursors().size(), 16u);
+    EXPECT_EQ(parser.TrackCursors().back().trackIdMinus1, 15u);
+}
+
+TEST(BoxReaderTest, ZeroWordsAtTheEndOfAContainerEndIt) {
+    const Bytes trak = Trak(SimpleTrack(), {0, 0});
+    const Bytes file = Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), trak, Bytes(12, 0)})), SimpleMdat()});
+    MP4Parser parser(WriteTempFile("padded.mp4", file));
+    EXPECT_EQ(parser.GetMovie().trackCount, 1u);
+}
+
+TEST(BoxReaderTest, VersionOneEditListHasWideFields) {
+    TrackSpec t = SimpleTrack();
+    Bytes elst = FullBox("elst", 1, 0, Writer().U32(1).U64(0x100000000ull).U64(~0ull).U32(0x10000));
+    Bytes file = Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), Box("trak", Box("edts", elst))})), SimpleMdat()});
+    MP4Parser parser(WriteTempFile("elst1.mp4", file));
+    const TrackDescription& track = parser.GetMovie().tracks.at(0);
+    ASSERT_EQ(track.editList.size(), 1u);
+    EXPECT_EQ(track.editList[0].segmentDuration, 0x100000000ull);
+    EXPECT_EQ(track.editList[0].mediaTime, -1);
+}
+
+// Files beyond 4 GiB, written sparse: a top-level box with a 64-bit size of
+// 2^32 + 16 is passed over, and a sample beyond 4 GiB is found through co64.
+TEST(BoxReaderTest, FilesBeyondFourGiB) {
+    const std::uint64_t bigBody = 0x100000000ull;
+    const Bytes ftyp = Ftyp();
+    const Bytes sample = NalSample(4, {{5, 12}});
+    TrackSpec t;
+    t.co64 = true;
+    t.samples = {sample};
+    // The sample lies in the big box's last bytes.
+    const std::uint64_t sampleAt = ftyp.size() + 16 + bigBody - 64;
+    MovieSpec probe;
+    probe.tracks = {t};
+    const Bytes moov = Box("moov", Cat({Mvhd(1000), Trak(t, {sampleAt})}));
+    const std::string path = TempPath("big.mp4");
+    const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    const Bytes header = Writer().Raw(ftyp).U32(1).Text("mdat").U64(bigBody + 16);
+    ASSERT_EQ(::pwrite(fd, header.data(), header.size(), 0), static_cast<ssize_t>(header.size()));
+    ASSERT_EQ(::pwrite(fd, sample.data(), sample.size(), static_cast<off_t>(sampleAt)), static_cast<ssize_t>(sample.size()));
+    ASSERT_EQ(::pwrite(fd, moov.data(), moov.size(), static_cast<off_t>(ftyp.size() + 16 + bigBody)),
+              static_cast<ssize_t>(moov.size()));
+    ::close(fd);
+
+    MP4Parser parser(path);
+    ASSERT_EQ(parser.SampleTables().size(), 1u);
+    EXPECT_EQ(parser.SampleTables()[0].entries[0].offset, sampleAt);
+    TMediaPacket* packet = parser.Read();
+    ASSERT_NE(packet, nullptr);
+    EXPECT_EQ(packet->payloadLength, 4u + 4 * 0 + 12 + 16);  // parameter sets (2 x 8) + start code + unit
+}
+
+}  // namespace

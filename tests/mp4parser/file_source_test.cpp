@@ -1,0 +1,251 @@
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem.hpp>
+#include <boost/iostreams/stream_buffer.hpp>
+#include <gtest/gtest.h>
+
+#include "box_builder.h"
+#include "mp4parser/DataReader.h"
+#include "mp4parser/FileDescriptor.h"
+#include "mp4parser/StreamFailure.h"
+
+using namespace ORVL::SDK::Brannock2;
+
+namespace {
+
+// A file of 100 bytes whose byte i is i.
+std::string CountingFile() {
+    boxbuild::Bytes bytes(100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i);
+    return boxbuild::WriteTempFile("counting.bin", bytes);
+}
+
+template <typename F>
+std::string FailureText(F action) {
+    try {
+        action();
+    } catch (const std::ios_base::failure& e) {
+        return e.what();
+    }
+    return "no failure";
+}
+
+// An in-memory device that records every seek the stream buffer passes on.
+struct Seek {
+    boost::iostreams::stream_offset offset;
+    std::ios_base::seekdir direction;
+};
+
+class RecordingDevice {
+public:
+    typedef char char_type;
+    struct category : boost::iostreams::input_seekable, boost::iostreams::device_tag {};
+
+    RecordingDevice(std::vector<Seek>* seeks, std::size_t size) : seeks_(seeks), size_(size) {}
+
+    std::streamsize read(char* s, std::streamsize n) {
+        if (position_ >= static_cast<boost::iostreams::stream_offset>(size_)) return -1;
+        const std::streamsize count = std::min<std::streamsize>(n, static_cast<std::streamsize>(size_ - position_));
+        for (std::streamsize i = 0; i < count; ++i) s[i] = static_cast<char>((position_ + i) & 0xFF);
+        position_ += count;
+        return count;
+    }
+    std::streampos seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir direction) {
+        seeks_->push_back({offset, direction});
+        if (direction == std::ios_base::beg) position_ = offset;
+        if (direction == std::ios_base::cur) position_ += offset;
+        if (direction == std::ios_base::end) position_ = size_ + offset;
+        return boost::iostreams::offset_to_position(position_);
+    }
+
+private:
+    std::vector<Seek>* seeks_;
+    std::size_t size_;
+    boost::iostreams::stream_offset position_ = 0;
+};
+
+TEST(FileDescriptorTest, MissingFileFailsToOpenAndStaysClosed) {
+    FileDescriptor file;
+    EXPECT_EQ(FailureText([&] { file.open("/nonexistent/folder/file.3gp", 0); }), "failed opening file");
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.Flags(), 0u);
+    EXPECT_EQ(FailureText([] { FileDescriptor{"/nonexistent.3gp"}; }), "failed opening file");
+}
+
+TEST(FileDescriptorTest, DirectoryIsNoFileToOpen) {
+    FileDescriptor file;
+    EXPECT_EQ(FailureText([&] { file.open(boost::filesystem::temp_directory_path().string(), 0); }),
+              "failed opening file");
+}
+
+TEST(FileDescriptorTest, BaseOffsetIsPositionZero) {
+    const std::string path = CountingFile();
+    struct Case {
+        std::uint64_t base;
+        std::ios_base::seekdir direction;
+        std::int64_t offset;
+        std::int64_t expectedPosition;
+        int expectedByte;  // -1: at the end
+    };
+    const Case cases[] = {
+        {0, std::ios_base::beg, 0, 0, 0},    {30, std::ios_base::beg, 0, 0, 30},  {30, std::ios_base::beg, 5, 5, 35},
+        {30, std::ios_base::end, 0, 70, -1}, {30, std::ios_base::end, -1, 69, 99}, {30, std::ios_base::cur, 0, 0, 30},
+    };
+    for (const Case& c : cases) {
+        FileDescriptor file(path);
+        file.open(path, c.base);
+        EXPECT_EQ(file.Flags(), 3u);
+        EXPECT_EQ(file.BaseOffset(), c.base);
+        EXPECT_EQ(boost::iostreams::position_to_offset(file.seek(c.offset, c.direction)), c.expectedPosition);
+        char byte = 0;
+        const std::streamsize got = file.read(&byte, 1);
+        if (c.expectedByte < 0) {
+            EXPECT_EQ(got, -1);
+        } else {
+            EXPECT_EQ(got, 1);
+            EXPECT_EQ(static_cast<unsigned char>(byte), c.expectedByte) << "base " << c.base;
+        }
+    }
+}
+
+TEST(FileDescriptorTest, CopiesShareTheFileAndCloseOnceForAll) {
+    const std::string path = CountingFile();
+    FileDescriptor file(path);
+    FileDescriptor copy = file;
+    copy.close();
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.Flags(), 0u);
+    copy.close();  // closing a closed file does nothing
+    file.open(path, 10);
+    EXPECT_TRUE(copy.IsOpen());
+    EXPECT_EQ(copy.BaseOffset(), 10u);
+}
+
+TEST(DataReaderTest, ReadsBigEndianIntegersAndKeepsPosition) {
+    FileDescriptor file(CountingFile());
+    DataReader<FileDescriptor> reader;
+    reader.Open(file);
+    EXPECT_EQ(reader.ReadUInt8(), 0x00);
+    EXPECT_EQ(reader.ReadUInt16(), 0x0102);
+    EXPECT_EQ(reader.ReadUInt32(), 0x03040506u);
+    EXPECT_EQ(reader.Position(), 7u);
+    EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(2)(reader), 0x0708u);
+    EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(4)(reader), 0x090A0B0Cu);
+    EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(1)(reader), 0x0Du);
+}
+
+TEST(DataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
+    const std::string path = CountingFile();
+    struct Case {
+        std::uint64_t at;
+        std::size_t count;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {92, 8, "no failure"}, {97, 8, "bad read"}, {99, 2, "bad read"}, {100, 8, "end of file"}, {150, 1, "end of file"},
+    };
+    for (const Case& c : cases) {
+        FileDescriptor file(path);
+        DataReader<FileDescriptor> reader;
+        reader.Open(file);
+        reader.Seek(c.at);
+        std::uint8_t bytes[8];
+        EXPECT_EQ(FailureText([&] { reader.ReadBytes(bytes, c.count); }), c.expected) << "at " << c.at;
+        if (std::string(c.expected) != "no failure") {
+            // The position stays, and so does the stream under it.
+            EXPECT_EQ(reader.Position(), c.at);
+            reader.Seek(10);
+            EXPECT_EQ(reader.ReadUInt8(), 10);
+        }
+    }
+}
+
+TEST(DataReaderTest, SkipsAndSeeksInBothDirections) {
+    FileDescriptor file(CountingFile());
+    DataReader<FileDescriptor> reader;
+    reader.Open(file);
+    reader.Skip(50);
+    EXPECT_EQ(reader.ReadUInt8(), 50);
+    reader.Skip(-11);
+    EXPECT_EQ(reader.ReadUInt8(), 40);
+    reader.Seek(20);
+    EXPECT_EQ(reader.ReadUInt8(), 20);
+    reader.Seek(90);
+    EXPECT_EQ(reader.ReadUInt8(), 90);
+    EXPECT_EQ(reader.Position(), 91u);
+}
+
+TEST(DataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
+    std::vector<Seek> seeks;
+    DataReader<RecordingDevice> reader;
+    reader.Open(RecordingDevice(&seeks, 100));
+    reader.Seek(12);
+    const std::size_t before = seeks.size();
+    reader.Seek(12);
+    EXPECT_EQ(seeks.size(), before);
+}
+
+TEST(DataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
+    const std::int64_t threeGiB = 3LL << 30;
+    std::vector<Seek> seeks;
+    DataReader<RecordingDevice> reader;
+    reader.Open(RecordingDevice(&seeks, 100));
+    reader.Seek(7);
+    seeks.clear();
+    reader.Skip(threeGiB);
+    ASSERT_EQ(seeks.size(), 1u);
+    EXPECT_EQ(seeks[0].direction, std::ios_base::beg);
+    EXPECT_EQ(seeks[0].offset, threeGiB + 7);
+    EXPECT_EQ(reader.Position(), static_cast<std::uint64_t>(threeGiB + 7));
+
+    seeks.clear();
+    reader.Skip(1000);
+    ASSERT_EQ(seeks.size(), 1u);
+    EXPECT_EQ(seeks[0].direction, std::ios_base::cur);
+    EXPECT_EQ(reader.Position(), static_cast<std::uint64_t>(threeGiB + 1007));
+
+    seeks.clear();
+    reader.Seek(5);  // backward: absolute
+    ASSERT_EQ(seeks.size(), 1u);
+    EXPECT_EQ(seeks[0].direction, std::ios_base::beg);
+    EXPECT_EQ(seeks[0].offset, 5);
+}
+
+TEST(DataReaderTest, ThreeGiBSkipOnARealFileLandsExactly) {
+    FileDescriptor file(CountingFile());
+    DataReader<FileDescriptor> reader;
+    reader.Open(file);
+    reader.Skip(3LL << 30);
+    EXPECT_EQ(reader.Position(), 3ull << 30);
+    EXPECT_EQ(FailureText([&] { reader.ReadUInt8(); }), "end of file");
+    reader.Seek(99);
+    EXPECT_EQ(reader.ReadUInt8(), 99);
+}
+
+TEST(DataReaderTest, DestroyingLeavesTheFileOpenAndCloseClosesIt) {
+    FileDescriptor file(CountingFile());
+    {
+        DataReader<FileDescriptor> reader;
+        reader.Open(file);
+        reader.ReadUInt8();
+    }
+    EXPECT_TRUE(file.IsOpen());
+    DataReader<FileDescriptor> reader;
+    reader.Open(file);
+    reader.Close();
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(DataReaderTest, StreamFailuresAreIosFailuresWithTheBareText) {
+    try {
+        ThrowStreamFailure("end of file");
+    } catch (const std::ios_base::failure& e) {
+        EXPECT_STREQ(e.what(), "end of file");
+        return;
+    }
+    FAIL() << "nothing thrown";
+}
+
+}  // namespace
