@@ -154,39 +154,43 @@ TMediaPacket* MP4Parser::ReadInDirection(int step) {
     }
 }
 
+std::size_t MP4Parser::MakeUpHeader(const TrackCursor& cursor, std::int32_t sample, std::size_t payloadLength,
+                                    std::uint8_t (&block)[kMadeUpHeaderBlockSize]) const {
+    const TrackDescription& track = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)];
+    const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
+    const IndexEntry& entry = table.entries[static_cast<std::size_t>(sample)];
+    MadeUpHeaderInput input;
+    input.mediaType = cursor.mediaType;
+    input.keyFrame = entry.sync != 0;
+    input.time = table.startOffset + TimeOfSample(entry);
+    input.creationTime = track.tkhd.creationTime;
+    input.payloadLength = static_cast<std::uint32_t>(payloadLength);
+    input.firstPayloadByte = payloadLength > 0 ? sampleBuffer_[0] : 0;
+    input.entry = track.FirstSampleEntry();
+    return MakeUpHeaderBlock(input, block);
+}
+
 TMediaPacket* MP4Parser::DeliverSample(TrackCursor& cursor, int step) {
     const std::int32_t sample = cursor.currentSample;
     std::size_t payloadLength;
+    const std::uint8_t* block;
+    std::size_t blockSize;
+    std::uint8_t madeUp[kMadeUpHeaderBlockSize];
     try {
         payloadLength = ReadSample(cursor.trackIndex, sample, sampleBuffer_);
+        if (payloadLength > std::numeric_limits<std::uint32_t>::max() / 2) ThrowBadFormat("sample too large");
+        if (cursor.headerTrack >= 0 && static_cast<std::size_t>(cursor.headerTrack) < movie_.tracks.size()) {
+            blockSize = ReadSample(cursor.headerTrack, sample, headerBuffer_);
+            block = headerBuffer_.data();
+        } else {
+            blockSize = MakeUpHeader(cursor, sample, payloadLength, madeUp);
+            block = madeUp;
+        }
     } catch (const BadFormat&) {
         // A sample whose content does not hold together would fail the same
         // way on every retry: step past it so that reading can go on.
         cursor.currentSample += step;
         throw;
-    }
-    if (payloadLength > std::numeric_limits<std::uint32_t>::max() / 2) ThrowBadFormat("sample too large");
-
-    const std::uint8_t* block;
-    std::size_t blockSize;
-    std::uint8_t madeUp[kMadeUpHeaderBlockSize];
-    const TrackDescription& track = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)];
-    if (cursor.headerTrack >= 0 && static_cast<std::size_t>(cursor.headerTrack) < movie_.tracks.size()) {
-        blockSize = ReadSample(cursor.headerTrack, sample, headerBuffer_);
-        block = headerBuffer_.data();
-    } else {
-        const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
-        const IndexEntry& entry = table.entries[static_cast<std::size_t>(sample)];
-        MadeUpHeaderInput input;
-        input.mediaType = cursor.mediaType;
-        input.keyFrame = entry.sync != 0;
-        input.time = table.startOffset + TimeOfSample(entry);
-        input.creationTime = track.tkhd.creationTime;
-        input.payloadLength = static_cast<std::uint32_t>(payloadLength);
-        input.firstPayloadByte = payloadLength > 0 ? sampleBuffer_[0] : 0;
-        input.entry = track.FirstSampleEntry();
-        blockSize = MakeUpHeaderBlock(input, madeUp);
-        block = madeUp;
     }
     cursor.currentSample += step;
 
@@ -194,7 +198,7 @@ TMediaPacket* MP4Parser::DeliverSample(TrackCursor& cursor, int step) {
     // A stored header whose length disagrees with its extension would place
     // the payload elsewhere than the block has room for.
     if (packet->payloadLength != payloadLength) ThrowBadFormat("header block does not match sample");
-    const SampleEntry* entry = track.FirstSampleEntry();
+    const SampleEntry* entry = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)].FirstSampleEntry();
     packet->width = entry != nullptr ? entry->width : 0;
     packet->height = entry != nullptr ? entry->height : 0;
     if (payloadLength != 0) std::memcpy(packet->header + packet->headerLength, sampleBuffer_.data(), payloadLength);

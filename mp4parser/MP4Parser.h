@@ -10,6 +10,7 @@
 #include "mp4parser/BoxBody.h"
 #include "mp4parser/DataReader.h"
 #include "mp4parser/FileDescriptor.h"
+#include "mp4parser/MadeUpHeader.h"
 #include "mp4parser/Movie.h"
 #include "mp4parser/SampleTable.h"
 #include "mp4parser/StreamFailure.h"
@@ -64,6 +65,9 @@ private:
     // Samples of the cursor's track that can be delivered: those with times.
     std::int32_t DeliverableCount(const TrackCursor& cursor) const;
     TMediaPacket* DeliverSample(TrackCursor& cursor, int step);
+    // The header block of a track without a header track; returns its length.
+    std::size_t MakeUpHeader(const TrackCursor& cursor, std::int32_t sample, std::size_t payloadLength,
+                             std::uint8_t (&block)[kMadeUpHeaderBlockSize]) const;
 
     FileDescriptor file_;
     std::uint64_t baseOffset_ = 0;

@@ -86,6 +86,7 @@ void ReadDataReferences(BoxBody& box, TrackDescription& track) {
         if (entry.size < 12) ThrowBadFormat("bad dref entry");
         entry.type = box.ReadUInt32();
         ReadFullBoxFields(box, entry);
+        if (entry.size - 12 > box.Remaining()) ThrowBadFormat("bad dref entry");
         std::vector<char> text(entry.size - 12);
         box.ReadBytes(text.data(), text.size());
         entry.location.assign(text.data(), std::find(text.begin(), text.end(), '\0') - text.begin());
