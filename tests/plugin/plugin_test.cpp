@@ -201,18 +201,6 @@ TEST_F(PluginTest, ReleasingWithoutDisconnectAbandonsTheRows) {
     EXPECT_EQ(CountRows(database_, "Rows"), 0);
 }
 
-TEST_F(PluginTest, EntriesRefuseMisuse) {
-    EXPECT_LT(table_.InitConnection(0, nullptr, 1), 0);
-    EXPECT_LT(table_.ReleaseConnection(nullptr), 0);
-    ASSERT_EQ(table_.InitConnection(0, &connection_, 1), 0);
-    EXPECT_LT(table_.Disconnect(connection_), 0) << "nothing connected";
-    EXPECT_LT(table_.ExecuteSQL(connection_, "SELECT 1", 8), 0) << "nothing connected";
-    EXPECT_LT(table_.ConnectDB(connection_, nullptr, 0, 0, 0), 0);
-    ASSERT_EQ(table_.ConnectDB(connection_, database_.c_str(), 0, 0, 0), 0);
-    EXPECT_LT(table_.ConnectDB(connection_, database_.c_str(), 0, 0, 0), 0) << "already connected";
-    EXPECT_EQ(DisconnectAndRelease(), 0);
-}
-
 TEST_F(PluginTest, CommitThatCannotTakeTheLockIsReportedByDisconnect) {
     Connect(database_);
     EXPECT_EQ(Execute("INSERT INTO Rows(Id) VALUES(1)"), 0);

@@ -58,13 +58,6 @@ TEST(JoinsIntervalTest, AllowsThreeSecondsBeforeAndTenAfterTheEnd) {
     EXPECT_TRUE(JoinsInterval(daylight, TimesFrom("2012-03-03 10:01:00", 60, 1)));
 }
 
-TEST(QuoteSqlTextTest, DoublesEverySingleQuote) {
-    EXPECT_EQ(QuoteSqlText("1_2012-03-03_101500.3gp"), "1_2012-03-03_101500.3gp");
-    EXPECT_EQ(QuoteSqlText("O'Neil's.3gp"), "O''Neil''s.3gp");
-    EXPECT_EQ(QuoteSqlText("'"), "''");
-    EXPECT_EQ(QuoteSqlText(""), "");
-}
-
 TEST(RowFormatTest, TimeIntervalRowHasTheExactStatementText) {
     FileTimes interval = TimesFrom("2012-03-03 02:00:00.750", 180, 1);
     interval.cameraDLSaving = 1;
@@ -84,12 +77,6 @@ TEST(RowFormatTest, MediaFileDiskMapRowHasTheExactStatementText) {
               "1330740060, 0, 1330740005, 0, 1330740065, 0)");
     const std::string quoted = FormatMediaFileDiskMapRow(4294967295u, 7, "it's.3gp", file);
     EXPECT_NE(quoted.find("VALUES(4294967295, 7, 'it''s.3gp', "), std::string::npos) << quoted;
-}
-
-TEST(RowFormatTest, StatementIsCutAtTheBufferSize) {
-    const std::string longName(5000, 'a');
-    const std::string row = FormatMediaFileDiskMapRow(1, 1, longName, TimesFrom("2012-03-03 02:00:00", 60));
-    EXPECT_EQ(row.size(), 4096u);
 }
 
 }  // namespace

@@ -361,3 +361,23 @@ TEST(RepairRoadTest, OnlyDayFoldersInRangeAreProcessed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RepairRoadTest, FailureInOneLocationIsReportedAndTheWalkGoesOn) {
+    repairtest::TempFolder folder("repair-location-failure");
+    const fs::path day = folder.Path() / "storage" / kDay;
+    fs::create_directories(day / "1");
+    fs::create_directories(day / "2");
+    // A link to itself has no status to read.
+    fs::create_symlink("loop.3gp", day / "1" / "loop.3gp");
+    repairtest::WriteRecordingFile(day / "2" / NameAt(1, "100000"), RecordingSpec{});
+
+    const auto result = testsupport::RunTool({"-p", (folder.Path() / "storage").string(), "-o"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("RepairLocADay - got std::exception: "), std::string::npos) << result.out;
+    EXPECT_EQ(Query(day / "2" / (std::string(kDay) + ".db"), "SELECT COUNT(*) FROM MediaFileDiskMap")[0][0], "1");
+    EXPECT_NE(result.out.find(kClosingLine), std::string::npos);
+}
+
+}  // namespace
