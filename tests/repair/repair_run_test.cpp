@@ -92,7 +92,7 @@ private:
     }
 
     void Build() {
-        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9"}) {
+        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}) {
             fs::create_directories(Location(location));
         }
         // 1: three camera minutes one minute apart, camera at UTC+8, times with milliseconds.
@@ -145,6 +145,14 @@ private:
         }
         // 9: a name holding a single quote.
         Recording("9", NameAt("5'q", "100000"), RecordingSpec{}, "100000");
+        // 10: a single packet: no second packet to carry the daylight-saving flags.
+        {
+            RecordingSpec single;
+            single.spanSeconds = 0;
+            single.daylightElement = true;
+            single.cameraDaylightSaving = true;
+            Recording("10", NameAt(1, "100000"), single, "100000");
+        }
     }
 
     repairtest::TempFolder folder_;
@@ -270,6 +278,18 @@ TEST_P(RepairRunTest, CameraZoneFallsBackToTheMachineZoneWithoutAFirstVideoPacke
 
 TEST_P(RepairRunTest, NameWithAQuoteIsStoredAsItIs) {
     EXPECT_EQ(Column(Run().Files("9"), 2), (std::vector<std::string>{NameAt("5'q", "100000")}));
+}
+
+TEST_P(RepairRunTest, SinglePacketRecordingHasNoLengthAndNoDaylightSaving) {
+    const Rows intervals = Run().Intervals("10");
+    ASSERT_EQ(intervals.size(), 1u);
+    const std::string start = Run().RecordTime("100000");
+    EXPECT_EQ(intervals[0][1], start);
+    EXPECT_EQ(intervals[0][2], start);
+    EXPECT_EQ(intervals[0][4], "0");
+    EXPECT_EQ(intervals[0][5], intervals[0][6]);
+    EXPECT_EQ(intervals[0][8], "0");
+    EXPECT_FALSE(fs::exists(Run().Location("10") / "DL"));
 }
 
 TEST_P(RepairRunTest, RowsHoldFileNamesOnlyAndNoMilliseconds) {
