@@ -9,7 +9,7 @@ packages=(
   libboost-system1.74-dev libboost-date-time1.74-dev libboost-iostreams1.74-dev libboost-thread1.74-dev
   libsqlite3-dev sqlite3
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg
+  ffmpeg time
 )
 
 missing=()

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <fstream>
+#include <unistd.h>
 
 #include "platform/console_colour.h"
 #include "platform/dynamic_library.h"
@@ -52,6 +54,29 @@ TEST(DynamicLibrary, MissingLibraryFailsWithText) {
     platform::DynamicLibrary library;
     EXPECT_FALSE(library.Load(std::string("NoSuchPlugin") + platform::kLibrarySuffix));
     EXPECT_FALSE(library.IsLoaded());
+}
+
+TEST(DynamicLibrary, BareNameIsFoundBesideTheExecutableFirst) {
+    // A copy of a system library under a name no search path knows, put where the test runs from.
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(length, 0);
+    std::string folder(self, static_cast<size_t>(length));
+    folder.erase(folder.rfind('/') + 1);
+    const std::string name = "tolvane2_probe_" + std::to_string(getpid()) + platform::kLibrarySuffix;
+    {
+        platform::DynamicLibrary system;
+        ASSERT_TRUE(system.Load("libm.so.6"));
+        std::ifstream in("/lib/x86_64-linux-gnu/libm.so.6", std::ios::binary);
+        if (!in) GTEST_SKIP() << "libm not at its Debian place";
+        std::ofstream out(folder + name, std::ios::binary);
+        out << in.rdbuf();
+    }
+    platform::DynamicLibrary library;
+    const bool loaded = library.Load(name);
+    library.Unload();
+    std::remove((folder + name).c_str());
+    EXPECT_TRUE(loaded) << platform::DynamicLibrary::LastError();
 }
 
 }  // namespace
