@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "BigEndian.h"
 #include "BoxProbe.h"
 #include "CodecConfiguration.h"
 #include "Exceptions.h"
@@ -22,14 +23,6 @@ constexpr std::uint32_t kMinimumRecordSize = 35;
 constexpr std::size_t kFrameKindOffset = 24;
 constexpr std::size_t kSecondsOffset = 29;
 constexpr std::size_t kMillisecondsOffset = 33;
-
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-
-std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
-
 }  // namespace
 
 int ViewWhileRecImpl::UpdateIndex() {

@@ -71,7 +71,8 @@ std::int32_t ViewWhileRec_FindLiveRegion(const char* path, std::uint64_t* liveRe
 
 // Opens a reader on a recording whose live region (the block pairs) starts at
 // liveRegionOffset; on 0 *reader receives a reader that ViewWhileRec_Close frees.
-// VWR_E_IO when the file cannot be opened, VWR_E_INVALID_ARG for a null argument;
+// VWR_E_IO when the file cannot be opened or the offset cannot be sought to,
+// VWR_E_INVALID_ARG for a null argument;
 // *reader is left as it was on failure. The new reader reads forward, every
 // packet, with no position: its first read returns the first packet.
 std::int32_t ViewWhileRec_Open(const char* path, std::uint64_t liveRegionOffset,

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 
+#include "BigEndian.h"
 #include "Exceptions.h"
 #include "ViewWhileRec.h"
 
@@ -18,12 +19,6 @@ namespace {
 constexpr std::uint8_t kStartCode[4] = {0, 0, 0, 1};
 constexpr std::size_t kHeaderLengthOffset = 8;  // H in a header block
 constexpr std::size_t kLengthPrefixSize = 4;
-
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
-
 }  // namespace
 
 ViewWhileRecImpl::ViewWhileRecImpl(DataReader blockReader, DataReader indexReader,
