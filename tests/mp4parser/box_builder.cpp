@@ -153,8 +153,13 @@ Bytes Stbl(const TrackSpec& t, const std::vector<std::uint64_t>& chunkOffsets) {
     Writer stsd;
     stsd.U32(1).Raw(t.sampleEntry);
     Writer stts;
-    stts.U32(n);
-    for (std::uint32_t i = 0; i < n; ++i) stts.U32(1).U32(DurationOf(t, i));
+    if (t.sttsRuns.empty()) {
+        stts.U32(n);
+        for (std::uint32_t i = 0; i < n; ++i) stts.U32(1).U32(DurationOf(t, i));
+    } else {
+        stts.U32(static_cast<std::uint32_t>(t.sttsRuns.size()));
+        for (const auto& run : t.sttsRuns) stts.U32(run.first).U32(run.second);
+    }
     Writer stsz;
     stsz.U32(0).U32(n);
     for (const Bytes& s : t.samples) stsz.U32(static_cast<std::uint32_t>(s.size()));

@@ -349,6 +349,42 @@ TEST(ReadingTest, StoredHeaderThatDisagreesWithItsLengthFailsTheRead) {
     EXPECT_EQ(parser.Read(), nullptr);
 }
 
+// Samples without a time cannot be placed among the others: they are not
+// delivered in either direction.
+TEST(ReadingTest, SamplesWithoutTimesAreNotDelivered) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> stts;
+        std::uint32_t timescale;
+        std::vector<Bytes> forward;
+        std::vector<Bytes> backward;
+    };
+    const Case cases[] = {
+        {"all timed", {{3, 40}}, 1000, {{0}, {1}, {2}}, {{2}, {1}, {0}}},
+        {"stts covers two of three", {{2, 40}}, 1000, {{0}, {1}}, {{1}, {0}}},
+        {"mdhd timescale 0", {{3, 40}}, 0, {}, {}},
+    };
+    for (const Case& c : cases) {
+        boxbuild::TrackSpec spec;
+        spec.sampleEntry = boxbuild::AudioEntry("ulaw", 1, 16, 8000, {});
+        spec.handler = "soun";
+        spec.samples = {{0}, {1}, {2}};
+        spec.sttsRuns = c.stts;
+        spec.timescale = c.timescale;
+        boxbuild::MovieSpec movie;
+        movie.tracks = {spec};
+        MP4Parser parser(boxbuild::WriteTempFile("untimed.3gp", boxbuild::MovieFile(movie)));
+        ASSERT_EQ(parser.TrackCursors().at(0).sampleCount, 3) << c.name;
+        std::vector<Bytes> forward;
+        while (TMediaPacket* packet = parser.Read()) forward.push_back(Payload(packet));
+        EXPECT_EQ(forward, c.forward) << c.name;
+        parser.SeekToTime(0xFFFFFFFF, 0xFFFFFFFF);
+        std::vector<Bytes> backward;
+        while (TMediaPacket* packet = parser.ReadBackward()) backward.push_back(Payload(packet));
+        EXPECT_EQ(backward, c.backward) << c.name;
+    }
+}
+
 // A sample whose chunk offset points past the end of the file.
 TEST(ReadingTest, MissingSampleDataIsEndOfFile) {
     boxbuild::TrackSpec spec;
