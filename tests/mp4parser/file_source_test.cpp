@@ -9,7 +9,6 @@
 #include "box_builder.h"
 #include "mp4parser/DataReader.h"
 #include "mp4parser/FileDescriptor.h"
-#include "mp4parser/StreamFailure.h"
 
 using namespace ORVL::SDK::Brannock2;
 
@@ -162,21 +161,6 @@ TEST(DataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
     }
 }
 
-TEST(DataReaderTest, SkipsAndSeeksInBothDirections) {
-    FileDescriptor file(CountingFile());
-    DataReader<FileDescriptor> reader;
-    reader.Open(file);
-    reader.Skip(50);
-    EXPECT_EQ(reader.ReadUInt8(), 50);
-    reader.Skip(-11);
-    EXPECT_EQ(reader.ReadUInt8(), 40);
-    reader.Seek(20);
-    EXPECT_EQ(reader.ReadUInt8(), 20);
-    reader.Seek(90);
-    EXPECT_EQ(reader.ReadUInt8(), 90);
-    EXPECT_EQ(reader.Position(), 91u);
-}
-
 TEST(DataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
     std::vector<Seek> seeks;
     DataReader<RecordingDevice> reader;
@@ -236,16 +220,6 @@ TEST(DataReaderTest, DestroyingLeavesTheFileOpenAndCloseClosesIt) {
     reader.Open(file);
     reader.Close();
     EXPECT_FALSE(file.IsOpen());
-}
-
-TEST(DataReaderTest, StreamFailuresAreIosFailuresWithTheBareText) {
-    try {
-        ThrowStreamFailure("end of file");
-    } catch (const std::ios_base::failure& e) {
-        EXPECT_STREQ(e.what(), "end of file");
-        return;
-    }
-    FAIL() << "nothing thrown";
 }
 
 }  // namespace
