@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "mp4parser/BadFormat.h"
 
@@ -16,8 +15,6 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
            static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
 }
-
-std::string FourCCText(std::uint32_t code);
 
 struct BoxHeader {
     std::uint64_t start = 0;      // position of the header's first byte
