@@ -2,9 +2,7 @@
 
 #include "app/console.h"
 #include "mp4parser/MP4Parser.h"
-#ifdef TOLVANE2_VIEW_WHILE_RECORDING
 #include "viewwhilerecording/src/ViewWhileRec.h"
-#endif
 
 #include <exception>
 #include <sstream>
@@ -55,9 +53,7 @@ void CParsers::FilterTracks() {
         return;
     }
     if (viewWhileRecReader) {
-#ifdef TOLVANE2_VIEW_WHILE_RECORDING
         ViewWhileRec_SetVideoOnly(viewWhileRecReader.get(), true);
-#endif
         return;
     }
     auto& cursors = isomParser->TrackCursors();
@@ -75,12 +71,10 @@ TMediaPacket* CParsers::Read() {
     }
     if (viewWhileRecReader) {
         TMediaPacket* packet = nullptr;
-#ifdef TOLVANE2_VIEW_WHILE_RECORDING
         const std::int32_t code = ViewWhileRec_OutputRawPacket(&packet, viewWhileRecReader.get());
         if (code < 0) {
             ReportCode("CParsers::Read - ViewWhileRec_OutputRawPacket failed scRet: 0x ", code);
         }
-#endif
         return packet;
     }
     try {
@@ -96,14 +90,11 @@ std::int32_t CParsers::SeekBackward() {
         return -1;
     }
     if (viewWhileRecReader) {
-        std::int32_t code = -1;
-#ifdef TOLVANE2_VIEW_WHILE_RECORDING
         ViewWhileRec_SetDirection(viewWhileRecReader.get(), -1);
-        code = ViewWhileRec_Seek(viewWhileRecReader.get(), kEndOfRecordingTime);
+        const std::int32_t code = ViewWhileRec_Seek(viewWhileRecReader.get(), kEndOfRecordingTime);
         if (code < 0) {
             ReportCode("CParsers::SeekBackward - ViewWhileRec_Seek failed scRet: 0x", code);
         }
-#endif
         return code;
     }
     isomParser->SeekToTime(kLatestSeconds, kLatestMilliseconds);
@@ -116,13 +107,11 @@ TMediaPacket* CParsers::ReadBackward() {
     }
     if (viewWhileRecReader) {
         TMediaPacket* packet = nullptr;
-#ifdef TOLVANE2_VIEW_WHILE_RECORDING
         ViewWhileRec_SetDirection(viewWhileRecReader.get(), -1);
         const std::int32_t code = ViewWhileRec_OutputRawPacket(&packet, viewWhileRecReader.get());
         if (code < 0) {
             ReportCode("CParsers::ReadBackward - ViewWhileRec_OutputRawPacket failed scRet: 0x ", code);
         }
-#endif
         return packet;
     }
     try {
@@ -134,9 +123,5 @@ TMediaPacket* CParsers::ReadBackward() {
 }
 
 void CParsers::ViewWhileRecCloser::operator()(ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl* reader) const {
-#ifdef TOLVANE2_VIEW_WHILE_RECORDING
     ViewWhileRec_Close(reader);
-#else
-    (void)reader;  // no reader can exist without its implementation
-#endif
 }

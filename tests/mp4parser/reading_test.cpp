@@ -365,14 +365,14 @@ TEST(ReadingTest, SamplesWithoutTimesAreNotDelivered) {
         {"mdhd timescale 0", {{3, 40}}, 0, {}, {}},
     };
     for (const Case& c : cases) {
-        boxbuild::TrackSpec spec;
-        spec.sampleEntry = boxbuild::AudioEntry("ulaw", 1, 16, 8000, {});
-        spec.handler = "soun";
-        spec.samples = {{0}, {1}, {2}};
-        spec.sttsRuns = c.stts;
-        spec.timescale = c.timescale;
+        boxbuild::TrackSpec track;
+        track.sampleEntry = boxbuild::AudioEntry("ulaw", 1, 16, 8000, {});
+        track.handler = "soun";
+        track.samples = {{0}, {1}, {2}};
+        track.sttsRuns = c.stts;
+        track.timescale = c.timescale;
         boxbuild::MovieSpec movie;
-        movie.tracks = {spec};
+        movie.tracks = {track};
         MP4Parser parser(boxbuild::WriteTempFile("untimed.3gp", boxbuild::MovieFile(movie)));
         ASSERT_EQ(parser.TrackCursors().at(0).sampleCount, 3) << c.name;
         std::vector<Bytes> forward;
@@ -387,12 +387,12 @@ TEST(ReadingTest, SamplesWithoutTimesAreNotDelivered) {
 
 // A sample whose chunk offset points past the end of the file.
 TEST(ReadingTest, MissingSampleDataIsEndOfFile) {
-    boxbuild::TrackSpec spec;
-    spec.sampleEntry = boxbuild::AudioEntry("ulaw", 1, 16, 8000, {});
-    spec.samples = {{1, 2, 3}};
-    spec.chunkOffsetBias = 1000;
+    boxbuild::TrackSpec track;
+    track.sampleEntry = boxbuild::AudioEntry("ulaw", 1, 16, 8000, {});
+    track.samples = {{1, 2, 3}};
+    track.chunkOffsetBias = 1000;
     boxbuild::MovieSpec movie;
-    movie.tracks = {spec};
+    movie.tracks = {track};
     MP4Parser parser(boxbuild::WriteTempFile("cut.3gp", boxbuild::MovieFile(movie)));
     try {
         parser.Read();

@@ -82,10 +82,10 @@ public:
     }
 
 private:
-    void Recording(const std::string& location, const std::string& name, RecordingSpec spec,
+    void Recording(const std::string& location, const std::string& name, RecordingSpec recording,
                    const std::string& hhmmss) {
-        spec.startUtc = LocalToUtc(hhmmss);
-        repairtest::WriteRecordingFile(Location(location) / name, spec);
+        recording.startUtc = LocalToUtc(hhmmss);
+        repairtest::WriteRecordingFile(Location(location) / name, recording);
     }
     void Plain(const std::string& location, unsigned serial, const std::string& hhmmss) {
         Recording(location, NameAt(serial, hhmmss), RecordingSpec{}, hhmmss);

@@ -13,19 +13,19 @@ namespace fs = boost::filesystem;
 
 namespace repairtest {
 
-void WriteRecordingFile(const fs::path& path, const RecordingSpec& spec) {
+void WriteRecordingFile(const fs::path& path, const RecordingSpec& recording) {
     recording_writer::CameraRecordingOptions options;
-    options.video = spec.video ? "h264" : "none";
-    options.audio = spec.audio ? "aac" : "none";
+    options.video = recording.video ? "h264" : "none";
+    options.audio = recording.audio ? "aac" : "none";
     options.framesPerSecond = 1;
     options.keyFrameInterval = 1;
     options.keyFrameSize = 400;
-    options.seconds = spec.spanSeconds + 1.0;
-    options.startUtc = spec.startUtc;
-    options.startMilliseconds = spec.startMilliseconds;
-    options.zoneIndex = spec.zoneIndex;
-    options.daylightSaving = spec.cameraDaylightSaving;
-    if (spec.daylightElement) options.extraData = frame_writer::DaylightSavingElement(true);
+    options.seconds = recording.spanSeconds + 1.0;
+    options.startUtc = recording.startUtc;
+    options.startMilliseconds = recording.startMilliseconds;
+    options.zoneIndex = recording.zoneIndex;
+    options.daylightSaving = recording.cameraDaylightSaving;
+    if (recording.daylightElement) options.extraData = frame_writer::DaylightSavingElement(true);
     recording_writer::WriteRecording(recording_writer::CameraRecording(options), path.string());
 }
 

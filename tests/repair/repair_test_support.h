@@ -24,9 +24,9 @@ struct RecordingSpec {
     bool audio = false;                      // AAC
 };
 
-// A recording whose packets span exactly spec.spanSeconds (video at one
+// A recording whose packets span exactly recording.spanSeconds (video at one
 // frame a second), with header tracks carrying the camera's times.
-void WriteRecordingFile(const boost::filesystem::path& path, const RecordingSpec& spec);
+void WriteRecordingFile(const boost::filesystem::path& path, const RecordingSpec& recording);
 
 // One minute as cameras record it: 25 fps H.264 and AAC, header tracks.
 void WriteCameraMinute(const boost::filesystem::path& path, std::uint32_t startUtc, std::uint8_t zoneIndex = 48,
