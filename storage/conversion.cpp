@@ -3,6 +3,7 @@
 #include "app/console.h"
 #include "app/dates.h"
 #include "storage/layout.h"
+#include "storage/road_start.h"
 #include "storage/move_entry.h"
 #include "storage/template_placement.h"
 
@@ -53,12 +54,8 @@ void ConvertLocationFolder(const fs::path& storage, const fs::directory_entry& l
 
 void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                                const std::string& endDate) {
-    console::WriteHeading("Convert the directory structure:");
     const fs::path storage(storagePath);
-    if (!IsExistingDirectory(storage)) {
-        console::WriteLine("ConvertDirectoryStructure - StoragePath is not valid directory");
-        return;
-    }
+    if (!StartRoad("Convert the directory structure:", "ConvertDirectoryStructure", storage)) return;
     const DateRange range(beginDate, endDate);
     for (const fs::directory_entry& location : ListFolder(storage)) {
         boost::system::error_code error;

@@ -5,6 +5,7 @@
 #include "app/console.h"
 #include "app/dates.h"
 #include "storage/layout.h"
+#include "storage/road_start.h"
 #include "storage/move_entry.h"
 
 namespace fs = boost::filesystem;
@@ -65,12 +66,8 @@ void WriteSummary(unsigned long handled) {
 
 void RevertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                               const std::string& endDate) {
-    console::WriteHeading("Reverting the directory structure:");
     const fs::path storage(storagePath);
-    if (!IsExistingDirectory(storage)) {
-        console::WriteLine("RevertDirectoryStructure - StoragePath is not valid directory");
-        return;
-    }
+    if (!StartRoad("Reverting the directory structure:", "RevertDirectoryStructure", storage)) return;
     const DateRange range(beginDate, endDate);
     unsigned long handled = 0;  // every entry met, moved or not
     for (const fs::directory_entry& day : ListFolder(storage)) {

@@ -3,17 +3,14 @@
 #include "app/console.h"
 #include "app/dates.h"
 #include "storage/layout.h"
+#include "storage/road_start.h"
 #include "storage/template_placement.h"
 
 namespace fs = boost::filesystem;
 
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
-    console::WriteHeading("Copy the template DB:");
     const fs::path storage(storagePath);
-    if (!IsExistingDirectory(storage)) {
-        console::WriteLine("CopyTemplateDB - StoragePath is not valid directory");
-        return;
-    }
+    if (!StartRoad("Copy the template DB:", "CopyTemplateDB", storage)) return;
     const DateRange range(beginDate, endDate);
     for (const fs::directory_entry& day : ListFolder(storage)) {
         if (!IsDayFolder(day) || !range.Contains(EntryName(day))) continue;
