@@ -4,35 +4,11 @@ namespace ORVL {
 namespace SDK {
 namespace Brannock2 {
 
-std::uint64_t BoxBody::Remaining() const {
-    const std::uint64_t position = reader_.Position();
-    return position < end_ ? end_ - position : 0;
-}
-
-void BoxBody::Require(std::uint64_t count) const {
-    if (count > Remaining()) ThrowBadFormat("read past box end");
-}
-
-std::uint8_t BoxBody::ReadUInt8() {
-    Require(1);
-    return reader_.ReadUInt8();
-}
-
-std::uint16_t BoxBody::ReadUInt16() {
-    Require(2);
-    return reader_.ReadUInt16();
-}
-
 std::uint32_t BoxBody::ReadUInt24() {
     Require(3);
     std::uint8_t bytes[3];
     reader_.ReadBytes(bytes, 3);
     return static_cast<std::uint32_t>(bytes[0]) << 16 | static_cast<std::uint32_t>(bytes[1]) << 8 | bytes[2];
-}
-
-std::uint32_t BoxBody::ReadUInt32() {
-    Require(4);
-    return reader_.ReadUInt32();
 }
 
 void BoxBody::ReadBytes(void* destination, std::size_t count) {

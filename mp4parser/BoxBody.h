@@ -7,6 +7,7 @@
 #include "mp4parser/BoxHeader.h"
 #include "mp4parser/DataReader.h"
 #include "mp4parser/FileDescriptor.h"
+#include "mp4parser/MemoryReader.h"
 
 namespace ORVL {
 namespace SDK {
@@ -14,22 +15,37 @@ namespace Brannock2 {
 
 typedef DataReader<FileDescriptor> FileReader;
 
+// Boxes are parsed from the movie box held in memory.
+typedef MemoryReader BoxReader;
+
 // The part of the file from the reader's position to a box's end. Every read
 // checks that it stays inside, so a box can never make us read its
 // neighbour's bytes, and every count is checked against what remains before
 // anything is allocated for it.
 class BoxBody {
 public:
-    BoxBody(FileReader& reader, std::uint64_t end) : reader_(reader), end_(end) {}
+    BoxBody(BoxReader& reader, std::uint64_t end) : reader_(reader), end_(end) {}
 
     std::uint64_t Position() const { return reader_.Position(); }
     std::uint64_t End() const { return end_; }
-    std::uint64_t Remaining() const;
+    std::uint64_t Remaining() const {
+        const std::uint64_t position = reader_.Position();
+        return position < end_ ? end_ - position : 0;
+    }
 
-    std::uint8_t ReadUInt8();
-    std::uint16_t ReadUInt16();
+    std::uint8_t ReadUInt8() {
+        Require(1);
+        return reader_.ReadUInt8();
+    }
+    std::uint16_t ReadUInt16() {
+        Require(2);
+        return reader_.ReadUInt16();
+    }
     std::uint32_t ReadUInt24();
-    std::uint32_t ReadUInt32();
+    std::uint32_t ReadUInt32() {
+        Require(4);
+        return reader_.ReadUInt32();
+    }
     void ReadBytes(void* destination, std::size_t count);
     std::vector<std::uint8_t> ReadToEnd();
 
@@ -46,12 +62,14 @@ public:
     bool NextChild(BoxHeader& child);
     BoxBody Child(const BoxHeader& child) { return BoxBody(reader_, child.end); }
 
-    FileReader& Reader() { return reader_; }
+    BoxReader& Reader() { return reader_; }
 
 private:
-    void Require(std::uint64_t count) const;
+    void Require(std::uint64_t count) const {
+        if (count > Remaining()) ThrowBadFormat("read past box end");
+    }
 
-    FileReader& reader_;
+    BoxReader& reader_;
     std::uint64_t end_;
 };
 

@@ -42,7 +42,7 @@ public:
         if (count == 0) return;
         std::streamsize got;
         try {
-            got = buffer_.sgetn(static_cast<char*>(destination), static_cast<std::streamsize>(count));
+            got = buffer_.ReadThrough(static_cast<char*>(destination), static_cast<std::streamsize>(count));
         } catch (...) {
             Resynchronise();
             throw;
@@ -88,6 +88,10 @@ public:
     // Moves count bytes forward (backward when negative). Counts beyond the
     // 32-bit range go through an absolute seek.
     void Skip(std::int64_t count) {
+        if (buffer_.MoveWithinBuffer(count)) {
+            position_ += static_cast<std::uint64_t>(count);
+            return;
+        }
         if (count >= std::numeric_limits<std::int32_t>::min() && count <= std::numeric_limits<std::int32_t>::max()) {
             buffer_.pubseekoff(static_cast<boost::iostreams::stream_offset>(count), std::ios_base::cur,
                                std::ios_base::in);
@@ -105,6 +109,10 @@ public:
                 Skip(static_cast<std::int64_t>(forward));
                 return;
             }
+        }
+        if (buffer_.MoveWithinBuffer(static_cast<std::int64_t>(target - position_))) {
+            position_ = target;
+            return;
         }
         SeekAbsolute(target);
         position_ = target;
@@ -137,7 +145,39 @@ private:
         }
     }
 
-    boost::iostreams::stream_buffer<Device> buffer_;
+    // The stream buffer, taught two shortcuts: moves that stay inside the
+    // bytes it holds cost no call on the device, and a long read takes what
+    // is buffered and fetches the rest straight into the destination rather
+    // than a buffer's worth at a time.
+    class Buffer : public boost::iostreams::stream_buffer<Device> {
+    public:
+        bool MoveWithinBuffer(std::int64_t count) {
+            if (this->gptr() == nullptr) return false;
+            if (count < this->eback() - this->gptr() || count > this->egptr() - this->gptr()) return false;
+            this->gbump(static_cast<int>(count));
+            return true;
+        }
+
+        std::streamsize ReadThrough(char* destination, std::streamsize count) {
+            const std::streamsize buffered = this->gptr() != nullptr ? this->egptr() - this->gptr() : 0;
+            if (count - buffered < kDirectReadThreshold) return this->sgetn(destination, count);
+            std::streamsize done = this->sgetn(destination, buffered);
+            // The device is now where the buffer's end was; the buffer must
+            // not offer its old bytes as if they came after what is read here.
+            if (this->gptr() != nullptr) this->setg(this->egptr(), this->egptr(), this->egptr());
+            while (done < count) {
+                const std::streamsize got = (**this).read(destination + done, count - done);
+                if (got <= 0) break;
+                done += got;
+            }
+            return done;
+        }
+
+    private:
+        static constexpr std::streamsize kDirectReadThreshold = 4096;
+    };
+
+    Buffer buffer_;
     std::uint64_t position_ = 0;
 };
 

@@ -69,7 +69,8 @@ void MP4Parser::ParseTopLevel() {
             // The movie is read only if it lies wholly in the file, so that
             // no size inside it can claim more than the file holds.
             if (header.end > mediaLength_) ThrowStreamFailure("end of file");
-            BoxBody movie(reader_, header.end);
+            MemoryReader movieReader(ReadBoxBody(header), header.bodyStart);
+            BoxBody movie(movieReader, header.end);
             ReadMovie(movie, movie_);
             reader_.Seek(header.end);
             movieSeen = true;
@@ -82,6 +83,15 @@ void MP4Parser::ParseTopLevel() {
             ThrowBadFormat("unrecognized box");
         }
     }
+}
+
+// The whole body in one read: parsing it then costs no further calls on the
+// file, however many small fields and skips it holds.
+std::vector<std::uint8_t> MP4Parser::ReadBoxBody(const BoxHeader& header) {
+    std::vector<std::uint8_t> body(static_cast<std::size_t>(header.end - header.bodyStart));
+    const std::size_t got = file_.ReadAt(header.bodyStart, body.data(), body.size());
+    if (got != body.size()) ThrowStreamFailure(got == 0 ? "end of file" : "bad read");
+    return body;
 }
 
 void MP4Parser::BuildTables() {

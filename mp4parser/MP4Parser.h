@@ -60,6 +60,7 @@ public:
 
 private:
     void ParseTopLevel();
+    std::vector<std::uint8_t> ReadBoxBody(const BoxHeader& header);
     void BuildTables();
     TMediaPacket* ReadInDirection(int step);
     // Samples of the cursor's track that can be delivered: those with times.

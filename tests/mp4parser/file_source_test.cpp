@@ -197,6 +197,40 @@ TEST(DataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
     EXPECT_EQ(seeks[0].offset, 5);
 }
 
+TEST(DataReaderTest, MovesInsideTheBufferAndLongReadsKeepBytesAndPositionsRight) {
+    std::vector<Seek> seeks;
+    DataReader<RecordingDevice> reader;
+    reader.Open(RecordingDevice(&seeks, 20000));
+    EXPECT_EQ(reader.ReadUInt8(), 0);
+    seeks.clear();
+    reader.Skip(100);
+    EXPECT_EQ(reader.ReadUInt8(), 101);
+    reader.Seek(3);
+    EXPECT_EQ(reader.ReadUInt8(), 3);
+    EXPECT_TRUE(seeks.empty()) << "moves inside the buffered bytes need no device";
+
+    // A read far longer than the buffer, then moves relative to where it ended.
+    std::vector<std::uint8_t> bytes(10000);
+    reader.ReadBytes(bytes.data(), bytes.size());
+    bool allRight = true;
+    for (std::size_t i = 0; i < bytes.size(); ++i) allRight = allRight && bytes[i] == ((4 + i) & 0xFF);
+    EXPECT_TRUE(allRight);
+    EXPECT_EQ(reader.Position(), 10004u);
+    EXPECT_EQ(reader.ReadUInt8(), 10004 & 0xFF);
+    reader.Skip(-3);
+    EXPECT_EQ(reader.ReadUInt8(), 10002 & 0xFF);
+    reader.Skip(5000);
+    EXPECT_EQ(reader.ReadUInt8(), 15003 & 0xFF);
+
+    // A long read that runs into the end is a bad read and moves nothing.
+    reader.Seek(12000);
+    EXPECT_EQ(FailureText([&] { reader.ReadBytes(bytes.data(), bytes.size()); }), "bad read");
+    EXPECT_EQ(reader.Position(), 12000u);
+    EXPECT_EQ(reader.ReadUInt8(), 12000 & 0xFF);
+    reader.Seek(20000);
+    EXPECT_EQ(FailureText([&] { reader.ReadBytes(bytes.data(), bytes.size()); }), "end of file");
+}
+
 TEST(DataReaderTest, ThreeGiBSkipOnARealFileLandsExactly) {
     FileDescriptor file(CountingFile());
     DataReader<FileDescriptor> reader;

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "mp4parser/StreamFailure.h"
+
+namespace ORVL {
+namespace SDK {
+namespace Brannock2 {
+
+// Reads big-endian integers and byte runs from a span of the file held in
+// memory (a whole movie box, read at once), keeping file positions so that
+// whatever is recorded from it matches reading the file itself. Reading
+// outside the held span fails the way the file reader does at the end of the
+// file: "end of file" when nothing is left, "bad read" when only a part is.
+class MemoryReader {
+public:
+    // bytes are the file's bytes from position start on.
+    MemoryReader(std::vector<std::uint8_t> bytes, std::uint64_t start)
+        : bytes_(std::move(bytes)), start_(start), position_(start) {}
+    MemoryReader(const MemoryReader&) = delete;
+    MemoryReader& operator=(const MemoryReader&) = delete;
+
+    std::uint64_t Position() const { return position_; }
+
+    void ReadBytes(void* destination, std::size_t count) {
+        if (count == 0) return;
+        const std::size_t available = Available();
+        if (available < count) ThrowStreamFailure(available == 0 ? "end of file" : "bad read");
+        std::memcpy(destination, Current(), count);
+        position_ += count;
+    }
+
+    std::uint8_t ReadUInt8() {
+        Require(1);
+        const std::uint8_t value = *Current();
+        position_ += 1;
+        return value;
+    }
+
+    std::uint16_t ReadUInt16() {
+        Require(2);
+        const std::uint8_t* p = Current();
+        position_ += 2;
+        return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+    }
+
+    std::uint32_t ReadUInt32() {
+        Require(4);
+        const std::uint8_t* p = Current();
+        position_ += 4;
+        return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+               static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+    }
+
+    void Skip(std::int64_t count) { position_ += static_cast<std::uint64_t>(count); }
+    void Seek(std::uint64_t target) { position_ = target; }
+
+private:
+    std::size_t Available() const {
+        if (position_ < start_ || position_ - start_ >= bytes_.size()) return 0;
+        return bytes_.size() - static_cast<std::size_t>(position_ - start_);
+    }
+    void Require(std::size_t count) const {
+        const std::size_t available = Available();
+        if (available < count) ThrowStreamFailure(available == 0 ? "end of file" : "bad read");
+    }
+    const std::uint8_t* Current() const { return bytes_.data() + (position_ - start_); }
+
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t start_;
+    std::uint64_t position_;
+};
+
+}  // namespace Brannock2
+}  // namespace SDK
+}  // namespace ORVL
