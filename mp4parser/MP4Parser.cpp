@@ -97,7 +97,9 @@ std::vector<std::uint8_t> MP4Parser::ReadBoxBody(const BoxHeader& header) {
 void MP4Parser::BuildTables() {
     std::vector<std::size_t> parameterSetLengths;
     for (const TrackDescription& track : movie_.tracks) {
-        tables_.push_back(BuildSampleTable(track, movie_.mvhd.timescale, mediaLength_));
+        tables_.push_back(SummariseSampleTable(track, movie_.mvhd.timescale, mediaLength_));
+        tableBuilt_.push_back(false);
+        decodeTimes_.emplace_back(track);
         if (!tables_.back().Empty()) smallestStartOffset_ = std::min(smallestStartOffset_, tables_.back().startOffset);
         parameterSets_.push_back(ConvertParameterSets(track.FirstSampleEntry()));
         parameterSetLengths.push_back(parameterSets_.back().size());
@@ -108,8 +110,21 @@ void MP4Parser::BuildTables() {
     headerBuffer_.resize(sizes.headerBlock);
 }
 
+const SampleTable& MP4Parser::FullTable(std::size_t track) const {
+    if (!tableBuilt_.at(track)) {
+        tables_[track] = BuildSampleTable(movie_.tracks[track], movie_.mvhd.timescale, mediaLength_);
+        tableBuilt_[track] = true;
+    }
+    return tables_[track];
+}
+
+const std::vector<SampleTable>& MP4Parser::SampleTables() const {
+    for (std::size_t track = 0; track < tables_.size(); ++track) FullTable(track);
+    return tables_;
+}
+
 std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, std::vector<std::uint8_t>& destination) {
-    const IndexEntry& entry = tables_.at(static_cast<std::size_t>(track)).entries.at(static_cast<std::size_t>(sample));
+    const IndexEntry& entry = FullTable(static_cast<std::size_t>(track)).entries.at(static_cast<std::size_t>(sample));
     const SampleEntry* description = movie_.tracks[static_cast<std::size_t>(track)].FirstSampleEntry();
     const std::uint32_t type = description != nullptr ? description->type : 0;
     reader_.Seek(entry.offset);
@@ -148,8 +163,8 @@ TMediaPacket* MP4Parser::ReadInDirection(int step) {
         double chosenTime = 0;
         for (TrackCursor& cursor : cursors_) {
             if (cursor.currentSample < 0 || cursor.currentSample >= DeliverableCount(cursor)) continue;
-            const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
-            const double time = table.startOffset + table.TimeOf(static_cast<std::uint32_t>(cursor.currentSample));
+            const double time =
+                TimeOf(static_cast<std::size_t>(cursor.trackIndex), static_cast<std::uint32_t>(cursor.currentSample));
             if (chosen == nullptr || (step > 0 ? time < chosenTime : time > chosenTime)) {
                 chosen = &cursor;
                 chosenTime = time;
@@ -167,7 +182,7 @@ TMediaPacket* MP4Parser::ReadInDirection(int step) {
 std::size_t MP4Parser::MakeUpHeader(const TrackCursor& cursor, std::int32_t sample, std::size_t payloadLength,
                                     std::uint8_t (&block)[kMadeUpHeaderBlockSize]) const {
     const TrackDescription& track = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)];
-    const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
+    const SampleTable& table = FullTable(static_cast<std::size_t>(cursor.trackIndex));
     const IndexEntry& entry = table.entries[static_cast<std::size_t>(sample)];
     MadeUpHeaderInput input;
     input.mediaType = cursor.mediaType;
@@ -219,8 +234,11 @@ TMediaPacket* MP4Parser::DeliverSample(TrackCursor& cursor, int step) {
 void MP4Parser::SeekToTime(std::uint32_t seconds, std::uint32_t milliseconds) {
     const double x = static_cast<double>(seconds) + static_cast<double>(milliseconds) / 1000.0;
     for (TrackCursor& cursor : cursors_) {
-        const SampleTable& table = tables_[static_cast<std::size_t>(cursor.trackIndex)];
-        const std::int64_t found = FindSampleAtTime(table, x, smallestStartOffset_);
+        const std::size_t track = static_cast<std::size_t>(cursor.trackIndex);
+        const DecodeTimes& times = decodeTimes_[track];
+        const std::int64_t found =
+            FindSampleAtTime(tables_[track].count, tables_[track].startOffset, x, smallestStartOffset_,
+                             [&](std::uint32_t i) { return times.TimeOf(i); });
         const std::int64_t last = static_cast<std::int64_t>(DeliverableCount(cursor)) - 1;
         cursor.currentSample = static_cast<std::int32_t>(std::min(found, last));
     }

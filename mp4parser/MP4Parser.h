@@ -52,7 +52,8 @@ public:
 
     std::vector<TrackCursor>& TrackCursors() { return cursors_; }
     const Movie& GetMovie() const { return movie_; }
-    const std::vector<SampleTable>& SampleTables() const { return tables_; }
+    // Every track's full table (built here for the tracks not read so far).
+    const std::vector<SampleTable>& SampleTables() const;
     const std::vector<std::uint8_t>& ParameterSets(std::size_t track) const { return parameterSets_[track]; }
     double SmallestStartOffset() const { return smallestStartOffset_; }
     std::uint64_t BaseOffset() const { return baseOffset_; }
@@ -62,6 +63,12 @@ private:
     void ParseTopLevel();
     std::vector<std::uint8_t> ReadBoxBody(const BoxHeader& header);
     void BuildTables();
+    // A track's table with its entries, built the first time they are needed:
+    // tracks that are never read cost only their summary.
+    const SampleTable& FullTable(std::size_t track) const;
+    double TimeOf(std::size_t track, std::uint32_t sample) const {
+        return tables_[track].startOffset + decodeTimes_[track].TimeOf(sample);
+    }
     TMediaPacket* ReadInDirection(int step);
     // Samples of the cursor's track that can be delivered: those with times.
     std::int32_t DeliverableCount(const TrackCursor& cursor) const;
@@ -75,7 +82,11 @@ private:
     std::uint64_t mediaLength_ = 0;
     FileReader reader_;
     Movie movie_;
-    std::vector<SampleTable> tables_;
+    // Summaries (count, edit duration, start offset) until FullTable fills in
+    // the entries.
+    mutable std::vector<SampleTable> tables_;
+    mutable std::vector<bool> tableBuilt_;
+    std::vector<DecodeTimes> decodeTimes_;
     double smallestStartOffset_;
     std::vector<std::vector<std::uint8_t>> parameterSets_;
     std::vector<TrackCursor> cursors_;

@@ -1,5 +1,6 @@
 #include "mp4parser/SampleTable.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdint>
 #include <limits>
@@ -133,21 +134,54 @@ SampleTable BuildSampleTable(const TrackDescription& track, std::uint32_t movieT
 }
 
 std::int64_t FindSampleAtTime(const SampleTable& table, double x, double smallestStartOffset) {
-    const std::uint32_t n = table.count;
-    if (n == 0) return -1;
-    const double c = x - (table.startOffset - smallestStartOffset);
-    const double t0 = table.TimeOf(0);
-    const double t1 = table.TimeOf(n - 1);
-    const double d = n * (c - t0) / (t1 + DBL_MIN - t0);
-    if (!(d >= 0)) return -1;  // also a NaN estimate
-    if (d >= n) return n;
-    std::uint32_t k = static_cast<std::uint32_t>(d);
-    if (c <= table.TimeOf(k)) {
-        while (k > 0 && table.TimeOf(k) > c) --k;
-        return k;
+    return FindSampleAtTime(table.count, table.startOffset, x, smallestStartOffset,
+                            [&](std::uint32_t i) { return table.TimeOf(i); });
+}
+
+DecodeTimes::DecodeTimes(const TrackDescription& track) : timescale_(track.mdhd.timescale) {
+    runs_.reserve(track.timeToSample.size());
+    std::uint64_t sample = 0;
+    std::uint32_t tick = 0;
+    for (const TimeToSampleEntry& run : track.timeToSample) {
+        runs_.push_back(Run{sample, tick, run.sampleDelta});
+        sample += run.sampleCount;
+        tick += run.sampleCount * run.sampleDelta;  // wraps as the sample-by-sample sum does
     }
-    while (k + 1 < n && table.TimeOf(k + 1) <= c) ++k;
-    return k;
+    // A closing run, so that the sum after the last sample is found too.
+    runs_.push_back(Run{sample, tick, 0});
+}
+
+std::uint32_t DecodeTimes::TickAt(std::uint64_t n) const {
+    if (runs_.empty()) return 0;
+    // The last run starting at or before n; runs without samples share their
+    // start with the run after them, so this is the run holding sample n.
+    auto after = std::upper_bound(runs_.begin(), runs_.end(), n,
+                                  [](std::uint64_t sample, const Run& run) { return sample < run.firstSample; });
+    const Run& run = *(after - 1);
+    return run.firstTick + static_cast<std::uint32_t>(n - run.firstSample) * run.delta;
+}
+
+SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
+                                 std::uint64_t mediaLength) {
+    CheckSampleSizesAgainstFile(track.stsz, mediaLength);
+    SampleTable table;
+    table.count = track.stsz.sampleCount;
+    if (track.mdhd.timescale == 0) {
+        table.count = 0;
+        return table;
+    }
+    ApplyEditList(track, movieTimescale, table);
+    std::uint64_t timed = 0;
+    for (const TimeToSampleEntry& run : track.timeToSample) timed += run.sampleCount;
+    table.count = static_cast<std::uint32_t>(std::min<std::uint64_t>(table.count, timed));
+    if (table.editDuration == 0)
+        table.editDuration = static_cast<double>(DecodeTimes(track).TickAt(table.count)) / track.mdhd.timescale;
+    if (track.hasCompositionOffsets) {
+        std::uint64_t offset = 0;
+        for (const CompositionOffsetEntry& run : track.compositionOffsets) offset += run.sampleCount;
+        table.count = static_cast<std::uint32_t>(std::min<std::uint64_t>(table.count, offset));
+    }
+    return table;
 }
 
 }  // namespace Brannock2

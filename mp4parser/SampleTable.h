@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <vector>
 
@@ -39,9 +40,57 @@ struct SampleTable {
 // allocated for them.
 SampleTable BuildSampleTable(const TrackDescription& track, std::uint32_t movieTimescale, std::uint64_t mediaLength);
 
+// The same table without its entries: the count, edit duration and start
+// offset that BuildSampleTable gives, with the same checks, at the cost of the
+// track's run tables rather than one entry per sample.
+SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
+                                 std::uint64_t mediaLength);
+
+// Sample times straight from a track's "stts" runs, equal to the times of its
+// full table: the decode tick of a sample (the 32-bit running sum of the
+// deltas before it) over the media timescale.
+class DecodeTimes {
+public:
+    DecodeTimes() = default;
+    explicit DecodeTimes(const TrackDescription& track);
+
+    // The time of sample i, which must have one (i below the table's count).
+    double TimeOf(std::uint32_t i) const { return static_cast<double>(TickAt(i)) / timescale_; }
+    // The running sum after the first n samples.
+    std::uint32_t TickAt(std::uint64_t n) const;
+
+private:
+    struct Run {
+        std::uint64_t firstSample;
+        std::uint32_t firstTick;
+        std::uint32_t delta;
+    };
+    std::vector<Run> runs_;
+    double timescale_ = 0;
+};
+
 // The sample at or before time x (seconds, relative to the movie's smallest
 // start offset): -1 when x lies before the first sample, count when the
-// estimate lies beyond the last.
+// estimate lies beyond the last. timeOf(i) gives the time of sample i < n.
+template <typename TimeOf>
+std::int64_t FindSampleAtTime(std::uint32_t n, double startOffset, double x, double smallestStartOffset,
+                              TimeOf timeOf) {
+    if (n == 0) return -1;
+    const double c = x - (startOffset - smallestStartOffset);
+    const double t0 = timeOf(0);
+    const double t1 = timeOf(n - 1);
+    const double d = n * (c - t0) / (t1 + DBL_MIN - t0);
+    if (!(d >= 0)) return -1;  // also a NaN estimate
+    if (d >= n) return n;
+    std::uint32_t k = static_cast<std::uint32_t>(d);
+    if (c <= timeOf(k)) {
+        while (k > 0 && timeOf(k) > c) --k;
+        return k;
+    }
+    while (k + 1 < n && timeOf(k + 1) <= c) ++k;
+    return k;
+}
+
 std::int64_t FindSampleAtTime(const SampleTable& table, double x, double smallestStartOffset);
 
 }  // namespace Brannock2

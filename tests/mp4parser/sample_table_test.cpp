@@ -144,6 +144,50 @@ TEST(SampleTableTest, TimesFromDeltasEditsAndOffsets) {
     }
 }
 
+// The parser answers times and counts from the runs alone and builds the
+// entries only for tracks it reads; both ways must agree exactly.
+TEST(SampleTableTest, SummaryAndRunTimesMatchTheFullTable) {
+    struct Case {
+        const char* name;
+        std::function<void(TrackDescription&)> setup;
+    };
+    const Case cases[] = {
+        {"one run", [](TrackDescription&) {}},
+        {"several runs, some empty",
+         [](TrackDescription& t) { t.timeToSample = {{0, 7}, {2, 20}, {0, 9}, {3, 33}, {1, 1}, {0, 4}}; }},
+        {"runs covering fewer samples", [](TrackDescription& t) { t.timeToSample = {{2, 20}, {1, 5}}; }},
+        {"sums that wrap", [](TrackDescription& t) { t.timeToSample = {{3, 0xF0000000u}, {3, 0x90000000u}}; }},
+        {"no runs", [](TrackDescription& t) { t.timeToSample.clear(); }},
+        {"edits", [](TrackDescription& t) { t.editList = {{1000, -1, 0x10000}, {500, 0, 0x10000}}; }},
+        {"composition offsets covering four",
+         [](TrackDescription& t) {
+             t.hasCompositionOffsets = true;
+             t.compositionOffsets = {{1, 20}, {0, 3}, {3, 40}};
+         }},
+        {"timescale 0", [](TrackDescription& t) { t.mdhd.timescale = 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackDescription t = TrackOf(6, 10, 600);
+        t.timeToSample = {{6, 20}};
+        c.setup(t);
+        const SampleTable full = BuildSampleTable(t, 1000, kLargeFile);
+        const SampleTable summary = SummariseSampleTable(t, 1000, kLargeFile);
+        EXPECT_EQ(summary.count, full.count);
+        EXPECT_EQ(summary.startOffset, full.startOffset);
+        EXPECT_EQ(summary.editDuration, full.editDuration);
+        EXPECT_TRUE(summary.entries.empty());
+        const DecodeTimes times(t);
+        for (std::uint32_t i = 0; i < full.count; ++i) EXPECT_EQ(times.TimeOf(i), full.TimeOf(i)) << "sample " << i;
+        for (double x : {-1.0, 0.0, 0.01, 0.05, 0.1, 0.2, 1e9}) {
+            EXPECT_EQ(FindSampleAtTime(summary.count, summary.startOffset, x, 0,
+                                       [&](std::uint32_t i) { return times.TimeOf(i); }),
+                      FindSampleAtTime(full, x, 0))
+                << "x " << x;
+        }
+    }
+}
+
 TEST(SampleTableTest, CompositionTimesAddTheOffsets) {
     TrackDescription t = TrackOf(3, 10, 600);
     t.timeToSample = {{3, 20}};
