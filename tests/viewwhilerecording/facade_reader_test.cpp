@@ -60,6 +60,18 @@ TEST_F(FacadeReaderTest, FailureCodesAreReportedAndGiveNoPacket) {
         ::testing::internal::GetCapturedStderr());
 }
 
+// A terminator cut inside its 64-bit size cannot be probed: the seek to the end
+// fails as a stream failure, which the facade reports and hands back.
+TEST_F(FacadeReaderTest, FailedSeekToTheEndIsReportedWithItsCode) {
+    writer->AppendPair(Pair({Video(0, true, 1)}));
+    writer->AppendPart({0, 0, 0, 1, 's', 'k', 'i', 'p', 0, 0, 0, 0, 0, 0, 0, 16}, 12);
+    CParsers facade(OpenForFacade(path, writer->LiveRegionOffset()));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(VWR_E_IO, facade.SeekBackward());
+    EXPECT_EQ("CParsers::SeekBackward - ViewWhileRec_Seek failed scRet: 0x80432202\n",
+              ::testing::internal::GetCapturedStderr());
+}
+
 TEST_F(FacadeReaderTest, ReadingBackPastTheFirstPacketIsReported) {
     writer->AppendPair(Pair({Video(0, true, 1)}));
     CParsers facade(OpenForFacade(path, writer->LiveRegionOffset()));
