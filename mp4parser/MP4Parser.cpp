@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "mp4parser/Codecs.h"
 #include "mp4parser/EmbeddedFile.h"
@@ -100,6 +101,7 @@ void MP4Parser::BuildTables() {
         tables_.push_back(SummariseSampleTable(track, movie_.mvhd.timescale, mediaLength_));
         tableBuilt_.push_back(false);
         decodeTimes_.emplace_back(track);
+        locators_.emplace_back(track);
         if (!tables_.back().Empty()) smallestStartOffset_ = std::min(smallestStartOffset_, tables_.back().startOffset);
         parameterSets_.push_back(ConvertParameterSets(track.FirstSampleEntry()));
         parameterSetLengths.push_back(parameterSets_.back().size());
@@ -123,8 +125,15 @@ const std::vector<SampleTable>& MP4Parser::SampleTables() const {
     return tables_;
 }
 
+IndexEntry MP4Parser::SampleAt(std::int32_t track, std::int32_t sample) const {
+    const SampleLocator& locator = locators_.at(static_cast<std::size_t>(track));
+    if (sample < 0 || static_cast<std::uint32_t>(sample) >= movie_.tracks[static_cast<std::size_t>(track)].stsz.sampleCount)
+        throw std::out_of_range("sample index out of range");
+    return locator.EntryAt(static_cast<std::uint32_t>(sample));
+}
+
 std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, std::vector<std::uint8_t>& destination) {
-    const IndexEntry& entry = FullTable(static_cast<std::size_t>(track)).entries.at(static_cast<std::size_t>(sample));
+    const IndexEntry entry = SampleAt(track, sample);
     const SampleEntry* description = movie_.tracks[static_cast<std::size_t>(track)].FirstSampleEntry();
     const std::uint32_t type = description != nullptr ? description->type : 0;
     reader_.Seek(entry.offset);
@@ -182,12 +191,11 @@ TMediaPacket* MP4Parser::ReadInDirection(int step) {
 std::size_t MP4Parser::MakeUpHeader(const TrackCursor& cursor, std::int32_t sample, std::size_t payloadLength,
                                     std::uint8_t (&block)[kMadeUpHeaderBlockSize]) const {
     const TrackDescription& track = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)];
-    const SampleTable& table = FullTable(static_cast<std::size_t>(cursor.trackIndex));
-    const IndexEntry& entry = table.entries[static_cast<std::size_t>(sample)];
+    const IndexEntry entry = SampleAt(cursor.trackIndex, sample);
     MadeUpHeaderInput input;
     input.mediaType = cursor.mediaType;
     input.keyFrame = entry.sync != 0;
-    input.time = table.startOffset + TimeOfSample(entry);
+    input.time = TimeOf(static_cast<std::size_t>(cursor.trackIndex), static_cast<std::uint32_t>(sample));
     input.creationTime = track.tkhd.creationTime;
     input.payloadLength = static_cast<std::uint32_t>(payloadLength);
     input.firstPayloadByte = payloadLength > 0 ? sampleBuffer_[0] : 0;

@@ -63,9 +63,12 @@ private:
     void ParseTopLevel();
     std::vector<std::uint8_t> ReadBoxBody(const BoxHeader& header);
     void BuildTables();
-    // A track's table with its entries, built the first time they are needed:
-    // tracks that are never read cost only their summary.
+    // A track's table with its entries, built only when asked for: reading
+    // needs no more than the summaries, the decode times and the locators.
     const SampleTable& FullTable(std::size_t track) const;
+    // Offset, size and key-frame flag of one sample; out_of_range for a track
+    // or sample that does not exist.
+    IndexEntry SampleAt(std::int32_t track, std::int32_t sample) const;
     double TimeOf(std::size_t track, std::uint32_t sample) const {
         return tables_[track].startOffset + decodeTimes_[track].TimeOf(sample);
     }
@@ -87,6 +90,7 @@ private:
     mutable std::vector<SampleTable> tables_;
     mutable std::vector<bool> tableBuilt_;
     std::vector<DecodeTimes> decodeTimes_;
+    std::vector<SampleLocator> locators_;
     double smallestStartOffset_;
     std::vector<std::vector<std::uint8_t>> parameterSets_;
     std::vector<TrackCursor> cursors_;

@@ -161,6 +161,70 @@ std::uint32_t DecodeTimes::TickAt(std::uint64_t n) const {
     return run.firstTick + static_cast<std::uint32_t>(n - run.firstSample) * run.delta;
 }
 
+SampleLocator::SampleLocator(const TrackDescription& track)
+    : track_(&track), syncSorted_(std::is_sorted(track.syncSamples.begin(), track.syncSamples.end())) {
+    // The walk of AssignChunkOffsets, a span of chunks at a time: a run keeps
+    // its chunks until the chunk number reaches the next run's first chunk.
+    const std::vector<SampleToChunkEntry>& runs = track.sampleToChunk;
+    const std::uint64_t chunkCount = track.chunkOffsets.size();
+    const std::uint64_t samples = track.stsz.sampleCount;
+    if (runs.empty() || chunkCount == 0) return;
+    std::uint64_t chunk = 1;
+    std::size_t run = 0;
+    std::uint64_t sample = 0;
+    while (sample < samples && chunk <= chunkCount) {
+        while (run + 1 < runs.size() && runs[run + 1].firstChunk == runs[run].firstChunk) ++run;
+        const std::uint32_t perChunk = runs[run].samplesPerChunk;
+        const bool runEnds = run + 1 < runs.size() && runs[run + 1].firstChunk > chunk;
+        std::uint64_t span = chunkCount - chunk + 1;
+        if (runEnds) span = std::min<std::uint64_t>(span, runs[run + 1].firstChunk - chunk);
+        if (perChunk != 0) span = std::min<std::uint64_t>(span, (samples - sample + perChunk - 1) / perChunk);
+        const std::uint64_t end = std::min<std::uint64_t>(samples, sample + span * perChunk);
+        spans_.push_back(ChunkSpan{sample, end, chunk, perChunk});
+        sample = end;
+        chunk += span;
+        if (runEnds && chunk == runs[run + 1].firstChunk) ++run;
+    }
+}
+
+std::uint32_t SampleLocator::SizeOf(std::uint64_t j) const {
+    const SampleSizes& stsz = track_->stsz;
+    return stsz.sampleSize != 0 ? stsz.sampleSize : stsz.sizes[j];
+}
+
+std::uint64_t SampleLocator::OffsetOf(std::uint64_t j) const {
+    // The last span starting at or before j; spans without samples share
+    // their start with the span after them.
+    auto after = std::upper_bound(spans_.begin(), spans_.end(), j,
+                                  [](std::uint64_t sample, const ChunkSpan& span) { return sample < span.firstSample; });
+    if (after == spans_.begin()) return 0;
+    const ChunkSpan& span = *(after - 1);
+    if (j >= span.endSample) return 0;  // beyond the last chunk: no offset
+    const std::uint64_t intoSpan = j - span.firstSample;
+    const std::uint64_t chunk = span.firstChunk + intoSpan / span.samplesPerChunk;
+    const std::uint64_t first = j - intoSpan % span.samplesPerChunk;
+    std::uint64_t offset = track_->chunkOffsets[chunk - 1];
+    if (track_->stsz.sampleSize != 0) return offset + (j - first) * track_->stsz.sampleSize;
+    for (std::uint64_t k = first; k < j; ++k) offset += track_->stsz.sizes[k];
+    return offset;
+}
+
+bool SampleLocator::IsKeyFrame(std::uint64_t j) const {
+    if (!track_->hasSyncSamples) return true;
+    const std::vector<std::uint32_t>& numbers = track_->syncSamples;
+    const std::uint64_t number = j + 1;
+    if (syncSorted_) return std::binary_search(numbers.begin(), numbers.end(), number);
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
+IndexEntry SampleLocator::EntryAt(std::uint32_t j) const {
+    IndexEntry entry;
+    entry.size = SizeOf(j);
+    entry.sync = IsKeyFrame(j) ? 1 : 0;
+    entry.offset = OffsetOf(j);
+    return entry;
+}
+
 SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
                                  std::uint64_t mediaLength) {
     CheckSampleSizesAgainstFile(track.stsz, mediaLength);

@@ -69,6 +69,35 @@ private:
     double timescale_ = 0;
 };
 
+// Where a sample lies, how large it is and whether it is a key frame, found
+// from a track's run tables on demand, equal to the full table's entry: the
+// chunk walk is done once per run of chunks rather than once per sample.
+class SampleLocator {
+public:
+    SampleLocator() = default;
+    explicit SampleLocator(const TrackDescription& track);
+
+    // Offset, size and key-frame flag of sample j (below the "stsz" count);
+    // the times are left unset.
+    IndexEntry EntryAt(std::uint32_t j) const;
+
+private:
+    // Consecutive chunks that hold the same number of samples each.
+    struct ChunkSpan {
+        std::uint64_t firstSample;
+        std::uint64_t endSample;   // first sample after the span
+        std::uint64_t firstChunk;  // 1-based
+        std::uint32_t samplesPerChunk;
+    };
+    std::uint32_t SizeOf(std::uint64_t j) const;
+    std::uint64_t OffsetOf(std::uint64_t j) const;
+    bool IsKeyFrame(std::uint64_t j) const;
+
+    const TrackDescription* track_ = nullptr;
+    std::vector<ChunkSpan> spans_;
+    bool syncSorted_ = true;
+};
+
 // The sample at or before time x (seconds, relative to the movie's smallest
 // start offset): -1 when x lies before the first sample, count when the
 // estimate lies beyond the last. timeOf(i) gives the time of sample i < n.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -184,6 +185,47 @@ TEST(SampleTableTest, SummaryAndRunTimesMatchTheFullTable) {
                                        [&](std::uint32_t i) { return times.TimeOf(i); }),
                       FindSampleAtTime(full, x, 0))
                 << "x " << x;
+        }
+    }
+}
+
+// Random chunk runs, chunk lists, sizes and key-frame lists, including the
+// odd ones a damaged file holds (runs out of order, repeated first chunks,
+// runs without samples, too few chunks, unsorted key frames): the locator
+// must give every sample the full table's offset, size and flag.
+TEST(SampleTableTest, LocatorMatchesTheFullTableEntryForEntry) {
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    for (int round = 0; round < 400; ++round) {
+        TrackDescription t;
+        t.mdhd.timescale = 600;
+        t.stsz.sampleCount = next(40);
+        t.stsz.sampleSize = next(3) == 0 ? 1 + next(50) : 0;
+        if (t.stsz.sampleSize == 0)
+            for (std::uint32_t i = 0; i < t.stsz.sampleCount; ++i) t.stsz.sizes.push_back(next(100));
+        t.timeToSample = {{t.stsz.sampleCount, 1}};
+        const std::uint32_t runs = next(5);
+        std::uint32_t first = 1;
+        for (std::uint32_t r = 0; r < runs; ++r) {
+            first = next(4) == 0 ? 1 + next(12) : first + next(4);
+            t.sampleToChunk.push_back({first, next(5), 1, 0});
+        }
+        const std::uint32_t chunks = next(20);
+        for (std::uint32_t c = 0; c < chunks; ++c) t.chunkOffsets.push_back(1000 * (c + 1) + next(500));
+        t.hasSyncSamples = next(2) == 0;
+        for (std::uint32_t k = next(6); k > 0; --k) t.syncSamples.push_back(next(45));
+        if (next(2) == 0) std::sort(t.syncSamples.begin(), t.syncSamples.end());
+
+        const SampleTable full = BuildSampleTable(t, 1000, kLargeFile);
+        const SampleLocator locator(t);
+        for (std::uint32_t j = 0; j < t.stsz.sampleCount; ++j) {
+            const IndexEntry e = locator.EntryAt(j);
+            ASSERT_EQ(e.offset, full.entries[j].offset) << "round " << round << " sample " << j;
+            ASSERT_EQ(e.size, full.entries[j].size) << "round " << round << " sample " << j;
+            ASSERT_EQ(e.sync, full.entries[j].sync) << "round " << round << " sample " << j;
         }
     }
 }
