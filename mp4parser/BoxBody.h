@@ -47,6 +47,12 @@ public:
         return reader_.ReadUInt32();
     }
     void ReadBytes(void* destination, std::size_t count);
+    // The next count bytes in place, passed over: tables are decoded from
+    // there in one sweep.
+    const std::uint8_t* Take(std::uint64_t count) {
+        Require(count);
+        return reader_.Take(static_cast<std::size_t>(count));
+    }
     std::vector<std::uint8_t> ReadToEnd();
 
     void Skip(std::uint64_t count);

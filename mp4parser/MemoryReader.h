@@ -17,6 +17,11 @@ namespace Brannock2 {
 // whatever is recorded from it matches reading the file itself. Reading
 // outside the held span fails the way the file reader does at the end of the
 // file: "end of file" when nothing is left, "bad read" when only a part is.
+inline std::uint32_t BigEndian32At(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
 class MemoryReader {
 public:
     // bytes are the file's bytes from position start on.
@@ -53,8 +58,15 @@ public:
         Require(4);
         const std::uint8_t* p = Current();
         position_ += 4;
-        return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-               static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+        return BigEndian32At(p);
+    }
+
+    // The next count bytes in place, passed over.
+    const std::uint8_t* Take(std::size_t count) {
+        Require(count);
+        const std::uint8_t* p = Current();
+        position_ += count;
+        return p;
     }
 
     void Skip(std::int64_t count) { position_ += static_cast<std::uint64_t>(count); }

@@ -93,34 +93,44 @@ void ReadDataReferences(BoxBody& box, TrackDescription& track) {
     }
 }
 
+// A count and that many entries of entrySize bytes, each decoded by
+// readEntry from its bytes in place; the whole table is checked against the
+// box once.
 template <typename Entry, typename ReadEntry>
 void ReadCountedEntries(BoxBody& box, std::uint64_t entrySize, std::vector<Entry>& entries, ReadEntry readEntry) {
     const std::uint32_t count = box.ReadUInt32();
     box.RequireEntries(count, entrySize);
-    entries.assign(count, Entry());
-    for (Entry& entry : entries) readEntry(entry);
+    entries.resize(count);
+    const std::uint8_t* bytes = box.Take(count * entrySize);
+    for (Entry& entry : entries) {
+        entry = Entry();
+        readEntry(entry, bytes);
+        bytes += entrySize;
+    }
 }
 
 void ReadTimeToSample(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.stts);
-    ReadCountedEntries(box, 8, track.timeToSample, [&](TimeToSampleEntry& entry) {
-        entry.sampleCount = box.ReadUInt32();
-        entry.sampleDelta = box.ReadUInt32();
+    ReadCountedEntries(box, 8, track.timeToSample, [](TimeToSampleEntry& entry, const std::uint8_t* bytes) {
+        entry.sampleCount = BigEndian32At(bytes);
+        entry.sampleDelta = BigEndian32At(bytes + 4);
     });
 }
 
 void ReadCompositionOffsets(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.ctts);
-    ReadCountedEntries(box, 8, track.compositionOffsets, [&](CompositionOffsetEntry& entry) {
-        entry.sampleCount = box.ReadUInt32();
-        entry.sampleOffset = box.ReadUInt32();
-    });
+    ReadCountedEntries(box, 8, track.compositionOffsets,
+                       [](CompositionOffsetEntry& entry, const std::uint8_t* bytes) {
+                           entry.sampleCount = BigEndian32At(bytes);
+                           entry.sampleOffset = BigEndian32At(bytes + 4);
+                       });
     track.hasCompositionOffsets = true;
 }
 
 void ReadSyncSamples(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.stss);
-    ReadCountedEntries(box, 4, track.syncSamples, [&](std::uint32_t& number) { number = box.ReadUInt32(); });
+    ReadCountedEntries(box, 4, track.syncSamples,
+                       [](std::uint32_t& number, const std::uint8_t* bytes) { number = BigEndian32At(bytes); });
     track.hasSyncSamples = true;
 }
 
@@ -128,10 +138,10 @@ void ReadSyncSamples(BoxBody& box, TrackDescription& track) {
 // a corrupt table wraps instead of overflowing).
 void ReadSampleToChunk(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.stsc);
-    ReadCountedEntries(box, 12, track.sampleToChunk, [&](SampleToChunkEntry& entry) {
-        entry.firstChunk = box.ReadUInt32();
-        entry.samplesPerChunk = box.ReadUInt32();
-        entry.sampleDescriptionIndex = box.ReadUInt32();
+    ReadCountedEntries(box, 12, track.sampleToChunk, [](SampleToChunkEntry& entry, const std::uint8_t* bytes) {
+        entry.firstChunk = BigEndian32At(bytes);
+        entry.samplesPerChunk = BigEndian32At(bytes + 4);
+        entry.sampleDescriptionIndex = BigEndian32At(bytes + 8);
     });
     for (std::size_t k = 1; k < track.sampleToChunk.size(); ++k) {
         const SampleToChunkEntry& before = track.sampleToChunk[k - 1];
@@ -150,10 +160,12 @@ void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
         return;
     }
     box.RequireEntries(sizes.sampleCount, 4);
-    sizes.sizes.assign(sizes.sampleCount, 0);
+    sizes.sizes.resize(sizes.sampleCount);
     sizes.largestSize = 0;
+    const std::uint8_t* bytes = box.Take(std::uint64_t{sizes.sampleCount} * 4);
     for (std::uint32_t& size : sizes.sizes) {
-        size = box.ReadUInt32();
+        size = BigEndian32At(bytes);
+        bytes += 4;
         if (size > sizes.largestSize) sizes.largestSize = size;
     }
 }
@@ -161,8 +173,8 @@ void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
 // "co64" is read as well as "stco", so that recordings beyond 4 GiB work.
 void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
     ReadFullBoxFields(box, track.stco);
-    ReadCountedEntries(box, wide ? 8 : 4, track.chunkOffsets, [&](std::uint64_t& offset) {
-        offset = wide ? ReadUInt64(box) : box.ReadUInt32();
+    ReadCountedEntries(box, wide ? 8 : 4, track.chunkOffsets, [wide](std::uint64_t& offset, const std::uint8_t* bytes) {
+        offset = wide ? std::uint64_t{BigEndian32At(bytes)} << 32 | BigEndian32At(bytes + 4) : BigEndian32At(bytes);
     });
 }
 
