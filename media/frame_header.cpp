@@ -65,7 +65,7 @@ void ApplyAudioDefaults(TMediaPacket* p) {
   }
 }
 
-void ReadWindowsTag(BitReader body, TMediaPacket* p) {
+void ReadWindowsTag(BitReader& body, TMediaPacket* p) {
   const uint32_t count = body.Read(8);
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t number = body.Read(8);
@@ -91,21 +91,29 @@ void ReadStatusTag(BitReader body, uint32_t length, TMediaPacket* p) {
 }
 
 // Decodes the tags the packet carries; all others (tag 20 among them) are
-// passed over by their length. A tag body is read only within its length.
-void ReadTag(const TagHeader& tag, BitReader body, TMediaPacket* p) {
+// passed over by their length. Tags 16, 17 and 24 take their fixed-layout
+// bodies whatever length they declare, as the motion-trigger pass does with
+// tag 20; a writer must declare the matching length. Nothing is read beyond
+// the extension.
+void ReadTag(const TagHeader& tag, BitReader& reader, TMediaPacket* p) {
   switch (tag.number) {
     case kTagCoordinates:
-      for (int16_t& v : p->tag16Values) v = static_cast<int16_t>(body.Read(16));
+      for (int16_t& v : p->tag16Values) v = static_cast<int16_t>(reader.Read(16));
       p->tag16Present = 1;
-      break;
+      return;
     case kTagWindows:
-      ReadWindowsTag(body, p);
+      ReadWindowsTag(reader, p);
+      return;
+    case kTagSingleBit:
+      p->tag24Value = (reader.Read(8) >> 7) | 0x10000u;
+      return;
+    default:
       break;
+  }
+  BitReader body = reader.TakeBytes(tag.length);
+  switch (tag.number) {
     case kTagStatus:
       ReadStatusTag(body, tag.length, p);
-      break;
-    case kTagSingleBit:
-      p->tag24Value = (body.Read(8) >> 7) | 0x10000u;
       break;
     case kTagState0:
       p->tag224State = 0x10000u;
@@ -137,7 +145,7 @@ void ReadVideoExtension(BitReader& reader, uint32_t flags, TMediaPacket* p) {
   p->tagAreaLength = static_cast<uint32_t>(reader.BytesRemaining());
   while (reader.BytesRemaining() > 0) {
     const TagHeader tag = ReadTagHeader(reader);
-    ReadTag(tag, reader.TakeBytes(tag.length), p);
+    ReadTag(tag, reader, p);
   }
 }
 

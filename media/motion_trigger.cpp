@@ -15,7 +15,8 @@ std::vector<TMotionTriggerInfoEx>& ThreadMotionTriggers() {
 
 namespace {
 
-void ReadMotionTriggers(BitReader body, std::vector<TMotionTriggerInfoEx>& triggers) {
+// Reads the count and its entries whatever length the tag declares.
+void ReadMotionTriggers(BitReader& body, std::vector<TMotionTriggerInfoEx>& triggers) {
   const uint32_t count = body.Read(8);
   triggers.assign(count, TMotionTriggerInfoEx{});
   for (TMotionTriggerInfoEx& t : triggers) {
@@ -43,8 +44,11 @@ size_t CollectMotionTriggers(const uint8_t* header, size_t headerSize) {
   SkipZeroBytes(reader);
   while (reader.BytesRemaining() > 0) {
     const TagHeader tag = ReadTagHeader(reader);
-    BitReader body = reader.TakeBytes(tag.length);
-    if (tag.number == kTagMotionTriggers) ReadMotionTriggers(body, triggers);
+    if (tag.number == kTagMotionTriggers) {
+      ReadMotionTriggers(reader, triggers);
+    } else {
+      reader.TakeBytes(tag.length);
+    }
   }
   return triggers.size();
 }

@@ -31,6 +31,13 @@ FrameHeader WithTags(const TagList& tags, const std::string& codec = "h264") {
 
 Bytes FirstBytes(const Bytes& bytes, size_t n) { return Bytes(bytes.begin(), bytes.begin() + n); }
 
+// A tag body of n bytes 0x01 followed by the one-byte tag 227.
+Bytes TagBodyThen227(size_t n) {
+  Bytes body(n, 0x01);
+  body.push_back(0xE3);
+  return body;
+}
+
 AudioExtension PlainAudio() {
   AudioExtension a;
   a.frameSizes = {320};
@@ -295,10 +302,33 @@ TEST(FrameHeaderTags, DecodedTags) {
            .Raw({0x07, 0x80})              // 0x80: length from no bytes = 0
            .Tag24(true),
        [](const TMediaPacket& p) { EXPECT_EQ(p.tag24Value, 0x10001u); }},
-      {"tag 16 longer than 12 bytes: the rest is passed over", TagList().Tag(16, Bytes(14, 0x01)).Tag227(),
+      // Fixed-layout bodies are taken whatever length the tag declares; the
+      // byte after them starts the next tag.
+      {"tag 16 takes exactly 12 bytes", TagList().Tag(16, TagBodyThen227(12)),
        [](const TMediaPacket& p) {
-         EXPECT_EQ(p.tag16Values[0], 0x0101);
+         EXPECT_EQ(p.tag16Values[5], 0x0101);
          EXPECT_EQ(p.tag227Present, 1u);
+       }},
+      {"tag 24 takes exactly 1 byte", TagList().Tag(24, {}).Tag227(),
+       [](const TMediaPacket& p) {
+         EXPECT_EQ(p.tag24Value, 0x10001u);  // the 227 tag byte was its body
+         EXPECT_EQ(p.tag227Present, 0u);
+       }},
+      {"tag 17 takes its count and entries", TagList().Tag(17, {1, 2, 0x85, 0, 1, 0, 2, 0, 3, 0, 4, 0xE3}),
+       [](const TMediaPacket& p) {
+         EXPECT_EQ(p.windowEnabled[1], 1u);
+         EXPECT_EQ(p.windowLevel[1], 5);
+         EXPECT_EQ(p.windowCoords[1][3], 4);
+         EXPECT_EQ(p.tag227Present, 1u);
+       }},
+      {"tag 20 declared short: the motion-trigger pass still reads its entry",
+       // The field pass skips the count byte and takes the entry for tag 5 of 16 bytes.
+       TagList().Tag(20, {1}).Raw({0x05, 0x10, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8}),
+       [](const TMediaPacket& p) {
+         ASSERT_EQ(p.motionTriggerCount, 1);
+         EXPECT_EQ(p.motionTriggers[0].index, 5);
+         EXPECT_EQ(p.motionTriggers[0].level, 0x10);
+         EXPECT_EQ(p.motionTriggers[0].values[7], 8);
        }},
       {"tag 20 is left to the motion-trigger pass", TagList().Tag20({{3, true, 5, {}}}).Tag225(),
        [](const TMediaPacket& p) {
@@ -395,7 +425,7 @@ TEST(FrameHeaderErrors, MalformedHeadersThrow) {
       {"tag 16 shorter than its values", WithTags(TagList().Tag(16, Bytes(5, 1))), "end of stream"},
       {"tag 17 count beyond its body", WithTags(TagList().Tag(17, {2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0})), "end of stream"},
       {"tag 20 count beyond its body", WithTags(TagList().Tag(20, {1, 1, 2, 3})), "end of stream"},
-      {"tag 24 without a body", WithTags(TagList().Tag(24, {}).Tag227()), "end of stream"},
+      {"tag 24 without any byte left", WithTags(TagList().Tag(24, {})), "end of stream"},
       {"length byte missing", WithTags(TagList().Raw({0x12})), "end of stream"},
       {"extension words beyond the header", H264().ExtensionWords(2), "frame header too short"},
   };
