@@ -15,6 +15,8 @@ namespace {
 
 typedef boost::iostreams::stream_buffer<FileDescriptor> ScanBuffer;
 
+constexpr std::streamsize kScanBufferSize = 16;
+
 std::uint32_t BigEndian32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
            static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
@@ -140,7 +142,9 @@ void CheckEmbeddedBoxes(ScanBuffer& buffer, const EmbeddedFileTrailer& trailer) 
 
 std::uint64_t LocateMediaFile(FileDescriptor& file, const std::string& path) {
     ScanBuffer buffer;
-    buffer.open(file);
+    // The walk reads nothing but 8- and 16-byte headers: a small buffer keeps
+    // it from copying a block of media data for each.
+    buffer.open(file, kScanBufferSize);
     buffer.set_auto_close(false);
     buffer.pubseekpos(0, std::ios_base::in);
     if (HoldsMovieAndMediaData(buffer)) return 0;

@@ -82,24 +82,6 @@ std::streampos FileDescriptor::seek(boost::iostreams::stream_offset offset, std:
                                                 static_cast<boost::iostreams::stream_offset>(impl_->baseOffset));
 }
 
-std::size_t FileDescriptor::ReadAt(std::uint64_t position, void* buffer, std::size_t count) {
-    char* destination = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(impl_->handle, destination + done, count - done,
-                                    static_cast<off_t>(impl_->baseOffset + position + done));
-        if (got > 0) {
-            done += static_cast<std::size_t>(got);
-            continue;
-        }
-        if (got == 0) break;
-        if (errno == EINTR) continue;
-        if (errno == EPIPE) break;
-        ThrowStreamFailure("failed reading");
-    }
-    return done;
-}
-
 void FileDescriptor::close() {
     if (impl_->handle == Impl::kInvalidHandle) return;
     const int handle = impl_->handle;

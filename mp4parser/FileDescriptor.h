@@ -54,12 +54,6 @@ public:
     std::streampos seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir direction);
     void close();
 
-    // Reads up to count bytes at position (relative to the base offset)
-    // without moving the file pointer, so that the stream over the device
-    // stays where it is. Returns the bytes read, fewer only at the end of
-    // the file; other failures raise "failed reading".
-    std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count);
-
     bool IsOpen() const;
     std::uint32_t Flags() const;
     std::uint64_t BaseOffset() const;

@@ -73,7 +73,6 @@ void MP4Parser::ParseTopLevel() {
             MemoryReader movieReader(ReadBoxBody(header), header.bodyStart);
             BoxBody movie(movieReader, header.end);
             ReadMovie(movie, movie_);
-            reader_.Seek(header.end);
             movieSeen = true;
         } else if (header.type == FourCC("mdat")) {
             reader_.Seek(header.end);
@@ -86,12 +85,12 @@ void MP4Parser::ParseTopLevel() {
     }
 }
 
-// The whole body in one read: parsing it then costs no further calls on the
-// file, however many small fields and skips it holds.
+// The whole body in one read, which leaves the reader at the box's end:
+// parsing it then costs no further calls on the file, however many small
+// fields and skips it holds.
 std::vector<std::uint8_t> MP4Parser::ReadBoxBody(const BoxHeader& header) {
     std::vector<std::uint8_t> body(static_cast<std::size_t>(header.end - header.bodyStart));
-    const std::size_t got = file_.ReadAt(header.bodyStart, body.data(), body.size());
-    if (got != body.size()) ThrowStreamFailure(got == 0 ? "end of file" : "bad read");
+    reader_.ReadBytes(body.data(), body.size());
     return body;
 }
 
