@@ -88,8 +88,8 @@ void MP4Parser::ParseTopLevel() {
 // The whole body in one read, which leaves the reader at the box's end:
 // parsing it then costs no further calls on the file, however many small
 // fields and skips it holds.
-std::vector<std::uint8_t> MP4Parser::ReadBoxBody(const BoxHeader& header) {
-    std::vector<std::uint8_t> body(static_cast<std::size_t>(header.end - header.bodyStart));
+MemoryReader::Bytes MP4Parser::ReadBoxBody(const BoxHeader& header) {
+    MemoryReader::Bytes body(static_cast<std::size_t>(header.end - header.bodyStart));
     reader_.ReadBytes(body.data(), body.size());
     return body;
 }

@@ -61,7 +61,7 @@ public:
 
 private:
     void ParseTopLevel();
-    std::vector<std::uint8_t> ReadBoxBody(const BoxHeader& header);
+    MemoryReader::Bytes ReadBoxBody(const BoxHeader& header);
     void BuildTables();
     // A track's table with its entries, built only when asked for: reading
     // needs no more than the summaries, the decode times and the locators.

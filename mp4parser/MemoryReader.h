@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -22,10 +24,33 @@ inline std::uint32_t BigEndian32At(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
+// Leaves new elements uninitialised: a buffer that a read fills at once need
+// not be zeroed first.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        typedef UninitialisedAllocator<U> other;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 class MemoryReader {
 public:
+    typedef std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>> Bytes;
+
     // bytes are the file's bytes from position start on.
-    MemoryReader(std::vector<std::uint8_t> bytes, std::uint64_t start)
+    MemoryReader(Bytes bytes, std::uint64_t start)
         : bytes_(std::move(bytes)), start_(start), position_(start) {}
     MemoryReader(const MemoryReader&) = delete;
     MemoryReader& operator=(const MemoryReader&) = delete;
@@ -83,7 +108,7 @@ private:
     }
     const std::uint8_t* Current() const { return bytes_.data() + (position_ - start_); }
 
-    std::vector<std::uint8_t> bytes_;
+    Bytes bytes_;
     std::uint64_t start_;
     std::uint64_t position_;
 };

@@ -100,12 +100,14 @@ template <typename Entry, typename ReadEntry>
 void ReadCountedEntries(BoxBody& box, std::uint64_t entrySize, std::vector<Entry>& entries, ReadEntry readEntry) {
     const std::uint32_t count = box.ReadUInt32();
     box.RequireEntries(count, entrySize);
-    entries.resize(count);
     const std::uint8_t* bytes = box.Take(count * entrySize);
-    for (Entry& entry : entries) {
-        entry = Entry();
+    // Filled once, not zeroed first: these tables are most of a movie's bytes.
+    entries.clear();
+    entries.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i, bytes += entrySize) {
+        Entry entry = Entry();
         readEntry(entry, bytes);
-        bytes += entrySize;
+        entries.push_back(entry);
     }
 }
 
@@ -160,22 +162,28 @@ void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
         return;
     }
     box.RequireEntries(sizes.sampleCount, 4);
-    sizes.sizes.resize(sizes.sampleCount);
-    sizes.largestSize = 0;
     const std::uint8_t* bytes = box.Take(std::uint64_t{sizes.sampleCount} * 4);
-    for (std::uint32_t& size : sizes.sizes) {
-        size = BigEndian32At(bytes);
-        bytes += 4;
-        if (size > sizes.largestSize) sizes.largestSize = size;
+    sizes.sizes.reserve(sizes.sampleCount);
+    std::uint32_t largest = 0;
+    for (std::uint32_t i = 0; i < sizes.sampleCount; ++i, bytes += 4) {
+        const std::uint32_t size = BigEndian32At(bytes);
+        sizes.sizes.push_back(size);
+        largest = std::max(largest, size);
     }
+    sizes.largestSize = largest;
 }
 
 // "co64" is read as well as "stco", so that recordings beyond 4 GiB work.
 void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
     ReadFullBoxFields(box, track.stco);
-    ReadCountedEntries(box, wide ? 8 : 4, track.chunkOffsets, [wide](std::uint64_t& offset, const std::uint8_t* bytes) {
-        offset = wide ? std::uint64_t{BigEndian32At(bytes)} << 32 | BigEndian32At(bytes + 4) : BigEndian32At(bytes);
-    });
+    if (wide) {
+        ReadCountedEntries(box, 8, track.chunkOffsets, [](std::uint64_t& offset, const std::uint8_t* bytes) {
+            offset = std::uint64_t{BigEndian32At(bytes)} << 32 | BigEndian32At(bytes + 4);
+        });
+    } else {
+        ReadCountedEntries(box, 4, track.chunkOffsets,
+                           [](std::uint64_t& offset, const std::uint8_t* bytes) { offset = BigEndian32At(bytes); });
+    }
 }
 
 void ReadSampleTable(BoxBody& stbl, TrackDescription& track) {
