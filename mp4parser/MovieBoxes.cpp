@@ -101,14 +101,8 @@ void ReadCountedEntries(BoxBody& box, std::uint64_t entrySize, std::vector<Entry
     const std::uint32_t count = box.ReadUInt32();
     box.RequireEntries(count, entrySize);
     const std::uint8_t* bytes = box.Take(count * entrySize);
-    // Filled once, not zeroed first: these tables are most of a movie's bytes.
-    entries.clear();
-    entries.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i, bytes += entrySize) {
-        Entry entry = Entry();
-        readEntry(entry, bytes);
-        entries.push_back(entry);
-    }
+    entries.assign(count, Entry());
+    for (std::uint32_t i = 0; i < count; ++i) readEntry(entries[i], bytes + entrySize * i);
 }
 
 void ReadTimeToSample(BoxBody& box, TrackDescription& track) {
@@ -163,11 +157,11 @@ void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
     }
     box.RequireEntries(sizes.sampleCount, 4);
     const std::uint8_t* bytes = box.Take(std::uint64_t{sizes.sampleCount} * 4);
-    sizes.sizes.reserve(sizes.sampleCount);
+    sizes.sizes.resize(sizes.sampleCount);
     std::uint32_t largest = 0;
-    for (std::uint32_t i = 0; i < sizes.sampleCount; ++i, bytes += 4) {
-        const std::uint32_t size = BigEndian32At(bytes);
-        sizes.sizes.push_back(size);
+    for (std::uint32_t i = 0; i < sizes.sampleCount; ++i) {
+        const std::uint32_t size = BigEndian32At(bytes + 4 * std::size_t{i});
+        sizes.sizes[i] = size;
         largest = std::max(largest, size);
     }
     sizes.largestSize = largest;
@@ -181,8 +175,12 @@ void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
             offset = std::uint64_t{BigEndian32At(bytes)} << 32 | BigEndian32At(bytes + 4);
         });
     } else {
-        ReadCountedEntries(box, 4, track.chunkOffsets,
-                           [](std::uint64_t& offset, const std::uint8_t* bytes) { offset = BigEndian32At(bytes); });
+        const std::uint32_t count = box.ReadUInt32();
+        box.RequireEntries(count, 4);
+        const std::uint8_t* bytes = box.Take(std::uint64_t{count} * 4);
+        std::vector<std::uint64_t>& offsets = track.chunkOffsets;
+        offsets.resize(count);
+        for (std::uint32_t i = 0; i < count; ++i) offsets[i] = BigEndian32At(bytes + 4 * std::size_t{i});
     }
 }
 
