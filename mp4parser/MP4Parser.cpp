@@ -126,8 +126,8 @@ const std::vector<SampleTable>& MP4Parser::SampleTables() const {
 
 IndexEntry MP4Parser::SampleAt(std::int32_t track, std::int32_t sample) const {
     const SampleLocator& locator = locators_.at(static_cast<std::size_t>(track));
-    if (sample < 0 || static_cast<std::uint32_t>(sample) >= movie_.tracks[static_cast<std::size_t>(track)].stsz.sampleCount)
-        throw std::out_of_range("sample index out of range");
+    const std::uint32_t count = movie_.tracks[static_cast<std::size_t>(track)].stsz.sampleCount;
+    if (sample < 0 || static_cast<std::uint32_t>(sample) >= count) throw std::out_of_range("sample index out of range");
     return locator.EntryAt(static_cast<std::uint32_t>(sample));
 }
 

@@ -195,8 +195,9 @@ std::uint32_t SampleLocator::SizeOf(std::uint64_t j) const {
 std::uint64_t SampleLocator::OffsetOf(std::uint64_t j) const {
     // The last span starting at or before j; spans without samples share
     // their start with the span after them.
-    auto after = std::upper_bound(spans_.begin(), spans_.end(), j,
-                                  [](std::uint64_t sample, const ChunkSpan& span) { return sample < span.firstSample; });
+    auto after = std::upper_bound(spans_.begin(), spans_.end(), j, [](std::uint64_t sample, const ChunkSpan& span) {
+        return sample < span.firstSample;
+    });
     if (after == spans_.begin()) return 0;
     const ChunkSpan& span = *(after - 1);
     if (j >= span.endSample) return 0;  // beyond the last chunk: no offset
