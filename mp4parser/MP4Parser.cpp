@@ -227,13 +227,18 @@ TMediaPacket* MP4Parser::DeliverSample(TrackCursor& cursor, int step) {
     cursor.currentSample += step;
 
     MediaPacketRef packet(BuildMediaPacket(block, blockSize, static_cast<std::uint32_t>(payloadLength)));
-    // A stored header whose length disagrees with its extension would place
-    // the payload elsewhere than the block has room for.
-    if (packet->payloadLength != payloadLength) ThrowBadFormat("header block does not match sample");
+    // The builder refuses headers shorter than their extension, so the
+    // payload area holds at least the sample.
+    if (packet->payloadLength < payloadLength) ThrowBadFormat("header block does not match sample");
     const SampleEntry* entry = movie_.tracks[static_cast<std::size_t>(cursor.trackIndex)].FirstSampleEntry();
     packet->width = entry != nullptr ? entry->width : 0;
     packet->height = entry != nullptr ? entry->height : 0;
-    if (payloadLength != 0) std::memcpy(packet->header + packet->headerLength, sampleBuffer_.data(), payloadLength);
+    std::uint8_t* payload = packet->header + packet->headerLength;
+    if (payloadLength != 0) std::memcpy(payload, sampleBuffer_.data(), payloadLength);
+    // A stored header longer than its extension counts its surplus as payload
+    // (the packet's times are as good as any); those bytes follow the sample,
+    // zeroed rather than left as whatever the block held.
+    std::memset(payload + payloadLength, 0, packet->payloadLength - payloadLength);
     currentPacket_ = std::move(packet);
     return currentPacket_.get();
 }

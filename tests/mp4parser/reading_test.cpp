@@ -326,25 +326,30 @@ TEST(ReadingTest, HeaderTrackSuppliesTheCameraHeaders) {
     EXPECT_GE(last->utcSeconds, 1330769701);
 }
 
-TEST(ReadingTest, StoredHeaderThatDisagreesWithItsLengthFailsTheRead) {
-    recording_writer::Track video = TrackOf("avc1", {{0, 0, 0, 1, 1}});
-    // H says 28 bytes, E says 24: the payload would not start where the block puts it.
+// A stored header longer than its extension: the packet is still delivered,
+// its surplus counted as payload after the sample and zeroed.
+TEST(ReadingTest, StoredHeaderLongerThanItsExtensionStillGivesThePacket) {
+    recording_writer::Track video = TrackOf("avc1", {{0, 0, 0, 1, 1}, {0, 0, 0, 1, 1}});
     frame_writer::FrameHeader header = frame_writer::VideoHeader("h264", 100, 0);
     Bytes encoded = header.Encode();
-    encoded.resize(28, 0);
+    ASSERT_EQ(encoded.size(), 24u);
+    encoded.resize(28, 0xAA);  // H says 28 bytes, E says 24
     frame_writer::HeaderBlockParts parts;
     parts.header = encoded;
-    recording_writer::Track headerTrack = TrackOf("lumo", {frame_writer::EncodeHeaderBlock(parts)}, 2);
+    const Bytes block = frame_writer::EncodeHeaderBlock(parts);
+    recording_writer::Track headerTrack = TrackOf("lumo", {block, block}, 2);
     headerTrack.handler = "lumo";
     recording_writer::Recording recording;
     recording.tracks = {video, headerTrack};
-    MP4Parser parser(WriteRecording("mismatch.3gp", recording));
+    MP4Parser parser(WriteRecording("longheader.3gp", recording));
     ASSERT_EQ(parser.TrackCursors().at(0).headerTrack, 1);
-    try {
-        parser.Read();
-        FAIL() << "no failure";
-    } catch (const MP4Parser::bad_format& e) {
-        EXPECT_STREQ(e.what(), "header block does not match sample");
+    for (int i = 0; i < 2; ++i) {
+        const TMediaPacket* packet = parser.Read();
+        ASSERT_NE(packet, nullptr);
+        EXPECT_EQ(packet->mediaType, 8u);
+        EXPECT_EQ(packet->utcSeconds, 100);
+        EXPECT_EQ(packet->headerLength, 24u);
+        EXPECT_EQ(Payload(packet), (Bytes{0, 0, 0, 1, 1, 0, 0, 0, 0}));
     }
     EXPECT_EQ(parser.Read(), nullptr);
 }
