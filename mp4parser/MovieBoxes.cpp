@@ -41,11 +41,13 @@ void ReadTrackHeader(BoxBody& box, TrackHeader& header) {
 }
 
 // Version-1 entries carry 64-bit durations and media times; reading them in
-// the 32-bit layout would misplace every field after the first.
+// the 32-bit layout would misplace every field after the first. A version-1
+// box too short for that many wide entries holds 32-bit ones, the layout
+// that readers of recordings take whatever the version.
 void ReadEditList(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.elst);
     const std::uint32_t count = box.ReadUInt32();
-    const bool wide = track.elst.version == 1;
+    const bool wide = track.elst.version == 1 && count <= box.Remaining() / 20;
     box.RequireEntries(count, wide ? 20 : 12);
     track.editList.assign(count, EditListEntry());
     for (EditListEntry& entry : track.editList) {
@@ -76,20 +78,28 @@ void ReadHandler(BoxBody& box, TrackDescription& track) {
     track.handlerType = box.ReadUInt32();
 }
 
+// Nothing else looks at the references, so a misstated entry size costs the
+// file nothing: an entry of 12 bytes or fewer has an empty location, and one
+// that claims more than the box holds takes the rest of the box and ends the
+// list.
 void ReadDataReferences(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.dref);
     const std::uint32_t count = box.ReadUInt32();
     box.RequireEntries(count, 12);
     track.dataReferences.assign(count, DataReferenceEntry());
-    for (DataReferenceEntry& entry : track.dataReferences) {
+    for (std::size_t i = 0; i < track.dataReferences.size(); ++i) {
+        if (box.Remaining() < 12) {
+            track.dataReferences.resize(i);
+            break;
+        }
+        DataReferenceEntry& entry = track.dataReferences[i];
         entry.size = box.ReadUInt32();
-        if (entry.size < 12) ThrowBadFormat("bad dref entry");
         entry.type = box.ReadUInt32();
         ReadFullBoxFields(box, entry);
-        if (entry.size - 12 > box.Remaining()) ThrowBadFormat("bad dref entry");
-        std::vector<char> text(entry.size - 12);
-        box.ReadBytes(text.data(), text.size());
-        entry.location.assign(text.data(), std::find(text.begin(), text.end(), '\0') - text.begin());
+        const std::uint64_t textLength = entry.size > 12 ? std::min<std::uint64_t>(entry.size - 12, box.Remaining()) : 0;
+        const std::uint8_t* text = box.Take(textLength);
+        entry.location.assign(reinterpret_cast<const char*>(text),
+                              std::find(text, text + textLength, '\0') - text);
     }
 }
 

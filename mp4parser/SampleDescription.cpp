@@ -13,6 +13,7 @@ constexpr std::uint8_t kAvs2ObjectType = 244;
 constexpr std::uint8_t kEsDescriptorTag = 3;
 constexpr std::uint8_t kDecoderConfigTag = 4;
 constexpr std::uint8_t kDecoderSpecificInfoTag = 5;
+constexpr std::uint8_t kSyncLayerConfigTag = 6;
 
 // Descriptor length: up to four bytes of 7 bits, a set top bit meaning that
 // another byte follows.
@@ -26,23 +27,46 @@ std::uint32_t ReadExpandableSize(BoxBody& box) {
     return size;
 }
 
-// A descriptor body of the given length, which must lie inside its container.
-BoxBody DescriptorBody(BoxBody& container, std::uint32_t length) {
-    if (length > container.Remaining()) ThrowBadFormat("bad esds");
-    return BoxBody(container.Reader(), container.Position() + length);
+// The decoder configuration after its tag and length: object type, stream
+// type, buffer size and the two bit rates.
+void ReadDecoderConfig(BoxBody& esds, ElementaryStreamDescriptor& descriptor) {
+    ReadExpandableSize(esds);  // its length says nothing the fields do not
+    descriptor.objectTypeIndication = esds.ReadUInt8();
+    descriptor.streamType = esds.ReadUInt8();
+    descriptor.bufferSize = esds.ReadUInt24();
+    descriptor.maxBitRate = esds.ReadUInt32();
+    descriptor.averageBitRate = esds.ReadUInt32();
 }
 
-void ReadDecoderConfig(BoxBody& config, ElementaryStreamDescriptor& descriptor) {
-    descriptor.objectTypeIndication = config.ReadUInt8();
-    descriptor.streamType = config.ReadUInt8();
-    descriptor.bufferSize = config.ReadUInt24();
-    descriptor.maxBitRate = config.ReadUInt32();
-    descriptor.averageBitRate = config.ReadUInt32();
-    if (config.Remaining() < 2 || config.ReadUInt8() != kDecoderSpecificInfoTag) return;
-    BoxBody info = DescriptorBody(config, ReadExpandableSize(config));
-    if (info.Remaining() == 0) return;
-    descriptor.decoderSpecificInfoPosition = info.Position();
-    descriptor.decoderSpecificInfo = info.ReadToEnd();
+// Descriptors after the ES descriptor's fixed fields, counted down from its
+// length the way recorders' readers count: a decoder configuration counts 18
+// bytes (22 and its information's length when that follows), a
+// sync-layer descriptor its length and 5, any other byte 1.
+void ReadEsSubDescriptors(BoxBody& esds, std::int64_t remaining, ElementaryStreamDescriptor& descriptor) {
+    while (remaining > 0) {
+        const std::uint8_t tag = esds.ReadUInt8();
+        if (tag == kDecoderConfigTag) {
+            ReadDecoderConfig(esds, descriptor);
+            if (remaining != 18 && esds.ReadUInt8() == kDecoderSpecificInfoTag) {
+                const std::uint32_t length = ReadExpandableSize(esds);
+                if (length > 0) {
+                    const std::uint64_t position = esds.Position();
+                    const std::uint8_t* info = esds.Take(length);
+                    descriptor.decoderSpecificInfo.assign(info, info + length);
+                    descriptor.decoderSpecificInfoPosition = position;
+                }
+                remaining -= std::int64_t{length} + 22;
+            } else {
+                remaining -= 18;
+            }
+        } else if (tag == kSyncLayerConfigTag) {
+            const std::uint32_t length = ReadExpandableSize(esds);
+            esds.Skip(length);
+            remaining -= std::int64_t{length} + 5;
+        } else {
+            remaining -= 1;
+        }
+    }
 }
 
 void ReadVisualFields(BoxBody& entry, SampleEntry& sample) {
@@ -156,26 +180,25 @@ void ReadSampleDescription(BoxBody& stsd, TrackDescription& track) {
     }
 }
 
+// The descriptor's lengths do not bound what is read, so a descriptor that
+// misstates them still gives its object type. What lies past the box is not
+// read: the descriptor ends there, keeping the fields read so far, and the
+// file stays readable.
 void ReadElementaryStreamDescriptor(BoxBody& esds, ElementaryStreamDescriptor& descriptor) {
-    descriptor.version = esds.ReadUInt8();
-    descriptor.flags = esds.ReadUInt24();
-    if (esds.ReadUInt8() != kEsDescriptorTag) return;
-    BoxBody es = DescriptorBody(esds, ReadExpandableSize(esds));
-    descriptor.esId = es.ReadUInt16();
-    const std::uint8_t flags = es.ReadUInt8();
-    descriptor.streamDependence = flags >> 7 & 1;
-    descriptor.urlFlag = flags >> 6 & 1;
-    descriptor.ocrStream = flags >> 5 & 1;
-    descriptor.streamPriority = flags & 0x1F;
-    // The optional fields that the flags announce sit before the sub-descriptors.
-    if (descriptor.streamDependence) es.Skip(2);
-    if (descriptor.urlFlag) es.Skip(es.ReadUInt8());
-    if (descriptor.ocrStream) es.Skip(2);
-    while (es.Remaining() > 0) {
-        const std::uint8_t tag = es.ReadUInt8();
-        BoxBody sub = DescriptorBody(es, ReadExpandableSize(es));
-        if (tag == kDecoderConfigTag) ReadDecoderConfig(sub, descriptor);
-        es.Seek(sub.End());
+    try {
+        descriptor.version = esds.ReadUInt8();
+        descriptor.flags = esds.ReadUInt24();
+        if (esds.ReadUInt8() != kEsDescriptorTag) return;
+        const std::uint32_t length = ReadExpandableSize(esds);
+        descriptor.esId = esds.ReadUInt16();
+        const std::uint8_t flags = esds.ReadUInt8();
+        descriptor.streamDependence = flags >> 7 & 1;
+        descriptor.urlFlag = flags >> 6 & 1;
+        descriptor.ocrStream = flags >> 5 & 1;
+        descriptor.streamPriority = flags & 0x1F;
+        ReadEsSubDescriptors(esds, std::int64_t{length} - 3, descriptor);
+    } catch (const BadFormat&) {
+        // Ran into the box's end.
     }
 }
 

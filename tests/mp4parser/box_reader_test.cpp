@@ -187,6 +187,18 @@ TEST(BoxReaderTest, SampleEntriesOfEveryKind) {
          [](const SampleEntry& e) { EXPECT_EQ(e.amrConfiguration.size(), 9u); }},
         {"g726", AudioEntry("g726", 1, 4, 8000, {}), 0, [](const SampleEntry& e) { EXPECT_EQ(e.sampleSize, 4); }},
         {"esds whose first tag is not 3", VisualEntry("mp4v", 176, 144, FullBox("esds", 0, 0, {4, 0})), 0, nullptr},
+        // Descriptor lengths count down what is left but bound nothing; the
+        // box's end does, and running into it keeps what was read.
+        {"esds with a decoder configuration of length 0",
+         VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 18, 0, 1, 0, 4, 0, 0x20, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+         0x20, nullptr},
+        {"esds stream-dependence flag whose id bytes are scanned as tags",
+         VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 20, 0, 1, 0x80, 0, 2, 4, 13, 0x6C, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+         0x6C, nullptr},
+        {"esds longer than its box", VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 0x7F, 0, 1, 0})), 0, nullptr},
+        {"esds decoder information beyond the box",
+         AudioEntry("mp4a", 1, 16, 8000, FullBox("esds", 0, 0, {3, 20, 0, 1, 0, 4, 15, 0x40, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 9, 1})),
+         0x40, [](const SampleEntry& e) { EXPECT_TRUE(e.esds.decoderSpecificInfo.empty()); }},
         {"avc1 with btrt and unknown child",
          VisualEntry("avc1", 16, 16, Cat({AvcC(1, {}, {}), Box("btrt", Writer().U32(1).U32(2).U32(3)), Box("colr", {})})),
          241, [](const SampleEntry& e) { EXPECT_EQ(e.btrtAverageBitRate, 3u); }},
@@ -258,18 +270,7 @@ TEST(BoxReaderTest, MalformedInnerBoxesFailWithoutReadingPastThem) {
          "bad_format: count exceeds box"},
         {"huge dref count", drefWith(Writer().U32(0x15555556)),
          "bad_format: count exceeds box"},
-        {"dref entry below 12", drefWith(Writer().U32(1).U32(11).Text("url ").U32(0)),
-         "bad_format: bad dref entry"},
-        {"dref entry longer than the box", drefWith(Writer().U32(1).U32(40).Text("url ").U32(0)),
-         "bad_format: bad dref entry"},
-        {"dref entry of 4 GiB", drefWith(Writer().U32(1).U32(0xFFFFFFF0).Text("url ").U32(0)),
-         "bad_format: bad dref entry"},
         {"tkhd cut short", moovWith(Box("trak", FullBox("tkhd", 0, 0, Bytes(20, 0)))), "bad_format: read past box end"},
-        {"esds length beyond the box",
-         withEntry(VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 0x7F, 0, 1, 0}))), "bad_format: bad esds"},
-        {"esds decoder info beyond its descriptor",
-         withEntry(AudioEntry("mp4a", 1, 16, 8000, FullBox("esds", 0, 0, {3, 20, 0, 1, 0, 4, 15, 0x40, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 9, 1}))),
-         "bad_format: bad esds"},
         {"avcC set longer than its body", withEntry(VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 50, 0x67}))),
          "bad_format: bad avcC"},
         {"avcC without its picture-set count", withEntry(VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE0}))),
@@ -279,6 +280,33 @@ TEST(BoxReaderTest, MalformedInnerBoxesFailWithoutReadingPastThem) {
          "bad_format: box exceeds its parent"},
     };
     for (const Case& c : cases) EXPECT_EQ(OpenResult(c.file), c.expected) << c.name;
+}
+
+// Data references are read for their own sake only; sizes that do not fit
+// leave the file readable.
+TEST(BoxReaderTest, DataReferencesWithMisstatedSizes) {
+    struct Case {
+        const char* name;
+        Bytes body;
+        std::vector<std::string> locations;
+    };
+    const Case cases[] = {
+        {"entry below 12", Writer().U32(2).U32(8).Text("url ").U32(1).U32(12).Text("url ").U32(1),
+         {"", ""}},
+        {"entry with its location", Writer().U32(1).U32(16).Text("url ").U32(0).Text("ab").U8(0).U8('c'), {"ab"}},
+        {"entry longer than the box", Writer().U32(2).U32(40).Text("url ").U32(0).Text("xyz").Zeros(9), {"xyz"}},
+        {"entry of 4 GiB", Writer().U32(1).U32(0xFFFFFFF0).Text("url ").U32(0), {""}},
+    };
+    for (const Case& c : cases) {
+        const Bytes dref = FullBox("dref", 0, 0, c.body);
+        const Bytes trak = Box("trak", Box("mdia", Box("minf", Box("dinf", dref))));
+        const Bytes file = Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), trak})), SimpleMdat()});
+        MP4Parser parser(WriteTempFile("dref.mp4", file));
+        std::vector<std::string> locations;
+        for (const DataReferenceEntry& entry : parser.GetMovie().tracks.at(0).dataReferences)
+            locations.push_back(entry.location);
+        EXPECT_EQ(locations, c.locations) << c.name;
+    }
 }
 
 TEST(BoxReaderTest, TracksBeyondSixteenAreIgnored) {
@@ -306,6 +334,18 @@ TEST(BoxReaderTest, VersionOneEditListHasWideFields) {
     ASSERT_EQ(track.editList.size(), 1u);
     EXPECT_EQ(track.editList[0].segmentDuration, 0x100000000ull);
     EXPECT_EQ(track.editList[0].mediaTime, -1);
+}
+
+TEST(BoxReaderTest, VersionOneEditListTooShortForWideFieldsHasNarrowOnes) {
+    Bytes elst = FullBox("elst", 1, 0, Writer().U32(2).U32(1500).U32(0xFFFFFFFF).U32(0x10000).U32(4000).U32(0).U32(0x10000));
+    Bytes file = Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), Box("trak", Box("edts", elst))})), SimpleMdat()});
+    MP4Parser parser(WriteTempFile("elst1narrow.mp4", file));
+    const TrackDescription& track = parser.GetMovie().tracks.at(0);
+    ASSERT_EQ(track.editList.size(), 2u);
+    EXPECT_EQ(track.editList[0].segmentDuration, 1500u);
+    EXPECT_EQ(track.editList[0].mediaTime, -1);
+    EXPECT_EQ(track.editList[1].segmentDuration, 4000u);
+    EXPECT_EQ(track.editList[1].mediaTime, 0);
 }
 
 // Files beyond 4 GiB, written sparse: a top-level box with a 64-bit size of
