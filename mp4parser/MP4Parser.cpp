@@ -107,8 +107,11 @@ void MP4Parser::BuildTables() {
     }
     WorkingBufferSizes sizes;
     cursors_ = BuildTrackCursors(movie_, parameterSetLengths, sizes);
-    sampleBuffer_.resize(sizes.sample);
-    headerBuffer_.resize(sizes.headerBlock);
+    // The buffers grow when a sample needs more; sizes that claim more than
+    // the file holds are not allocated up front.
+    const std::uint64_t cap = mediaLength_ + kMadeUpHeaderBlockSize;
+    sampleBuffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(sizes.sample, cap)));
+    headerBuffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(sizes.headerBlock, cap)));
 }
 
 const SampleTable& MP4Parser::FullTable(std::size_t track) const {
@@ -135,6 +138,10 @@ std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, std::
     const IndexEntry entry = SampleAt(track, sample);
     const SampleEntry* description = movie_.tracks[static_cast<std::size_t>(track)].FirstSampleEntry();
     const std::uint32_t type = description != nullptr ? description->type : 0;
+    // A sample that does not lie in the file fails as its read would, before
+    // anything is allocated for it.
+    if (entry.offset >= mediaLength_ && entry.size != 0) ThrowStreamFailure("end of file");
+    if (entry.size > mediaLength_ - std::min(entry.offset, mediaLength_)) ThrowStreamFailure("bad read");
     reader_.Seek(entry.offset);
     if (IsAvcEntry(type) || IsHevcEntry(type)) {
         const std::vector<std::uint8_t>& sets = parameterSets_[static_cast<std::size_t>(track)];

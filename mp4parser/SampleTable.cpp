@@ -13,11 +13,17 @@ namespace Brannock2 {
 
 namespace {
 
-// Samples live in the file, so a file can hold no more samples of a size than
-// fit in it, and no sample larger than itself. Checked before any allocation.
-void CheckSampleSizesAgainstFile(const SampleSizes& stsz, std::uint64_t mediaLength) {
+// Cursors count samples in 32-bit signed numbers.
+void CheckSampleCount(const SampleSizes& stsz) {
     if (stsz.sampleCount > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
         ThrowBadFormat("sample count too large");
+}
+
+// Samples live in the file, so a file can hold no more samples of a size than
+// fit in it, and no sample larger than itself. Checked before a table's
+// entries are allocated.
+void CheckSampleSizesAgainstFile(const SampleSizes& stsz, std::uint64_t mediaLength) {
+    CheckSampleCount(stsz);
     if (stsz.largestSize > mediaLength) ThrowBadFormat("sample size exceeds file");
     if (stsz.sampleSize != 0 && stsz.sampleCount > mediaLength / stsz.sampleSize)
         ThrowBadFormat("sample count exceeds file");
@@ -227,8 +233,11 @@ IndexEntry SampleLocator::EntryAt(std::uint32_t j) const {
 }
 
 SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
-                                 std::uint64_t mediaLength) {
-    CheckSampleSizesAgainstFile(track.stsz, mediaLength);
+                                 std::uint64_t /*mediaLength*/) {
+    // Nothing per sample is allocated here, so sizes that claim more than the
+    // file holds fail only the reads of such samples, not the file: a track
+    // that is never read cannot spoil the others.
+    CheckSampleCount(track.stsz);
     SampleTable table;
     table.count = track.stsz.sampleCount;
     if (track.mdhd.timescale == 0) {

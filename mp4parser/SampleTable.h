@@ -41,8 +41,9 @@ struct SampleTable {
 SampleTable BuildSampleTable(const TrackDescription& track, std::uint32_t movieTimescale, std::uint64_t mediaLength);
 
 // The same table without its entries: the count, edit duration and start
-// offset that BuildSampleTable gives, with the same checks, at the cost of the
-// track's run tables rather than one entry per sample.
+// offset that BuildSampleTable gives, at the cost of the track's run tables
+// rather than one entry per sample. Sizes are not checked against the file,
+// since nothing is allocated for them here.
 SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
                                  std::uint64_t mediaLength);
 

@@ -390,6 +390,52 @@ TEST(ReadingTest, SamplesWithoutTimesAreNotDelivered) {
     }
 }
 
+// A track whose sizes claim more than the file holds fails its own reads
+// only; the other tracks read as ever.
+TEST(ReadingTest, SizesBeyondTheFileFailOnlyTheirOwnTrack) {
+    struct Case {
+        const char* name;
+        Bytes stsz;
+        const char* failure;
+    };
+    const Case cases[] = {
+        {"constant size", boxbuild::FullBox("stsz", 0, 0, boxbuild::Writer().U32(1000000).U32(2)), "bad read"},
+        {"one huge size", boxbuild::FullBox("stsz", 0, 0, boxbuild::Writer().U32(0).U32(2).U32(1).U32(0xFFFFFFF0)),
+         "bad read"},
+    };
+    for (const Case& c : cases) {
+        boxbuild::TrackSpec kept;
+        kept.sampleEntry = boxbuild::AudioEntry("ulaw", 1, 16, 8000, {});
+        kept.samples = {{1}, {2}};
+        boxbuild::TrackSpec claiming = kept;
+        claiming.trackId = 2;
+        claiming.samples = {{9}, {9}};
+        claiming.extraStblChildren = c.stsz;
+        boxbuild::MovieSpec movie;
+        movie.tracks = {kept, claiming};
+        MP4Parser parser(boxbuild::WriteTempFile("claims.3gp", boxbuild::MovieFile(movie)));
+        ASSERT_EQ(parser.TrackCursors().size(), 2u) << c.name;
+        parser.TrackCursors()[1].enabled = 0;
+        std::vector<Bytes> forward;
+        while (TMediaPacket* packet = parser.Read()) forward.push_back(Payload(packet));
+        EXPECT_EQ(forward, (std::vector<Bytes>{{1}, {2}})) << c.name;
+        parser.SeekToTime(0xFFFFFFFF, 0xFFFFFFFF);
+        TMediaPacket* last = parser.ReadBackward();
+        ASSERT_NE(last, nullptr) << c.name;
+        EXPECT_EQ(Payload(last), (Bytes{2})) << c.name;
+
+        parser.TrackCursors()[0].enabled = 0;
+        parser.TrackCursors()[1].enabled = 1;
+        parser.SeekToTime(0xFFFFFFFF, 0xFFFFFFFF);
+        try {
+            parser.ReadBackward();
+            FAIL() << c.name << ": no failure";
+        } catch (const std::ios_base::failure& e) {
+            EXPECT_STREQ(e.what(), c.failure) << c.name;
+        }
+    }
+}
+
 // A sample whose chunk offset points past the end of the file.
 TEST(ReadingTest, MissingSampleDataIsEndOfFile) {
     boxbuild::TrackSpec track;
