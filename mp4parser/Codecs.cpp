@@ -53,8 +53,7 @@ private:
     std::size_t position_ = 0;
 };
 
-std::vector<std::uint8_t> ConvertAvcConfiguration(const std::vector<std::uint8_t>& body) {
-    std::vector<std::uint8_t> sets;
+void ConvertAvcConfiguration(const std::vector<std::uint8_t>& body, std::vector<std::uint8_t>& sets) {
     sets.reserve(body.size() + 569);
     ConfigurationCursor cursor(body, "bad avcC");
     cursor.Seek(5);
@@ -62,11 +61,9 @@ std::vector<std::uint8_t> ConvertAvcConfiguration(const std::vector<std::uint8_t
     for (unsigned i = 0; i < sequenceSets; ++i) cursor.CopyUnitWithStartCode(sets);
     const unsigned pictureSets = cursor.ReadUInt8();
     for (unsigned i = 0; i < pictureSets; ++i) cursor.CopyUnitWithStartCode(sets);
-    return sets;
 }
 
-std::vector<std::uint8_t> ConvertHevcConfiguration(const std::vector<std::uint8_t>& body) {
-    std::vector<std::uint8_t> sets;
+void ConvertHevcConfiguration(const std::vector<std::uint8_t>& body, std::vector<std::uint8_t>& sets) {
     sets.reserve(body.size() + 1024);
     ConfigurationCursor cursor(body, "bad hvcC");
     cursor.Seek(22);
@@ -76,7 +73,6 @@ std::vector<std::uint8_t> ConvertHevcConfiguration(const std::vector<std::uint8_
         const unsigned units = cursor.ReadUInt16();
         for (unsigned u = 0; u < units; ++u) cursor.CopyUnitWithStartCode(sets);
     }
-    return sets;
 }
 
 }  // namespace
@@ -142,13 +138,21 @@ std::uint8_t LengthSizeFieldOf(const SampleEntry* entry) {
     return 0;
 }
 
+// A configuration that announces more than it holds gives the units that it
+// holds whole: the sets only go in front of key frames, and a file must not
+// become unreadable for them, least of all for a track that is never read.
 std::vector<std::uint8_t> ConvertParameterSets(const SampleEntry* entry) {
-    if (entry == nullptr) return {};
-    if (IsAvcEntry(entry->type) && !entry->avcConfiguration.empty())
-        return ConvertAvcConfiguration(entry->avcConfiguration);
-    if (IsHevcEntry(entry->type) && !entry->hevcConfiguration.empty())
-        return ConvertHevcConfiguration(entry->hevcConfiguration);
-    return {};
+    std::vector<std::uint8_t> sets;
+    if (entry == nullptr) return sets;
+    try {
+        if (IsAvcEntry(entry->type) && !entry->avcConfiguration.empty())
+            ConvertAvcConfiguration(entry->avcConfiguration, sets);
+        else if (IsHevcEntry(entry->type) && !entry->hevcConfiguration.empty())
+            ConvertHevcConfiguration(entry->hevcConfiguration, sets);
+    } catch (const BadFormat&) {
+        // Ran out of configuration; keep the whole units before that point.
+    }
+    return sets;
 }
 
 }  // namespace Brannock2

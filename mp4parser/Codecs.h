@@ -30,7 +30,7 @@ std::uint8_t LengthSizeFieldOf(const SampleEntry* entry);
 // The entry's parameter sets in start-code form (00 00 00 01 before each):
 // every sequence and picture parameter set of an "avcC", every unit of every
 // array of an "hvcC". Empty without a configuration. A configuration whose
-// lengths run past its body is a format error.
+// counts or lengths run past its body gives the whole units before that point.
 std::vector<std::uint8_t> ConvertParameterSets(const SampleEntry* entry);
 
 }  // namespace Brannock2
