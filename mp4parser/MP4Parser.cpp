@@ -138,10 +138,10 @@ std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, std::
     const IndexEntry entry = SampleAt(track, sample);
     const SampleEntry* description = movie_.tracks[static_cast<std::size_t>(track)].FirstSampleEntry();
     const std::uint32_t type = description != nullptr ? description->type : 0;
-    // A sample that does not lie in the file fails as its read would, before
-    // anything is allocated for it.
-    if (entry.offset >= mediaLength_ && entry.size != 0) ThrowStreamFailure("end of file");
-    if (entry.size > mediaLength_ - std::min(entry.offset, mediaLength_)) ThrowStreamFailure("bad read");
+    // A sample larger than the file fails as its read would, before anything
+    // is allocated for it. Others are read, so that a sample cut short by the
+    // end of the file fails with the text of the read that meets the end.
+    if (entry.size > mediaLength_) ThrowStreamFailure(entry.offset >= mediaLength_ ? "end of file" : "bad read");
     reader_.Seek(entry.offset);
     if (IsAvcEntry(type) || IsHevcEntry(type)) {
         const std::vector<std::uint8_t>& sets = parameterSets_[static_cast<std::size_t>(track)];

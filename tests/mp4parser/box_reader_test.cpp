@@ -90,6 +90,7 @@ TEST(BoxReaderTest, TopLevelLayoutsAndTrailers) {
     const Case cases[] = {
         {"moov then mdat", Cat({ftyp, moov, mdat}), "ok"},
         {"mdat then moov", Cat({ftyp, mdat, moov}), "ok"},
+        {"moov then an mdat cut short", Cat({ftyp, moov, Writer().U32(4000).Text("mdat").Zeros(16)}), "ok"},
         {"boxes after both are never read", Cat({ftyp, moov, mdat, Box("abcd", {})}), "ok"},
         {"zero words between boxes", Cat({ftyp, Bytes(4, 0), moov, Bytes(8, 0), mdat}), "ok"},
         {"zero words in an embedded file", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Bytes(4, 0), moov, mdat}), "ORVL", 0),
