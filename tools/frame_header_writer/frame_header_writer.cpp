@@ -1,5 +1,6 @@
 #include "tools/frame_header_writer/frame_header_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace frame_writer {
@@ -106,8 +107,9 @@ TagList& TagList::Tag17(const std::vector<WindowEntry>& entries) {
 }
 
 TagList& TagList::Tag18(const Bytes& valueBytes, uint8_t skipped) {
-  Bytes body{skipped};
-  body.insert(body.end(), valueBytes.begin(), valueBytes.end());
+  Bytes body(1 + valueBytes.size());
+  body[0] = skipped;
+  std::copy(valueBytes.begin(), valueBytes.end(), body.begin() + 1);
   return Tag(18, body);
 }
 
