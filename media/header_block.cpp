@@ -4,10 +4,10 @@
 #include "media/media_packet.h"
 
 HeaderBlock::HeaderBlock(const uint8_t* block, size_t size) : block_(block) {
-  if (block == nullptr || size < kPrefixSize) throw std::runtime_error("header block too short");
-  headerLength_ = BigEndian32(block + 8);
-  extraDataLength_ = BigEndian32(block + 12);
-  if (uint64_t{headerLength_} + extraDataLength_ > size - kPrefixSize) {
-    throw std::runtime_error("header block too short");
-  }
+    if (block == nullptr || size < kPrefixSize) throw std::runtime_error("header block too short");
+    headerLength_ = BigEndian32(block + 8);
+    extraDataLength_ = BigEndian32(block + 12);
+    if (uint64_t{headerLength_} + extraDataLength_ > size - kPrefixSize) {
+        throw std::runtime_error("header block too short");
+    }
 }

@@ -34,23 +34,23 @@ uint8_t* BlockOf(TMediaPacket* packet) { return reinterpret_cast<uint8_t*>(packe
 RefCount& CountOf(uint8_t* block) { return *std::launder(reinterpret_cast<RefCount*>(block)); }
 
 void FreeBlock(uint8_t* block) {
-  CountOf(block).~RefCount();
-  ::operator delete(block, std::align_val_t{kBlockAlignment});
+    CountOf(block).~RefCount();
+    ::operator delete (block, std::align_val_t{kBlockAlignment});
 }
 
 int AddRefPacket(TMediaPacket* packet) {
-  if (packet) CountOf(BlockOf(packet)).fetch_add(1, std::memory_order_relaxed);
-  return 0;
+    if (packet) CountOf(BlockOf(packet)).fetch_add(1, std::memory_order_relaxed);
+    return 0;
 }
 
 int ReleasePacket(TMediaPacket* packet) {
-  if (!packet) return 0;
-  uint8_t* block = BlockOf(packet);
-  if (CountOf(block).fetch_sub(1, std::memory_order_acq_rel) == 1) {
-    packet->~TMediaPacket();
-    FreeBlock(block);
-  }
-  return 0;
+    if (!packet) return 0;
+    uint8_t* block = BlockOf(packet);
+    if (CountOf(block).fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        packet->~TMediaPacket();
+        FreeBlock(block);
+    }
+    return 0;
 }
 
 const TMediaPacketOps kPacketOps = {&AddRefPacket, &ReleasePacket};
@@ -58,110 +58,108 @@ const TMediaPacketOps kPacketOps = {&AddRefPacket, &ReleasePacket};
 // Offsets inside the block (its start is 16-byte aligned, so offsets and
 // addresses agree modulo 16).
 struct BlockLayout {
-  size_t extraData;
-  size_t header;
-  size_t zeroBegin;
-  size_t zeroEnd;
-  size_t triggers;
-  size_t total;
+    size_t extraData;
+    size_t header;
+    size_t zeroBegin;
+    size_t zeroEnd;
+    size_t triggers;
+    size_t total;
 };
 
-BlockLayout PlanBlock(uint32_t headerLength, uint32_t extraLength, uint32_t payloadLength,
-                      size_t triggerCount) {
-  BlockLayout l{};
-  l.extraData = kRecordOffset + sizeof(TMediaPacket);
-  const size_t extraEnd = l.extraData + 4 + extraLength;
-  l.header = RoundUp(extraEnd + headerLength, kBlockAlignment) - headerLength;
-  const size_t payloadEnd = l.header + headerLength + payloadLength;
-  // The zeroed tail starts at the last whole word of header and payload and
-  // runs 16 bytes past the payload, so a decoder may overread either way.
-  l.zeroBegin = l.header + ((size_t{headerLength} + payloadLength) & ~size_t{3});
-  l.zeroEnd = payloadEnd + kZeroTail;
-  l.triggers = RoundUp(l.zeroEnd, alignof(TMotionTriggerInfoEx));
-  const size_t end = l.triggers + triggerCount * sizeof(TMotionTriggerInfoEx);
-  l.total = RoundUp(end + kSlack, 8);
-  return l;
+BlockLayout PlanBlock(uint32_t headerLength, uint32_t extraLength, uint32_t payloadLength, size_t triggerCount) {
+    BlockLayout l{};
+    l.extraData = kRecordOffset + sizeof(TMediaPacket);
+    const size_t extraEnd = l.extraData + 4 + extraLength;
+    l.header = RoundUp(extraEnd + headerLength, kBlockAlignment) - headerLength;
+    const size_t payloadEnd = l.header + headerLength + payloadLength;
+    // The zeroed tail starts at the last whole word of header and payload and
+    // runs 16 bytes past the payload, so a decoder may overread either way.
+    l.zeroBegin = l.header + ((size_t{headerLength} + payloadLength) & ~size_t{3});
+    l.zeroEnd = payloadEnd + kZeroTail;
+    l.triggers = RoundUp(l.zeroEnd, alignof(TMotionTriggerInfoEx));
+    const size_t end = l.triggers + triggerCount * sizeof(TMotionTriggerInfoEx);
+    l.total = RoundUp(end + kSlack, 8);
+    return l;
 }
 
 struct BlockDeleter {
-  void operator()(uint8_t* block) const { FreeBlock(block); }
+    void operator()(uint8_t* block) const { FreeBlock(block); }
 };
 using BlockHolder = std::unique_ptr<uint8_t, BlockDeleter>;
 
 BlockHolder AllocateBlock(size_t size) {
-  auto* block = static_cast<uint8_t*>(::operator new(size, std::align_val_t{kBlockAlignment}));
-  new (block) RefCount(1);
-  const uint32_t units = static_cast<uint32_t>(std::min<size_t>(size / 8, UINT32_MAX));
-  std::memcpy(block + 4, &units, sizeof units);
-  return BlockHolder(block);
+    auto* block = static_cast<uint8_t*>(::operator new (size, std::align_val_t{kBlockAlignment}));
+    new (block) RefCount(1);
+    const uint32_t units = static_cast<uint32_t>(std::min<size_t>(size / 8, UINT32_MAX));
+    std::memcpy(block + 4, &units, sizeof units);
+    return BlockHolder(block);
 }
 
 }  // namespace
 
-TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSize,
-                               uint32_t payloadLength) {
-  const HeaderBlock source(headerBlock, headerBlockSize);
-  const uint32_t headerLength = source.HeaderLength();
-  const uint32_t extraLength = source.ExtraDataLength();
-  CheckFrameHeaderSize(source.Header(), headerLength);
-  if (uint64_t{headerLength} + payloadLength - 4 > std::numeric_limits<uint32_t>::max()) {
-    throw std::runtime_error("payload too long");
-  }
+TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSize, uint32_t payloadLength) {
+    const HeaderBlock source(headerBlock, headerBlockSize);
+    const uint32_t headerLength = source.HeaderLength();
+    const uint32_t extraLength = source.ExtraDataLength();
+    CheckFrameHeaderSize(source.Header(), headerLength);
+    if (uint64_t{headerLength} + payloadLength - 4 > std::numeric_limits<uint32_t>::max()) {
+        throw std::runtime_error("payload too long");
+    }
 
-  const size_t triggerCount = CollectMotionTriggers(source.Header(), headerLength);
-  const BlockLayout layout = PlanBlock(headerLength, extraLength, payloadLength, triggerCount);
-  BlockHolder block = AllocateBlock(layout.total);
-  uint8_t* base = block.get();
+    const size_t triggerCount = CollectMotionTriggers(source.Header(), headerLength);
+    const BlockLayout layout = PlanBlock(headerLength, extraLength, payloadLength, triggerCount);
+    BlockHolder block = AllocateBlock(layout.total);
+    uint8_t* base = block.get();
 
-  auto* packet = new (base + kRecordOffset) TMediaPacket{};
-  packet->extraData = base + layout.extraData;
-  PutBigEndian32(packet->extraData, extraLength);
-  if (extraLength) std::memcpy(packet->extraData + 4, source.ExtraData(), extraLength);
-  packet->extraDataLength = extraLength + 4;
-  packet->recordSize = sizeof(TMediaPacket);
-  packet->ops = &kPacketOps;
+    auto* packet = new (base + kRecordOffset) TMediaPacket{};
+    packet->extraData = base + layout.extraData;
+    PutBigEndian32(packet->extraData, extraLength);
+    if (extraLength) std::memcpy(packet->extraData + 4, source.ExtraData(), extraLength);
+    packet->extraDataLength = extraLength + 4;
+    packet->recordSize = sizeof(TMediaPacket);
+    packet->ops = &kPacketOps;
 
-  packet->header = base + layout.header;
-  std::memcpy(packet->header, source.Header(), headerLength);
-  PutBigEndian32(packet->header, headerLength + payloadLength - 4);
-  std::memset(base + layout.zeroBegin, 0, layout.zeroEnd - layout.zeroBegin);
+    packet->header = base + layout.header;
+    std::memcpy(packet->header, source.Header(), headerLength);
+    PutBigEndian32(packet->header, headerLength + payloadLength - 4);
+    std::memset(base + layout.zeroBegin, 0, layout.zeroEnd - layout.zeroBegin);
 
-  ParseFrameHeader(packet);
+    ParseFrameHeader(packet);
 
-  const std::vector<TMotionTriggerInfoEx>& triggers = ThreadMotionTriggers();
-  packet->motionTriggerCount = static_cast<uint8_t>(triggerCount);
-  if (triggerCount) {
-    auto* entries = reinterpret_cast<TMotionTriggerInfoEx*>(base + layout.triggers);
-    std::uninitialized_copy(triggers.begin(), triggers.end(), entries);
-    packet->motionTriggers = entries;
-  }
-  // The builder's reference becomes the caller's.
-  block.release();
-  return packet;
+    const std::vector<TMotionTriggerInfoEx>& triggers = ThreadMotionTriggers();
+    packet->motionTriggerCount = static_cast<uint8_t>(triggerCount);
+    if (triggerCount) {
+        auto* entries = reinterpret_cast<TMotionTriggerInfoEx*>(base + layout.triggers);
+        std::uninitialized_copy(triggers.begin(), triggers.end(), entries);
+        packet->motionTriggers = entries;
+    }
+    // The builder's reference becomes the caller's.
+    block.release();
+    return packet;
 }
 
 // ---- MediaPacketRef ----
 
 MediaPacketRef MediaPacketRef::Share(TMediaPacket* packet) {
-  if (packet) packet->ops->AddRef(packet);
-  return MediaPacketRef(packet);
+    if (packet) packet->ops->AddRef(packet);
+    return MediaPacketRef(packet);
 }
 
 MediaPacketRef::MediaPacketRef(const MediaPacketRef& other) : packet_(other.packet_) {
-  if (packet_) packet_->ops->AddRef(packet_);
+    if (packet_) packet_->ops->AddRef(packet_);
 }
 
 MediaPacketRef& MediaPacketRef::operator=(const MediaPacketRef& other) {
-  if (this != &other) reset(Share(other.packet_).release());
-  return *this;
+    if (this != &other) reset(Share(other.packet_).release());
+    return *this;
 }
 
 MediaPacketRef& MediaPacketRef::operator=(MediaPacketRef&& other) noexcept {
-  if (this != &other) reset(other.release());
-  return *this;
+    if (this != &other) reset(other.release());
+    return *this;
 }
 
 void MediaPacketRef::reset(TMediaPacket* adopted) {
-  TMediaPacket* old = std::exchange(packet_, adopted);
-  if (old) old->ops->Release(old);
+    TMediaPacket* old = std::exchange(packet_, adopted);
+    if (old) old->ops->Release(old);
 }

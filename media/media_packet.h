@@ -11,36 +11,36 @@
 
 // Codec of a packet or a track. Video codes are single bits below 255.
 enum MediaType : uint32_t {
-  MEDIA_NONE = 0,
-  MEDIA_JPEG = 1,
-  MEDIA_H263 = 2,
-  MEDIA_MP4V = 4,
-  MEDIA_H264 = 8,
-  MEDIA_HEVC = 16,
-  MEDIA_DMYV = 255,  // video extension syntax, but not below 255
-  MEDIA_G7221 = 256,
-  MEDIA_G729A = 512,
-  MEDIA_AAC = 0x400,
-  MEDIA_GAMR = 0x800,
-  MEDIA_SAMR = 0x1000,
-  MEDIA_PCMU = 0x2000,
-  MEDIA_PCMA = 0x4000,
-  MEDIA_G726 = 0x8000,
-  MEDIA_DMYA = 0xFF00,
-  MEDIA_METX = 0x20000,
+    MEDIA_NONE = 0,
+    MEDIA_JPEG = 1,
+    MEDIA_H263 = 2,
+    MEDIA_MP4V = 4,
+    MEDIA_H264 = 8,
+    MEDIA_HEVC = 16,
+    MEDIA_DMYV = 255,  // video extension syntax, but not below 255
+    MEDIA_G7221 = 256,
+    MEDIA_G729A = 512,
+    MEDIA_AAC = 0x400,
+    MEDIA_GAMR = 0x800,
+    MEDIA_SAMR = 0x1000,
+    MEDIA_PCMU = 0x2000,
+    MEDIA_PCMA = 0x4000,
+    MEDIA_G726 = 0x8000,
+    MEDIA_DMYA = 0xFF00,
+    MEDIA_METX = 0x20000,
 };
 
 // The camera's frame header as it lies in memory: every multi-byte field is
 // big-endian, so the record is bytes only and has no padding. The extension
 // (4 x extensionWords bytes) and then the payload follow it.
 struct TMediaFrameHeader {
-  uint8_t totalLength[4];  // header length + payload length - 4
-  uint8_t codec[4];        // four ASCII characters, e.g. "h264"
-  uint8_t kind;            // high nibble frame kind, low nibble header nibble
-  uint8_t flags[4];
-  uint8_t seconds[4];
-  uint8_t milliseconds[2];
-  uint8_t extensionWords;  // E
+    uint8_t totalLength[4];  // header length + payload length - 4
+    uint8_t codec[4];        // four ASCII characters, e.g. "h264"
+    uint8_t kind;            // high nibble frame kind, low nibble header nibble
+    uint8_t flags[4];
+    uint8_t seconds[4];
+    uint8_t milliseconds[2];
+    uint8_t extensionWords;  // E
 };
 static_assert(sizeof(TMediaFrameHeader) == 20, "frame header is 20 bytes");
 
@@ -60,94 +60,94 @@ inline constexpr uint32_t kDefaultFrameFlags = 0x00201304u;
 
 // One entry of a tag-20 motion trigger.
 struct TMotionTriggerInfoEx {
-  uint8_t index;
-  uint32_t valid;  // always 1
-  uint32_t flag;   // 1 bit
-  uint8_t level;   // 7 bits
-  uint16_t values[8];
+    uint8_t index;
+    uint32_t valid;  // always 1
+    uint32_t flag;   // 1 bit
+    uint8_t level;   // 7 bits
+    uint16_t values[8];
 };
 
 struct TMediaPacket;
 
 // Function table of a packet; both slots return 0.
 struct TMediaPacketOps {
-  int (*AddRef)(TMediaPacket*);
-  int (*Release)(TMediaPacket*);
+    int (*AddRef)(TMediaPacket*);
+    int (*Release)(TMediaPacket*);
 };
 
 struct TMediaPacket {
-  uint8_t* header;  // the frame header; payload at header + headerLength
-  uint32_t headerLength;
-  uint32_t payloadLength;
-  uint32_t mediaType;  // a MediaType code
-  uint32_t frameCount;
-  uint32_t frameType;
-  uint32_t seconds;
-  uint32_t milliseconds;
-  uint32_t constantFrameSize;
-  uint32_t sampleRate;
-  uint8_t channels;
-  uint32_t headerNibble;
-  uint32_t statusBits;
-  uint32_t windowEnabled[3];
-  uint32_t windowFlag[3];
-  uint8_t windowLevel[3];
-  // Video packets keep the window coordinates here; audio packets keep their
-  // bit rate and flag D in the same storage.
-  union {
-    uint16_t windowCoords[3][4];
-    struct {
-      uint32_t audioBitRate;
-      uint8_t audioFlagD;
+    uint8_t* header;  // the frame header; payload at header + headerLength
+    uint32_t headerLength;
+    uint32_t payloadLength;
+    uint32_t mediaType;  // a MediaType code
+    uint32_t frameCount;
+    uint32_t frameType;
+    uint32_t seconds;
+    uint32_t milliseconds;
+    uint32_t constantFrameSize;
+    uint32_t sampleRate;
+    uint8_t channels;
+    uint32_t headerNibble;
+    uint32_t statusBits;
+    uint32_t windowEnabled[3];
+    uint32_t windowFlag[3];
+    uint8_t windowLevel[3];
+    // Video packets keep the window coordinates here; audio packets keep their
+    // bit rate and flag D in the same storage.
+    union {
+        uint16_t windowCoords[3][4];
+        struct {
+            uint32_t audioBitRate;
+            uint8_t audioFlagD;
+        };
     };
-  };
-  uint32_t flagBit21;
-  uint32_t flagBit20;
-  uint32_t videoExtraBit;
-  uint8_t* extraData;  // 4-byte big-endian length X, then X bytes
-  uint32_t extraDataLength;  // X + 4
-  uint32_t recordSize;
-  const TMediaPacketOps* ops;
-  uint32_t width;
-  uint32_t height;
-  uint32_t timeZoneValid;
-  int32_t dstAdjust;
-  int32_t zoneOffset;
-  int32_t utcSeconds;
-  uint32_t tag224State;
-  uint32_t tag16Present;
-  int16_t tag16Values[6];
-  uint32_t tag24Value;
-  uint32_t* windows;  // address of windowEnabled
-  uint8_t* tagArea;
-  uint32_t tagAreaLength;
-  uint32_t tag227Present;
-  uint8_t motionTriggerCount;
-  TMotionTriggerInfoEx* motionTriggers;
+    uint32_t flagBit21;
+    uint32_t flagBit20;
+    uint32_t videoExtraBit;
+    uint8_t* extraData;        // 4-byte big-endian length X, then X bytes
+    uint32_t extraDataLength;  // X + 4
+    uint32_t recordSize;
+    const TMediaPacketOps* ops;
+    uint32_t width;
+    uint32_t height;
+    uint32_t timeZoneValid;
+    int32_t dstAdjust;
+    int32_t zoneOffset;
+    int32_t utcSeconds;
+    uint32_t tag224State;
+    uint32_t tag16Present;
+    int16_t tag16Values[6];
+    uint32_t tag24Value;
+    uint32_t* windows;  // address of windowEnabled
+    uint8_t* tagArea;
+    uint32_t tagAreaLength;
+    uint32_t tag227Present;
+    uint8_t motionTriggerCount;
+    TMotionTriggerInfoEx* motionTriggers;
 };
 
 // A header block as the readers store it: two unused words, the header
 // length H and the extra-data length X (big-endian), then H header bytes and
 // X extra-data bytes. The view checks that the block holds all of them.
 class HeaderBlock {
- public:
-  static constexpr size_t kPrefixSize = 16;
+public:
+    static constexpr size_t kPrefixSize = 16;
 
-  // Throws std::runtime_error("header block too short") when the block
-  // cannot hold its prefix, its header or its extra data.
-  HeaderBlock(const uint8_t* block, size_t size);
+    // Throws std::runtime_error("header block too short") when the block
+    // cannot hold its prefix, its header or its extra data.
+    HeaderBlock(const uint8_t* block, size_t size);
 
-  uint32_t HeaderLength() const { return headerLength_; }
-  uint32_t ExtraDataLength() const { return extraDataLength_; }
-  const uint8_t* Header() const { return block_ + kPrefixSize; }
-  const uint8_t* ExtraData() const { return Header() + headerLength_; }
-  // Bytes the block takes: prefix, header and extra data.
-  size_t Size() const { return kPrefixSize + size_t{headerLength_} + extraDataLength_; }
+    uint32_t HeaderLength() const { return headerLength_; }
+    uint32_t ExtraDataLength() const { return extraDataLength_; }
+    const uint8_t* Header() const { return block_ + kPrefixSize; }
+    const uint8_t* ExtraData() const { return Header() + headerLength_; }
+    // Bytes the block takes: prefix, header and extra data.
+    size_t Size() const { return kPrefixSize + size_t{headerLength_} + extraDataLength_; }
 
- private:
-  const uint8_t* block_;
-  uint32_t headerLength_;
-  uint32_t extraDataLength_;
+private:
+    const uint8_t* block_;
+    uint32_t headerLength_;
+    uint32_t extraDataLength_;
 };
 
 // Builds a packet from a header block and leaves payloadLength bytes at
@@ -155,8 +155,7 @@ class HeaderBlock {
 // reference for the caller. headerBlockSize bounds every read of the block.
 // Throws std::runtime_error for a malformed block or header ("end of stream"
 // when the header's extension runs out) and std::bad_alloc.
-TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSize,
-                               uint32_t payloadLength);
+TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSize, uint32_t payloadLength);
 
 // Decodes the packet's frame header into its fields. The header must hold
 // 20 + 4 x E bytes; BuildMediaPacket checks that before it calls this.
@@ -164,29 +163,29 @@ void ParseFrameHeader(TMediaPacket* packet);
 
 // Holds one reference to a packet and releases it when it goes.
 class MediaPacketRef {
- public:
-  MediaPacketRef() = default;
-  // Takes over a reference the caller already owns (e.g. a built packet).
-  explicit MediaPacketRef(TMediaPacket* adopted) : packet_(adopted) {}
-  // Takes a new reference of its own.
-  static MediaPacketRef Share(TMediaPacket* packet);
+public:
+    MediaPacketRef() = default;
+    // Takes over a reference the caller already owns (e.g. a built packet).
+    explicit MediaPacketRef(TMediaPacket* adopted) : packet_(adopted) {}
+    // Takes a new reference of its own.
+    static MediaPacketRef Share(TMediaPacket* packet);
 
-  MediaPacketRef(const MediaPacketRef& other);
-  MediaPacketRef& operator=(const MediaPacketRef& other);
-  MediaPacketRef(MediaPacketRef&& other) noexcept : packet_(other.packet_) { other.packet_ = nullptr; }
-  MediaPacketRef& operator=(MediaPacketRef&& other) noexcept;
-  ~MediaPacketRef() { reset(); }
+    MediaPacketRef(const MediaPacketRef& other);
+    MediaPacketRef& operator=(const MediaPacketRef& other);
+    MediaPacketRef(MediaPacketRef&& other) noexcept : packet_(other.packet_) { other.packet_ = nullptr; }
+    MediaPacketRef& operator=(MediaPacketRef&& other) noexcept;
+    ~MediaPacketRef() { reset(); }
 
-  TMediaPacket* get() const { return packet_; }
-  TMediaPacket* operator->() const { return packet_; }
-  TMediaPacket& operator*() const { return *packet_; }
-  explicit operator bool() const { return packet_ != nullptr; }
+    TMediaPacket* get() const { return packet_; }
+    TMediaPacket* operator->() const { return packet_; }
+    TMediaPacket& operator*() const { return *packet_; }
+    explicit operator bool() const { return packet_ != nullptr; }
 
-  // Releases the held reference and adopts another one (or none).
-  void reset(TMediaPacket* adopted = nullptr);
-  // Gives the held reference to the caller.
-  TMediaPacket* release() { return std::exchange(packet_, nullptr); }
+    // Releases the held reference and adopts another one (or none).
+    void reset(TMediaPacket* adopted = nullptr);
+    // Gives the held reference to the caller.
+    TMediaPacket* release() { return std::exchange(packet_, nullptr); }
 
- private:
-  TMediaPacket* packet_ = nullptr;
+private:
+    TMediaPacket* packet_ = nullptr;
 };
