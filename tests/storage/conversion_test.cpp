@@ -8,7 +8,6 @@
 
 namespace {
 
-using storagegen::FolderContent;
 using storagegen::MakeLocationDay;
 using storagegen::ReadFile;
 using storagegen::Structure;
@@ -20,21 +19,9 @@ namespace fs = boost::filesystem;
 
 const std::string kHeading = "\nConvert the directory structure:\n";
 
-class Conversion : public ::testing::Test {
+class Conversion : public storagetest::StorageRoadTest {
 protected:
-    const fs::path& storage() const { return folder_.path(); }
-    std::string At(const std::string& relative) const { return (storage() / relative).string(); }
-
-    void Old(const std::string& location, const std::string& day, FolderContent content = {}) const {
-        MakeLocationDay(storage(), Structure::Old, location, day, content);
-    }
-
-    testsupport::ProcessResult Run(std::vector<std::string> extra = {},
-                                   const testsupport::ProcessOptions& options = {}) const {
-        std::vector<std::string> args{"-p", storage().string()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return testsupport::RunTool(args, options);
-    }
+    Conversion() : StorageRoadTest({}) {}
 
     // The conversion's own lines for day folders moved without trouble.
     static std::string ProcessingLines(const std::vector<std::string>& sources) {
@@ -45,7 +32,6 @@ protected:
 
     std::string Echo() const { return "Recording path: " + storage().string() + "\n"; }
 
-    TempFolder folder_;
 };
 
 TEST_F(Conversion, TwoLocationsOfOneDayBecomeOneDayFolderEachWithItsDayDatabase) {

@@ -5,7 +5,6 @@
 
 namespace {
 
-using storagegen::FolderContent;
 using storagegen::MakeLocationDay;
 using storagegen::Marker;
 using storagegen::ReadFile;
@@ -23,20 +22,9 @@ std::string Summary(unsigned count) {
     return "\nCongratulation! Revert [" + std::to_string(count) + "] path(s) successfully.\n";
 }
 
-class Reversion : public ::testing::Test {
+class Reversion : public storagetest::StorageRoadTest {
 protected:
-    const fs::path& storage() const { return folder_.path(); }
-    std::string At(const std::string& relative) const { return (storage() / relative).string(); }
-
-    void New(const std::string& location, const std::string& day, FolderContent content = {}) const {
-        MakeLocationDay(storage(), Structure::New, location, day, content);
-    }
-
-    testsupport::ProcessResult Run(std::vector<std::string> extra = {}) const {
-        std::vector<std::string> args{"-p", storage().string(), "-r"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return testsupport::RunTool(args);
-    }
+    Reversion() : StorageRoadTest({"-r"}) {}
 
     std::string Echo(const std::string& extra = "") const {
         return "Recording path: " + storage().string() + "\n" + extra + "Revert path\n";
@@ -53,7 +41,6 @@ protected:
         return lines;
     }
 
-    TempFolder folder_;
 };
 
 TEST_F(Reversion, RemovesDayDatabasesBackupAndEmptyMarkerAndTheEmptiedDayFolder) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <boost/filesystem.hpp>
+#include <gtest/gtest.h>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -66,5 +67,34 @@ std::vector<std::string> Tree(const fs::path& storage);
 
 // The bytes of the built template database.
 std::string TemplateBytes();
+
+// A storage folder of its own for each test, and the tool run on it with the
+// flags of the road under test after "-p <storage>".
+class StorageRoadTest : public ::testing::Test {
+protected:
+    explicit StorageRoadTest(std::vector<std::string> roadFlags) : roadFlags_(std::move(roadFlags)) {}
+
+    const fs::path& storage() const { return folder_.path(); }
+    std::string At(const std::string& relative) const { return (storage() / relative).string(); }
+
+    void Old(const std::string& location, const std::string& day, storagegen::FolderContent content = {}) const {
+        storagegen::MakeLocationDay(storage(), storagegen::Structure::Old, location, day, content);
+    }
+    void New(const std::string& location, const std::string& day, storagegen::FolderContent content = {}) const {
+        storagegen::MakeLocationDay(storage(), storagegen::Structure::New, location, day, content);
+    }
+
+    testsupport::ProcessResult Run(std::vector<std::string> extra = {},
+                                   const testsupport::ProcessOptions& options = {}) const {
+        std::vector<std::string> args{"-p", storage().string()};
+        args.insert(args.end(), roadFlags_.begin(), roadFlags_.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        return testsupport::RunTool(args, options);
+    }
+
+private:
+    std::vector<std::string> roadFlags_;
+    TempFolder folder_;
+};
 
 }  // namespace storagetest

@@ -7,7 +7,6 @@
 
 namespace {
 
-using storagegen::FolderContent;
 using storagegen::MakeLocationDay;
 using storagegen::ReadFile;
 using storagegen::Structure;
@@ -19,21 +18,9 @@ namespace fs = boost::filesystem;
 const std::string kHeading = "\nCopy the template DB:\n";
 const std::string kStdCopyFailure = "CopyTemplateDB - copy dbtemplate.db got std::exception: ";
 
-class TemplatePlacement : public ::testing::Test {
+class TemplatePlacement : public storagetest::StorageRoadTest {
 protected:
-    const fs::path& storage() const { return folder_.path(); }
-    std::string At(const std::string& relative) const { return (storage() / relative).string(); }
-
-    void New(const std::string& location, const std::string& day, FolderContent content = {}) const {
-        MakeLocationDay(storage(), Structure::New, location, day, content);
-    }
-
-    testsupport::ProcessResult Run(std::vector<std::string> extra = {},
-                                   const testsupport::ProcessOptions& options = {}) const {
-        std::vector<std::string> args{"-p", storage().string(), "-o"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return testsupport::RunTool(args, options);
-    }
+    TemplatePlacement() : StorageRoadTest({"-o"}) {}
 
     std::string Echo() const { return "Recording path: " + storage().string() + "\nRepair database only\n"; }
 
@@ -45,7 +32,6 @@ protected:
         return targets;
     }
 
-    TempFolder folder_;
 };
 
 TEST_F(TemplatePlacement, EveryLocationOfADayGetsATemplateCopyNamedAfterTheDay) {
