@@ -1,9 +1,8 @@
 #include "storage/move_entry.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
-#include <cstdio>
+
+#include "platform/rename_no_replace.h"
 
 namespace fs = boost::filesystem;
 
@@ -17,9 +16,9 @@ namespace {
 }  // namespace
 
 void MoveWithoutReplacing(const fs::path& from, const fs::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
-    const int error = errno;
-    if (error != EINVAL && error != ENOSYS) ThrowRenameError(from, to, error);
+    const int error = platform::RenameNoReplace(from.c_str(), to.c_str());
+    if (error == 0) return;
+    if (error != ENOTSUP) ThrowRenameError(from, to, error);
 
     // The file system cannot refuse to replace by itself: look first, then
     // rename. Only another process racing us could slip in between.

@@ -3,10 +3,14 @@
 #include <cstdlib>
 #include <string>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/console_colour.h"
 #include "platform/dynamic_library.h"
+#include "platform/rename_no_replace.h"
 #include "platform/run_clock.h"
 #include "platform/time_zone.h"
 
@@ -77,6 +81,31 @@ TEST(DynamicLibrary, BareNameIsFoundBesideTheExecutableFirst) {
     library.Unload();
     std::remove((folder + name).c_str());
     EXPECT_TRUE(loaded) << platform::DynamicLibrary::LastError();
+}
+
+TEST(RenameNoReplace, MovesOnlyOntoNothing) {
+    char pattern[] = "/tmp/tolvane2-rename-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    const std::string a = folder + "/a", b = folder + "/b", emptyDir = folder + "/d";
+    std::ofstream(a) << "a";
+    std::ofstream(b) << "b";
+    ASSERT_EQ(mkdir(emptyDir.c_str(), 0700), 0);
+
+    const int ontoFile = platform::RenameNoReplace(a.c_str(), b.c_str());
+    const int ontoEmptyFolder = platform::RenameNoReplace(a.c_str(), emptyDir.c_str());
+    const int ontoNothing = platform::RenameNoReplace(a.c_str(), (folder + "/c").c_str());
+    if (ontoFile == ENOTSUP) GTEST_SKIP() << "the temporary file system cannot refuse replacements";
+    EXPECT_EQ(ontoFile, EEXIST);
+    EXPECT_EQ(ontoEmptyFolder, EEXIST);
+    EXPECT_EQ(ontoNothing, 0);
+    std::ifstream kept(b);
+    std::string text;
+    kept >> text;
+    EXPECT_EQ(text, "b");
+    for (const std::string& path : {b, folder + "/c"}) std::remove(path.c_str());
+    rmdir(emptyDir.c_str());
+    rmdir(folder.c_str());
 }
 
 }  // namespace
