@@ -8,6 +8,8 @@
 #include <boost/iostreams/categories.hpp>
 #include <boost/iostreams/positioning.hpp>
 
+#include "platform/file_handle.h"
+
 namespace ORVL {
 namespace SDK {
 namespace Brannock2 {
@@ -28,7 +30,7 @@ public:
     };
 
     struct Impl {
-        static constexpr int kInvalidHandle = -1;
+        static constexpr int kInvalidHandle = platform::kInvalidFileHandle;
 
         int handle = kInvalidHandle;
         std::uint32_t flags = 0;

@@ -9,7 +9,9 @@
 #include <cerrno>
 
 #include "platform/console_colour.h"
+#include "platform/buffered_file.h"
 #include "platform/dynamic_library.h"
+#include "platform/file_handle.h"
 #include "platform/rename_no_replace.h"
 #include "platform/run_clock.h"
 #include "platform/time_zone.h"
@@ -105,6 +107,37 @@ TEST(RenameNoReplace, MovesOnlyOntoNothing) {
     EXPECT_EQ(text, "b");
     for (const std::string& path : {b, folder + "/c"}) std::remove(path.c_str());
     rmdir(emptyDir.c_str());
+    rmdir(folder.c_str());
+}
+
+TEST(FileHandle, ReadsSeeksAndRefusesFolders) {
+    char pattern[] = "/tmp/tolvane2-file-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern, path = folder + "/f";
+    std::ofstream(path, std::ios::binary) << "0123456789";
+
+    EXPECT_EQ(platform::OpenFileForReading(folder), platform::kInvalidFileHandle);
+    EXPECT_EQ(platform::OpenFileForReading(folder + "/missing"), platform::kInvalidFileHandle);
+    const platform::FileHandle handle = platform::OpenFileForReading(path);
+    ASSERT_NE(handle, platform::kInvalidFileHandle);
+    char bytes[4] = {};
+    EXPECT_EQ(platform::SeekFile(handle, 6, platform::SeekOrigin::Begin), 6);
+    EXPECT_EQ(platform::ReadFile(handle, bytes, sizeof bytes), 4);
+    EXPECT_EQ(std::string(bytes, 4), "6789");
+    EXPECT_EQ(platform::ReadFile(handle, bytes, sizeof bytes), 0);  // end of the data
+    EXPECT_EQ(platform::SeekFile(handle, -3, platform::SeekOrigin::End), 7);
+    EXPECT_EQ(platform::SeekFile(handle, -1, platform::SeekOrigin::Current), 6);
+    EXPECT_EQ(platform::SeekFile(handle, -100, platform::SeekOrigin::Current), -1);
+    EXPECT_TRUE(platform::CloseFile(handle));
+
+    std::FILE* stream = platform::OpenBufferedFileForReading(path);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(platform::SeekBufferedFile(stream, 0, platform::SeekOrigin::End), 0);
+    EXPECT_EQ(platform::TellBufferedFile(stream), 10);
+    std::fclose(stream);
+    EXPECT_EQ(platform::OpenBufferedFileForReading(folder + "/missing"), nullptr);
+
+    std::remove(path.c_str());
     rmdir(folder.c_str());
 }
 

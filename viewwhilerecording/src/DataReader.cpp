@@ -2,11 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <limits>
 
-#include <sys/types.h>
 
 #include "Exceptions.h"
+#include "platform/buffered_file.h"
 
 namespace ORVL {
 namespace SDK {
@@ -14,7 +13,7 @@ namespace ViewWhileRecording {
 
 namespace {
 
-constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+constexpr std::uint64_t kMaxOffset = platform::kMaxBufferedFileOffset;
 // Reads up to this size are allocated without asking for the file length.
 constexpr std::uint32_t kUncheckedReadSize = 1u << 20;
 
@@ -74,19 +73,20 @@ void DataReader::SetPosition(const std::uint64_t& target) {
     if (target > kMaxOffset) {
         errno = EOVERFLOW;
     } else if (target < position) {
-        result = fseeko(readFile.get(), static_cast<off_t>(target), SEEK_SET);
+        result = platform::SeekBufferedFile(readFile.get(), static_cast<std::int64_t>(target), platform::SeekOrigin::Begin);
     } else {
         // Forward moves stay relative so that a skip within the stream's
         // buffer costs no system call.
-        result = fseeko(readFile.get(), static_cast<off_t>(target - position), SEEK_CUR);
+        result = platform::SeekBufferedFile(readFile.get(), static_cast<std::int64_t>(target - position),
+                                           platform::SeekOrigin::Current);
     }
     if (result != 0) VWR_THROW_IO("fseek", errno);
     position = target;
 }
 
 std::uint64_t DataReader::Length() {
-    if (fseeko(sizeFile.get(), 0, SEEK_END) != 0) VWR_THROW_IO("fseek", errno);
-    const off_t length = ftello(sizeFile.get());
+    if (platform::SeekBufferedFile(sizeFile.get(), 0, platform::SeekOrigin::End) != 0) VWR_THROW_IO("fseek", errno);
+    const std::int64_t length = platform::TellBufferedFile(sizeFile.get());
     if (length < 0) VWR_THROW_IO("ftell", errno);
     return static_cast<std::uint64_t>(length);
 }
@@ -104,7 +104,9 @@ void DataReader::RequireAvailable(std::uint64_t size) {
 
 void DataReader::Resynchronise() noexcept {
     std::clearerr(readFile.get());
-    if (position <= kMaxOffset) fseeko(readFile.get(), static_cast<off_t>(position), SEEK_SET);
+    if (position <= kMaxOffset) {
+        platform::SeekBufferedFile(readFile.get(), static_cast<std::int64_t>(position), platform::SeekOrigin::Begin);
+    }
 }
 
 }  // namespace ViewWhileRecording

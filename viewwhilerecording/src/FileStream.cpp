@@ -1,11 +1,13 @@
 #include "FileStream.h"
 
+#include "platform/buffered_file.h"
+
 namespace ORVL {
 namespace SDK {
 namespace ViewWhileRecording {
 
 FileStream OpenReadStream(const std::string& path) {
-    return FileStream(std::fopen(path.c_str(), "rb"));
+    return FileStream(platform::OpenBufferedFileForReading(path));
 }
 
 }  // namespace ViewWhileRecording

@@ -15,9 +15,9 @@ struct FileStreamCloser {
 };
 using FileStream = std::unique_ptr<std::FILE, FileStreamCloser>;
 
-// Opens the file for reading only ("rb"); empty when it cannot be opened, with
-// errno telling why. POSIX read streams never lock the file, so a recorder may
-// keep appending to it while it is open here.
+// Opens the file for reading only; empty when it cannot be opened, with errno
+// telling why. Read streams never lock the file, so a recorder may keep
+// appending to it while it is open here.
 FileStream OpenReadStream(const std::string& path);
 
 }  // namespace ViewWhileRecording

@@ -1,0 +1,44 @@
+#include "platform/file_handle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+FileHandle OpenFileForReading(const std::string& path) {
+    int handle;
+    do {
+        handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (handle < 0 && errno == EINTR);
+    if (handle < 0) return kInvalidFileHandle;
+    struct stat status;
+    if (::fstat(handle, &status) != 0 || S_ISDIR(status.st_mode)) {
+        ::close(handle);
+        return kInvalidFileHandle;
+    }
+    return handle;
+}
+
+bool CloseFile(FileHandle handle) { return ::close(handle) == 0; }
+
+std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count) {
+    for (;;) {
+        const ssize_t got = ::read(handle, buffer, count);
+        if (got >= 0) return got;
+        if (errno == EINTR) continue;
+        // A pipe whose writer has gone is the end of the data, not a failure.
+        if (errno == EPIPE) return 0;
+        return -1;
+    }
+}
+
+std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin) {
+    const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    const off_t result = ::lseek(handle, static_cast<off_t>(offset), whence);
+    return result < 0 ? -1 : static_cast<std::int64_t>(result);
+}
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Unbuffered read-only file handles for the ISO media parser. Opening shares
+// the file with writers; a handle is only a number, its owner closes it.
+using FileHandle = int;
+constexpr FileHandle kInvalidFileHandle = -1;
+
+enum class SeekOrigin { Begin, Current, End };
+
+// Opens a regular file for reading; kInvalidFileHandle when it is missing,
+// unreadable or a folder (which opens on POSIX but is no file to read).
+FileHandle OpenFileForReading(const std::string& path);
+// False when the system reports a failure.
+bool CloseFile(FileHandle handle);
+// Bytes read (> 0), 0 at the end of the data, -1 on failure.
+std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count);
+// The new position from the start of the file, or -1 on failure.
+std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin);
+
+}  // namespace platform
