@@ -47,6 +47,17 @@ std::int64_t RoundedMilliseconds(double seconds) {
 }
 
 // Returns E, the extension length in 4-byte words.
+// The audio extension of a made-up header that carries sample rate and channels:
+// flag bits, frame count, first frame size, 24-bit rate, 8-bit channel count.
+void PutAudioWithRate(BitWriter& bits, std::uint32_t flagBits, std::uint32_t frameCount, std::uint32_t frameSize,
+                      const SampleEntry& entry) {
+    bits.Put(flagBits, 8);
+    bits.Put(frameCount, 8);
+    bits.Put(frameSize, 16);
+    bits.Put(entry.sampleRate, 24);
+    bits.Put(entry.channelCount, 8);
+}
+
 unsigned WriteExtension(const MadeUpHeaderInput& input, std::uint8_t* extension) {
     const SampleEntry empty;
     const SampleEntry& entry = input.entry != nullptr ? *input.entry : empty;
@@ -54,28 +65,16 @@ unsigned WriteExtension(const MadeUpHeaderInput& input, std::uint8_t* extension)
     BitWriter bits(extension);
     switch (input.mediaType) {
         case MEDIA_AAC:
-            bits.Put(0x40, 8);
-            bits.Put(1, 8);
-            bits.Put(payload, 16);
-            bits.Put(entry.sampleRate, 24);
-            bits.Put(entry.channelCount, 8);
+            PutAudioWithRate(bits, 0x40, 1, payload, entry);
             return 2;
         case MEDIA_SAMR: {
             const std::uint32_t frameSize = 1 + kAmrFrameSizes[(input.firstPayloadByte >> 3) & 15];
-            bits.Put(0xC0, 8);
-            bits.Put(payload / frameSize, 8);
-            bits.Put(frameSize, 16);
-            bits.Put(entry.sampleRate, 24);
-            bits.Put(entry.channelCount, 8);
+            PutAudioWithRate(bits, 0xC0, payload / frameSize, frameSize, entry);
             return 2;
         }
         case MEDIA_PCMU:
         case MEDIA_PCMA:
-            bits.Put(0xC0, 8);
-            bits.Put(1, 8);
-            bits.Put(payload, 16);
-            bits.Put(entry.sampleRate, 24);
-            bits.Put(entry.channelCount, 8);
+            PutAudioWithRate(bits, 0xC0, 1, payload, entry);
             return 2;
         case MEDIA_G726:
             bits.Put(0xB0, 8);
