@@ -1,9 +1,13 @@
-# The two set-up commands of the README. Both install what is missing first.
+# The set-up commands of the README. Each installs what is missing first.
 JOBS ?= $(shell nproc)
 TEST_BUILD := build-test
 DEMO_BUILD := build
+# The 32-bit Windows build: its libraries are built once into a cache folder
+# outside the clone, which later builds reuse, as does the wine prefix.
+WINDOWS_BUILD := build-windows
+WINDOWS_CACHE ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/tolvane2-win32
 
-.PHONY: install test demo clean
+.PHONY: install test demo clean windows-deps windows windows-test windows-package
 
 install:
 	bash tools/install-deps.sh
@@ -19,5 +23,20 @@ demo: install
 	cmake --build $(DEMO_BUILD) -j $(JOBS)
 	bash tools/demo.sh $(DEMO_BUILD)
 
+windows-deps:
+	bash tools/install-deps-windows.sh
+	JOBS=$(JOBS) bash tools/build-windows-deps.sh $(WINDOWS_CACHE)
+
+windows: windows-deps
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/windows-i686.cmake \
+	  -DTOLVANE2_WIN32_DEPS=$(WINDOWS_CACHE)/i686 -DCMAKE_BUILD_TYPE=Release -DTOLVANE2_BENCH=OFF
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+windows-test: windows
+	TOLVANE2_WINEPREFIX=$(WINDOWS_CACHE)/wineprefix JOBS=$(JOBS) bash tools/windows-test.sh $(WINDOWS_BUILD)
+
+windows-package: windows
+	bash tools/windows-package.sh $(WINDOWS_BUILD)
+
 clean:
-	rm -rf $(TEST_BUILD) $(DEMO_BUILD)
+	rm -rf $(TEST_BUILD) $(DEMO_BUILD) $(WINDOWS_BUILD)

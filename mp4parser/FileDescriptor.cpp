@@ -17,13 +17,13 @@ FileDescriptor::FileDescriptor(const std::string& path) : FileDescriptor() { ope
 
 void FileDescriptor::open(const std::string& path, std::uint64_t baseOffset) {
     if (impl_->handle != Impl::kInvalidHandle) {
-        const int old = impl_->handle;
+        const platform::FileHandle old = impl_->handle;
         const bool closeIt = (impl_->flags & kCloseOnLastOwner) != 0;
         impl_->handle = Impl::kInvalidHandle;
         impl_->flags = 0;
         if (closeIt && !platform::CloseFile(old)) ThrowStreamFailure("failed closing file");
     }
-    const int handle = platform::OpenFileForReading(path);
+    const platform::FileHandle handle = platform::OpenFileForReading(path);
     if (handle == Impl::kInvalidHandle) {
         impl_->flags = 0;
         ThrowStreamFailure("failed opening file");
@@ -61,7 +61,7 @@ std::streampos FileDescriptor::seek(boost::iostreams::stream_offset offset, std:
 
 void FileDescriptor::close() {
     if (impl_->handle == Impl::kInvalidHandle) return;
-    const int handle = impl_->handle;
+    const platform::FileHandle handle = impl_->handle;
     const bool closeIt = (impl_->flags & kCloseOnStreamClose) != 0;
     impl_->handle = Impl::kInvalidHandle;
     impl_->flags = 0;

@@ -30,9 +30,9 @@ public:
     };
 
     struct Impl {
-        static constexpr int kInvalidHandle = platform::kInvalidFileHandle;
+        static constexpr platform::FileHandle kInvalidHandle = platform::kInvalidFileHandle;
 
-        int handle = kInvalidHandle;
+        platform::FileHandle handle = kInvalidHandle;
         std::uint32_t flags = 0;
         std::uint64_t baseOffset = 0;
 

@@ -7,14 +7,16 @@
 namespace platform {
 
 // Unbuffered read-only file handles for the ISO media parser. Opening shares
-// the file with writers; a handle is only a number, its owner closes it.
-using FileHandle = int;
+// the file with writers; a handle is only a number (a descriptor, or a system
+// handle's value), its owner closes it.
+using FileHandle = std::intptr_t;
 constexpr FileHandle kInvalidFileHandle = -1;
 
 enum class SeekOrigin { Begin, Current, End };
 
 // Opens a regular file for reading; kInvalidFileHandle when it is missing,
 // unreadable or a folder (which opens on POSIX but is no file to read).
+// The path is the narrow form that Boost.Filesystem hands out.
 FileHandle OpenFileForReading(const std::string& path);
 // False when the system reports a failure.
 bool CloseFile(FileHandle handle);

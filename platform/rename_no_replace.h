@@ -2,9 +2,21 @@
 
 namespace platform {
 
+#include <cerrno>
+
 // Renames a file or folder only when nothing exists at the destination yet.
-// Returns 0 on success, else the system's error number; ENOTSUP when the file
-// system cannot refuse a replacement by itself (the caller then decides).
+// Returns 0 on success, else the system's error number (errno on POSIX,
+// GetLastError on Windows, so that system_category describes it);
+// kRenameCannotRefuse when the file system cannot refuse a replacement by
+// itself (the caller then decides).
 int RenameNoReplace(const char* from, const char* to);
+
+constexpr int kRenameCannotRefuse = -1;
+// What RenameNoReplace returns for an occupied destination file.
+#ifdef _WIN32
+constexpr int kRenameDestinationExists = 183;  // ERROR_ALREADY_EXISTS
+#else
+constexpr int kRenameDestinationExists = EEXIST;
+#endif
 
 }  // namespace platform

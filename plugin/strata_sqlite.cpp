@@ -138,8 +138,13 @@ std::int32_t ExecuteSQL(DbConnection handle, const char* statement, std::int32_t
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) std::int32_t GetStrataInterface_SQLITE(DbInterfaceTable* table,
-                                                                                       std::int32_t, std::int32_t) {
+#ifdef _WIN32
+#define STRATA_EXPORT __declspec(dllexport)
+#else
+#define STRATA_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" STRATA_EXPORT std::int32_t GetStrataInterface_SQLITE(DbInterfaceTable* table, std::int32_t, std::int32_t) {
     if (table == nullptr || table->size != kDbInterfaceTableSize) return FailureCode(SQLITE_MISUSE);
     table->InitConnection = InitConnection;
     table->ReleaseConnection = ReleaseConnection;

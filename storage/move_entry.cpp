@@ -16,13 +16,13 @@ namespace {
 }  // namespace
 
 void MoveWithoutReplacing(const fs::path& from, const fs::path& to) {
-    const int error = platform::RenameNoReplace(from.c_str(), to.c_str());
+    const int error = platform::RenameNoReplace(from.string().c_str(), to.string().c_str());
     if (error == 0) return;
-    if (error != ENOTSUP) ThrowRenameError(from, to, error);
+    if (error != platform::kRenameCannotRefuse) ThrowRenameError(from, to, error);
 
     // The file system cannot refuse to replace by itself: look first, then
     // rename. Only another process racing us could slip in between.
     boost::system::error_code statusError;
-    if (fs::exists(fs::symlink_status(to, statusError))) ThrowRenameError(from, to, EEXIST);
+    if (fs::exists(fs::symlink_status(to, statusError))) ThrowRenameError(from, to, platform::kRenameDestinationExists);
     fs::rename(from, to);
 }

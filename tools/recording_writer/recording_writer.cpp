@@ -3,12 +3,10 @@
 #include "byte_writer.h"
 #include "movie_box.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 namespace recording_writer {
@@ -245,26 +243,12 @@ std::vector<std::uint8_t> BuildRecording(const Recording& recording, Layout* lay
 }
 
 void WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const int error = errno;
-            ::close(fd);
-            throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) {
-        throw std::runtime_error("cannot close " + path + ": " + std::strerror(errno));
-    }
+    errno = 0;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
 }
 
 void WriteRecording(const Recording& recording, const std::string& path, Layout* layout) {

@@ -1,0 +1,18 @@
+#include "platform/buffered_file.h"
+
+#include <stdio.h>
+
+namespace platform {
+
+// The runtime library opens without denying other openers, so a recorder may
+// keep appending while the file is read here.
+std::FILE* OpenBufferedFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
+int SeekBufferedFile(std::FILE* stream, std::int64_t offset, SeekOrigin origin) {
+    const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    return _fseeki64(stream, offset, whence);
+}
+
+std::int64_t TellBufferedFile(std::FILE* stream) { return static_cast<std::int64_t>(_ftelli64(stream)); }
+
+}  // namespace platform

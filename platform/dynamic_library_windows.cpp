@@ -1,0 +1,56 @@
+#include "platform/dynamic_library.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace platform {
+
+const char* const kLibrarySuffix = ".dll";
+
+DynamicLibrary::~DynamicLibrary() { Unload(); }
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+    if (this != &other) {
+        Unload();
+        handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+}
+
+// The system loader looks in the executable's folder first by itself.
+bool DynamicLibrary::Load(const std::string& name) {
+    Unload();
+    handle_ = reinterpret_cast<void*>(LoadLibraryA(name.c_str()));
+    return handle_ != nullptr;
+}
+
+void* DynamicLibrary::Symbol(const char* name) const {
+    if (handle_ == nullptr || name == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+}
+
+void DynamicLibrary::Unload() {
+    if (handle_ != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(handle_));
+        handle_ = nullptr;
+    }
+}
+
+std::string DynamicLibrary::LastError() {
+    const DWORD code = GetLastError();
+    if (code == 0) return "";
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+        reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(code);
+    if (text != nullptr) LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
+    return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+#include "platform/file_handle.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/windows_path.h"
+
+namespace platform {
+
+namespace {
+
+HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+static_assert(sizeof(FileHandle) >= sizeof(HANDLE), "a handle fits the number");
+
+// Shared for reading and writing, so a recorder may keep writing the file.
+// A folder does not open without backup semantics, so it is refused here.
+FileHandle OpenFileForReading(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    if (wide.empty()) return kInvalidFileHandle;
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return kInvalidFileHandle;
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+bool CloseFile(FileHandle handle) { return CloseHandle(ToHandle(handle)) != 0; }
+
+std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+    DWORD got = 0;
+    if (::ReadFile(ToHandle(handle), buffer, wanted, &got, nullptr)) return static_cast<std::int64_t>(got);
+    // A pipe whose writer has gone is the end of the data, not a failure.
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+    return -1;
+}
+
+std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin) {
+    const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER position;
+    if (!SetFilePointerEx(ToHandle(handle), distance, &position, method)) return -1;
+    return static_cast<std::int64_t>(position.QuadPart);
+}
+
+}  // namespace platform
