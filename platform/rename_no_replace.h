@@ -1,8 +1,8 @@
 #pragma once
 
-namespace platform {
-
 #include <cerrno>
+
+namespace platform {
 
 // Renames a file or folder only when nothing exists at the destination yet.
 // Returns 0 on success, else the system's error number (errno on POSIX,

@@ -1,6 +1,4 @@
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -388,14 +386,19 @@ TEST(BoxReaderTest, FilesBeyondFourGiB) {
     probe.tracks = {t};
     const Bytes moov = Box("moov", Cat({Mvhd(1000), Trak(t, {sampleAt})}));
     const std::string path = TempPath("big.mp4");
-    const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-    ASSERT_GE(fd, 0);
-    const Bytes header = Writer().Raw(ftyp).U32(1).Text("mdat").U64(bigBody + 16);
-    ASSERT_EQ(::pwrite(fd, header.data(), header.size(), 0), static_cast<ssize_t>(header.size()));
-    ASSERT_EQ(::pwrite(fd, sample.data(), sample.size(), static_cast<off_t>(sampleAt)), static_cast<ssize_t>(sample.size()));
-    ASSERT_EQ(::pwrite(fd, moov.data(), moov.size(), static_cast<off_t>(ftyp.size() + 16 + bigBody)),
-              static_cast<ssize_t>(moov.size()));
-    ::close(fd);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        const Bytes header = Writer().Raw(ftyp).U32(1).Text("mdat").U64(bigBody + 16);
+        const auto put = [&out](const Bytes& bytes, std::uint64_t at) {
+            out.seekp(static_cast<std::streamoff>(at));
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        };
+        put(header, 0);
+        put(sample, sampleAt);
+        put(moov, ftyp.size() + 16 + bigBody);
+        out.close();
+        ASSERT_TRUE(out.good());
+    }
 
     MP4Parser parser(path);
     ASSERT_EQ(parser.SampleTables().size(), 1u);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Packs what an operator copies onto a recorder from the Windows build
+# (argument 1, default build-windows) into Tolvane2-win32.zip in that folder:
+# the tool, its database plug-in, the template database and a short README.
+set -euo pipefail
+build=$(cd "${1:-build-windows}" && pwd)
+stage=$build/package
+rm -rf "$stage"
+mkdir -p "$stage/PellamDB"
+cp "$build/Tolvane2.exe" "$build/Strata_SQLite.dll" "$stage/"
+cp "$build/PellamDB/dbtemplate.db" "$stage/PellamDB/"
+sed 's/$/\r/' > "$stage/README.txt" <<'TEXT'
+Tolvane2 - rebuilds the recording databases of a video-recording storage folder
+
+Copy this folder's contents onto the recorder, keeping them together:
+  Tolvane2.exe            the tool (32-bit console program, needs nothing else)
+  Strata_SQLite.dll       the database plug-in, found beside Tolvane2.exe
+  PellamDB\dbtemplate.db  the template of every day database
+
+Run it from this folder, so that it finds PellamDB\dbtemplate.db:
+  Tolvane2.exe -p "D:\Rec"                      convert to the new structure, then repair
+  Tolvane2.exe -p "D:\Rec" -o                   repair the databases only
+  Tolvane2.exe -p "D:\Rec" -b 2012-03-03 -e 2012-03-07
+  Tolvane2.exe -p "D:\Rec" -r                   revert to the old structure
+  Tolvane2.exe -h                               all options
+
+An existing day database is kept beside the new one as <date>.db.old.
+TEXT
+rm -f "$build/Tolvane2-win32.zip"
+(cd "$stage" && cmake -E tar cf "$build/Tolvane2-win32.zip" --format=zip \
+  Tolvane2.exe Strata_SQLite.dll PellamDB/dbtemplate.db README.txt)
+rm -rf "$stage"
+echo "Packed $build/Tolvane2-win32.zip"
