@@ -116,8 +116,9 @@ TEST(SafetyTest, HotJournalMovesWithTheDatabaseItBelongsTo) {
 }
 
 // The recorder holding its database, in a transaction or idle between two,
-// keeps it: the set-aside reports it locked and the copy then fails.
-TEST(SafetyTest, DatabaseHeldByAnotherProcessIsNotSetAside) {
+// keeps it: the set-aside reports it locked and the copy then fails; the
+// reversion leaves its folder in place rather than deleting it.
+TEST(SafetyTest, DatabaseHeldByAnotherProcessIsNotSetAsideOrRemoved) {
     for (const char* hold : {"BEGIN IMMEDIATE", "SELECT 1"}) {
         repairtest::TempFolder folder("safety-held");
         const fs::path database = folder.Path() / kDay / "1" / (kDay + ".db");
@@ -135,6 +136,14 @@ TEST(SafetyTest, DatabaseHeldByAnotherProcessIsNotSetAside) {
                   std::string::npos)
             << hold << "\n" << result.out;
         EXPECT_FALSE(fs::exists(target + ".old")) << hold;
+        EXPECT_EQ(IntegrityOf(database), "ok") << hold;
+
+        ASSERT_EQ(sqlite3_open(database.c_str(), &recorder), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(recorder, hold, nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto reverted = testsupport::RunTool({"-p", folder.Path().string(), "-r"});
+        sqlite3_close(recorder);
+        EXPECT_NE(reverted.out.find("RevertDirectoryStructure - some files are in use!\n"), std::string::npos)
+            << reverted.out;
         EXPECT_EQ(IntegrityOf(database), "ok") << hold;
     }
 }
