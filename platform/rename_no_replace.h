@@ -12,11 +12,12 @@ namespace platform {
 int RenameNoReplace(const char* from, const char* to);
 
 constexpr int kRenameCannotRefuse = -1;
-// What RenameNoReplace returns for an occupied destination file.
+// The system's error number for "already exists": what RenameNoReplace
+// returns for an occupied destination file.
 #ifdef _WIN32
-constexpr int kRenameDestinationExists = 183;  // ERROR_ALREADY_EXISTS
+constexpr int kAlreadyExistsError = 183;  // ERROR_ALREADY_EXISTS
 #else
-constexpr int kRenameDestinationExists = EEXIST;
+constexpr int kAlreadyExistsError = EEXIST;
 #endif
 
 }  // namespace platform

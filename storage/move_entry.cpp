@@ -23,6 +23,6 @@ void MoveWithoutReplacing(const fs::path& from, const fs::path& to) {
     // The file system cannot refuse to replace by itself: look first, then
     // rename. Only another process racing us could slip in between.
     boost::system::error_code statusError;
-    if (fs::exists(fs::symlink_status(to, statusError))) ThrowRenameError(from, to, platform::kRenameDestinationExists);
+    if (fs::exists(fs::symlink_status(to, statusError))) ThrowRenameError(from, to, platform::kAlreadyExistsError);
     fs::rename(from, to);
 }

@@ -2,9 +2,11 @@
 
 #include <boost/filesystem.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #ifdef _WIN32
@@ -29,8 +31,9 @@ namespace {
 const struct ZoneCase {
     const char* tz;
     long bias;
-} kZoneCases[] = {{"UTC", 0}, {"Asia/Shanghai", -480}, {"America/New_York", 300}, {"Europe/Berlin", -60},
-                  {"Asia/Kolkata", -330}};
+} kZoneCases[] = {{"UTC", 0},          {"Asia/Shanghai", -480},    {"America/New_York", 300},
+                  {"Europe/Berlin", -60}, {"Asia/Kolkata", -330},     {"Australia/Sydney", -600},
+                  {"Europe/Dublin", 0},   {"Asia/Kathmandu", -345}};
 
 // The test executable's own folder, with a trailing separator.
 std::string OwnFolder() {
@@ -53,21 +56,15 @@ fs::path MakeTempFolder(const char* tag) {
 }
 
 #ifdef _WIN32
-// The system reads the zone once per process, from the environment it starts
-// with: each zone is checked in a run of this test executable of its own.
+// The machine's zone is read once per process; under wine it is the one TZ
+// names when wine starts, so the build runs this test once per zone.
 TEST(TimeZone, StandardBiasIsMinutesWestOfUtcIgnoringDaylightSaving) {
-    if (const char* expected = std::getenv("TOLVANE2_EXPECTED_BIAS")) {
-        EXPECT_EQ(platform::StandardBiasMinutes(), std::atol(expected)) << std::getenv("TZ");
-        return;
-    }
-    char self[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-    for (const auto& c : kZoneCases) {
-        testsupport::ProcessOptions options;
-        options.environment = {{"TZ", c.tz}, {"TOLVANE2_EXPECTED_BIAS", std::to_string(c.bias)}};
-        const auto result = testsupport::RunProcess(self, {"--gtest_filter=TimeZone.*"}, options);
-        EXPECT_EQ(result.exitCode, 0) << c.tz << "\n" << result.out;
-    }
+    const char* tz = std::getenv("TZ");
+    const auto* end = std::end(kZoneCases);
+    const auto* found = std::find_if(std::begin(kZoneCases), end,
+                                     [tz](const ZoneCase& c) { return tz != nullptr && std::string(tz) == c.tz; });
+    if (found == end) GTEST_SKIP() << "the machine's zone is none of the table's";
+    EXPECT_EQ(platform::StandardBiasMinutes(), found->bias) << tz;
 }
 #else
 TEST(TimeZone, StandardBiasIsMinutesWestOfUtcIgnoringDaylightSaving) {
@@ -160,8 +157,8 @@ TEST(RenameNoReplace, MovesOnlyOntoNothing) {
     const int ontoEmptyFolder = platform::RenameNoReplace(a.c_str(), emptyDir.c_str());
     const int ontoNothing = platform::RenameNoReplace(a.c_str(), (temp / "c").string().c_str());
     if (ontoFile == platform::kRenameCannotRefuse) GTEST_SKIP() << "the temporary file system cannot refuse replacements";
-    EXPECT_EQ(ontoFile, platform::kRenameDestinationExists);
-    EXPECT_EQ(ontoEmptyFolder, platform::kRenameDestinationExists);
+    EXPECT_EQ(ontoFile, platform::kAlreadyExistsError);
+    EXPECT_EQ(ontoEmptyFolder, platform::kAlreadyExistsError);
     EXPECT_EQ(ontoNothing, 0);
     std::ifstream kept(b);
     std::string text;

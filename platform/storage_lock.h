@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// An exclusive advisory lock on a storage folder, held for the lifetime of the
+// object, so that two runs never work on one storage at once.
+class StorageLock {
+public:
+    enum class Outcome { Locked, HeldByAnotherRun, NotLockable };
+
+    StorageLock() = default;
+    ~StorageLock();
+    StorageLock(const StorageLock&) = delete;
+    StorageLock& operator=(const StorageLock&) = delete;
+
+    // Never waits. NotLockable: the folder cannot be opened or the file system
+    // has no such locks; the run then goes on unguarded.
+    Outcome Acquire(const std::string& folder);
+
+private:
+    std::intptr_t fd_ = -1;  // a descriptor, or a system handle's value
+};
+
+}  // namespace platform

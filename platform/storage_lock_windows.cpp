@@ -1,0 +1,48 @@
+#include "platform/storage_lock.h"
+
+#include <windows.h>
+
+#include <boost/filesystem/path.hpp>
+
+namespace platform {
+
+namespace {
+
+// A folder cannot carry a byte-range lock, so a hidden lock file in it does.
+// Every run opens it sharing everything and only the lock decides; the file
+// goes with the last handle, also when a run is killed.
+constexpr const wchar_t* kLockFileName = L"Tolvane2.lock";
+
+HANDLE OpenLockFile(const std::string& folder) {
+    const boost::filesystem::path lockFile = boost::filesystem::path(folder) / kLockFileName;
+    return CreateFileW(lockFile.wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+}  // namespace
+
+StorageLock::~StorageLock() {
+    if (fd_ != -1) CloseHandle(reinterpret_cast<HANDLE>(fd_));
+}
+
+StorageLock::Outcome StorageLock::Acquire(const std::string& folder) {
+    if (fd_ != -1) return Outcome::Locked;
+    const DWORD attributes = GetFileAttributesW(boost::filesystem::path(folder).wstring().c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return Outcome::NotLockable;
+    }
+    const HANDLE handle = OpenLockFile(folder);
+    if (handle == INVALID_HANDLE_VALUE) return Outcome::NotLockable;
+    OVERLAPPED at{};
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? Outcome::HeldByAnotherRun
+                                                                          : Outcome::NotLockable;
+    }
+    fd_ = reinterpret_cast<std::intptr_t>(handle);
+    return Outcome::Locked;
+}
+
+}  // namespace platform
