@@ -187,27 +187,29 @@ TEST(SafetyTest, SecondRunOnTheSameStorageTouchesNothing) {
     old.content.dayDatabase = true;
     storagegen::MakeStorage(folder.Path(), old);
     const auto before = Contents(folder.Path());
+    {
 #ifdef _WIN32
-    platform::StorageLock held;
-    ASSERT_EQ(held.Acquire(folder.Path().string()), platform::StorageLock::Outcome::Locked);
+        platform::StorageLock held;
+        ASSERT_EQ(held.Acquire(folder.Path().string()), platform::StorageLock::Outcome::Locked);
 #else
-    const int held = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        const int held = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
 #endif
 
-    for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
-        std::vector<std::string> args{"-p", folder.Path().string()};
-        args.insert(args.end(), road.begin(), road.end());
-        const auto result = testsupport::RunTool(args);
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_NE(result.out.find("Tolvane2 - StoragePath is in use by another run: " + folder.Path().string() + "\n"),
-                  std::string::npos)
-            << result.out;
-        EXPECT_EQ(result.out.find(kClosingLine), std::string::npos) << result.out;
-    }
+        for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+            std::vector<std::string> args{"-p", folder.Path().string()};
+            args.insert(args.end(), road.begin(), road.end());
+            const auto result = testsupport::RunTool(args);
+            EXPECT_EQ(result.exitCode, 0);
+            EXPECT_NE(result.out.find("Tolvane2 - StoragePath is in use by another run: " + folder.Path().string() + "\n"),
+                      std::string::npos)
+                << result.out;
+            EXPECT_EQ(result.out.find(kClosingLine), std::string::npos) << result.out;
+        }
 #ifndef _WIN32
-    close(held);
+        close(held);
 #endif
+    }  // the lock is given back before the storage is compared
     EXPECT_EQ(Contents(folder.Path()), before);
 }
 
@@ -224,6 +226,7 @@ TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
         // New structure: a linked day folder, and a linked location in a real one.
         fs::create_directories(storage / "2012-03-04");
         fs::create_symlink(outside / kDay, storage / kDay);
+        if (!fs::is_symlink(fs::symlink_status(storage / kDay))) GTEST_SKIP() << "the system made no link";
         fs::create_symlink(outside / kDay / "1", storage / "2012-03-04" / "1");
         // Old structure: a linked location, and a linked day in a real location.
         fs::create_symlink(outside / "old", storage / "7");

@@ -75,7 +75,9 @@ protected:
     explicit StorageRoadTest(std::vector<std::string> roadFlags) : roadFlags_(std::move(roadFlags)) {}
 
     const fs::path& storage() const { return folder_.path(); }
-    std::string At(const std::string& relative) const { return (storage() / relative).string(); }
+    std::string At(const std::string& relative) const {
+        return (storage() / fs::path(relative).make_preferred()).string();
+    }
 
     void Old(const std::string& location, const std::string& day, storagegen::FolderContent content = {}) const {
         storagegen::MakeLocationDay(storage(), storagegen::Structure::Old, location, day, content);

@@ -98,7 +98,7 @@ std::string ReadFile(const fs::path& path) {
 std::vector<std::string> TreeListing(const fs::path& storage) {
     std::vector<std::string> entries;
     for (fs::recursive_directory_iterator it(storage), end; it != end; ++it) {
-        std::string relative = it->path().lexically_relative(storage).string();
+        std::string relative = it->path().lexically_relative(storage).generic_string();
         if (fs::is_directory(it->symlink_status())) relative += "/";
         entries.push_back(relative);
     }
