@@ -15,6 +15,13 @@ int SeekBufferedFile(std::FILE* stream, std::int64_t offset, SeekOrigin origin) 
     return fseeko(stream, static_cast<off_t>(offset), whence);
 }
 
+// Forward moves stay relative so that a skip within the stream's buffer costs
+// no system call.
+int MoveBufferedFile(std::FILE* stream, std::uint64_t from, std::uint64_t to) {
+    if (to < from) return fseeko(stream, static_cast<off_t>(to), SEEK_SET);
+    return fseeko(stream, static_cast<off_t>(to - from), SEEK_CUR);
+}
+
 std::int64_t TellBufferedFile(std::FILE* stream) { return static_cast<std::int64_t>(ftello(stream)); }
 
 }  // namespace platform

@@ -16,6 +16,9 @@ namespace platform {
 std::FILE* OpenBufferedFileForReading(const std::string& path);
 // 0 on success, else -1 with errno set.
 int SeekBufferedFile(std::FILE* stream, std::int64_t offset, SeekOrigin origin);
+// Moves a stream from the position its reader knows it to be at to another;
+// 0 on success, else -1 with errno set.
+int MoveBufferedFile(std::FILE* stream, std::uint64_t from, std::uint64_t to);
 // The stream's position, or -1 with errno set.
 std::int64_t TellBufferedFile(std::FILE* stream);
 // The largest offset the streams can reach.

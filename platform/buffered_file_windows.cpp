@@ -2,27 +2,21 @@
 
 #include <stdio.h>
 
-#include <cerrno>
-
 namespace platform {
 
 // The runtime library opens without denying other openers, so a recorder may
 // keep appending while the file is read here.
 std::FILE* OpenBufferedFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 
-// A relative seek past the end of the data fails in the runtime library where
-// the same seek from the start succeeds, so relative seeks are made absolute.
 int SeekBufferedFile(std::FILE* stream, std::int64_t offset, SeekOrigin origin) {
-    if (origin == SeekOrigin::Current) {
-        const std::int64_t position = _ftelli64(stream);
-        if (position < 0) return -1;
-        if (offset < -position) {
-            errno = EINVAL;
-            return -1;
-        }
-        return _fseeki64(stream, position + offset, SEEK_SET);
-    }
-    return _fseeki64(stream, offset, origin == SeekOrigin::Begin ? SEEK_SET : SEEK_END);
+    const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    return _fseeki64(stream, offset, whence);
+}
+
+// Always to the absolute place: a runtime library may misjudge its current
+// position once the file has grown past what its buffer last took in.
+int MoveBufferedFile(std::FILE* stream, std::uint64_t, std::uint64_t to) {
+    return _fseeki64(stream, static_cast<std::int64_t>(to), SEEK_SET);
 }
 
 std::int64_t TellBufferedFile(std::FILE* stream) { return static_cast<std::int64_t>(_ftelli64(stream)); }

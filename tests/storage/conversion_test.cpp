@@ -38,7 +38,9 @@ TEST_F(Conversion, TwoLocationsOfOneDayBecomeOneDayFolderEachWithItsDayDatabase)
     Old("1", "2012-03-03");
     Old("2", "2012-03-03");
     std::vector<std::string> sources;
-    for (const auto& location : storagetest::ListingOrder(storage())) sources.push_back(location + "/2012-03-03");
+    for (const auto& location : storagetest::ListingOrder(storage())) {
+        sources.push_back((fs::path(location) / "2012-03-03").string());
+    }
     const auto before = storagetest::DigestFiles(storage());
 
     const auto result = Run();
@@ -154,8 +156,8 @@ TEST_F(Conversion, AnExistingDestinationIsNeverMergedIntoAndTheSourceStays) {
         EXPECT_EQ(PreparationSection(result.out),
                   "Recording path: " + s.string() + "\n" + kHeading + "Processing Path: " + source +
                       " structure\n"
-                      "ConvertDirectoryStructure - got std::Exception: boost::filesystem::rename: File exists: \"" +
-                      source + "\", \"" + destination + "\"\n");
+                      "ConvertDirectoryStructure - got std::Exception: boost::filesystem::rename: " +
+                      storagetest::ExistsText() + ": \"" + source + "\", \"" + destination + "\"\n");
         EXPECT_EQ(storagetest::DigestFiles(s / "1"), before);
         // The placement still renews the day database of the existing destination.
         EXPECT_TRUE(fs::exists(s / "2012-03-03" / "1" / "2012-03-03.db"));
@@ -179,12 +181,12 @@ TEST_F(Conversion, AFileNamedLikeTheDayBlocksTheMoveAndThePlacement) {
     EXPECT_EQ(PreparationSection(result.out),
               Echo() + kHeading + "Processing Path: " + source +
                   " structure\n"
-                  "ConvertDirectoryStructure - got std::Exception: boost::filesystem::rename: Not a directory: \"" +
-                  source + "\", \"" + destination +
+                  "ConvertDirectoryStructure - got std::Exception: boost::filesystem::rename: " +
+                  storagetest::NotADirectoryText() + ": \"" + source + "\", \"" + destination +
                   "\"\n"
-                  "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: boost::filesystem::copy_file: "
-                  "Not a directory: \"PellamDB/dbtemplate.db\", \"" +
-                  destination + "/2012-03-03.db\"\n");
+                  "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: boost::filesystem::copy_file: " +
+                  storagetest::NotADirectoryText() + ": \"" + storagetest::TemplateText() + "\", \"" +
+                  At("2012-03-03/1/2012-03-03.db") + "\"\n");
     EXPECT_EQ(ReadFile(At("2012-03-03")), "not a folder\n");
     EXPECT_EQ(Tree(At("1/2012-03-03")).size(), 2u);
 }
@@ -193,7 +195,9 @@ TEST_F(Conversion, WithoutTheTemplateEveryMovedFolderReportsTheCopyAndHasNoDayDa
     Old("1", "2012-03-03");
     Old("2", "2012-03-03");
     std::vector<std::string> sources;
-    for (const auto& location : storagetest::ListingOrder(storage())) sources.push_back(location + "/2012-03-03");
+    for (const auto& location : storagetest::ListingOrder(storage())) {
+        sources.push_back((fs::path(location) / "2012-03-03").string());
+    }
     const TempFolder elsewhere;
 
     const auto result = Run({}, {elsewhere.path().string(), {}});
@@ -203,8 +207,8 @@ TEST_F(Conversion, WithoutTheTemplateEveryMovedFolderReportsTheCopyAndHasNoDayDa
         const std::string location = fs::path(source).parent_path().filename().string();
         expected += "Processing Path: " + source +
                     " structure\n"
-                    "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: boost::filesystem::copy_file: "
-                    "No such file or directory: \"PellamDB/dbtemplate.db\", \"" +
+                    "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: boost::filesystem::copy_file: " +
+                    storagetest::NotFoundText() + ": \"" + storagetest::TemplateText() + "\", \"" +
                     At("2012-03-03/" + location + "/2012-03-03.db") + "\"\n";
     }
     EXPECT_EQ(PreparationSection(result.out), expected);

@@ -101,8 +101,8 @@ TEST_F(Reversion, AnEntryThatCannotMoveIsCountedKeepsItsDatabaseAndItsDayFolderI
     EXPECT_EQ(AfterTitle(result.out),
               Echo() + kHeading + "Processing Path: " + source +
                   " structure\n"
-                  "RevertDirectoryStructure - got std::exception: boost::filesystem::rename: File exists: \"" +
-                  source + "\", \"" + destination +
+                  "RevertDirectoryStructure - got std::exception: boost::filesystem::rename: " +
+                  storagetest::ExistsText() + ": \"" + source + "\", \"" + destination +
                   "\"\n"
                   "RevertDirectoryStructure - directory: " +
                   At("2012-03-03") + "is not empty\n" + Summary(1));

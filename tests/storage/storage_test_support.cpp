@@ -1,5 +1,7 @@
 #include "storage_test_support.h"
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -85,7 +87,7 @@ std::map<std::string, std::uint64_t> DigestFiles(const fs::path& root) {
         for (const char byte : storagegen::ReadFile(it->path())) {
             digest = (digest ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
         }
-        digests[it->path().lexically_relative(root).string()] = digest;
+        digests[it->path().lexically_relative(root).generic_string()] = digest;
     }
     return digests;
 }
@@ -106,5 +108,26 @@ std::vector<std::string> Tree(const fs::path& storage) {
 std::string TemplateBytes() {
     return storagegen::ReadFile(fs::path(testsupport::BuildDirectory()) / "PellamDB" / "dbtemplate.db");
 }
+
+namespace {
+
+std::string SystemText(int code) { return boost::system::error_code(code, boost::system::system_category()).message(); }
+
+}  // namespace
+
+#ifdef _WIN32
+// A path through a file, like a missing one, is a path not found here.
+std::string ExistsText() { return SystemText(183); }        // ERROR_ALREADY_EXISTS
+std::string NotFoundText() { return SystemText(3); }        // ERROR_PATH_NOT_FOUND
+std::string NotADirectoryText() { return SystemText(3); }   // ERROR_PATH_NOT_FOUND
+std::string NotEmptyText() { return SystemText(145); }      // ERROR_DIR_NOT_EMPTY
+#else
+std::string ExistsText() { return SystemText(EEXIST); }
+std::string NotFoundText() { return SystemText(ENOENT); }
+std::string NotADirectoryText() { return SystemText(ENOTDIR); }
+std::string NotEmptyText() { return SystemText(ENOTEMPTY); }
+#endif
+
+std::string TemplateText() { return (fs::path("PellamDB") / "dbtemplate.db").string(); }
 
 }  // namespace storagetest

@@ -68,6 +68,15 @@ std::vector<std::string> Tree(const fs::path& storage);
 // The bytes of the built template database.
 std::string TemplateBytes();
 
+// The system's words for the failures these tests provoke, as the platform
+// puts them after "boost::filesystem::<call>: ".
+std::string ExistsText();
+std::string NotFoundText();
+std::string NotADirectoryText();
+std::string NotEmptyText();
+// The template's relative path as the tool prints it.
+std::string TemplateText();
+
 // A storage folder of its own for each test, and the tool run on it with the
 // flags of the road under test after "-p <storage>".
 class StorageRoadTest : public ::testing::Test {

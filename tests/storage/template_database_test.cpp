@@ -28,7 +28,7 @@ protected:
     std::vector<std::string> Targets(const std::string& day) const {
         std::vector<std::string> targets;
         for (const auto& entry : storagetest::ListingOrder(storage() / day))
-            targets.push_back(entry + "/" + day + ".db");
+            targets.push_back((fs::path(entry) / (day + ".db")).string());
         return targets;
     }
 
@@ -62,7 +62,7 @@ TEST_F(TemplatePlacement, AnExistingDayDatabaseBecomesTheBackupReplacingTheOlder
     EXPECT_EQ(captured.out, expected);
     EXPECT_EQ(captured.err, "");
     for (const char* location : {"1", "2"}) {
-        const std::string folder = At("2012-03-03/") + location + "/";
+        const std::string folder = At("2012-03-03/" + std::string(location) + "/");
         EXPECT_EQ(ReadFile(folder + "2012-03-03.db"), storagetest::TemplateBytes()) << location;
         EXPECT_EQ(ReadFile(folder + "2012-03-03.db.old"), storagegen::DayDatabasePlaceholder(location, "2012-03-03"))
             << location;
@@ -78,10 +78,8 @@ TEST_F(TemplatePlacement, WithoutTheTemplateEveryTargetReportsTheCopyAndOldDatab
     for (const auto& day : storagetest::ListingOrder(storage())) {
         const std::string dayName = fs::path(day).filename().string();
         for (const auto& target : Targets(dayName)) {
-            expected += kStdCopyFailure +
-                        "boost::filesystem::copy_file: No such file or directory: "
-                        "\"PellamDB/dbtemplate.db\", \"" +
-                        target + "\"\n";
+            expected += kStdCopyFailure + "boost::filesystem::copy_file: " + storagetest::NotFoundText() + ": \"" +
+                        storagetest::TemplateText() + "\", \"" + target + "\"\n";
         }
     }
 
@@ -134,10 +132,9 @@ TEST_F(TemplatePlacement, AFileInADayFolderGetsNoDatabaseAndSaysSo) {
     const std::string notesTarget = At("2012-03-03/notes.txt/2012-03-03.db");
     std::string expected = Echo() + kHeading;
     for (const auto& target : Targets("2012-03-03")) {
-        expected += target == notesTarget ? kStdCopyFailure +
-                                                "boost::filesystem::copy_file: Not a directory: "
-                                                "\"PellamDB/dbtemplate.db\", \"" +
-                                                target + "\"\n"
+        expected += target == notesTarget ? kStdCopyFailure + "boost::filesystem::copy_file: " +
+                                                storagetest::NotADirectoryText() + ": \"" +
+                                                storagetest::TemplateText() + "\", \"" + target + "\"\n"
                                           : "Copy template.db to " + target + "\n";
     }
     EXPECT_EQ(PreparationSection(result.out), expected);
@@ -153,10 +150,10 @@ TEST_F(TemplatePlacement, ABackupThatCannotBeRemovedKeepsTheDayDatabaseInPlace) 
 
     EXPECT_EQ(PreparationSection(result.out),
               Echo() + kHeading +
-                  "CopyTemplateDB - remove existed got std::exception: boost::filesystem::remove: "
-                  "Directory not empty: \"" +
-                  target + ".old\"\n" + kStdCopyFailure +
-                  "boost::filesystem::copy_file: File exists: \"PellamDB/dbtemplate.db\", \"" + target + "\"\n");
+                  "CopyTemplateDB - remove existed got std::exception: boost::filesystem::remove: " +
+                  storagetest::NotEmptyText() + ": \"" + target + ".old\"\n" + kStdCopyFailure +
+                  "boost::filesystem::copy_file: " + storagetest::ExistsText() + ": \"" + storagetest::TemplateText() +
+                  "\", \"" + target + "\"\n");
     EXPECT_EQ(ReadFile(target), storagegen::DayDatabasePlaceholder("1", "2012-03-03"));
     EXPECT_EQ(ReadFile(target + ".old/inside"), "a folder, not a backup\n");
 }

@@ -72,13 +72,8 @@ void DataReader::SetPosition(const std::uint64_t& target) {
     int result = -1;
     if (target > kMaxOffset) {
         errno = EOVERFLOW;
-    } else if (target < position) {
-        result = platform::SeekBufferedFile(readFile.get(), static_cast<std::int64_t>(target), platform::SeekOrigin::Begin);
     } else {
-        // Forward moves stay relative so that a skip within the stream's
-        // buffer costs no system call.
-        result = platform::SeekBufferedFile(readFile.get(), static_cast<std::int64_t>(target - position),
-                                           platform::SeekOrigin::Current);
+        result = platform::MoveBufferedFile(readFile.get(), position, target);
     }
     if (result != 0) VWR_THROW_IO("fseek", errno);
     position = target;
