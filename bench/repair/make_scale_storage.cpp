@@ -20,7 +20,8 @@ namespace rw = recording_writer;
 
 namespace {
 
-constexpr unsigned kDistinctRecordings = 4;
+// ext4 allows 65,000 links to one file: enough sources for a million names.
+constexpr unsigned kDistinctRecordings = 32;
 
 fs::path WriteSource(const fs::path& folder, unsigned index) {
     rw::CameraRecordingOptions options;
