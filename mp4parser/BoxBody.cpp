@@ -17,7 +17,9 @@ void BoxBody::ReadBytes(void* destination, std::size_t count) {
 }
 
 std::vector<std::uint8_t> BoxBody::ReadToEnd() {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(Remaining()));
+    const std::uint64_t position = reader_.Position();
+    if (declaredEnd_ > end_) ThrowBadFormat("read past box end");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(position < end_ ? end_ - position : 0));
     reader_.ReadBytes(bytes.data(), bytes.size());
     return bytes;
 }
@@ -37,19 +39,52 @@ void BoxBody::RequireEntries(std::uint64_t count, std::uint64_t entrySize) const
 }
 
 bool BoxBody::NextChild(BoxHeader& child) {
-    for (;;) {
+    const std::uint64_t position = reader_.Position();
+    if (Remaining() < 8) {
+        SeekToEnd();
+        return false;
+    }
+    if (reader_.ReadUInt32() == 0) {
+        const std::uint64_t start = FindBoxAfterZeros(
+            position, end_, [this](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+                reader_.Seek(at);
+                reader_.ReadBytes(destination, count);
+                return true;
+            });
+        reader_.Seek(start);
+    } else {
+        reader_.Seek(position);
+    }
+    child.start = reader_.Position();
+    if (Remaining() < 8) {
+        SeekToEnd();
+        return false;
+    }
+    std::uint64_t size = reader_.ReadUInt32();
+    child.type = reader_.ReadUInt32();
+    std::uint64_t headerLength = 8;
+    if (size == 1) {
+        headerLength = 16;
         if (Remaining() < 8) {
             SeekToEnd();
             return false;
         }
-        if (ReadUInt32() != 0) {
-            reader_.Seek(reader_.Position() - 4);
-            break;
-        }
+        size = ReadUInt64(reader_);
     }
-    child = ReadBoxHeader(*this);
-    CheckBoxHeader(child);
-    if (child.end > end_) ThrowBadFormat("box exceeds its parent");
+    if (child.type == FourCC("uuid")) headerLength += 16;
+    if (size < headerLength) {
+        SeekToEnd();
+        return false;
+    }
+    child.size = size;
+    // A size beyond the 64-bit range claims more than any parent holds.
+    child.end = size > ~std::uint64_t{0} - child.start ? ~std::uint64_t{0} : child.start + size;
+    child.bodyStart = child.start + headerLength;
+    if (child.bodyStart > end_) {
+        SeekToEnd();
+        return false;
+    }
+    reader_.Seek(child.bodyStart);
     return true;
 }
 
