@@ -1,6 +1,9 @@
 #include "mp4parser/EmbeddedFile.h"
 
+#include <cstring>
+#include <functional>
 #include <limits>
+#include <vector>
 
 #include <boost/iostreams/stream_buffer.hpp>
 
@@ -66,7 +69,10 @@ bool PassOver(ScanBuffer& buffer, const TopLevelHeader& header) {
 
 // A size of 0 starts zero padding between boxes, except for media data,
 // where it means "to the end of the file" in other writers' files.
-bool IsZeroPadding(const TopLevelHeader& header) { return header.size == 0 && header.type != FourCC("mdat"); }
+// A 64-bit size of 0 is no padding: it is a box smaller than its header.
+bool IsZeroPadding(const TopLevelHeader& header) {
+    return header.headerLength == 8 && header.size == 0 && header.type != FourCC("mdat");
+}
 
 std::uint64_t BufferLength(ScanBuffer& buffer) {
     const std::streampos end = buffer.pubseekoff(0, std::ios_base::end, std::ios_base::in);
@@ -74,16 +80,39 @@ std::uint64_t BufferLength(ScanBuffer& buffer) {
     return length > 0 ? static_cast<std::uint64_t>(length) : 0;
 }
 
+// Bytes of the file a window at a time: the scan's small buffer would cost
+// a seek and a read for every word of a long run of zeros.
+class WindowedPeek {
+public:
+    explicit WindowedPeek(ScanBuffer& buffer) : buffer_(buffer) {}
+
+    bool operator()(std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+        if (at < start_ || at - start_ + count > window_.size()) {
+            buffer_.pubseekpos(static_cast<boost::iostreams::stream_offset>(at), std::ios_base::in);
+            window_.resize(kWindow);
+            const std::streamsize got = buffer_.sgetn(reinterpret_cast<char*>(window_.data()), kWindow);
+            window_.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+            start_ = at;
+            if (count > window_.size()) return false;
+        }
+        std::memcpy(destination, window_.data() + (at - start_), count);
+        return true;
+    }
+
+private:
+    static constexpr std::streamsize kWindow = 4096;
+    ScanBuffer& buffer_;
+    std::vector<std::uint8_t> window_;
+    std::uint64_t start_ = 0;
+};
+
 // Moves the buffer to the box after the zero padding that starts at from;
-// false when nothing but zeros follows.
+// false when nothing but zeros follows. from must start with a zero word, so
+// the box lies beyond it.
 bool PassOverZeroPadding(ScanBuffer& buffer, std::uint64_t from) {
     const std::uint64_t length = BufferLength(buffer);
-    const std::uint64_t start =
-        FindBoxAfterZeros(from, length, [&buffer](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
-            buffer.pubseekpos(static_cast<boost::iostreams::stream_offset>(at), std::ios_base::in);
-            return buffer.sgetn(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count)) ==
-                   static_cast<std::streamsize>(count);
-        });
+    WindowedPeek peek(buffer);
+    const std::uint64_t start = FindBoxAfterZeros(from, length, std::ref(peek));
     buffer.pubseekpos(static_cast<boost::iostreams::stream_offset>(start), std::ios_base::in);
     return start < length;
 }

@@ -106,6 +106,8 @@ TEST(BoxReaderTest, TopLevelLayoutsAndTrailers) {
          "bad_format: box size < 8"},
         {"64-bit size below its header, no trailer", Cat({ftyp, mdat, Writer().U32(1).Text("free").U64(12), moov}),
          "stream: bad format"},
+        {"64-bit size of 0 is no padding", Cat({ftyp, mdat, Writer().U32(1).Text("free").U64(0), moov}),
+         "stream: bad format"},
         {"size 4, no trailer", Cat({ftyp, Writer().U32(4).Text("free"), moov, mdat}), "stream: bad format"},
         {"unknown box, no trailer", Cat({ftyp, Box("abcd", {}), moov, mdat}), "stream: bad format"},
         {"movie only, no trailer", Cat({ftyp, moov}), "stream: bad format"},
