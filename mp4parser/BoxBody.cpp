@@ -39,51 +39,45 @@ void BoxBody::RequireEntries(std::uint64_t count, std::uint64_t entrySize) const
 }
 
 bool BoxBody::NextChild(BoxHeader& child) {
+    if (PassOverZeroPadding() && ReadChildHeader(child)) return true;
+    SeekToEnd();
+    return false;
+}
+
+bool BoxBody::PassOverZeroPadding() {
     const std::uint64_t position = reader_.Position();
-    if (Remaining() < 8) {
-        SeekToEnd();
-        return false;
-    }
-    if (reader_.ReadUInt32() == 0) {
-        const std::uint64_t start = FindBoxAfterZeros(
-            position, end_, [this](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
-                reader_.Seek(at);
-                reader_.ReadBytes(destination, count);
-                return true;
-            });
-        reader_.Seek(start);
-    } else {
+    if (Remaining() < 4) return false;
+    if (reader_.ReadUInt32() != 0) {
         reader_.Seek(position);
+        return true;
     }
+    const std::uint64_t start =
+        FindBoxAfterZeros(position, end_, [this](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+            reader_.Seek(at);
+            reader_.ReadBytes(destination, count);
+            return true;
+        });
+    reader_.Seek(start);
+    return start < end_;
+}
+
+bool BoxBody::ReadChildHeader(BoxHeader& child) {
     child.start = reader_.Position();
-    if (Remaining() < 8) {
-        SeekToEnd();
-        return false;
-    }
+    if (Remaining() < 8) return false;
     std::uint64_t size = reader_.ReadUInt32();
     child.type = reader_.ReadUInt32();
     std::uint64_t headerLength = 8;
     if (size == 1) {
-        headerLength = 16;
-        if (Remaining() < 8) {
-            SeekToEnd();
-            return false;
-        }
+        if (Remaining() < 8) return false;
         size = ReadUInt64(reader_);
+        headerLength = 16;
     }
     if (child.type == FourCC("uuid")) headerLength += 16;
-    if (size < headerLength) {
-        SeekToEnd();
-        return false;
-    }
+    if (size < headerLength || headerLength > end_ - child.start) return false;
     child.size = size;
     // A size beyond the 64-bit range claims more than any parent holds.
     child.end = size > ~std::uint64_t{0} - child.start ? ~std::uint64_t{0} : child.start + size;
     child.bodyStart = child.start + headerLength;
-    if (child.bodyStart > end_) {
-        SeekToEnd();
-        return false;
-    }
     reader_.Seek(child.bodyStart);
     return true;
 }

@@ -78,6 +78,8 @@ public:
     BoxReader& Reader() { return reader_; }
 
 private:
+    bool PassOverZeroPadding();
+    bool ReadChildHeader(BoxHeader& child);
     void Require(std::uint64_t count) const {
         if (count > Remaining()) ThrowBadFormat("read past box end");
     }
