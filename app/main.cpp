@@ -3,7 +3,9 @@
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/dates.h"
+#include "platform/broken_pipe.h"
 #include "platform/console_colour.h"
+#include "platform/storage_lock.h"
 #include "platform/run_clock.h"
 #include "repair/repair_driver.h"
 #include "storage/conversion.h"
@@ -24,6 +26,7 @@ void PrintElapsedTime(std::int64_t startMilliseconds) {
 
 int main(int argc, char* argv[]) {
     const std::int64_t start = platform::RunClockMilliseconds();
+    platform::IgnoreBrokenPipe();
     console::PrintBanner();
     console::PrintTitle();
 
@@ -31,6 +34,14 @@ int main(int argc, char* argv[]) {
     options.beginDate = UnsetDate;
     options.endDate = UnsetDate;
     ParseCommandLine(options, argc, argv);
+
+    // Two runs on one storage would set each other's databases aside and
+    // write every row twice.
+    platform::StorageLock storageLock;
+    if (storageLock.Acquire(options.recordingPath) == platform::StorageLock::Outcome::HeldByAnotherRun) {
+        console::WriteLine("Tolvane2 - StoragePath is in use by another run: " + options.recordingPath);
+        return 0;
+    }
 
     if (options.revert) {
         RevertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate);

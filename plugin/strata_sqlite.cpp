@@ -1,7 +1,10 @@
 // The database plug-in: the five table entries over SQLite 3.
 //
-// A connection writes all its rows inside one transaction that Disconnect
-// commits, so a location-day costs one disk sync rather than one per row.
+// A connection writes its rows in bounded transactions: one is committed once
+// it is 100 ms old or holds 1,000 statements, and at Disconnect. A location-day
+// costs a few disk syncs rather than one per row, a killed run keeps what was
+// written more than about 100 ms earlier, and another writer (the recorder)
+// is never locked out for longer than that.
 // Failure codes are negative and carry SQLite's extended result code in their
 // low 16 bits, so the hexadecimal code the tool prints says what went wrong
 // (8000000e: the file could not be opened).
@@ -9,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <new>
 
@@ -17,9 +21,13 @@
 namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 2000;
+constexpr auto kBatchAge = std::chrono::milliseconds(100);
+constexpr int kBatchStatements = 1000;
 
 struct Connection {
     sqlite3* db = nullptr;
+    std::chrono::steady_clock::time_point batchStart;
+    int batchStatements = 0;
 };
 
 std::int32_t FailureCode(int sqliteCode) {
@@ -74,21 +82,43 @@ std::int32_t ReleaseConnection(DbConnection* handle) {
 
 // Opens an existing database read-write; never creates one, so a missing day
 // database is a failure rather than a new empty file.
+// Opens the next batch when none is open.
+int EnsureTransaction(Connection& connection) {
+    if (InTransaction(connection.db)) return SQLITE_OK;
+    connection.batchStart = std::chrono::steady_clock::now();
+    connection.batchStatements = 0;
+    return BeginTransaction(connection.db);
+}
+
+bool BatchIsDue(const Connection& connection) {
+    return connection.batchStatements >= kBatchStatements ||
+           std::chrono::steady_clock::now() - connection.batchStart >= kBatchAge;
+}
+
+// 0, or the failure of the commit; a busy database keeps the batch open for
+// the next attempt.
+std::int32_t CommitBatch(Connection& connection) {
+    if (!InTransaction(connection.db)) return 0;
+    if (sqlite3_exec(connection.db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return 0;
+    return LastFailure(connection.db);
+}
+
 std::int32_t ConnectDB(DbConnection handle, const char* databasePath, std::int32_t, std::int32_t, std::int32_t) {
     Connection* connection = AsConnection(handle);
     if (connection == nullptr || databasePath == nullptr || connection->db != nullptr) {
         return FailureCode(SQLITE_MISUSE);
     }
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(databasePath, &db, SQLITE_OPEN_READWRITE, nullptr);
+    // A day database that is a link may point outside the storage.
+    int rc = sqlite3_open_v2(databasePath, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (db == nullptr) return FailureCode(rc != SQLITE_OK ? rc : SQLITE_NOMEM);
     sqlite3_extended_result_codes(db, 1);
     if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1) rc = SQLITE_READONLY;
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(db, kBusyTimeoutMilliseconds);
-        // Taking the write lock now reads the file's header, so a file that is
+        // Reading the schema now checks the file's header, so a file that is
         // not a database fails here and not at the first row.
-        rc = BeginTransaction(db);
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
         const std::int32_t code = LastFailure(db);
@@ -102,11 +132,7 @@ std::int32_t ConnectDB(DbConnection handle, const char* databasePath, std::int32
 std::int32_t Disconnect(DbConnection handle) {
     Connection* connection = AsConnection(handle);
     if (connection == nullptr || connection->db == nullptr) return FailureCode(SQLITE_MISUSE);
-    std::int32_t code = 0;
-    if (InTransaction(connection->db) &&
-        sqlite3_exec(connection->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        code = LastFailure(connection->db);
-    }
+    const std::int32_t code = CommitBatch(*connection);
     CloseDatabase(*connection);
     return code;
 }
@@ -120,6 +146,7 @@ std::int32_t ExecuteSQL(DbConnection handle, const char* statement, std::int32_t
         return FailureCode(SQLITE_MISUSE);
     }
     sqlite3* db = connection->db;
+    if (EnsureTransaction(*connection) != SQLITE_OK) return LastFailure(db);
     sqlite3_stmt* prepared = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, statement, length, &prepared, &tail) != SQLITE_OK) return LastFailure(db);
@@ -132,7 +159,11 @@ std::int32_t ExecuteSQL(DbConnection handle, const char* statement, std::int32_t
     std::int32_t code = 0;
     if (rc != SQLITE_DONE) code = LastFailure(db);
     sqlite3_finalize(prepared);
-    if (code != 0 && !InTransaction(db)) BeginTransaction(db);
+    ++connection->batchStatements;
+    if (InTransaction(db) && BatchIsDue(*connection)) {
+        const std::int32_t committed = CommitBatch(*connection);
+        if (code == 0) code = committed;
+    }
     return code;
 }
 

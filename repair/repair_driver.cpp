@@ -38,13 +38,15 @@ std::vector<std::string> SortedBySerial(std::vector<std::string> files) {
 
 void RepairDay(const fs::path& dayFolder, const DbInterfaceTable& table) {
     for (fs::directory_iterator it(dayFolder), end; it != end; ++it) {
-        if (IsExistingDirectory(it->path())) RepairLocADay(it->path().string(), table);
+        // A linked location folder is not entered: its day database may lie
+        // outside the storage.
+        if (IsExistingDirectory(it->path()) && !IsLinkEntry(*it)) RepairLocADay(it->path().string(), table);
     }
 }
 
 void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table) {
     for (fs::directory_iterator it(storage), end; it != end; ++it) {
-        if (!IsDayFolder(*it)) continue;
+        if (!IsDayFolder(*it) || IsLinkEntry(*it)) continue;
         const std::string name = it->path().filename().string();
         if (!range.Contains(name)) continue;
         console::WriteLine("Processing Date: " + name);

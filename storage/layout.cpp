@@ -1,6 +1,7 @@
 #include "storage/layout.h"
 
 #include "app/dates.h"
+#include "platform/links.h"
 
 namespace fs = boost::filesystem;
 
@@ -45,3 +46,5 @@ std::vector<std::string> CollectRecordingFiles(const fs::path& locationFolder) {
 std::string DayDatabaseName(const std::string& dayFolderName) { return dayFolderName + ".db"; }
 
 std::string EntryName(const fs::directory_entry& entry) { return entry.path().filename().string(); }
+
+bool IsLinkEntry(const fs::directory_entry& entry) { return platform::IsSymbolicLink(entry.path()); }

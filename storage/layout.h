@@ -39,5 +39,9 @@ std::vector<std::string> CollectRecordingFiles(const boost::filesystem::path& lo
 // The file name of a day database: "<day>.db".
 std::string DayDatabaseName(const std::string& dayFolderName);
 
+// True when the entry is a symbolic link. No road enters such a folder or acts
+// through it: what it points to may lie outside the storage.
+bool IsLinkEntry(const boost::filesystem::directory_entry& entry);
+
 // The file name of an entry as text.
 std::string EntryName(const boost::filesystem::directory_entry& entry);

@@ -1,10 +1,13 @@
 #include "storage/reversion.h"
 
+#include <cerrno>
 #include <sstream>
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "platform/links.h"
 #include "storage/layout.h"
+#include "storage/template_placement.h"
 #include "storage/road_start.h"
 #include "storage/move_entry.h"
 
@@ -15,10 +18,23 @@ namespace {
 // Deletes what the new structure added to a location folder: the day database,
 // its backup and the daylight-saving marker folder while it is empty. Failures
 // are ignored; a missing file is no error.
+// A database goes together with SQLite's files beside it, and with the copies
+// an interrupted placement left.
+void RemoveDatabaseFiles(const fs::path& database) {
+    boost::system::error_code ignored;
+    fs::remove(database, ignored);
+    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
+        fs::remove(database.string() + *suffix, ignored);
+    }
+}
+
 void RemoveDayDatabases(const fs::path& folder, const std::string& dayName) {
     boost::system::error_code ignored;
-    fs::remove(folder / DayDatabaseName(dayName), ignored);
-    fs::remove(folder / (DayDatabaseName(dayName) + ".old"), ignored);
+    const fs::path database = folder / DayDatabaseName(dayName);
+    RemoveDatabaseFiles(database);
+    RemoveDatabaseFiles(database.string() + ".old");
+    fs::remove(PartialCopyPath(database), ignored);
+    fs::remove(PreparedCopyPath(database), ignored);
     // Only the marker folder goes: a file that happens to be named DL is the
     // operator's and stays.
     const fs::path marker = folder / "DL";
@@ -30,6 +46,11 @@ void RevertEntry(const fs::path& storage, const std::string& dayName, const fs::
     const fs::path destination = storage / EntryName(entry) / dayName;
     console::WriteLine("Processing Path: " + entry.path().string() + " structure");
     try {
+        // Moving into a link would put the folder outside the storage.
+        if (platform::IsSymbolicLink(destination.parent_path())) {
+            throw fs::filesystem_error("boost::filesystem::rename", entry.path(), destination,
+                                       boost::system::error_code(ELOOP, boost::system::system_category()));
+        }
         fs::create_directories(destination.parent_path());
         MoveWithoutReplacing(entry.path(), destination);
         RemoveDayDatabases(destination, dayName);
@@ -72,8 +93,11 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
     unsigned long handled = 0;  // every entry met, moved or not
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
-        if (!IsDayFolder(day) || !range.Contains(dayName)) continue;
+        if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
         for (const fs::directory_entry& entry : ListFolder(day.path())) {
+            // A link is not the storage's own folder: its day database must not
+            // be removed through it.
+            if (IsLinkEntry(entry)) continue;
             RevertEntry(storage, dayName, entry);
             ++handled;
         }

@@ -1,6 +1,12 @@
 #include "storage/template_placement.h"
 
+#include <cerrno>
+#include <functional>
+
 #include "app/console.h"
+#include "platform/durable_copy.h"
+#include "platform/file_in_use.h"
+#include "platform/rename_no_replace.h"
 
 namespace fs = boost::filesystem;
 
@@ -21,33 +27,171 @@ const fs::path& TemplateDatabasePath() {
     return path;
 }
 
+const char* const* CompanionSuffixes() {
+    static const char* const suffixes[] = {"-journal", "-wal", "-shm", nullptr};
+    return suffixes;
+}
+
+fs::path PartialCopyPath(const fs::path& target) { return target.string() + ".tmp"; }
+fs::path PreparedCopyPath(const fs::path& target) { return target.string() + ".new"; }
+
 namespace {
 
-// Moves an existing day database to its backup name. Failures are reported and
-// left to the copy that follows, which then fails on the occupied target.
-void SetExistingDatabaseAside(const fs::path& target) {
-    const std::string backup = target.string() + ".old";
-    try {
-        if (fs::exists(fs::status(backup))) fs::remove(backup);
-        fs::rename(target, backup);
-    } catch (const std::exception& e) {
-        console::WriteLine(std::string("CopyTemplateDB - remove existed got std::exception: ") + e.what());
-    } catch (...) {
-        console::WriteLine(target.string() + "or" + backup + "is locked!");
+// Thrown when another process holds the day database: reported with the
+// design's "is locked!" line rather than a file-system text.
+struct DatabaseInUse {};
+
+fs::path WithSuffix(const fs::path& path, const char* suffix) { return path.string() + suffix; }
+
+bool IsPresent(const fs::path& path) {
+    boost::system::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+bool HasCompanions(const fs::path& database) {
+    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
+        if (IsPresent(WithSuffix(database, *suffix))) return true;
+    }
+    return false;
+}
+
+// A journal or log moved without its database would be rolled into whatever
+// database next takes the name, so they always move together.
+void MoveCompanions(const fs::path& from, const fs::path& to) {
+    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
+        const fs::path companion = WithSuffix(from, *suffix);
+        if (IsPresent(companion)) fs::rename(companion, WithSuffix(to, *suffix));
     }
 }
 
-}  // namespace
+void RemoveCompanions(const fs::path& database) {
+    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) fs::remove(WithSuffix(database, *suffix));
+}
 
-void PlaceTemplateDatabase(const fs::path& target, const TemplateCopyTexts& texts) {
-    boost::system::error_code error;
-    if (fs::exists(target, error)) SetExistingDatabaseAside(target);
+void MoveDatabaseToBackup(const fs::path& target, const fs::path& backup) {
+    if (platform::IsFileHeldByAnotherProcess(target.c_str())) throw DatabaseInUse{};
+    RemoveCompanions(backup);
+    if (fs::exists(fs::status(backup))) fs::remove(backup);
+    fs::rename(target, backup);
+}
+
+// Moves an existing day database to its backup name. Companions without their
+// database are what a run killed between the two renames left: they belong to
+// the backup, which must then be kept. Failures are reported and left to the
+// copy that follows, which then fails on the occupied target.
+void SetExistingDatabaseAside(const fs::path& target) {
+    const fs::path backup = target.string() + ".old";
     try {
-        fs::copy_file(TemplateDatabasePath(), target, fs::copy_options::none);
+        if (IsPresent(target)) MoveDatabaseToBackup(target, backup);
+        MoveCompanions(target, backup);
+    } catch (const std::exception& e) {
+        console::WriteLine(std::string("CopyTemplateDB - remove existed got std::exception: ") + e.what());
+    } catch (...) {
+        console::WriteLine(target.string() + "or" + backup.string() + "is locked!");
+    }
+}
+
+[[noreturn]] void ThrowCopyError(const fs::path& target, int errorNumber) {
+    throw fs::filesystem_error("boost::filesystem::copy_file", TemplateDatabasePath(), target,
+                               boost::system::error_code(errorNumber, boost::system::system_category()));
+}
+
+void ThrowIfOccupied(const fs::path& target) {
+    if (IsPresent(target)) ThrowCopyError(target, EEXIST);
+    // A fresh database beside a leftover journal would be rolled back into
+    // garbage by the next connection.
+    if (HasCompanions(target)) ThrowCopyError(target, EEXIST);
+}
+
+// Writes the complete copy under its waiting name: first under the partial
+// name, which a killed run may leave behind and which is cleared here.
+platform::CopyResult WritePreparedCopy(const fs::path& target) {
+    boost::system::error_code ignored;
+    const fs::path partial = PartialCopyPath(target);
+    fs::remove(partial, ignored);
+    platform::CopyResult result = platform::CopyToNewFileDurably(TemplateDatabasePath().c_str(), partial.c_str());
+    if (result.error != 0) return result;
+    boost::system::error_code renamed;
+    fs::rename(partial, PreparedCopyPath(target), renamed);
+    if (renamed) {
+        fs::remove(partial, ignored);
+        result.error = renamed.value();
+    }
+    return result;
+}
+
+void InstallPreparedCopy(const fs::path& target) {
+    ThrowIfOccupied(target);
+    const fs::path prepared = PreparedCopyPath(target);
+    int error = platform::RenameNoReplace(prepared.c_str(), target.c_str());
+    if (error == ENOTSUP) {
+        // The file system cannot refuse to replace: look first, then rename.
+        boost::system::error_code renamed;
+        if (IsPresent(target)) {
+            error = EEXIST;
+        } else {
+            fs::rename(prepared, target, renamed);
+            error = renamed.value();
+        }
+    }
+    if (error != 0) ThrowCopyError(target, error);
+    // The new name is not durable until its folder is; a failure here loses
+    // nothing that a rerun would not place again.
+    platform::SyncFolder(target.parent_path().empty() ? "." : target.parent_path().c_str());
+}
+
+void CopyStep(const fs::path& target, const TemplateCopyTexts& texts, const std::function<void()>& copy) {
+    try {
+        copy();
         if (texts.reportSuccess) console::WriteLine("Copy template.db to " + target.string());
     } catch (const std::exception& e) {
         console::WriteLine(texts.stdExceptionPrefix + e.what());
     } catch (...) {
         console::WriteLine(texts.otherFailurePrefix + target.string() + "is existed");
     }
+}
+
+}  // namespace
+
+void PlaceTemplateDatabase(const fs::path& target, const TemplateCopyTexts& texts) {
+    SetExistingDatabaseAside(target);
+    CopyStep(target, texts, [&] {
+        ThrowIfOccupied(target);
+        const platform::CopyResult written = WritePreparedCopy(target);
+        if (written.error != 0) ThrowCopyError(target, written.error);
+        try {
+            InstallPreparedCopy(target);
+        } catch (...) {
+            DiscardPreparedTemplate(target);
+            throw;
+        }
+    });
+}
+
+PreparedTemplate PrepareTemplateCopy(const fs::path& target) {
+    const platform::CopyResult written = WritePreparedCopy(target);
+    PreparedTemplate prepared;
+    prepared.error = boost::system::error_code(written.error, boost::system::system_category());
+    prepared.templateUnreadable = written.error != 0 && written.sourceFailed;
+    return prepared;
+}
+
+void DiscardPreparedTemplate(const fs::path& target) {
+    boost::system::error_code ignored;
+    fs::remove(PreparedCopyPath(target), ignored);
+}
+
+// When the install fails the prepared copy stays: a rerun finishes it once the
+// target is free.
+void PlacePreparedTemplate(const fs::path& target, const PreparedTemplate& prepared, const TemplateCopyTexts& texts) {
+    SetExistingDatabaseAside(target);
+    CopyStep(target, texts, [&] {
+        if (prepared.error) ThrowCopyError(target, prepared.error.value());
+        InstallPreparedCopy(target);
+    });
+}
+
+void FinishInterruptedPlacement(const fs::path& target, const TemplateCopyTexts& texts) {
+    if (!IsPresent(PreparedCopyPath(target))) return;
+    PlacePreparedTemplate(target, PreparedTemplate{}, texts);
 }

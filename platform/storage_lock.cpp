@@ -1,0 +1,28 @@
+#include "platform/storage_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+StorageLock::~StorageLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+StorageLock::Outcome StorageLock::Acquire(const std::string& folder) {
+    if (fd_ >= 0) return Outcome::Locked;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Outcome::NotLockable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK ? Outcome::HeldByAnotherRun : Outcome::NotLockable;
+    }
+    fd_ = fd;
+    return Outcome::Locked;
+}
+
+}  // namespace platform
