@@ -210,21 +210,9 @@ struct Fault {
 };
 
 // The sweep runs the tool hundreds of times, and syncs on a disk would take
-// most of its time: a memory file system does, when there is one. The tool
-// runs from a folder there holding the template, so that the template and the
-// storage share a file system as they do in an operator's set-up.
+// most of its time: the storages go to a memory file system when there is one.
 void UseMemoryFileSystem() {
     if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
-}
-
-const fs::path& WorkingFolder() {
-    static const TempFolder folder;
-    static const bool placed = [] {
-        storagegen::WriteFile(folder.path() / "PellamDB" / "dbtemplate.db", storagetest::TemplateBytes());
-        return true;
-    }();
-    (void)placed;
-    return folder.path();
 }
 
 testsupport::ProcessResult RunRoad(const fs::path& storage, const std::vector<std::string>& flags,
@@ -232,7 +220,6 @@ testsupport::ProcessResult RunRoad(const fs::path& storage, const std::vector<st
     std::vector<std::string> args{"-p", storage.string()};
     args.insert(args.end(), flags.begin(), flags.end());
     testsupport::ProcessOptions options;
-    options.workingDirectory = WorkingFolder().string();
     options.environment["TZ"] = "UTC";
     if (fault != nullptr) {
         const std::string runtime = SANITIZER_RUNTIME;
@@ -322,10 +309,11 @@ std::vector<std::string> Listing(const std::map<std::string, std::uint64_t>& rec
     return lines;
 }
 
+// One item a line, indented by `depth` steps.
 template <typename Container>
-std::string Join(const Container& items) {
+std::string Join(const Container& items, int depth) {
     std::ostringstream text;
-    for (const auto& item : items) text << "\n      " << item;
+    for (const auto& item : items) text << '\n' << std::string(3 * depth, ' ') << item;
     return text.str();
 }
 
@@ -351,7 +339,7 @@ protected:
     std::vector<std::string> AfterFault(const Snapshot& state) const {
         std::vector<std::string> problems = state.problems;
         if (Digests(state.recordings) != Digests(before_.recordings))
-            problems.push_back("recordings are not each there once:" + Join(Listing(state.recordings)));
+            problems.push_back("recordings are not each there once:" + Join(Listing(state.recordings), 3));
         if (!road().keepsDatabases) return problems;
         std::multiset<std::string> rows;
         for (const auto& entry : state.databases) rows.insert(entry.second.begin(), entry.second.end());
@@ -372,16 +360,16 @@ protected:
     std::vector<std::string> AfterRerun(const Snapshot& state) const {
         std::vector<std::string> problems = state.problems;
         if (state.recordings != reference_.recordings)
-            problems.push_back("recordings differ from an undisturbed run:" + Join(Listing(state.recordings)));
-        if (state.files != reference_.files) problems.push_back("files left behind:" + Join(state.files));
+            problems.push_back("recordings differ from an undisturbed run:" + Join(Listing(state.recordings), 3));
+        if (state.files != reference_.files) problems.push_back("files left behind:" + Join(state.files, 3));
         if (!road().keepsDatabases) return problems;
         if (DatabaseFiles(state) != DatabaseFiles(reference_))
-            problems.push_back("day databases differ from an undisturbed run:" + Join(DatabaseFiles(state)));
+            problems.push_back("day databases differ from an undisturbed run:" + Join(DatabaseFiles(state), 3));
         for (const auto& [relative, rows] : reference_.databases) {
             if (!EndsWith(relative, ".db")) continue;
             const auto found = state.databases.find(relative);
             if (found != state.databases.end() && found->second != rows)
-                problems.push_back(relative + " holds other rows than an undisturbed run:" + Join(found->second));
+                problems.push_back(relative + " holds other rows than an undisturbed run:" + Join(found->second, 3));
         }
         return problems;
     }
@@ -417,12 +405,12 @@ TEST_P(FaultSweep, NoRecordingOrDayDatabaseIsLostOrBrokenAndARerunRepairsAll) {
     std::vector<std::string> failures;
     for (const unsigned long n : chosen) {
         const auto problems = Sweep(n);
-        if (!problems.empty()) failures.push_back("call " + calls[n - 1] + Join(problems));
+        if (!problems.empty()) failures.push_back("call " + calls[n - 1] + Join(problems, 2));
     }
     constexpr std::size_t kShown = 12;
     const std::vector<std::string> shown(failures.begin(), failures.begin() + std::min(failures.size(), kShown));
     EXPECT_TRUE(failures.empty()) << failures.size() << " of " << chosen.size() << " faulted calls (of "
-                                  << calls.size() << ") went wrong; the first ones:" << Join(shown);
+                                  << calls.size() << ") went wrong; the first ones:" << Join(shown, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(, FaultSweep, ::testing::ValuesIn(kCases),
