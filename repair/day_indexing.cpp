@@ -99,6 +99,11 @@ std::string DayDatabasePath(const std::string& locationPath) {
 
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table) {
+    ParseFilesADay(files, locationPath, table, [] {});
+}
+
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const std::function<void()>& fileStarted) {
     DayDatabase database(table);
     std::int32_t code = database.Init();
     if (code != 0) {
@@ -119,6 +124,7 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
 
     IntervalRows rows(database, recordZone, cameraZone);
     for (const std::string& path : files) {
+        fileStarted();
         FileTimes times;
         if (ReadTimesOrReport(times, path, biasMinutes)) rows.Add(path, times);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 // to the caller.
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table);
+// The same, telling fileStarted before each recording is read, so that a
+// read-ahead can follow the indexing.
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const std::function<void()>& fileStarted);
 
 // The day database of a location folder: <location>/<name of its parent>.db.
 std::string DayDatabasePath(const std::string& locationPath);

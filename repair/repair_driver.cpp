@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <sstream>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "platform/dynamic_library.h"
 #include "repair/day_indexing.h"
 #include "repair/plugin_loader.h"
+#include "repair/read_ahead.h"
 #include "repair/recording_name.h"
 #include "storage/layout.h"
 
@@ -36,39 +38,133 @@ std::vector<std::string> SortedBySerial(std::vector<std::string> files) {
     return sorted;
 }
 
-void RepairDay(const fs::path& dayFolder, const DbInterfaceTable& table) {
-    for (fs::directory_iterator it(dayFolder), end; it != end; ++it) {
-        // A linked location folder is not entered: its day database may lie
-        // outside the storage.
-        if (IsExistingDirectory(it->path()) && !IsLinkEntry(*it)) RepairLocADay(it->path().string(), table);
+// How far the cache warming runs ahead of the indexing, and with how many
+// requests in flight: enough to keep a disk array busy, few enough that the
+// warmed bytes are still cached when the indexing reaches them.
+constexpr std::size_t kFilesAhead = 32;
+constexpr unsigned kWarmingThreads = 4;
+
+// The recordings of a location in the order the indexing will read them;
+// nothing when they cannot be listed (the indexing then says why).
+std::vector<std::string> UpcomingRecordings(const fs::path& location) {
+    try {
+        return SortedBySerial(CollectRecordingFiles(location));
+    } catch (...) {
+        return {};
     }
 }
 
-void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table) {
+// The location folders of a day folder that the walk enters, in listing order.
+// A linked location folder is not entered: its day database may lie outside
+// the storage.
+std::vector<fs::path> LocationFolders(const fs::path& dayFolder) {
+    std::vector<fs::path> locations;
+    for (fs::directory_iterator it(dayFolder), end; it != end; ++it) {
+        if (IsExistingDirectory(it->path()) && !IsLinkEntry(*it)) locations.push_back(it->path());
+    }
+    return locations;
+}
+
+std::vector<fs::path> LocationFoldersOrNone(const fs::path& dayFolder) {
+    try {
+        return LocationFolders(dayFolder);
+    } catch (...) {
+        return {};
+    }
+}
+
+std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range) {
+    std::vector<fs::path> days;
     for (fs::directory_iterator it(storage), end; it != end; ++it) {
         if (!IsDayFolder(*it) || IsLinkEntry(*it)) continue;
-        const std::string name = it->path().filename().string();
-        if (!range.Contains(name)) continue;
-        console::WriteLine("Processing Date: " + name);
-        RepairDay(it->path(), table);
+        if (range.Contains(it->path().filename().string())) days.push_back(it->path());
     }
+    return days;
 }
 
-}  // namespace
-
-void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table) {
+void RepairLocationFolder(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead& readAhead) {
     try {
         const fs::path location(locationPath);
         if (!IsExistingDirectory(location)) return;
         std::vector<std::string> files = CollectRecordingFiles(location);
         if (files.empty()) return;
-        ParseFilesADay(SortedBySerial(std::move(files)), locationPath, table);
+        ParseFilesADay(SortedBySerial(std::move(files)), locationPath, table, [&] { readAhead.FileStarted(); });
     } catch (const std::exception& e) {
         console::ReportStdException("RepairLocADay", e);
     } catch (...) {
         console::ReportUnknownException("RepairLocADay");
     }
 }
+
+// Hands the read-ahead the recordings of the walk's locations in walk order,
+// so that it always holds those of the location being indexed and of the next
+// one that has recordings, across day folders too.
+class ReadAheadFeed {
+public:
+    ReadAheadFeed(ReadAhead& readAhead, const std::vector<fs::path>& days) : readAhead_(readAhead), days_(days) {}
+
+    // The indexing reaches location `location` of day `day`.
+    void Reached(std::size_t day, std::size_t location) {
+        const Position reached{day, location};
+        while (!(reached < next_) && Advance()) {
+        }
+        while ((!lastWithRecordings_ || !(reached < *lastWithRecordings_)) && Advance()) {
+        }
+    }
+
+private:
+    using Position = std::pair<std::size_t, std::size_t>;
+
+    // Feeds the next location of the walk; false at its end.
+    bool Advance() {
+        while (next_.first < days_.size()) {
+            if (!listedDay_ || *listedDay_ != next_.first) {
+                locations_ = LocationFoldersOrNone(days_[next_.first]);
+                listedDay_ = next_.first;
+            }
+            if (next_.second < locations_.size()) {
+                const std::vector<std::string> files = UpcomingRecordings(locations_[next_.second]);
+                if (!files.empty()) {
+                    readAhead_.Append(files);
+                    lastWithRecordings_ = next_;
+                }
+                ++next_.second;
+                return true;
+            }
+            next_ = {next_.first + 1, 0};
+        }
+        return false;
+    }
+
+    ReadAhead& readAhead_;
+    const std::vector<fs::path>& days_;
+    std::vector<fs::path> locations_;
+    std::optional<std::size_t> listedDay_;
+    Position next_{0, 0};
+    std::optional<Position> lastWithRecordings_;
+};
+
+void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table) {
+    const std::vector<fs::path> days = DayFolders(storage, range);
+    ReadAhead readAhead(kFilesAhead, kWarmingThreads);
+    ReadAheadFeed feed(readAhead, days);
+    for (std::size_t day = 0; day < days.size(); ++day) {
+        console::WriteLine("Processing Date: " + days[day].filename().string());
+        const std::vector<fs::path> locations = LocationFolders(days[day]);
+        for (std::size_t i = 0; i < locations.size(); ++i) {
+            feed.Reached(day, i);
+            RepairLocationFolder(locations[i].string(), table, readAhead);
+        }
+    }
+}
+
+}  // namespace
+
+void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table) {
+    ReadAhead none(0, 0);
+    RepairLocationFolder(locationPath, table, none);
+}
+
 
 void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
     const fs::path storage(storagePath);

@@ -5,6 +5,7 @@
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "platform/file_in_use.h"
 #include "platform/links.h"
 #include "storage/layout.h"
 #include "storage/template_placement.h"
@@ -41,6 +42,14 @@ void RemoveDayDatabases(const fs::path& folder, const std::string& dayName) {
     if (fs::is_directory(fs::symlink_status(marker, ignored))) fs::remove(marker, ignored);
 }
 
+struct FilesInUse {};
+
+bool DayDatabaseInUse(const fs::path& folder, const std::string& dayName) {
+    const fs::path database = folder / DayDatabaseName(dayName);
+    return platform::IsFileHeldByAnotherProcess(database.c_str()) ||
+           platform::IsFileHeldByAnotherProcess((database.string() + ".old").c_str());
+}
+
 // Moves <storage>/<day>/<entry> back to <storage>/<entry>/<day>.
 void RevertEntry(const fs::path& storage, const std::string& dayName, const fs::directory_entry& entry) {
     const fs::path destination = storage / EntryName(entry) / dayName;
@@ -51,6 +60,9 @@ void RevertEntry(const fs::path& storage, const std::string& dayName, const fs::
             throw fs::filesystem_error("boost::filesystem::rename", entry.path(), destination,
                                        boost::system::error_code(ELOOP, boost::system::system_category()));
         }
+        // The databases are deleted after the move: one that the recorder
+        // still holds stays where it is, as a rename of an open file is refused.
+        if (DayDatabaseInUse(entry.path(), dayName)) throw FilesInUse{};
         fs::create_directories(destination.parent_path());
         MoveWithoutReplacing(entry.path(), destination);
         RemoveDayDatabases(destination, dayName);

@@ -194,17 +194,38 @@ std::vector<std::string> Recordings(const fs::path& storage) {
     return files;
 }
 
+// Drops a file's pages from the cache, so that the next read goes to the disk.
+void Evict(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fdatasync(fd);  // dirty pages cannot be dropped
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
 }  // namespace
 
+// repair_floor <storage>          warm cache: five rounds, the mean printed
+// repair_floor <storage> --cold   every file evicted just before it is read, one round
+// repair_floor <storage> --evict  only evict every file (before a cold run of the tool)
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: repair_floor <storage>\n");
+    const std::string mode = argc == 3 ? argv[2] : "";
+    if ((argc != 2 && argc != 3) || (argc == 3 && mode != "--cold" && mode != "--evict")) {
+        std::fprintf(stderr, "usage: repair_floor <storage> [--cold | --evict]\n");
         return 2;
     }
     const std::vector<std::string> files = Recordings(argv[1]);
+    if (mode == "--evict") {
+        for (const std::string& path : files) Evict(path);
+        return 0;
+    }
+    const bool cold = mode == "--cold";
     std::vector<std::uint8_t> buffer;
     std::uint64_t bytesRead = 0;
-    const int rounds = 5;
+    const int rounds = cold ? 1 : 5;
+    if (cold) {
+        for (const std::string& path : files) Evict(path);
+    }
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < rounds; ++round) {
         for (const std::string& path : files) {

@@ -23,7 +23,8 @@ TEST(TimeZone, StandardBiasIsMinutesWestOfUtcIgnoringDaylightSaving) {
         const char* tz;
         long bias;
     } cases[] = {{"UTC", 0}, {"Asia/Shanghai", -480}, {"America/New_York", 300}, {"Europe/Berlin", -60},
-                 {"Asia/Kolkata", -330}};
+                 {"Asia/Kolkata", -330}, {"Australia/Sydney", -600}, {"Europe/Dublin", 0},
+                 {"Asia/Kathmandu", -345}};
     const char* saved = std::getenv("TZ");
     const std::string restore = saved ? saved : "";
     for (const auto& c : cases) {

@@ -5,6 +5,8 @@
 #include <sqlite3.h>
 
 #include <boost/filesystem.hpp>
+#include <chrono>
+#include <thread>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -153,14 +155,20 @@ TEST_F(PluginTest, FileThatIsNotADatabaseIsRefusedAndLeftUnchanged) {
     EXPECT_EQ(after, junk);
 }
 
-TEST_F(PluginTest, RowsAreCommittedByDisconnectAndNotBefore) {
+// A killed run keeps every batch committed before it: a batch ends after
+// 1,000 statements or 100 ms, and at Disconnect.
+TEST_F(PluginTest, RowsAreCommittedInBoundedBatches) {
     Connect(database_);
-    for (int id = 1; id <= 3; ++id) {
-        EXPECT_EQ(Execute("INSERT INTO Rows(Id, Name) VALUES(" + std::to_string(id) + ", 'r')"), 0);
-    }
-    EXPECT_EQ(CountRows(database_, "Rows"), 0) << "rows must wait for Disconnect";
+    auto insert = [&](int id) { return Execute("INSERT INTO Rows(Id, Name) VALUES(" + std::to_string(id) + ", 'r')"); };
+    EXPECT_EQ(insert(1), 0);
+    EXPECT_EQ(CountRows(database_, "Rows"), 0) << "a young, small batch stays open";
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(insert(2), 0);
+    EXPECT_EQ(CountRows(database_, "Rows"), 2) << "an old batch is committed";
+    for (int id = 3; id <= 1002; ++id) ASSERT_EQ(insert(id), 0);
+    EXPECT_GE(CountRows(database_, "Rows"), 1002) << "a full batch is committed";
     EXPECT_EQ(DisconnectAndRelease(), 0);
-    EXPECT_EQ(CountRows(database_, "Rows"), 3);
+    EXPECT_EQ(CountRows(database_, "Rows"), 1002);
 }
 
 TEST_F(PluginTest, FailingStatementKeepsEarlierAndLaterRows) {

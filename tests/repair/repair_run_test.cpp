@@ -311,7 +311,11 @@ TEST_P(RepairRunTest, RowsHoldFileNamesOnlyAndNoMilliseconds) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, RepairRunTest,
                          ::testing::Values(ZoneCase{"UTC", 0, "48"}, ZoneCase{"Asia/Shanghai", -480, "16"},
-                                           ZoneCase{"America/New_York", 300, "68"}),
+                                           ZoneCase{"America/New_York", 300, "68"},
+                                           ZoneCase{"Australia/Sydney", -600, "8"},
+                                           // Its zone data counts winter as a negative saving.
+                                           ZoneCase{"Europe/Dublin", 0, "48"}, ZoneCase{"Asia/Kolkata", -330, "26"},
+                                           ZoneCase{"Asia/Kathmandu", -345, "25"}),
                          [](const ::testing::TestParamInfo<ZoneCase>& info) {
                              std::string name = info.param.tz;
                              for (char& c : name) {

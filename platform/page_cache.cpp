@@ -1,0 +1,35 @@
+#include "platform/page_cache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+CacheFile::CacheFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+
+CacheFile::~CacheFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::int64_t CacheFile::Size() const {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+    return status.st_size;
+}
+
+std::int64_t CacheFile::ReadAt(void* buffer, std::size_t count, std::int64_t offset) const {
+    if (fd_ < 0 || offset < 0) return -1;
+    return ::pread(fd_, buffer, count, static_cast<off_t>(offset));
+}
+
+void CacheFile::WillNeed(std::int64_t offset, std::int64_t length) const {
+    if (fd_ < 0 || offset < 0 || length <= 0) return;
+    ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+}
+
+void CacheFile::DontNeed() const {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED);
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// A file opened only to steer the system's page cache: to have bytes read
+// before a later reader asks for them, or to drop them (a cold-cache
+// benchmark). Nothing read here is handed on.
+class CacheFile {
+public:
+    explicit CacheFile(const std::string& path);
+    ~CacheFile();
+    CacheFile(const CacheFile&) = delete;
+    CacheFile& operator=(const CacheFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // The file's size, -1 when unknown.
+    std::int64_t Size() const;
+    // Reads at an offset, waiting for the disk: bytes read, or -1.
+    std::int64_t ReadAt(void* buffer, std::size_t count, std::int64_t offset) const;
+    // Starts reading a range into the cache without waiting for it.
+    void WillNeed(std::int64_t offset, std::int64_t length) const;
+    // Drops the file's cached pages.
+    void DontNeed() const;
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace platform

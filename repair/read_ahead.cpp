@@ -1,0 +1,111 @@
+#include "repair/read_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/page_cache.h"
+
+namespace {
+
+// Enough for the first and last samples of a recording and their headers.
+constexpr std::int64_t kMediaEdge = 64 * 1024;
+// A movie box beyond this is left to the reader's own requests.
+constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
+constexpr int kMostTopLevelBoxes = 64;
+constexpr std::uint64_t kWakeEvery = 8;
+
+std::uint64_t BigEndian(const unsigned char* bytes, int count) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+struct TopLevelBox {
+    std::int64_t size = 0;  // header included
+    char type[4] = {};
+};
+
+bool ReadBoxHeader(const platform::CacheFile& file, std::int64_t offset, std::int64_t fileSize, TopLevelBox& box) {
+    unsigned char header[16];
+    const std::int64_t got = file.ReadAt(header, sizeof header, offset);
+    if (got < 8) return false;
+    std::memcpy(box.type, header + 4, 4);
+    box.size = static_cast<std::int64_t>(BigEndian(header, 4));
+    if (box.size == 0) box.size = fileSize - offset;
+    if (box.size == 1) {
+        if (got < 16) return false;
+        const std::uint64_t wide = BigEndian(header + 8, 8);
+        if (wide > static_cast<std::uint64_t>(fileSize)) return false;
+        box.size = static_cast<std::int64_t>(wide);
+    }
+    return box.size >= 8 && box.size <= fileSize - offset;
+}
+
+}  // namespace
+
+void WarmRecording(const std::string& path) {
+    const platform::CacheFile file(path);
+    const std::int64_t size = file.Size();
+    if (size <= 0) return;
+    file.WillNeed(std::max<std::int64_t>(0, size - kMediaEdge), kMediaEdge);  // a trailer, or moov at the end
+    std::int64_t offset = 0;
+    TopLevelBox box;
+    for (int i = 0; i < kMostTopLevelBoxes && offset < size && ReadBoxHeader(file, offset, size, box); ++i) {
+        if (std::memcmp(box.type, "moov", 4) == 0) file.WillNeed(offset, std::min(box.size, kLargestMovie));
+        if (std::memcmp(box.type, "mdat", 4) == 0) {
+            file.WillNeed(offset, std::min(box.size, kMediaEdge));
+            file.WillNeed(offset + std::max<std::int64_t>(0, box.size - kMediaEdge), std::min(box.size, kMediaEdge));
+        }
+        offset += box.size;
+    }
+}
+
+ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead) {
+    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+void ReadAhead::Append(const std::vector<std::string>& files) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& file : files) upcoming_.push_back({appended_++, file});
+    }
+    changed_.notify_all();
+}
+
+void ReadAhead::FileStarted() {
+    bool wake = false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++started_;
+        // What the indexing has passed is no longer worth warming.
+        while (!upcoming_.empty() && upcoming_.front().sequence < started_) upcoming_.pop_front();
+        // Waking the workers costs more than a warm file's whole indexing:
+        // let the window open by a few files first.
+        wake = started_ % kWakeEvery == 0;
+    }
+    if (wake) changed_.notify_all();
+}
+
+void ReadAhead::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] {
+            return stopping_ || (!upcoming_.empty() && upcoming_.front().sequence < started_ + filesAhead_);
+        });
+        if (stopping_) return;
+        const std::string path = std::move(upcoming_.front().path);
+        upcoming_.pop_front();
+        lock.unlock();
+        WarmRecording(path);
+        lock.lock();
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Warms the page cache for the recordings that the indexing reads next, so
+// that a cold disk serves several requests at once instead of one after
+// another. It only ever reads: the indexing neither waits for it nor depends
+// on anything it does, and a file it cannot read is simply passed over.
+class ReadAhead {
+public:
+    // filesAhead: how far the warming may run ahead of the indexing.
+    ReadAhead(std::size_t filesAhead, unsigned threads);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Recordings in the order the indexing will read them.
+    void Append(const std::vector<std::string>& files);
+    // The indexing begins its next recording.
+    void FileStarted();
+
+private:
+    struct Upcoming {
+        std::uint64_t sequence;
+        std::string path;
+    };
+    void Work();
+
+    const std::size_t filesAhead_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Upcoming> upcoming_;
+    std::uint64_t appended_ = 0;
+    std::uint64_t started_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+// Reads a recording's top-level box headers and asks for the bytes that the
+// first and last packets come from: the movie box and both ends of the media
+// data.
+void WarmRecording(const std::string& path);

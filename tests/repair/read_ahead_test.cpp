@@ -1,0 +1,56 @@
+// The cache warming reads only what lies inside a file, whatever its box
+// headers claim, and never holds up the run that owns it.
+
+#include "repair/read_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/filesystem.hpp>
+#include <string>
+
+#include "tools/storage_generator/storage_generator.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+std::string Box(std::uint32_t size, const char* type, std::size_t bodyBytes) {
+    std::string box{static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+                    static_cast<char>(size)};
+    return box + type + std::string(bodyBytes, '\0');
+}
+
+TEST(ReadAheadTest, MalformedAndMissingFilesAreWarmedWithoutHarm) {
+    const fs::path folder = fs::temp_directory_path() / fs::unique_path("tolvane2-warm-%%%%-%%%%");
+    const std::string wide = std::string("\0\0\0\1mdat", 8) + std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"short", std::string("\0\0\0", 3)},
+        {"box smaller than its header", Box(4, "ftyp", 8)},
+        {"box beyond the end", Box(4000, "moov", 8)},
+        {"64-bit size beyond the end", wide},
+        {"size zero runs to the end", Box(0, "mdat", 100)},
+        {"well formed", Box(16, "ftyp", 8) + Box(24, "mdat", 16) + Box(8, "moov", 0)},
+    };
+    std::vector<std::string> paths;
+    for (const auto& c : cases) {
+        paths.push_back((folder / c.name).string());
+        storagegen::WriteFile(paths.back(), c.bytes);
+        WarmRecording(paths.back());
+    }
+    WarmRecording((folder / "missing").string());
+    WarmRecording(folder.string());  // a folder
+
+    {
+        // Work left in the queue when the run ends does not hold it up.
+        ReadAhead readAhead(2, 2);
+        readAhead.Append(paths);
+        readAhead.FileStarted();
+    }
+    fs::remove_all(folder);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// What a run may and may not do to the day databases of a real storage: other
+// file systems, hot journals, databases held by the recorder, a second run,
+// links to folders outside the storage, and a reader that goes away.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <boost/filesystem.hpp>
+#include <map>
+#include <vector>
+#include <sys/wait.h>
+#include <string>
+
+#include "repair_test_support.h"
+#include "support/process.h"
+#include "tools/storage_generator/storage_generator.h"
+
+namespace fs = boost::filesystem;
+using repairtest::Query;
+
+namespace {
+
+const std::string kDay = "2012-03-03";
+const std::string kClosingLine = "Congratulation! The database have repaired completely. elapsed time: ";
+
+std::string TemplatePath() { return testsupport::BuildDirectory() + "/PellamDB/dbtemplate.db"; }
+
+std::string Count(const fs::path& database, const std::string& table) {
+    return Query(database, "SELECT COUNT(*) FROM " + table)[0][0];
+}
+
+// The first value a statement yields, or SQLite's error text. The database is
+// opened for writing, as a recorder would, so that a hot journal is rolled back first.
+std::string Single(const fs::path& database, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string answer = "cannot open";
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+        const int step = sqlite3_step(statement);
+        answer = step == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))
+                                    : step == SQLITE_DONE ? "" : sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return answer;
+}
+
+std::string IntegrityOf(const fs::path& database) { return Single(database, "PRAGMA integrity_check"); }
+
+// A location folder of the new structure with one readable recording and a
+// day database (a template copy holding `rows` rows of its own).
+fs::path MakeLocation(const fs::path& storage, const std::string& location, int rows) {
+    const fs::path folder = storage / kDay / location;
+    fs::create_directories(folder);
+    repairtest::WriteRecordingFile(folder / (std::string("00000001_") + kDay + "_100000.3gp"), {});
+    const fs::path database = folder / (kDay + ".db");
+    storagegen::WriteFile(database, storagegen::ReadFile(TemplatePath()));
+    for (int i = 0; i < rows; ++i) Single(database, "INSERT INTO MediaFileDiskMap(MFSerial) VALUES(" + std::to_string(900 + i) + ")");
+    return database;
+}
+
+// Path -> bytes of every file below a folder (links not followed).
+std::map<std::string, std::string> Contents(const fs::path& root) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : storagegen::TreeListing(root)) {
+        if (entry.back() != '/' && !fs::is_symlink(fs::symlink_status(root / entry))) {
+            contents[entry] = storagegen::ReadFile(root / entry);
+        }
+    }
+    return contents;
+}
+
+TEST(SafetyTest, StorageOnAnotherFileSystemGetsItsDatabasesAndRows) {
+    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+    const fs::path storage = fs::path("/dev/shm") / fs::unique_path("tolvane2-shm-%%%%-%%%%");
+    const fs::path database = MakeLocation(storage, "1", 1);
+
+    const auto result = testsupport::RunTool({"-p", storage.string(), "-o"});
+    EXPECT_EQ(result.out.find("copy dbtemplate.db got"), std::string::npos) << result.out;
+    EXPECT_EQ(Count(database, "MediaFileDiskMap"), "1");
+    EXPECT_EQ(Count(database.string() + ".old", "MediaFileDiskMap"), "1");
+    EXPECT_EQ(fs::file_size(database.string() + ".old"), fs::file_size(TemplatePath()));
+    fs::remove_all(storage);
+}
+
+// A recorder killed in the middle of a transaction leaves a hot journal; it
+// belongs to the database that is set aside, never to the fresh copy.
+TEST(SafetyTest, HotJournalMovesWithTheDatabaseItBelongsTo) {
+    repairtest::TempFolder folder("safety-journal");
+    const fs::path database = MakeLocation(folder.Path(), "1", 3);
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(database.c_str(), &db);
+        sqlite3_exec(db, "PRAGMA cache_size=1; BEGIN; DELETE FROM MediaFileDiskMap;", nullptr, nullptr, nullptr);
+        for (int i = 0; i < 200; ++i) {
+            sqlite3_exec(db, "INSERT INTO MediaFileDiskMap(PathName) VALUES(hex(randomblob(500)))", nullptr, nullptr, nullptr);
+        }
+        _exit(0);  // dies with the transaction open
+    }
+    waitpid(writer, nullptr, 0);
+    ASSERT_TRUE(fs::exists(database.string() + "-journal"));
+
+    const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"});
+    EXPECT_FALSE(fs::exists(database.string() + "-journal"));
+    EXPECT_TRUE(fs::exists(database.string() + ".old-journal"));
+    EXPECT_EQ(IntegrityOf(database), "ok") << result.out;
+    EXPECT_EQ(Count(database, "MediaFileDiskMap"), "1");
+    EXPECT_EQ(IntegrityOf(database.string() + ".old"), "ok");
+    EXPECT_EQ(Count(database.string() + ".old", "MediaFileDiskMap"), "3") << "the journal was rolled back into its own database";
+}
+
+// The recorder holding its database, in a transaction or idle between two,
+// keeps it: the set-aside reports it locked and the copy then fails; the
+// reversion leaves its folder in place rather than deleting it.
+TEST(SafetyTest, DatabaseHeldByAnotherProcessIsNotSetAsideOrRemoved) {
+    for (const char* hold : {"BEGIN IMMEDIATE", "SELECT 1"}) {
+        repairtest::TempFolder folder("safety-held");
+        const fs::path database = folder.Path() / kDay / "1" / (kDay + ".db");
+        fs::create_directories(database.parent_path());
+        fs::copy_file(TemplatePath(), database);
+        sqlite3* recorder = nullptr;
+        ASSERT_EQ(sqlite3_open(database.c_str(), &recorder), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(recorder, hold, nullptr, nullptr, nullptr), SQLITE_OK);
+
+        const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"});
+        sqlite3_close(recorder);
+        const std::string target = database.string();
+        EXPECT_NE(result.out.find(target + "or" + target + ".oldis locked!\n"
+                                  "CopyTemplateDB - copy dbtemplate.db got std::exception: "),
+                  std::string::npos)
+            << hold << "\n" << result.out;
+        EXPECT_FALSE(fs::exists(target + ".old")) << hold;
+        EXPECT_EQ(IntegrityOf(database), "ok") << hold;
+
+        ASSERT_EQ(sqlite3_open(database.c_str(), &recorder), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(recorder, hold, nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto reverted = testsupport::RunTool({"-p", folder.Path().string(), "-r"});
+        sqlite3_close(recorder);
+        EXPECT_NE(reverted.out.find("RevertDirectoryStructure - some files are in use!\n"), std::string::npos)
+            << reverted.out;
+        EXPECT_EQ(IntegrityOf(database), "ok") << hold;
+    }
+}
+
+TEST(SafetyTest, SecondRunOnTheSameStorageTouchesNothing) {
+    repairtest::TempFolder folder("safety-second");
+    storagegen::StorageDescription old;
+    old.content.dayDatabase = true;
+    storagegen::MakeStorage(folder.Path(), old);
+    const auto before = Contents(folder.Path());
+    const int held = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+
+    for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+        std::vector<std::string> args{"-p", folder.Path().string()};
+        args.insert(args.end(), road.begin(), road.end());
+        const auto result = testsupport::RunTool(args);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_NE(result.out.find("Tolvane2 - StoragePath is in use by another run: " + folder.Path().string() + "\n"),
+                  std::string::npos)
+            << result.out;
+        EXPECT_EQ(result.out.find(kClosingLine), std::string::npos) << result.out;
+    }
+    close(held);
+    EXPECT_EQ(Contents(folder.Path()), before);
+}
+
+// Links inside the storage to folders outside it: no road acts through them.
+TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
+    for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+        repairtest::TempFolder folder("safety-links");
+        const fs::path storage = folder.Path() / "storage";
+        const fs::path outside = folder.Path() / "outside";
+        MakeLocation(outside, "1", 1);
+        fs::copy_file(TemplatePath(), outside / kDay / "1" / (kDay + ".db.old"));
+        fs::create_directories(outside / "old" / "2012-03-05");
+        repairtest::WriteRecordingFile(outside / "old" / "2012-03-05" / "00000001_2012-03-05_100000.3gp", {});
+        // New structure: a linked day folder, and a linked location in a real one.
+        fs::create_directories(storage / "2012-03-04");
+        fs::create_symlink(outside / kDay, storage / kDay);
+        fs::create_symlink(outside / kDay / "1", storage / "2012-03-04" / "1");
+        // Old structure: a linked location, and a linked day in a real location.
+        fs::create_symlink(outside / "old", storage / "7");
+        fs::create_directories(storage / "8");
+        fs::create_symlink(outside / "old" / "2012-03-05", storage / "8" / "2012-03-05");
+        const auto before = Contents(outside);
+
+        std::vector<std::string> args{"-p", storage.string()};
+        args.insert(args.end(), road.begin(), road.end());
+        const auto result = testsupport::RunTool(args);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(Contents(outside), before) << result.out;
+        EXPECT_TRUE(fs::is_symlink(storage / kDay)) << result.out;
+        EXPECT_TRUE(fs::is_symlink(storage / "7")) << result.out;
+    }
+}
+
+// `| head -1` closes the output after the first line; the run goes on to its end.
+TEST(SafetyTest, ClosedOutputChangesNothingButTheText) {
+    repairtest::TempFolder folder("safety-pipe");
+    const fs::path storage = folder.Path() / "storage";
+    storagegen::StorageDescription old;
+    old.recordingBytes = [](const storagegen::RecordingInfo& info) {
+        repairtest::WriteRecordingFile(info.path, {});
+        return storagegen::ReadFile(info.path);
+    };
+    storagegen::MakeStorage(storage, old);
+    testsupport::ProcessOptions inBuild;
+    inBuild.workingDirectory = testsupport::BuildDirectory();
+
+    const auto result = testsupport::RunProcess(
+        "/bin/bash", {"-c", "\"$0\" -p \"$1\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}", testsupport::ToolPath(),
+                      storage.string()},
+        inBuild);
+    EXPECT_EQ(result.out, "0\n");
+    EXPECT_EQ(Count(storage / kDay / "1" / (kDay + ".db"), "MediaFileDiskMap"), "2");
+}
+
+}  // namespace
