@@ -23,6 +23,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -70,7 +71,7 @@ long (*real_syscall)(long, ...);
 int (*real_fsync)(int);
 int (*real_fdatasync)(int);
 
-unsigned long callCount = 0;
+std::atomic<unsigned long> callCount{0};  // the tool may have reading threads
 
 // The full path of `path` as seen from `directory` (a descriptor or AT_FDCWD).
 bool FullPath(int directory, const char* path, char (&out)[PATH_MAX]) {
@@ -164,8 +165,8 @@ int Failed(int error) {
 
 }  // namespace
 
-#define FAIL_IF(counted)                          \
-    do {                                          \
+#define FAIL_IF(counted)                                       \
+    do {                                                       \
         if (const int error = (counted)) return Failed(error); \
     } while (false)
 
@@ -211,26 +212,26 @@ int mkdirat(int directory, const char* path, mode_t mode) {
     return REAL(mkdirat)(directory, path, mode);
 }
 
-#define DEFINE_OPEN(name)                                                         \
-    int name(const char* path, int flags, ...) {                                  \
-        va_list arguments;                                                        \
-        va_start(arguments, flags);                                               \
-        const mode_t mode = ModeArgument(flags, arguments);                       \
-        va_end(arguments);                                                        \
-        if (MayCreate(flags)) FAIL_IF(CountPathCall(#name, AT_FDCWD, path));      \
-        return REAL(name)(path, flags, mode);                                     \
+#define DEFINE_OPEN(name)                                                    \
+    int name(const char* path, int flags, ...) {                             \
+        va_list arguments;                                                   \
+        va_start(arguments, flags);                                          \
+        const mode_t mode = ModeArgument(flags, arguments);                  \
+        va_end(arguments);                                                   \
+        if (MayCreate(flags)) FAIL_IF(CountPathCall(#name, AT_FDCWD, path)); \
+        return REAL(name)(path, flags, mode);                                \
     }
 DEFINE_OPEN(open)
 DEFINE_OPEN(open64)
 
-#define DEFINE_OPENAT(name)                                                       \
-    int name(int directory, const char* path, int flags, ...) {                   \
-        va_list arguments;                                                        \
-        va_start(arguments, flags);                                               \
-        const mode_t mode = ModeArgument(flags, arguments);                       \
-        va_end(arguments);                                                        \
-        if (MayCreate(flags)) FAIL_IF(CountPathCall(#name, directory, path));     \
-        return REAL(name)(directory, path, flags, mode);                          \
+#define DEFINE_OPENAT(name)                                                   \
+    int name(int directory, const char* path, int flags, ...) {               \
+        va_list arguments;                                                    \
+        va_start(arguments, flags);                                           \
+        const mode_t mode = ModeArgument(flags, arguments);                   \
+        va_end(arguments);                                                    \
+        if (MayCreate(flags)) FAIL_IF(CountPathCall(#name, directory, path)); \
+        return REAL(name)(directory, path, flags, mode);                      \
     }
 DEFINE_OPENAT(openat)
 DEFINE_OPENAT(openat64)

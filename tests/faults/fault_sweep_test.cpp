@@ -136,8 +136,9 @@ void Execute(const fs::path& file, const std::string& sql) {
 // names it, so that it can be found wherever the run leaves it.
 void WriteEarlierDatabase(const fs::path& file, const std::string& label) {
     storagegen::WriteFile(file, storagetest::TemplateBytes());
-    Execute(file, "INSERT INTO MediaFileDiskMap (MFSerial, IntervalSerial, PathName) VALUES(9, 1, '" + label + "');"
-                  "INSERT INTO TimeInterval (IntervalSerial, StartRecordTime, EndRecordTime) VALUES(1, 5, 6)");
+    Execute(file, "INSERT INTO MediaFileDiskMap (MFSerial, IntervalSerial, PathName) VALUES(9, 1, '" + label +
+                      "');"
+                      "INSERT INTO TimeInterval (IntervalSerial, StartRecordTime, EndRecordTime) VALUES(1, 5, 6)");
 }
 
 std::string EarlierLabel(const std::string& location, const std::string& day) {
@@ -145,12 +146,13 @@ std::string EarlierLabel(const std::string& location, const std::string& day) {
 }
 
 // Every location-day holds two real recordings (distinct bytes everywhere),
-// its day database and an older backup.
+// its day database, an older backup and an empty daylight-saving marker.
 void MakeStorage(const fs::path& storage, Structure structure) {
     for (std::size_t l = 0; l < kLocations.size(); ++l) {
         for (const std::string& day : kDays) {
-            const auto recordings = storagegen::MakeLocationDay(storage, structure, kLocations[l], day,
-                                                                {kRecordingsPerFolder, false, false});
+            const auto recordings =
+                storagegen::MakeLocationDay(storage, structure, kLocations[l], day,
+                                            {kRecordingsPerFolder, false, false, storagegen::Marker::Empty});
             for (std::size_t r = 0; r < recordings.size(); ++r) {
                 repairtest::RecordingSpec spec;
                 spec.startUtc = repairtest::UnixTime(day + " 10:0" + std::to_string(r) + ":00");
@@ -257,8 +259,8 @@ std::vector<unsigned long> CallsToFault(const std::vector<std::string>& calls) {
     bool rebuilding = false;
     for (unsigned long n = 1; n <= calls.size(); ++n) {
         const std::string& call = calls[n - 1];
-        rebuilding = rebuilding || call.find(".db-journal") != std::string::npos ||
-                     call.find(".db-wal") != std::string::npos;
+        rebuilding =
+            rebuilding || call.find(".db-journal") != std::string::npos || call.find(".db-wal") != std::string::npos;
         if (!rebuilding || n % kRebuildStride == 0 || n == calls.size()) chosen.push_back(n);
     }
     return chosen;
@@ -385,11 +387,13 @@ protected:
         std::vector<std::string> problems;
         if (fault.action != "kill" && disturbed.exitCode != 0)
             problems.push_back("disturbed run ended with " + std::to_string(disturbed.exitCode) + ": " + disturbed.err);
-        for (const auto& problem : AfterFault(Inspect(folder.path()))) problems.push_back("after the fault: " + problem);
+        for (const auto& problem : AfterFault(Inspect(folder.path())))
+            problems.push_back("after the fault: " + problem);
         const auto rerun = RunRoad(folder.path(), road().flags);
         if (rerun.exitCode != 0)
             problems.push_back("rerun ended with " + std::to_string(rerun.exitCode) + ": " + rerun.err);
-        for (const auto& problem : AfterRerun(Inspect(folder.path()))) problems.push_back("after the rerun: " + problem);
+        for (const auto& problem : AfterRerun(Inspect(folder.path())))
+            problems.push_back("after the rerun: " + problem);
         return problems;
     }
 
@@ -409,8 +413,8 @@ TEST_P(FaultSweep, NoRecordingOrDayDatabaseIsLostOrBrokenAndARerunRepairsAll) {
     }
     constexpr std::size_t kShown = 12;
     const std::vector<std::string> shown(failures.begin(), failures.begin() + std::min(failures.size(), kShown));
-    EXPECT_TRUE(failures.empty()) << failures.size() << " of " << chosen.size() << " faulted calls (of "
-                                  << calls.size() << ") went wrong; the first ones:" << Join(shown, 1);
+    EXPECT_TRUE(failures.empty()) << failures.size() << " of " << chosen.size() << " faulted calls (of " << calls.size()
+                                  << ") went wrong; the first ones:" << Join(shown, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(, FaultSweep, ::testing::ValuesIn(kCases),
