@@ -101,10 +101,10 @@ using RowSet = std::set<std::string>;
 // Checks a day database as SQLite would find it with its companions (a hot
 // journal is rolled back, in a copy, so the storage itself stays as the run
 // left it) and reads its rows from both tables. Returns what is wrong, or "".
-std::string ReadDayDatabase(const fs::path& file, RowSet& rows) {
+std::string ReadDayDatabase(const fs::path& file, const fs::path& scratch, RowSet& rows) {
     if (fs::file_size(file) == 0) return "empty file";
-    const TempFolder scratch;
-    const fs::path copy = scratch.path() / file.filename();
+    fs::create_directory(scratch);
+    const fs::path copy = scratch / file.filename();
     fs::copy_file(file, copy);
     for (const char* suffix : kCompanions) {
         const fs::path companion = file.string() + suffix;
@@ -188,13 +188,15 @@ struct Snapshot {
 
 Snapshot Inspect(const fs::path& storage) {
     Snapshot snapshot;
+    const TempFolder scratch;
     const auto digests = storagetest::DigestFiles(storage);
     for (const auto& [relative, digest] : digests) {
         const fs::path file = storage / relative;
         if (file.extension() == ".3gp") {
             snapshot.recordings[relative] = digest;
         } else if (IsDayDatabase(file)) {
-            const std::string problem = ReadDayDatabase(file, snapshot.databases[relative]);
+            const fs::path own = scratch.path() / std::to_string(snapshot.databases.size());
+            const std::string problem = ReadDayDatabase(file, own, snapshot.databases[relative]);
             if (!problem.empty()) snapshot.problems.push_back(relative + ": " + problem);
         } else if (!IsCompanion(file)) {
             snapshot.files.insert(relative);
