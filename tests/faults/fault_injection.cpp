@@ -2,9 +2,10 @@
 // fail, as a full disk, a failing disk or a crash would.
 //
 // It counts the calls that change files: rename, unlink, rmdir, mkdir, an open
-// that may create, write (also through the kernel's copies) and sync. Only calls on paths (or descriptors of
-// files) below TOLVANE2_FAULT_ROOT count, so the count does not depend on
-// what the loader, the sanitizers or the console do. The call numbered
+// that may create, write (also through the kernel's copies) and sync. Only
+// calls on paths (or descriptors of files) below TOLVANE2_FAULT_ROOT count, so
+// the count does not depend on what the loader, the sanitizers or the console
+// do. The call numbered
 // TOLVANE2_FAULT_AT (from 1) then either does not happen and fails with
 // TOLVANE2_FAULT_ACTION "enospc" or "eio", or the process is killed before it
 // ("kill"). TOLVANE2_FAULT_LOG, when set, names a file that receives one line
@@ -119,16 +120,26 @@ void Log(unsigned long number, const char* call, const char* path, const char* s
     close(fd);
 }
 
+// The caller's errno survives the looking and logging around its call.
+class KeepErrno {
+public:
+    KeepErrno() : saved_(errno) {}
+    ~KeepErrno() { errno = saved_; }
+    KeepErrno(const KeepErrno&) = delete;
+    KeepErrno& operator=(const KeepErrno&) = delete;
+
+private:
+    int saved_;
+};
+
 // Counts a call on the given full path(s) below the root. Returns 0 when the
 // call is to go ahead, else the error number it is to fail with; kills the
 // process when that is the chosen fault.
 int CountCall(const char* call, const char* path, const char* second = nullptr) {
     if (!UnderRoot(path) && (second == nullptr || !UnderRoot(second))) return 0;
-    const int saved = errno;
     const unsigned long number = ++callCount;
     Log(number, call, path, second);
     const char* at = std::getenv("TOLVANE2_FAULT_AT");
-    errno = saved;
     if (at == nullptr || std::strtoul(at, nullptr, 10) != number) return 0;
     const char* action = std::getenv("TOLVANE2_FAULT_ACTION");
     if (action != nullptr && std::strcmp(action, "kill") == 0) kill(getpid(), SIGKILL);
@@ -136,11 +147,13 @@ int CountCall(const char* call, const char* path, const char* second = nullptr) 
 }
 
 int CountPathCall(const char* call, int directory, const char* path) {
+    const KeepErrno keep;
     char full[PATH_MAX];
     return FullPath(directory, path, full) ? CountCall(call, full) : 0;
 }
 
 int CountRenameCall(const char* call, int fromDirectory, const char* from, int toDirectory, const char* to) {
+    const KeepErrno keep;
     char fullFrom[PATH_MAX];
     char fullTo[PATH_MAX];
     if (!FullPath(fromDirectory, from, fullFrom) || !FullPath(toDirectory, to, fullTo)) return 0;
@@ -148,6 +161,7 @@ int CountRenameCall(const char* call, int fromDirectory, const char* from, int t
 }
 
 int CountDescriptorCall(const char* call, int fd) {
+    const KeepErrno keep;
     char path[PATH_MAX];
     return DescriptorPath(fd, path) ? CountCall(call, path) : 0;
 }
