@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <boost/filesystem.hpp>
 #include <fstream>
 #include <map>
@@ -214,9 +215,10 @@ struct Fault {
 };
 
 // The sweep runs the tool hundreds of times, and syncs on a disk would take
-// most of its time: the storages go to a memory file system when there is one.
+// most of its time: the storages go to a memory file system when there is one
+// and no other temporary folder is asked for.
 void UseMemoryFileSystem() {
-    if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+    if (std::getenv("TMPDIR") == nullptr && access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
 }
 
 testsupport::ProcessResult RunRoad(const fs::path& storage, const std::vector<std::string>& flags,
