@@ -73,12 +73,36 @@ ReadAhead::~ReadAhead() {
     for (std::thread& worker : workers_) worker.join();
 }
 
-void ReadAhead::Append(const std::vector<std::string>& files) {
+void ReadAhead::Append(Recordings files) {
+    if (!files || files->empty()) return;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        for (const std::string& file : files) upcoming_.push_back({appended_++, file});
+        const std::uint64_t first = appended_;
+        appended_ += files->size();
+        upcoming_.push_back({std::move(files), 0, first});
     }
     changed_.notify_all();
+}
+
+// What the indexing has passed is no longer worth warming.
+void ReadAhead::DropPassed() {
+    while (!upcoming_.empty()) {
+        Upcoming& front = upcoming_.front();
+        const std::uint64_t end = front.sequence + (front.files->size() - front.next);
+        if (end <= started_) {
+            upcoming_.pop_front();
+        } else {
+            if (front.sequence < started_) {
+                front.next += static_cast<std::size_t>(started_ - front.sequence);
+                front.sequence = started_;
+            }
+            return;
+        }
+    }
+}
+
+bool ReadAhead::CanTake() const {
+    return !upcoming_.empty() && upcoming_.front().sequence < started_ + filesAhead_;
 }
 
 void ReadAhead::FileStarted() {
@@ -86,8 +110,7 @@ void ReadAhead::FileStarted() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         ++started_;
-        // What the indexing has passed is no longer worth warming.
-        while (!upcoming_.empty() && upcoming_.front().sequence < started_) upcoming_.pop_front();
+        DropPassed();
         // Waking the workers costs more than a warm file's whole indexing:
         // let the window open by a few files first.
         wake = started_ % kWakeEvery == 0;
@@ -98,12 +121,14 @@ void ReadAhead::FileStarted() {
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] {
-            return stopping_ || (!upcoming_.empty() && upcoming_.front().sequence < started_ + filesAhead_);
-        });
+        changed_.wait(lock, [this] { return stopping_ || CanTake(); });
         if (stopping_) return;
-        const std::string path = std::move(upcoming_.front().path);
-        upcoming_.pop_front();
+        Upcoming& front = upcoming_.front();
+        const Recordings files = front.files;  // keeps the list alive while unlocked
+        const std::string& path = (*files)[front.next];
+        ++front.next;
+        ++front.sequence;
+        if (front.next == files->size()) upcoming_.pop_front();
         lock.unlock();
         WarmRecording(path);
         lock.lock();

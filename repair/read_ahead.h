@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,16 +22,23 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Recordings in the order the indexing will read them.
-    void Append(const std::vector<std::string>& files);
+    using Recordings = std::shared_ptr<const std::vector<std::string>>;
+
+    // Recordings in the order the indexing will read them; the list is shared,
+    // not copied.
+    void Append(Recordings files);
     // The indexing begins its next recording.
     void FileStarted();
 
 private:
+    // A list and the first of its recordings not yet taken.
     struct Upcoming {
-        std::uint64_t sequence;
-        std::string path;
+        Recordings files;
+        std::size_t next;
+        std::uint64_t sequence;  // of files[next] in the whole walk
     };
+    void DropPassed();
+    bool CanTake() const;
     void Work();
 
     const std::size_t filesAhead_;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <sstream>
+#include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -44,13 +46,19 @@ std::vector<std::string> SortedBySerial(std::vector<std::string> files) {
 constexpr std::size_t kFilesAhead = 32;
 constexpr unsigned kWarmingThreads = 4;
 
+ReadAhead::Recordings UpcomingRecordingsOrThrow(const std::string& locationPath) {
+    const fs::path location(locationPath);
+    if (!IsExistingDirectory(location)) return std::make_shared<const std::vector<std::string>>();
+    return std::make_shared<const std::vector<std::string>>(SortedBySerial(CollectRecordingFiles(location)));
+}
+
 // The recordings of a location in the order the indexing will read them;
-// nothing when they cannot be listed (the indexing then says why).
-std::vector<std::string> UpcomingRecordings(const fs::path& location) {
+// null when they cannot be listed (the indexing then lists again and says why).
+ReadAhead::Recordings UpcomingRecordings(const fs::path& location) {
     try {
-        return SortedBySerial(CollectRecordingFiles(location));
+        return UpcomingRecordingsOrThrow(location.string());
     } catch (...) {
-        return {};
+        return nullptr;
     }
 }
 
@@ -82,13 +90,14 @@ std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range
     return days;
 }
 
-void RepairLocationFolder(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead& readAhead) {
+// Indexes one location folder from its recordings in serial order; listed
+// here unless the walk has listed them already.
+void RepairLocationFolder(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead& readAhead,
+                          ReadAhead::Recordings listed) {
     try {
-        const fs::path location(locationPath);
-        if (!IsExistingDirectory(location)) return;
-        std::vector<std::string> files = CollectRecordingFiles(location);
-        if (files.empty()) return;
-        ParseFilesADay(SortedBySerial(std::move(files)), locationPath, table, [&] { readAhead.FileStarted(); });
+        if (!listed) listed = UpcomingRecordingsOrThrow(locationPath);
+        if (listed->empty()) return;
+        ParseFilesADay(*listed, locationPath, table, [&] { readAhead.FileStarted(); });
     } catch (const std::exception& e) {
         console::ReportStdException("RepairLocADay", e);
     } catch (...) {
@@ -103,13 +112,20 @@ class ReadAheadFeed {
 public:
     ReadAheadFeed(ReadAhead& readAhead, const std::vector<fs::path>& days) : readAhead_(readAhead), days_(days) {}
 
-    // The indexing reaches location `location` of day `day`.
-    void Reached(std::size_t day, std::size_t location) {
+    // The indexing reaches location `location` of day `day`: its recordings
+    // as listed for the read-ahead (null when they could not be listed).
+    ReadAhead::Recordings Reached(std::size_t day, std::size_t location) {
         const Position reached{day, location};
         while (!(reached < next_) && Advance()) {
         }
         while ((!lastWithRecordings_ || !(reached < *lastWithRecordings_)) && Advance()) {
         }
+        ReadAhead::Recordings recordings;
+        const auto listed = listed_.find(reached);
+        if (listed != listed_.end()) recordings = std::move(listed->second);
+        // Lists of locations the walk has passed are let go.
+        listed_.erase(listed_.begin(), listed_.upper_bound(reached));
+        return recordings;
     }
 
 private:
@@ -123,11 +139,12 @@ private:
                 listedDay_ = next_.first;
             }
             if (next_.second < locations_.size()) {
-                const std::vector<std::string> files = UpcomingRecordings(locations_[next_.second]);
-                if (!files.empty()) {
+                ReadAhead::Recordings files = UpcomingRecordings(locations_[next_.second]);
+                if (files && !files->empty()) {
                     readAhead_.Append(files);
                     lastWithRecordings_ = next_;
                 }
+                listed_[next_] = std::move(files);
                 ++next_.second;
                 return true;
             }
@@ -142,6 +159,7 @@ private:
     std::optional<std::size_t> listedDay_;
     Position next_{0, 0};
     std::optional<Position> lastWithRecordings_;
+    std::map<Position, ReadAhead::Recordings> listed_;
 };
 
 void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table) {
@@ -152,8 +170,9 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
         console::WriteLine("Processing Date: " + days[day].filename().string());
         const std::vector<fs::path> locations = LocationFolders(days[day]);
         for (std::size_t i = 0; i < locations.size(); ++i) {
-            feed.Reached(day, i);
-            RepairLocationFolder(locations[i].string(), table, readAhead);
+            // The feed listed this location a little earlier, for the
+            // read-ahead; the indexing reads the same list.
+            RepairLocationFolder(locations[i].string(), table, readAhead, feed.Reached(day, i));
         }
     }
 }
@@ -162,7 +181,7 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
 
 void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table) {
     ReadAhead none(0, 0);
-    RepairLocationFolder(locationPath, table, none);
+    RepairLocationFolder(locationPath, table, none, nullptr);
 }
 
 

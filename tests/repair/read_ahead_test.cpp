@@ -47,7 +47,7 @@ TEST(ReadAheadTest, MalformedAndMissingFilesAreWarmedWithoutHarm) {
     {
         // Work left in the queue when the run ends does not hold it up.
         ReadAhead readAhead(2, 2);
-        readAhead.Append(paths);
+        readAhead.Append(std::make_shared<const std::vector<std::string>>(paths));
         readAhead.FileStarted();
     }
     fs::remove_all(folder);
