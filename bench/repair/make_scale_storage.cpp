@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
 
     unsigned long made = 0;
     for (unsigned d = 0; d < days; ++d) {
-        char day[16];
-        std::snprintf(day, sizeof day, "2012-%02u-%02u", 3 + d / 28, 1 + d % 28);
+        char day[32];
+        std::snprintf(day, sizeof day, "2012-%02u-%02u", (3 + d / 28) % 100, 1 + d % 28);
         for (unsigned l = 1; l <= locations; ++l) {
             const fs::path folder = storage / day / std::to_string(l);
             fs::create_directories(folder);

@@ -157,7 +157,7 @@ TEST(SafetyTest, SecondRunOnTheSameStorageTouchesNothing) {
     const int held = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
 
-    for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+    for (const std::vector<std::string>& road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
         std::vector<std::string> args{"-p", folder.Path().string()};
         args.insert(args.end(), road.begin(), road.end());
         const auto result = testsupport::RunTool(args);
@@ -173,7 +173,7 @@ TEST(SafetyTest, SecondRunOnTheSameStorageTouchesNothing) {
 
 // Links inside the storage to folders outside it: no road acts through them.
 TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
-    for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+    for (const std::vector<std::string>& road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
         repairtest::TempFolder folder("safety-links");
         const fs::path storage = folder.Path() / "storage";
         const fs::path outside = folder.Path() / "outside";
