@@ -18,7 +18,10 @@ namespace {
 
 typedef boost::iostreams::stream_buffer<FileDescriptor> ScanBuffer;
 
-constexpr std::streamsize kScanBufferSize = 16;
+// Enough for the headers at the start of a file (ftyp, then the header of the
+// media data or the movie) in one read, small enough that a header far into
+// the file costs no more than a page.
+constexpr std::streamsize kScanBufferSize = 512;
 
 std::uint32_t BigEndian32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
