@@ -27,6 +27,7 @@ constexpr size_t kRecordOffset = 8;  // after the count and the size word
 constexpr size_t kZeroTail = 16;
 constexpr size_t kSlack = 259;
 static_assert(kRecordOffset % alignof(TMediaPacket) == 0, "record alignment");
+static_assert(alignof(TMotionTriggerInfoEx) <= 4, "entries sit on a word boundary");
 
 size_t RoundUp(size_t value, size_t unit) { return (value + unit - 1) / unit * unit; }
 
@@ -72,13 +73,18 @@ BlockLayout PlanBlock(uint32_t headerLength, uint32_t extraLength, uint32_t payl
     const size_t extraEnd = l.extraData + 4 + extraLength;
     l.header = RoundUp(extraEnd + headerLength, kBlockAlignment) - headerLength;
     const size_t payloadEnd = l.header + headerLength + payloadLength;
-    // The zeroed tail starts at the last whole word of header and payload and
-    // runs 16 bytes past the payload, so a decoder may overread either way.
+    // 16 zero bytes start at the last whole word of header and payload, and
+    // the motion-trigger entries follow them; that word's offset is a
+    // multiple of 4 (the header's length is), as the entries need. Where no
+    // entries follow, the zeros run on to 16 bytes past the payload, so a
+    // decoder may read a little past its end.
     l.zeroBegin = l.header + ((size_t{headerLength} + payloadLength) & ~size_t{3});
-    l.zeroEnd = payloadEnd + kZeroTail;
-    l.triggers = RoundUp(l.zeroEnd, alignof(TMotionTriggerInfoEx));
-    const size_t end = l.triggers + triggerCount * sizeof(TMotionTriggerInfoEx);
-    l.total = RoundUp(end + kSlack, 8);
+    l.triggers = l.zeroBegin + kZeroTail;
+    l.zeroEnd = triggerCount != 0 ? l.triggers : payloadEnd + kZeroTail;
+    // The size is the sum of the parts: count and size words, record, extra
+    // data, gap, header, payload, zeros, entries and the slack.
+    const size_t parts = payloadEnd + kZeroTail + triggerCount * sizeof(TMotionTriggerInfoEx);
+    l.total = RoundUp(parts + kSlack, 8);
     return l;
 }
 
@@ -136,6 +142,12 @@ TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSiz
     // The builder's reference becomes the caller's.
     block.release();
     return packet;
+}
+
+TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, uint32_t payloadLength) {
+    const uint64_t size = HeaderBlock::kPrefixSize + uint64_t{BigEndian32(headerBlock + 8)} + BigEndian32(headerBlock + 12);
+    if (size > std::numeric_limits<size_t>::max()) throw std::runtime_error("header block too short");
+    return BuildMediaPacket(headerBlock, static_cast<size_t>(size), payloadLength);
 }
 
 // ---- MediaPacketRef ----

@@ -157,6 +157,10 @@ private:
 // when the header's extension runs out) and std::bad_alloc.
 TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSize, uint32_t payloadLength);
 
+// The same for a block that is trusted to hold the header and extra data that
+// its prefix announces (16 + H + X bytes), for callers that hold whole blocks.
+TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, uint32_t payloadLength);
+
 // Decodes the packet's frame header into its fields. The header must hold
 // 20 + 4 x E bytes; BuildMediaPacket checks that before it calls this.
 void ParseFrameHeader(TMediaPacket* packet);

@@ -17,7 +17,9 @@ void BoxBody::ReadBytes(void* destination, std::size_t count) {
 }
 
 std::vector<std::uint8_t> BoxBody::ReadToEnd() {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(Remaining()));
+    const std::uint64_t position = reader_.Position();
+    if (declaredEnd_ > end_) ThrowBadFormat("read past box end");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(position < end_ ? end_ - position : 0));
     reader_.ReadBytes(bytes.data(), bytes.size());
     return bytes;
 }
@@ -37,19 +39,46 @@ void BoxBody::RequireEntries(std::uint64_t count, std::uint64_t entrySize) const
 }
 
 bool BoxBody::NextChild(BoxHeader& child) {
-    for (;;) {
-        if (Remaining() < 8) {
-            SeekToEnd();
-            return false;
-        }
-        if (ReadUInt32() != 0) {
-            reader_.Seek(reader_.Position() - 4);
-            break;
-        }
+    if (PassOverZeroPadding() && ReadChildHeader(child)) return true;
+    SeekToEnd();
+    return false;
+}
+
+bool BoxBody::PassOverZeroPadding() {
+    const std::uint64_t position = reader_.Position();
+    if (Remaining() < 4) return false;
+    if (reader_.ReadUInt32() != 0) {
+        reader_.Seek(position);
+        return true;
     }
-    child = ReadBoxHeader(*this);
-    CheckBoxHeader(child);
-    if (child.end > end_) ThrowBadFormat("box exceeds its parent");
+    const std::uint64_t start =
+        FindBoxAfterZeros(position, end_, [this](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+            reader_.Seek(at);
+            reader_.ReadBytes(destination, count);
+            return true;
+        });
+    reader_.Seek(start);
+    return start < end_;
+}
+
+bool BoxBody::ReadChildHeader(BoxHeader& child) {
+    child.start = reader_.Position();
+    if (Remaining() < 8) return false;
+    std::uint64_t size = reader_.ReadUInt32();
+    child.type = reader_.ReadUInt32();
+    std::uint64_t headerLength = 8;
+    if (size == 1) {
+        if (Remaining() < 8) return false;
+        size = ReadUInt64(reader_);
+        headerLength = 16;
+    }
+    if (child.type == FourCC("uuid")) headerLength += 16;
+    if (size < headerLength || headerLength > end_ - child.start) return false;
+    child.size = size;
+    // A size beyond the 64-bit range claims more than any parent holds.
+    child.end = size > ~std::uint64_t{0} - child.start ? ~std::uint64_t{0} : child.start + size;
+    child.bodyStart = child.start + headerLength;
+    reader_.Seek(child.bodyStart);
     return true;
 }
 

@@ -24,7 +24,7 @@ typedef MemoryReader BoxReader;
 // anything is allocated for it.
 class BoxBody {
 public:
-    BoxBody(BoxReader& reader, std::uint64_t end) : reader_(reader), end_(end) {}
+    BoxBody(BoxReader& reader, std::uint64_t end) : reader_(reader), end_(end), declaredEnd_(end) {}
 
     std::uint64_t Position() const { return reader_.Position(); }
     std::uint64_t End() const { return end_; }
@@ -53,6 +53,8 @@ public:
         Require(count);
         return reader_.Take(static_cast<std::size_t>(count));
     }
+    // The rest of the box as its size gives it; a box that claims more than
+    // its parent holds cannot be read this way.
     std::vector<std::uint8_t> ReadToEnd();
 
     void Skip(std::uint64_t count);
@@ -62,31 +64,47 @@ public:
     // Throws unless count entries of entrySize bytes fit in what remains.
     void RequireEntries(std::uint64_t count, std::uint64_t entrySize) const;
 
-    // Reads the next child's header, zero words in front of it skipped. False
-    // when fewer than 8 bytes (or only zero words) remain; the reader is then at the end. A child that claims
-    // bytes beyond this box is a format error.
+    // Reads the next child's header, zero padding in front of it passed over.
+    // False, with the reader at the end, when no further child can be read:
+    // fewer bytes than a header remain, only zeros remain, or the child is
+    // smaller than its own header (what follows it cannot be found).
     bool NextChild(BoxHeader& child);
-    BoxBody Child(const BoxHeader& child) { return BoxBody(reader_, child.end); }
+    // The child's body. A child that claims more than this box holds is read
+    // up to this box's end only, and ends the child loop (ForEachChild).
+    BoxBody Child(const BoxHeader& child) {
+        return BoxBody(reader_, child.end < end_ ? child.end : end_, child.end);
+    }
 
     BoxReader& Reader() { return reader_; }
 
 private:
+    bool PassOverZeroPadding();
+    bool ReadChildHeader(BoxHeader& child);
     void Require(std::uint64_t count) const {
         if (count > Remaining()) ThrowBadFormat("read past box end");
     }
 
+    BoxBody(BoxReader& reader, std::uint64_t end, std::uint64_t declaredEnd)
+        : reader_(reader), end_(end), declaredEnd_(declaredEnd) {}
+
     BoxReader& reader_;
-    std::uint64_t end_;
+    std::uint64_t end_;          // no byte at or beyond it is read
+    std::uint64_t declaredEnd_;  // the end that the box's size gives
 };
 
 // Calls handle(header, body) for every child of parent and moves to each
-// child's end afterwards, whatever the handler read.
+// child's end afterwards, whatever the handler read. A child that reaches the
+// parent's end or beyond is the last one.
 template <typename Handler>
 void ForEachChild(BoxBody& parent, Handler handle) {
     BoxHeader child;
     while (parent.NextChild(child)) {
         BoxBody body = parent.Child(child);
         handle(child, body);
+        if (child.end >= parent.End()) {
+            parent.SeekToEnd();
+            return;
+        }
         parent.Seek(child.end);
     }
 }

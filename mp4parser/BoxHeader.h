@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "mp4parser/BadFormat.h"
@@ -30,19 +31,14 @@ std::uint64_t ReadUInt64(Reader& reader) {
     return high << 32 | reader.ReadUInt32();
 }
 
-// Reads a box header. Zero words in front of it are skipped, a whole 32-bit
-// word at a time (stepping a byte at a time would take the leading zero
-// bytes of the next box's size for more zeros and misread every box of 256
-// bytes or more). A size of 0 never means "to the end of the file" here.
+// Reads a box header at the reader's position (zero padding in front of it
+// must have been passed over with FindBoxAfterZeros). A size of 0 never means
+// "to the end of the file" here.
 template <typename Reader>
 BoxHeader ReadBoxHeader(Reader& reader) {
     BoxHeader header;
     header.start = reader.Position();
     std::uint64_t size = reader.ReadUInt32();
-    while (size == 0) {
-        header.start = reader.Position();
-        size = reader.ReadUInt32();
-    }
     header.type = reader.ReadUInt32();
     if (size == 1) size = ReadUInt64(reader);
     header.size = size;
@@ -50,6 +46,88 @@ BoxHeader ReadBoxHeader(Reader& reader) {
     if (header.type == FourCC("uuid")) reader.Skip(16);
     header.bodyStart = reader.Position();
     return header;
+}
+
+namespace zero_padding {
+
+inline std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// The size of a box header that could start at position: a printable type and
+// a size (the 64-bit one when the size field is 1) that holds the header and
+// ends by limit. 0 when it could not.
+template <typename Peek>
+std::uint64_t PlausibleBoxSize(Peek& peek, std::uint64_t position, std::uint64_t limit) {
+    std::uint8_t bytes[16];
+    if (position > limit || limit - position < 8 || !peek(position, bytes, 8)) return 0;
+    for (int i = 4; i < 8; ++i)
+        if (bytes[i] < 0x20 || bytes[i] > 0x7E) return 0;
+    std::uint64_t size = BigEndian32(bytes);
+    std::uint64_t headerLength = 8;
+    if (size == 1) {
+        if (limit - position < 16 || !peek(position + 8, bytes + 8, 8)) return 0;
+        size = std::uint64_t{BigEndian32(bytes + 8)} << 32 | BigEndian32(bytes + 12);
+        headerLength = 16;
+    }
+    if (size < headerLength || size > limit - position) return 0;
+    return size;
+}
+
+// A box of size bytes at position is followed by the limit, zero padding or
+// another plausible box.
+template <typename Peek>
+bool IsFollowedSoundly(Peek& peek, std::uint64_t position, std::uint64_t size, std::uint64_t limit) {
+    const std::uint64_t end = position + size;
+    if (end == limit) return true;
+    std::uint8_t word[4];
+    if (limit - end >= 4 && peek(end, word, 4) && BigEndian32(word) == 0) return true;
+    return PlausibleBoxSize(peek, end, limit) != 0;
+}
+
+}  // namespace zero_padding
+
+// Where the box after a run of zero bytes starts, the run beginning at from
+// and nothing read at or beyond limit; limit itself when only zero bytes are
+// left. peek(position, destination, count) reads count bytes and returns false
+// when it cannot.
+//
+// Writers pad with single zero bytes as well as with whole zero words, and the
+// leading zero bytes of the next box's size field continue the run, so the box
+// starts at one of the run's last four positions (three zero bytes for a box
+// below 256 bytes, none for one of 16 MiB or more). Of these, the one whole
+// words from the run's start comes first, then the earliest; a candidate must
+// look like a box that fits, preferably one followed by the limit, padding or
+// another box. When none does, the box is taken to start three bytes before
+// the first non-zero byte.
+template <typename Peek>
+std::uint64_t FindBoxAfterZeros(std::uint64_t from, std::uint64_t limit, Peek peek) {
+    std::uint64_t position = from;
+    std::uint8_t bytes[4];
+    while (position < limit && limit - position >= 4 && peek(position, bytes, 4) &&
+           zero_padding::BigEndian32(bytes) == 0)
+        position += 4;
+    const std::uint64_t wordStart = position;
+    std::uint64_t firstNonZero = position;
+    for (; firstNonZero < limit; ++firstNonZero) {
+        if (!peek(firstNonZero, bytes, 1)) return limit;
+        if (bytes[0] != 0) break;
+    }
+    if (firstNonZero >= limit) return limit;
+    if (firstNonZero == from) return from;
+    const std::uint64_t earliest = firstNonZero - from >= 3 ? firstNonZero - 3 : from;
+    std::uint64_t candidates[5] = {wordStart};
+    std::size_t count = 1;
+    for (std::uint64_t c = earliest; c <= firstNonZero; ++c)
+        if (c != wordStart) candidates[count++] = c;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t size = zero_padding::PlausibleBoxSize(peek, candidates[i], limit);
+        if (size != 0 && zero_padding::IsFollowedSoundly(peek, candidates[i], size, limit)) return candidates[i];
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (zero_padding::PlausibleBoxSize(peek, candidates[i], limit) != 0) return candidates[i];
+    return earliest;
 }
 
 // A box must be at least 8 bytes, hold its own header and end inside the

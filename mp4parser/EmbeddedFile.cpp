@@ -1,6 +1,9 @@
 #include "mp4parser/EmbeddedFile.h"
 
+#include <cstring>
+#include <functional>
 #include <limits>
+#include <vector>
 
 #include <boost/iostreams/stream_buffer.hpp>
 
@@ -15,7 +18,10 @@ namespace {
 
 typedef boost::iostreams::stream_buffer<FileDescriptor> ScanBuffer;
 
-constexpr std::streamsize kScanBufferSize = 16;
+// Enough for the headers at the start of a file (ftyp, then the header of the
+// media data or the movie) in one read, small enough that a header far into
+// the file costs no more than a page.
+constexpr std::streamsize kScanBufferSize = 512;
 
 std::uint32_t BigEndian32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
@@ -64,25 +70,73 @@ bool PassOver(ScanBuffer& buffer, const TopLevelHeader& header) {
     return true;
 }
 
-// A size of 0 is a zero word between boxes, except for media data, where it
-// means "to the end of the file" in other writers' files.
-bool IsZeroWord(const TopLevelHeader& header) { return header.size == 0 && header.type != FourCC("mdat"); }
+// A size of 0 starts zero padding between boxes, except for media data,
+// where it means "to the end of the file" in other writers' files.
+// A 64-bit size of 0 is no padding: it is a box smaller than its header.
+bool IsZeroPadding(const TopLevelHeader& header) {
+    return header.headerLength == 8 && header.size == 0 && header.type != FourCC("mdat");
+}
 
-void StepOverZeroWord(ScanBuffer& buffer, const TopLevelHeader& header) {
-    buffer.pubseekoff(4 - static_cast<boost::iostreams::stream_offset>(header.headerLength), std::ios_base::cur,
-                      std::ios_base::in);
+std::uint64_t BufferLength(ScanBuffer& buffer) {
+    const std::streampos end = buffer.pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    const boost::iostreams::stream_offset length = boost::iostreams::position_to_offset(end);
+    return length > 0 ? static_cast<std::uint64_t>(length) : 0;
+}
+
+// Bytes of the file a window at a time: the scan's small buffer would cost
+// a seek and a read for every word of a long run of zeros.
+class WindowedPeek {
+public:
+    explicit WindowedPeek(ScanBuffer& buffer) : buffer_(buffer) {}
+
+    bool operator()(std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+        if (at < start_ || at - start_ + count > window_.size()) {
+            buffer_.pubseekpos(static_cast<boost::iostreams::stream_offset>(at), std::ios_base::in);
+            window_.resize(kWindow);
+            const std::streamsize got = buffer_.sgetn(reinterpret_cast<char*>(window_.data()), kWindow);
+            window_.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+            start_ = at;
+            if (count > window_.size()) return false;
+        }
+        std::memcpy(destination, window_.data() + (at - start_), count);
+        return true;
+    }
+
+private:
+    static constexpr std::streamsize kWindow = 4096;
+    ScanBuffer& buffer_;
+    std::vector<std::uint8_t> window_;
+    std::uint64_t start_ = 0;
+};
+
+// Moves the buffer to the box after the zero padding that starts at from;
+// false when nothing but zeros follows. from must start with a zero word, so
+// the box lies beyond it.
+bool PassOverZeroPadding(ScanBuffer& buffer, std::uint64_t from) {
+    const std::uint64_t length = BufferLength(buffer);
+    WindowedPeek peek(buffer);
+    const std::uint64_t start = FindBoxAfterZeros(from, length, std::ref(peek));
+    buffer.pubseekpos(static_cast<boost::iostreams::stream_offset>(start), std::ios_base::in);
+    return start < length;
+}
+
+std::uint64_t BufferPosition(ScanBuffer& buffer) {
+    return static_cast<std::uint64_t>(
+        boost::iostreams::position_to_offset(buffer.pubseekoff(0, std::ios_base::cur, std::ios_base::in)));
 }
 
 // Walks the top-level boxes from offset 0 and tells whether both the movie
-// and the media data are there. Zero words between boxes are stepped over, as
+// and the media data are there. Zero padding between boxes is passed over, as
 // the box reader does.
 bool HoldsMovieAndMediaData(ScanBuffer& buffer) {
     bool movie = false;
     bool mediaData = false;
     TopLevelHeader header;
-    while (ReadTopLevelHeader(buffer, header) == HeaderRead::Complete) {
-        if (IsZeroWord(header)) {
-            StepOverZeroWord(buffer, header);
+    for (;;) {
+        const std::uint64_t start = BufferPosition(buffer);
+        if (ReadTopLevelHeader(buffer, header) != HeaderRead::Complete) break;
+        if (IsZeroPadding(header)) {
+            if (!PassOverZeroPadding(buffer, start)) break;
             continue;
         }
         switch (header.type) {
@@ -124,12 +178,15 @@ void CheckEmbeddedBoxes(ScanBuffer& buffer, const EmbeddedFileTrailer& trailer) 
     std::uint64_t sum = 0;
     TopLevelHeader header;
     for (;;) {
+        const std::uint64_t start = BufferPosition(buffer);
         const HeaderRead read = ReadTopLevelHeader(buffer, header);
         if (read == HeaderRead::Nothing) break;
         if (read == HeaderRead::Partial) ThrowStreamFailure("bad read");
-        if (IsZeroWord(header)) {
-            sum += 4;  // the media file's length includes its zero words
-            StepOverZeroWord(buffer, header);
+        if (IsZeroPadding(header)) {
+            // The media file's length includes its padding.
+            const bool more = PassOverZeroPadding(buffer, start);
+            sum += BufferPosition(buffer) - start;
+            if (!more) break;
             continue;
         }
         sum += header.size;

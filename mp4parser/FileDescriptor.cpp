@@ -1,5 +1,7 @@
 #include "mp4parser/FileDescriptor.h"
 
+#include <limits>
+
 #include "mp4parser/StreamFailure.h"
 #include "platform/file_handle.h"
 
@@ -30,31 +32,37 @@ void FileDescriptor::open(const std::string& path, std::uint64_t baseOffset) {
     }
     impl_->handle = handle;
     impl_->flags = kCloseOnLastOwner | kCloseOnStreamClose;
-    if (platform::SeekFile(handle, static_cast<std::int64_t>(baseOffset), platform::SeekOrigin::Begin) < 0) {
+    if (baseOffset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
         ThrowStreamFailure("failed seeking");
     }
     impl_->baseOffset = baseOffset;
+    impl_->position = static_cast<std::int64_t>(baseOffset);
 }
 
 std::streamsize FileDescriptor::read(char_type* buffer, std::streamsize count) {
-    const std::int64_t got = platform::ReadFile(impl_->handle, buffer, static_cast<std::size_t>(count));
-    if (got > 0) return static_cast<std::streamsize>(got);
+    const std::int64_t got =
+        platform::ReadFileAt(impl_->handle, buffer, static_cast<std::size_t>(count), impl_->position);
+    if (got > 0) {
+        impl_->position += got;
+        return static_cast<std::streamsize>(got);
+    }
     if (got == 0) return -1;  // end of the data
     ThrowStreamFailure("failed reading");
 }
 
 std::streampos FileDescriptor::seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir direction) {
-    std::int64_t result;
-    if (direction == std::ios_base::beg) {
-        result = platform::SeekFile(
-            impl_->handle, static_cast<std::int64_t>(impl_->baseOffset + static_cast<std::uint64_t>(offset)),
-            platform::SeekOrigin::Begin);
+    std::int64_t result = -1;
+    if (direction == std::ios_base::end) {
+        result = platform::SeekFile(impl_->handle, offset, platform::SeekOrigin::End);
     } else {
-        result = platform::SeekFile(impl_->handle, offset,
-                                    direction == std::ios_base::cur ? platform::SeekOrigin::Current
-                                                                    : platform::SeekOrigin::End);
+        const std::int64_t from =
+            direction == std::ios_base::beg ? static_cast<std::int64_t>(impl_->baseOffset) : impl_->position;
+        // A position before the start of the file, or beyond the 64-bit
+        // range, fails as the system's seek would.
+        if (!(offset > 0 && from > std::numeric_limits<std::int64_t>::max() - offset)) result = from + offset;
     }
     if (result < 0) ThrowStreamFailure("failed seeking");
+    impl_->position = result;
     return boost::iostreams::offset_to_position(static_cast<boost::iostreams::stream_offset>(result) -
                                                 static_cast<boost::iostreams::stream_offset>(impl_->baseOffset));
 }

@@ -35,6 +35,10 @@ public:
         platform::FileHandle handle = kInvalidHandle;
         std::uint32_t flags = 0;
         std::uint64_t baseOffset = 0;
+        // Where the next read starts, from the start of the file. Kept here
+        // rather than in the system's handle, so that reading at a new place
+        // costs one call instead of a seek and a read.
+        std::int64_t position = 0;
 
         Impl() = default;
         Impl(const Impl&) = delete;

@@ -64,6 +64,7 @@ void MP4Parser::ParseTopLevel() {
     bool movieSeen = false;
     bool mediaDataSeen = false;
     while (!(movieSeen && mediaDataSeen)) {
+        PassOverZeroPadding();
         const BoxHeader header = ReadBoxHeader(reader_);
         CheckBoxHeader(header);
         if (header.type == FourCC("moov")) {
@@ -83,6 +84,23 @@ void MP4Parser::ParseTopLevel() {
             ThrowBadFormat("unrecognized box");
         }
     }
+}
+
+// Zero bytes in front of the next box. A file that ends in zeros runs into
+// its end at the next header ("end of file").
+void MP4Parser::PassOverZeroPadding() {
+    const std::uint64_t position = reader_.Position();
+    if (position >= mediaLength_ || mediaLength_ - position < 4 || reader_.ReadUInt32() != 0) {
+        reader_.Seek(position);
+        return;
+    }
+    const std::uint64_t start = FindBoxAfterZeros(
+        position, mediaLength_, [this](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+            reader_.Seek(at);
+            reader_.ReadBytes(destination, count);
+            return true;
+        });
+    reader_.Seek(start);
 }
 
 // The whole body in one read, which leaves the reader at the box's end:

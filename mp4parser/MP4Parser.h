@@ -61,6 +61,7 @@ public:
 
 private:
     void ParseTopLevel();
+    void PassOverZeroPadding();
     MemoryReader::Bytes ReadBoxBody(const BoxHeader& header);
     void BuildTables();
     // A track's table with its entries, built only when asked for: reading

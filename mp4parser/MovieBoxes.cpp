@@ -78,15 +78,14 @@ void ReadHandler(BoxBody& box, TrackDescription& track) {
     track.handlerType = box.ReadUInt32();
 }
 
-// Nothing else looks at the references, so a misstated entry size costs the
-// file nothing: an entry of 12 bytes or fewer has an empty location, and one
+// Nothing else looks at the references, so a misstated size or count costs
+// the file nothing: an entry of 12 bytes or fewer has an empty location, one
 // that claims more than the box holds takes the rest of the box and ends the
-// list.
+// list, and a count beyond the entries present keeps those present.
 void ReadDataReferences(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.dref);
     const std::uint32_t count = box.ReadUInt32();
-    box.RequireEntries(count, 12);
-    track.dataReferences.assign(count, DataReferenceEntry());
+    track.dataReferences.assign(std::min<std::uint64_t>(count, box.Remaining() / 12), DataReferenceEntry());
     for (std::size_t i = 0; i < track.dataReferences.size(); ++i) {
         if (box.Remaining() < 12) {
             track.dataReferences.resize(i);

@@ -64,11 +64,9 @@ public:
         reader_.ReadBytes(Claim(length), length);
     }
 
+    // An empty unit becomes a bare start code.
     void CopyRemainingUnits() {
-        while (HasUnits()) {
-            const std::uint32_t length = NextUnitLength();
-            if (length != 0) CopyUnit(length);  // an empty unit carries nothing
-        }
+        while (HasUnits()) CopyUnit(NextUnitLength());
     }
 
     void Put(const std::uint8_t* bytes, std::size_t count) {
@@ -100,7 +98,11 @@ void ConvertAvcKeyFrameHead(UnitConverter& units, const std::vector<std::uint8_t
     bool inserted = false;
     while (units.HasUnits()) {
         const std::uint32_t length = units.NextUnitLength();
-        if (length == 0) continue;
+        if (length == 0) {
+            // No header byte to look at: a bare start code, as after this pass.
+            units.CopyUnit(0);
+            continue;
+        }
         const std::uint8_t unitHeader = units.ReadUnitHeader(length);
         const unsigned type = unitHeader & 0x1F;
         bool written = true;
@@ -136,7 +138,7 @@ void ConvertAvcKeyFrameHead(UnitConverter& units, const std::vector<std::uint8_t
 
 std::size_t WorstCaseConvertedSize(std::uint32_t sampleSize, unsigned lengthSize, std::size_t parameterSetsLength) {
     std::size_t worst = parameterSetsLength + sampleSize;
-    if (lengthSize < 4) worst += (4 - lengthSize) * (sampleSize / (lengthSize + 1));
+    if (lengthSize < 4) worst += (4 - lengthSize) * (sampleSize / lengthSize);
     return worst;
 }
 

@@ -11,7 +11,7 @@ namespace SDK {
 namespace Brannock2 {
 
 // Most bytes that converting a length-prefixed sample of sampleSize bytes can
-// produce: each unit of at least lengthSize + 1 bytes grows by at most
+// produce: each unit (an empty one takes lengthSize bytes) grows by at most
 // 4 - lengthSize bytes, and the parameter sets are written at most once.
 std::size_t WorstCaseConvertedSize(std::uint32_t sampleSize, unsigned lengthSize, std::size_t parameterSetsLength);
 

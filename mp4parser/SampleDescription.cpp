@@ -75,16 +75,17 @@ void ReadVisualFields(BoxBody& entry, SampleEntry& sample) {
     sample.height = entry.ReadUInt16();
 }
 
+// One layout for every sound description: the first 8 bytes (a version, a
+// revision and a vendor in some writers' files, anything in others) are not
+// looked at. The extra fields of later sound-description versions are then
+// walked as children; they end the walk where they do not look like a child
+// that fits.
 void ReadAudioFields(BoxBody& entry, SampleEntry& sample) {
-    const std::uint16_t version = entry.ReadUInt16();
-    entry.Skip(6);  // revision, vendor
+    entry.Skip(8);
     sample.channelCount = entry.ReadUInt16();
     sample.sampleSize = entry.ReadUInt16();
     entry.Skip(4);  // compression id, packet size
     sample.sampleRate = entry.ReadUInt32() >> 16;
-    // Older sound descriptions put more fields in front of the child boxes.
-    if (version == 1) entry.Skip(16);
-    if (version == 2) entry.Skip(36);
 }
 
 void ReadEsdsChildren(BoxBody& entry, SampleEntry& sample) {

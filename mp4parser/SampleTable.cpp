@@ -167,8 +167,11 @@ std::uint32_t DecodeTimes::TickAt(std::uint64_t n) const {
     return run.firstTick + static_cast<std::uint32_t>(n - run.firstSample) * run.delta;
 }
 
-SampleLocator::SampleLocator(const TrackDescription& track)
-    : track_(&track), syncSorted_(std::is_sorted(track.syncSamples.begin(), track.syncSamples.end())) {
+SampleLocator::SampleLocator(const TrackDescription& track) : track_(&track) {
+    if (!std::is_sorted(track.syncSamples.begin(), track.syncSamples.end())) {
+        sortedSyncSamples_ = track.syncSamples;
+        std::sort(sortedSyncSamples_.begin(), sortedSyncSamples_.end());
+    }
     // The walk of AssignChunkOffsets, a span of chunks at a time: a run keeps
     // its chunks until the chunk number reaches the next run's first chunk.
     const std::vector<SampleToChunkEntry>& runs = track.sampleToChunk;
@@ -210,18 +213,34 @@ std::uint64_t SampleLocator::OffsetOf(std::uint64_t j) const {
     const std::uint64_t intoSpan = j - span.firstSample;
     const std::uint64_t chunk = span.firstChunk + intoSpan / span.samplesPerChunk;
     const std::uint64_t first = j - intoSpan % span.samplesPerChunk;
-    std::uint64_t offset = track_->chunkOffsets[chunk - 1];
-    if (track_->stsz.sampleSize != 0) return offset + (j - first) * track_->stsz.sampleSize;
-    for (std::uint64_t k = first; k < j; ++k) offset += track_->stsz.sizes[k];
+    const std::uint64_t chunkOffset = track_->chunkOffsets[chunk - 1];
+    if (track_->stsz.sampleSize != 0) return chunkOffset + (j - first) * track_->stsz.sampleSize;
+    // From the offset found last when it lies in the same chunk and nearer
+    // than the chunk's start; else from the chunk's start.
+    std::uint64_t offset;
+    const std::uint64_t fromLast = j >= lastSample_ ? j - lastSample_ : lastSample_ - j;
+    if (lastChunkFirstSample_ == first && fromLast < j - first) {
+        offset = j >= lastSample_ ? lastOffset_ + SizesBetween(lastSample_, j) : lastOffset_ - SizesBetween(j, lastSample_);
+    } else {
+        offset = chunkOffset + SizesBetween(first, j);
+    }
+    lastSample_ = j;
+    lastChunkFirstSample_ = first;
+    lastOffset_ = offset;
     return offset;
+}
+
+std::uint64_t SampleLocator::SizesBetween(std::uint64_t from, std::uint64_t to) const {
+    std::uint64_t sum = 0;
+    for (std::uint64_t k = from; k < to; ++k) sum += track_->stsz.sizes[k];
+    return sum;
 }
 
 bool SampleLocator::IsKeyFrame(std::uint64_t j) const {
     if (!track_->hasSyncSamples) return true;
-    const std::vector<std::uint32_t>& numbers = track_->syncSamples;
-    const std::uint64_t number = j + 1;
-    if (syncSorted_) return std::binary_search(numbers.begin(), numbers.end(), number);
-    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+    const std::vector<std::uint32_t>& numbers =
+        sortedSyncSamples_.empty() ? track_->syncSamples : sortedSyncSamples_;
+    return std::binary_search(numbers.begin(), numbers.end(), j + 1);
 }
 
 IndexEntry SampleLocator::EntryAt(std::uint32_t j) const {

@@ -92,11 +92,19 @@ private:
     };
     std::uint32_t SizeOf(std::uint64_t j) const;
     std::uint64_t OffsetOf(std::uint64_t j) const;
+    // Sum of the sizes of samples [from, to).
+    std::uint64_t SizesBetween(std::uint64_t from, std::uint64_t to) const;
     bool IsKeyFrame(std::uint64_t j) const;
 
     const TrackDescription* track_ = nullptr;
     std::vector<ChunkSpan> spans_;
-    bool syncSorted_ = true;
+    // The key-frame numbers in order, when the file does not list them so.
+    std::vector<std::uint32_t> sortedSyncSamples_;
+    // The offset found last: reading in order steps from it, so a sample costs
+    // one size rather than the sizes of every sample before it in its chunk.
+    mutable std::uint64_t lastSample_ = 0;
+    mutable std::uint64_t lastChunkFirstSample_ = ~std::uint64_t{0};
+    mutable std::uint64_t lastOffset_ = 0;
 };
 
 // The sample at or before time x (seconds, relative to the movie's smallest

@@ -35,6 +35,16 @@ std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count) {
     }
 }
 
+std::int64_t ReadFileAt(FileHandle handle, void* buffer, std::size_t count, std::int64_t offset) {
+    if (offset < 0) return -1;
+    for (;;) {
+        const ssize_t got = ::pread(handle, buffer, count, static_cast<off_t>(offset));
+        if (got >= 0) return got;
+        if (errno == EINTR) continue;
+        return -1;
+    }
+}
+
 std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin) {
     const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     const off_t result = ::lseek(handle, static_cast<off_t>(offset), whence);

@@ -22,6 +22,9 @@ FileHandle OpenFileForReading(const std::string& path);
 bool CloseFile(FileHandle handle);
 // Bytes read (> 0), 0 at the end of the data, -1 on failure.
 std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count);
+// Reads at an absolute offset without moving the handle's position: bytes
+// read (> 0), 0 at the end of the data, -1 on failure.
+std::int64_t ReadFileAt(FileHandle handle, void* buffer, std::size_t count, std::int64_t offset);
 // The new position from the start of the file, or -1 on failure.
 std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin);
 

@@ -38,6 +38,28 @@ std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count) {
     return -1;
 }
 
+// A read at an offset moves the handle's position here, so the position is
+// put back afterwards.
+std::int64_t ReadFileAt(FileHandle handle, void* buffer, std::size_t count, std::int64_t offset) {
+    if (offset < 0) return -1;
+    const std::int64_t position = SeekFile(handle, 0, SeekOrigin::Current);
+    if (position < 0) return -1;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset));
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+    DWORD got = 0;
+    std::int64_t result = static_cast<std::int64_t>(got);
+    if (::ReadFile(ToHandle(handle), buffer, wanted, &got, &at)) {
+        result = static_cast<std::int64_t>(got);
+    } else {
+        const DWORD error = GetLastError();
+        result = error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    if (SeekFile(handle, position, SeekOrigin::Begin) < 0) return -1;
+    return result;
+}
+
 std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin) {
     const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
     LARGE_INTEGER distance;

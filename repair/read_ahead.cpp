@@ -7,8 +7,9 @@
 
 namespace {
 
-// Enough for the first and last samples of a recording and their headers.
-constexpr std::int64_t kMediaEdge = 64 * 1024;
+// Enough for the first and last samples of a recording and their headers;
+// more only costs a cold disk the time of bytes nobody reads.
+constexpr std::int64_t kMediaEdge = 16 * 1024;
 // A movie box beyond this is left to the reader's own requests.
 constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
 constexpr int kMostTopLevelBoxes = 64;
@@ -47,17 +48,22 @@ void WarmRecording(const std::string& path) {
     const platform::CacheFile file(path);
     const std::int64_t size = file.Size();
     if (size <= 0) return;
-    file.WillNeed(std::max<std::int64_t>(0, size - kMediaEdge), kMediaEdge);  // a trailer, or moov at the end
     std::int64_t offset = 0;
     TopLevelBox box;
+    bool movieFound = false;
     for (int i = 0; i < kMostTopLevelBoxes && offset < size && ReadBoxHeader(file, offset, size, box); ++i) {
-        if (std::memcmp(box.type, "moov", 4) == 0) file.WillNeed(offset, std::min(box.size, kLargestMovie));
+        if (std::memcmp(box.type, "moov", 4) == 0) {
+            file.WillNeed(offset, std::min(box.size, kLargestMovie));
+            movieFound = true;
+        }
         if (std::memcmp(box.type, "mdat", 4) == 0) {
             file.WillNeed(offset, std::min(box.size, kMediaEdge));
             file.WillNeed(offset + std::max<std::int64_t>(0, box.size - kMediaEdge), std::min(box.size, kMediaEdge));
         }
         offset += box.size;
     }
+    // No movie at the top: a file embedded in a larger one, found from its trailer.
+    if (!movieFound) file.WillNeed(std::max<std::int64_t>(0, size - kMediaEdge), kMediaEdge);
 }
 
 ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead) {

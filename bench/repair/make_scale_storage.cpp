@@ -20,7 +20,8 @@ namespace rw = recording_writer;
 
 namespace {
 
-constexpr unsigned kDistinctRecordings = 4;
+// ext4 allows 65,000 links to one file: enough sources for a million names.
+constexpr unsigned kDistinctRecordings = 32;
 
 fs::path WriteSource(const fs::path& folder, unsigned index) {
     rw::CameraRecordingOptions options;
@@ -53,8 +54,8 @@ int main(int argc, char** argv) {
 
     unsigned long made = 0;
     for (unsigned d = 0; d < days; ++d) {
-        char day[16];
-        std::snprintf(day, sizeof day, "2012-%02u-%02u", 3 + d / 28, 1 + d % 28);
+        char day[32];
+        std::snprintf(day, sizeof day, "2012-%02u-%02u", (3 + d / 28) % 100, 1 + d % 28);
         for (unsigned l = 1; l <= locations; ++l) {
             const fs::path folder = storage / day / std::to_string(l);
             fs::create_directories(folder);

@@ -3,9 +3,15 @@
 # ffmpeg, and records what ffprobe reports for each file's first video track
 # in expectations.txt, so that the tests need neither tool.
 #
-# expectations.txt, one line per file:
-#   <file> <creation time, seconds since 1970> <first decode time, ms> <last decode time, ms> <video packets>
-# A packet time is the creation time plus the decode time (ms rounded to the nearest).
+# expectations.txt, one line per file (lines starting with # are notes):
+#   <file> <creation time, seconds since 1970> <first sample time, ms> <last sample time, ms> <video packets>
+#   [<ffprobe's first dts, ms> <ffprobe's last dts, ms>]
+# A packet time is the creation time plus the sample's time, which is its
+# decode time from the time-to-sample table plus the durations of the track's
+# empty edits; other edits (the media-time shift that muxers write for
+# B-frames, priming) do not move it. ffprobe subtracts that shift from its
+# dts, so the sample times are taken from "ffprobe -ignore_editlist 1"; none of
+# these files has an empty edit (make.sh checks). ms are rounded to the nearest.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -36,15 +42,53 @@ if grep -q libx265 <<< "$encoders"; then
     -x265-params "bframes=0:keyint=10:log-level=error" -b:v 120k -c:a aac -b:a 24k -ac 1 hevc.mp4
 fi
 
-: > expectations.txt
-for f in h264_aac.mp4 h264_aac.3gp h263_aac.3gp mpeg4.mp4 mjpeg.mp4 hevc.mp4; do
+# Small 1-second clips of other muxers' layouts: B-frames, QuickTime sound
+# descriptions (version 1 for AAC, 2 above 65535 Hz), no edit list, 10-bit
+# H.264, Opus and MP3 audio, the movie first.
+small="testsrc=size=96x64:rate=10:duration=1"
+tone="sine=frequency=440:sample_rate=8000:duration=1"
+clip=(-y -hide_banner -loglevel error -f lavfi -i "$small" -f lavfi -i "$tone"
+      -metadata creation_time=$created -map_metadata -1 -metadata creation_time=$created)
+x264=(-c:v libx264 -preset veryfast -b:v 60k)
+aac=(-c:a aac -b:a 16k -ac 1)
+ffmpeg "${clip[@]}" "${x264[@]}" "${aac[@]}" bframes_h264.mp4
+ffmpeg "${clip[@]}" -c:v libx265 -preset veryfast -tag:v hvc1 -x265-params log-level=error -b:v 60k "${aac[@]}" \
+  bframes_hevc.mp4
+ffmpeg "${clip[@]}" -c:v mpeg4 -bf 2 -b:v 60k "${aac[@]}" bframes_mpeg4.mp4
+ffmpeg "${clip[@]}" "${x264[@]}" -bf 0 "${aac[@]}" -f mov qt_aac.mov
+ffmpeg "${clip[@]}" "${x264[@]}" -bf 0 -c:a pcm_mulaw -ac 1 -f mov qt_ulaw.mov
+ffmpeg -y -hide_banner -loglevel error -f lavfi -i "$small" \
+  -f lavfi -i "sine=frequency=440:sample_rate=96000:duration=0.05" -metadata creation_time=$created \
+  "${x264[@]}" -bf 0 -c:a pcm_alaw -ac 1 -f mov qt_alaw_96k.mov
+ffmpeg "${clip[@]}" "${x264[@]}" "${aac[@]}" -use_editlist 0 no_editlist.mp4
+ffmpeg "${clip[@]}" "${x264[@]}" -pix_fmt yuv420p10le "${aac[@]}" h264_10bit.mp4
+ffmpeg "${clip[@]}" "${x264[@]}" -bf 0 -c:a libopus -b:a 16k -ac 1 opus.mp4
+ffmpeg "${clip[@]}" "${x264[@]}" -bf 0 -c:a libmp3lame -ar 16000 -b:a 16k -ac 1 mp3.mp4
+ffmpeg "${clip[@]}" "${x264[@]}" "${aac[@]}" -movflags +faststart faststart.mp4
+# Fragmented: no sample tables in the movie, so it stays unreadable.
+ffmpeg "${clip[@]}" "${x264[@]}" -bf 0 -g 5 "${aac[@]}" -movflags +frag_keyframe+empty_moov fragmented.mp4
+
+dts_ms() {  # file, extra ffprobe options: first and last dts of the first video track, ms, and the count
+  ffprobe -v error "${@:2}" -select_streams v:0 -show_entries packet=dts_time -of csv=p=0 "$1" |
+    awk 'NR == 1 { first = $1 } { last = $1; n++ }
+         END { printf "%d %d %d\n", int(first * 1000 + (first < 0 ? -0.5 : 0.5)), int(last * 1000 + 0.5), n }'
+}
+
+{
+  sed -n 's/^#   /# /p; /^# A packet time/,/^# these files/s/^# /# /p' "$0"
+} > expectations.txt
+for f in h264_aac.mp4 h264_aac.3gp h263_aac.3gp mpeg4.mp4 mjpeg.mp4 hevc.mp4 \
+         bframes_h264.mp4 bframes_hevc.mp4 bframes_mpeg4.mp4 qt_aac.mov qt_ulaw.mov qt_alaw_96k.mov \
+         no_editlist.mp4 h264_10bit.mp4 opus.mp4 mp3.mp4 faststart.mp4; do
   [ -f "$f" ] || continue
+  if ffprobe -v trace "$f" 2>&1 | grep -q 'duration=[0-9]* time=-1 '; then
+    echo "$f has an empty edit: its times need its duration" >&2
+    exit 1
+  fi
   created_text=$(ffprobe -v error -select_streams v:0 -show_entries stream_tags=creation_time -of csv=p=0 "$f")
   created_unix=$(date -u -d "$created_text" +%s)
-  ffprobe -v error -select_streams v:0 -show_entries packet=dts_time -of csv=p=0 "$f" |
-    awk -v f="$f" -v c="$created_unix" '
-      NR == 1 { first = $1 } { last = $1; n++ }
-      END { printf "%s %d %d %d %d\n", f, c, int(first * 1000 + 0.5), int(last * 1000 + 0.5), n }' \
-    >> expectations.txt
+  read -r first last n < <(dts_ms "$f" -ignore_editlist 1)
+  read -r probe_first probe_last _ < <(dts_ms "$f")
+  echo "$f $created_unix $first $last $n $probe_first $probe_last" >> expectations.txt
 done
 cat expectations.txt

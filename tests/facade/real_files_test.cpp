@@ -1,6 +1,7 @@
 // Recordings made by another muxer (tests/data/make.sh): the facade's first
-// and last packet times equal what ffprobe reported for the first video
-// track, the creation time plus the first and last decode times.
+// and last packet times equal the creation time plus the first and last
+// sample times of the first video track, as ffprobe reported them
+// (expectations.txt tells how).
 
 #include "media/media_packet.h"
 #include "media/parsers.h"
@@ -70,3 +71,12 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, RealFiles, ::testing::ValuesIn(LoadExpectations
                              }
                              return name;
                          });
+
+// A fragmented file keeps its samples outside the movie: it is not read.
+TEST(RealFiles, FragmentedFileIsBadFormat) {
+    ::testing::internal::CaptureStderr();
+    CParsers facade(std::string(TEST_DATA_DIR) + "/fragmented.mp4");
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(facade.IsOpened());
+    EXPECT_NE(log.find("failed: bad format"), std::string::npos) << log;
+}

@@ -1,6 +1,8 @@
 // Decoding of camera frame headers into packet fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -364,12 +366,27 @@ TEST(FrameHeaderTags, MotionTriggersCopiedIntoTheBlock) {
     MotionTrigger b{9, false, 0x7F, {}};
     VideoExtension ext;
     ext.tags.Tag20({a, b});
+    // The entries follow the 16 zero bytes that start at the last whole word
+    // of header and payload; the block is the sum of its parts, the slack of
+    // 259 bytes and the rounding to 8 included.
+    for (uint32_t payload = 0; payload < 8; ++payload) {
+        SCOPED_TRACE(payload);
+        MediaPacketRef q = BuildPacket(FrameHeader("DMYV").Video(ext), payload);
+        const uint8_t* zeros = q->header + ((q->headerLength + payload) & ~3u);
+        EXPECT_EQ(reinterpret_cast<const uint8_t*>(q->motionTriggers), zeros + 16);
+        const uint8_t* block = reinterpret_cast<const uint8_t*>(q.get()) - 8;
+        for (const uint8_t* z = std::max<const uint8_t*>(zeros, q->header + q->headerLength + payload); z < zeros + 16; ++z)
+            EXPECT_EQ(*z, 0);
+        const size_t parts = static_cast<size_t>(q->header - block) + q->headerLength + payload + 16 +
+                             2 * sizeof(TMotionTriggerInfoEx);
+        uint32_t units;
+        std::memcpy(&units, block + 4, sizeof units);
+        EXPECT_EQ(units, (parts + 259 + 7) / 8);
+    }
     MediaPacketRef p = BuildPacket(FrameHeader("DMYV").Video(ext), 5);
     ASSERT_EQ(p->motionTriggerCount, 2);
     const TMotionTriggerInfoEx* t = p->motionTriggers;
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(t) % alignof(TMotionTriggerInfoEx), 0u);
-    EXPECT_GE(reinterpret_cast<const uint8_t*>(t), p->header + p->headerLength + p->payloadLength + 16);
     EXPECT_EQ(t[0].index, 7);
     EXPECT_EQ(t[0].valid, 1u);
     EXPECT_EQ(t[0].flag, 1u);

@@ -63,6 +63,15 @@ TEST(PacketBlock, LayoutForEveryShape) {
     }
 }
 
+TEST(PacketBlock, TwoArgumentFormTakesTheBlockSizeFromItsPrefix) {
+    const Bytes block = EncodeHeaderBlock(H264(1330769700, 250), 7, DaylightSavingElement(true));
+    MediaPacketRef p(BuildMediaPacket(block.data(), 7u));
+    EXPECT_EQ(p->mediaType, MEDIA_H264);
+    EXPECT_EQ(p->milliseconds, 250u);
+    EXPECT_EQ(p->payloadLength, 7u);
+    EXPECT_EQ(p->extraDataLength, DaylightSavingElement(true).size() + 4);
+}
+
 TEST(PacketBlock, NoExtraData) {
     MediaPacketRef p = BuildPacket(H264(), 10);
     EXPECT_EQ(p->extraDataLength, 4u);

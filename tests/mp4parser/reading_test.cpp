@@ -88,6 +88,10 @@ TEST(ReadingTest, KeyFrameUnitOrders) {
         {"prefix unit", true, 2, {{14, 4}, {5, 6}}, {-1, 0, 1}},
         {"non-key, 2-byte lengths", false, 2, {{1, 5}, {1, 3}}, {0, 1}},
         {"non-key, 1-byte lengths", false, 1, {{1, 5}, {5, 3}}, {0, 1}},
+        // An empty unit is a bare start code, in either pass.
+        {"non-key, empty unit", false, 4, {{1, 5}, {0, 0}, {1, 3}}, {0, 1, 2}},
+        {"empty unit before the IDR", true, 4, {{0, 0}, {5, 6}}, {0, -1, 1}},
+        {"empty unit after the IDR", true, 2, {{6, 2}, {5, 6}, {0, 0}}, {-1, 0, 1, 2}},
     };
     for (const Case& c : cases) {
         const Bytes sample = boxbuild::NalSample(c.lengthSize, c.units);
@@ -148,6 +152,17 @@ TEST(ReadingTest, ManyShortUnitsGrowTheSampleBuffer) {
     ASSERT_EQ(packet->payloadLength, 3000u * 5);
     const Bytes payload = Payload(packet);
     for (std::size_t i = 0; i < 3000; ++i) ASSERT_EQ(Bytes(payload.begin() + 5 * i, payload.begin() + 5 * i + 5), (Bytes{0, 0, 0, 1, 1}));
+}
+
+// Empty units with 1-byte lengths: every byte becomes a 4-byte start code.
+TEST(ReadingTest, ManyEmptyUnitsGrowTheSampleBuffer) {
+    recording_writer::Track track = TrackOf("avc1", {Bytes(3000, 0)});
+    track.entry.config = AvcConfig(0);
+    track.writeStss = true;
+    MP4Parser parser(OneTrackFile(track));
+    const TMediaPacket* packet = parser.Read();
+    ASSERT_NE(packet, nullptr);
+    EXPECT_EQ(packet->payloadLength, 3000u * 4);
 }
 
 TEST(ReadingTest, UnitLengthsThatDoNotFitFailThatSampleOnly) {

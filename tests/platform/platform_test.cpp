@@ -183,6 +183,11 @@ TEST(FileHandle, ReadsSeeksAndRefusesFolders) {
     EXPECT_EQ(platform::SeekFile(handle, -3, platform::SeekOrigin::End), 7);
     EXPECT_EQ(platform::SeekFile(handle, -1, platform::SeekOrigin::Current), 6);
     EXPECT_EQ(platform::SeekFile(handle, -100, platform::SeekOrigin::Current), -1);
+    EXPECT_EQ(platform::ReadFileAt(handle, bytes, 2, 1), 2);
+    EXPECT_EQ(std::string(bytes, 2), "12");
+    EXPECT_EQ(platform::ReadFileAt(handle, bytes, sizeof bytes, 10), 0);  // end of the data
+    EXPECT_EQ(platform::ReadFileAt(handle, bytes, sizeof bytes, -1), -1);
+    EXPECT_EQ(platform::SeekFile(handle, 0, platform::SeekOrigin::Current), 6) << "reading at an offset leaves the position";
     EXPECT_TRUE(platform::CloseFile(handle));
 
     std::FILE* stream = platform::OpenBufferedFileForReading(path);

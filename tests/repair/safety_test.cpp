@@ -196,13 +196,14 @@ TEST(SafetyTest, SecondRunOnTheSameStorageTouchesNothing) {
         ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
 #endif
 
-        for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+        for (const std::vector<std::string>& road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
             std::vector<std::string> args{"-p", folder.Path().string()};
             args.insert(args.end(), road.begin(), road.end());
             const auto result = testsupport::RunTool(args);
             EXPECT_EQ(result.exitCode, 0);
-            EXPECT_NE(result.out.find("Tolvane2 - StoragePath is in use by another run: " + folder.Path().string() + "\n"),
-                      std::string::npos)
+            EXPECT_NE(
+                result.out.find("Tolvane2 - StoragePath is in use by another run: " + folder.Path().string() + "\n"),
+                std::string::npos)
                 << result.out;
             EXPECT_EQ(result.out.find(kClosingLine), std::string::npos) << result.out;
         }
@@ -215,7 +216,7 @@ TEST(SafetyTest, SecondRunOnTheSameStorageTouchesNothing) {
 
 // Links inside the storage to folders outside it: no road acts through them.
 TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
-    for (const std::vector<std::string> road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
+    for (const std::vector<std::string>& road : {std::vector<std::string>{}, {"-o"}, {"-r"}}) {
         repairtest::TempFolder folder("safety-links");
         const fs::path storage = folder.Path() / "storage";
         const fs::path outside = folder.Path() / "outside";

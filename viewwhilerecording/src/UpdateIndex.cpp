@@ -32,7 +32,14 @@ int ViewWhileRecImpl::UpdateIndex() {
         // written data: that too is data not written yet.
         if (!blockReader.IsAvailable(kProbeSize)) return added;
         const std::uint64_t start = blockReader.Position();
-        if (ProbeBox(blockReader).Is("skip")) return added > 0 ? added : -1;
+        BoxHeader probe;
+        try {
+            probe = ProbeBox(blockReader);
+        } catch (const IOException&) {
+            // A 64-bit size or an extended type that is not written yet.
+            return added;
+        }
+        if (probe.Is("skip")) return added > 0 ? added : -1;
 
         WorkList list;
         try {
