@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -57,6 +58,9 @@ TEST_F(LiveFollowTest, EveryPacketWrittenIsDeliveredOnceInOrder) {
     }
 
     ReaderPtr reader = OpenReader();
+    // The recording ends only once the reader has caught up with it at least
+    // once, however slow reading is on the machine.
+    std::atomic<bool> readerWaited{false};
     std::thread recorder([&] {
         std::mt19937 slicing(7);
         for (const Bytes& pair : pairs) {
@@ -66,6 +70,7 @@ TEST_F(LiveFollowTest, EveryPacketWrittenIsDeliveredOnceInOrder) {
                 if (slicing() % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
         }
+        while (!readerWaited) std::this_thread::yield();
         writer->AppendTerminator();
     });
 
@@ -78,11 +83,13 @@ TEST_F(LiveFollowTest, EveryPacketWrittenIsDeliveredOnceInOrder) {
         if (result == 0) {
             delivered.push_back(IdOf(*packet));
         } else if (result == VWR_S_NO_DATA && polls++ < 200000) {
+            readerWaited = true;
             std::this_thread::yield();
         } else {
             break;
         }
     }
+    readerWaited = true;  // a reader that stopped early must not keep the recorder waiting
     recorder.join();
     EXPECT_EQ(VWR_S_END_OF_RECORDING, result);
     EXPECT_EQ(written, delivered);
