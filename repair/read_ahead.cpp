@@ -121,7 +121,9 @@ void ReadAhead::FileStarted() {
         // let the window open by a few files first.
         wake = started_ % kWakeEvery == 0;
     }
-    if (wake) changed_.notify_all();
+    // One worker is woken; it wakes the next while there is more to take, so
+    // the indexing pays for one wake-up only.
+    if (wake) changed_.notify_one();
 }
 
 void ReadAhead::Work() {
@@ -135,7 +137,9 @@ void ReadAhead::Work() {
         ++front.next;
         ++front.sequence;
         if (front.next == files->size()) upcoming_.pop_front();
+        const bool more = CanTake();
         lock.unlock();
+        if (more) changed_.notify_one();
         WarmRecording(path);
         lock.lock();
     }
