@@ -92,38 +92,33 @@ void ReadAhead::Append(Recordings files) {
 
 // What the indexing has passed is no longer worth warming.
 void ReadAhead::DropPassed() {
+    const std::uint64_t started = started_.load();
     while (!upcoming_.empty()) {
         Upcoming& front = upcoming_.front();
         const std::uint64_t end = front.sequence + (front.files->size() - front.next);
-        if (end <= started_) {
+        if (end <= started) {
             upcoming_.pop_front();
         } else {
-            if (front.sequence < started_) {
-                front.next += static_cast<std::size_t>(started_ - front.sequence);
-                front.sequence = started_;
+            if (front.sequence < started) {
+                front.next += static_cast<std::size_t>(started - front.sequence);
+                front.sequence = started;
             }
             return;
         }
     }
 }
 
-bool ReadAhead::CanTake() const {
-    return !upcoming_.empty() && upcoming_.front().sequence < started_ + filesAhead_;
+bool ReadAhead::CanTake() {
+    DropPassed();
+    return !upcoming_.empty() && upcoming_.front().sequence < started_.load() + filesAhead_;
 }
 
+// Waking a worker costs more than a warm file's whole indexing: the window
+// opens by a few files first, and one worker is woken, which wakes the next
+// while there is more to take. A wake-up that a worker misses while it goes
+// to sleep only delays it to the next one.
 void ReadAhead::FileStarted() {
-    bool wake = false;
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        ++started_;
-        DropPassed();
-        // Waking the workers costs more than a warm file's whole indexing:
-        // let the window open by a few files first.
-        wake = started_ % kWakeEvery == 0;
-    }
-    // One worker is woken; it wakes the next while there is more to take, so
-    // the indexing pays for one wake-up only.
-    if (wake) changed_.notify_one();
+    if (++started_ % kWakeEvery == 0) changed_.notify_one();
 }
 
 void ReadAhead::Work() {

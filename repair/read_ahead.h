@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +39,7 @@ private:
         std::uint64_t sequence;  // of files[next] in the whole walk
     };
     void DropPassed();
-    bool CanTake() const;
+    bool CanTake();
     void Work();
 
     const std::size_t filesAhead_;
@@ -46,7 +47,8 @@ private:
     std::condition_variable changed_;
     std::deque<Upcoming> upcoming_;
     std::uint64_t appended_ = 0;
-    std::uint64_t started_ = 0;
+    // Counted by the indexing without the lock, so that it never waits for a worker.
+    std::atomic<std::uint64_t> started_{0};
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
