@@ -4,24 +4,9 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <utility>
-
 namespace platform {
 
 const char* const kLibrarySuffix = ".so";
-
-DynamicLibrary::~DynamicLibrary() { Unload(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -11,11 +12,17 @@ extern const char* const kLibrarySuffix;
 class DynamicLibrary {
 public:
     DynamicLibrary() = default;
-    ~DynamicLibrary();
+    ~DynamicLibrary() { Unload(); }
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
-    DynamicLibrary(DynamicLibrary&& other) noexcept;
-    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
+    DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept {
+        if (this != &other) {
+            Unload();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
 
     // Loads by name; a bare name is looked for next to the executable first.
     bool Load(const std::string& name);

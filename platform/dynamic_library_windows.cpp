@@ -2,24 +2,9 @@
 
 #include <windows.h>
 
-#include <utility>
-
 namespace platform {
 
 const char* const kLibrarySuffix = ".dll";
-
-DynamicLibrary::~DynamicLibrary() { Unload(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
 
 // The system loader looks in the executable's folder first by itself.
 bool DynamicLibrary::Load(const std::string& name) {
