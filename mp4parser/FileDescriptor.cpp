@@ -25,7 +25,8 @@ void FileDescriptor::open(const std::string& path, std::uint64_t baseOffset) {
         impl_->flags = 0;
         if (closeIt && !platform::CloseFile(old)) ThrowStreamFailure("failed closing file");
     }
-    const platform::FileHandle handle = platform::OpenFileForReading(path);
+    std::int64_t size = -1;
+    const platform::FileHandle handle = platform::OpenFileForReading(path, &size);
     if (handle == Impl::kInvalidHandle) {
         impl_->flags = 0;
         ThrowStreamFailure("failed opening file");
@@ -37,6 +38,7 @@ void FileDescriptor::open(const std::string& path, std::uint64_t baseOffset) {
     }
     impl_->baseOffset = baseOffset;
     impl_->position = static_cast<std::int64_t>(baseOffset);
+    impl_->sizeAtOpen = size;
 }
 
 std::streamsize FileDescriptor::read(char_type* buffer, std::streamsize count) {
@@ -52,11 +54,12 @@ std::streamsize FileDescriptor::read(char_type* buffer, std::streamsize count) {
 
 std::streampos FileDescriptor::seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir direction) {
     std::int64_t result = -1;
-    if (direction == std::ios_base::end) {
+    if (direction == std::ios_base::end && impl_->sizeAtOpen < 0) {
         result = platform::SeekFile(impl_->handle, offset, platform::SeekOrigin::End);
     } else {
-        const std::int64_t from =
-            direction == std::ios_base::beg ? static_cast<std::int64_t>(impl_->baseOffset) : impl_->position;
+        const std::int64_t from = direction == std::ios_base::beg   ? static_cast<std::int64_t>(impl_->baseOffset)
+                                  : direction == std::ios_base::cur ? impl_->position
+                                                                    : impl_->sizeAtOpen;
         // A position before the start of the file, or beyond the 64-bit
         // range, fails as the system's seek would.
         if (!(offset > 0 && from > std::numeric_limits<std::int64_t>::max() - offset)) result = from + offset;

@@ -39,6 +39,9 @@ public:
         // rather than in the system's handle, so that reading at a new place
         // costs one call instead of a seek and a read.
         std::int64_t position = 0;
+        // The file's size at opening, -1 when unknown: the end of a finished
+        // recording without a call to the system.
+        std::int64_t sizeAtOpen = -1;
 
         Impl() = default;
         Impl(const Impl&) = delete;

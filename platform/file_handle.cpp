@@ -8,7 +8,7 @@
 
 namespace platform {
 
-FileHandle OpenFileForReading(const std::string& path) {
+FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     int handle;
     do {
         handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -19,6 +19,7 @@ FileHandle OpenFileForReading(const std::string& path) {
         ::close(handle);
         return kInvalidFileHandle;
     }
+    if (size != nullptr) *size = S_ISREG(status.st_mode) ? static_cast<std::int64_t>(status.st_size) : -1;
     return handle;
 }
 

@@ -17,7 +17,8 @@ enum class SeekOrigin { Begin, Current, End };
 // Opens a regular file for reading; kInvalidFileHandle when it is missing,
 // unreadable or a folder (which opens on POSIX but is no file to read).
 // The path is the narrow form that Boost.Filesystem hands out.
-FileHandle OpenFileForReading(const std::string& path);
+// When size is given, it receives the file's size at opening (-1 unknown).
+FileHandle OpenFileForReading(const std::string& path, std::int64_t* size = nullptr);
 // False when the system reports a failure.
 bool CloseFile(FileHandle handle);
 // Bytes read (> 0), 0 at the end of the data, -1 on failure.
