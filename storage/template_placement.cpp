@@ -38,7 +38,7 @@ fs::path PreparedCopyPath(const fs::path& target) { return target.string() + ".n
 namespace {
 
 // Thrown when another process holds the day database: reported with the
-// design's "is locked!" line rather than a file-system text.
+// "is locked!" line rather than a file-system text.
 struct DatabaseInUse {};
 
 fs::path WithSuffix(const fs::path& path, const char* suffix) { return path.string() + suffix; }
