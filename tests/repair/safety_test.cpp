@@ -148,6 +148,17 @@ TEST(SafetyTest, HotJournalMovesWithTheDatabaseItBelongsTo) {
     EXPECT_EQ(Count(database.string() + ".old", "MediaFileDiskMap"), "3") << "the journal was rolled back into its own database";
 }
 
+#ifndef _WIN32
+bool LeasesAreGranted(const fs::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool granted = fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+    if (granted) fcntl(fd, F_SETLEASE, F_UNLCK);
+    close(fd);
+    return granted;
+}
+#endif
+
 // The recorder holding its database, in a transaction or idle between two,
 // keeps it: the set-aside reports it locked and the copy then fails; the
 // reversion leaves its folder in place rather than deleting it.
@@ -157,6 +168,11 @@ TEST(SafetyTest, DatabaseHeldByAnotherProcessIsNotSetAsideOrRemoved) {
         const fs::path database = folder.Path() / kDay / "1" / (kDay + ".db");
         fs::create_directories(database.parent_path());
         fs::copy_file(TemplatePath(), database);
+#ifndef _WIN32
+        // An idle holder shows only through a lease, which some file systems
+        // (network, some overlays) do not grant at all.
+        if (std::string(hold) == "SELECT 1" && !LeasesAreGranted(database)) continue;
+#endif
         sqlite3* recorder = nullptr;
         ASSERT_EQ(sqlite3_open(database.string().c_str(), &recorder), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(recorder, hold, nullptr, nullptr, nullptr), SQLITE_OK);
