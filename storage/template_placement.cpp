@@ -7,6 +7,7 @@
 #include "platform/durable_copy.h"
 #include "platform/file_in_use.h"
 #include "platform/rename_no_replace.h"
+#include "storage/move_entry.h"
 
 namespace fs = boost::filesystem;
 
@@ -123,19 +124,11 @@ platform::CopyResult WritePreparedCopy(const fs::path& target) {
 
 void InstallPreparedCopy(const fs::path& target) {
     ThrowIfOccupied(target);
-    const fs::path prepared = PreparedCopyPath(target);
-    int error = platform::RenameNoReplace(prepared.string().c_str(), target.string().c_str());
-    if (error == platform::kRenameCannotRefuse) {
-        // The file system cannot refuse to replace: look first, then rename.
-        boost::system::error_code renamed;
-        if (IsPresent(target)) {
-            error = platform::kAlreadyExistsError;
-        } else {
-            fs::rename(prepared, target, renamed);
-            error = renamed.value();
-        }
+    try {
+        MoveWithoutReplacing(PreparedCopyPath(target), target);
+    } catch (const fs::filesystem_error& e) {
+        ThrowCopyError(target, e.code().value());
     }
-    if (error != 0) ThrowCopyError(target, error);
     // The new name is not durable until its folder is; a failure here loses
     // nothing that a rerun would not place again.
     platform::SyncFolder(target.parent_path().empty() ? "." : target.parent_path().string().c_str());

@@ -155,11 +155,11 @@ void MakeStorage(const fs::path& storage, Structure structure) {
                 storagegen::MakeLocationDay(storage, structure, kLocations[l], day,
                                             {kRecordingsPerFolder, false, false, storagegen::Marker::Empty});
             for (std::size_t r = 0; r < recordings.size(); ++r) {
-                repairtest::RecordingSpec spec;
-                spec.startUtc = repairtest::UnixTime(day + " 10:0" + std::to_string(r) + ":00");
-                spec.spanSeconds = 20;
-                spec.startMilliseconds = static_cast<std::uint16_t>(100 * l);
-                repairtest::WriteRecordingFile(recordings[r], spec);
+                repairtest::RecordingSpec recording;
+                recording.startUtc = repairtest::UnixTime(day + " 10:0" + std::to_string(r) + ":00");
+                recording.spanSeconds = 20;
+                recording.startMilliseconds = static_cast<std::uint16_t>(100 * l);
+                repairtest::WriteRecordingFile(recordings[r], recording);
             }
             const fs::path folder = storagegen::FolderOf(storage, structure, kLocations[l], day);
             WriteEarlierDatabase(folder / (day + ".db"), EarlierLabel(kLocations[l], day));
