@@ -5,6 +5,7 @@
 #include "app/dates.h"
 #include "platform/broken_pipe.h"
 #include "platform/console_colour.h"
+#include "platform/lease_signal.h"
 #include "platform/storage_lock.h"
 #include "platform/run_clock.h"
 #include "repair/repair_driver.h"
@@ -27,6 +28,7 @@ void PrintElapsedTime(std::int64_t startMilliseconds) {
 int main(int argc, char* argv[]) {
     const std::int64_t start = platform::RunClockMilliseconds();
     platform::IgnoreBrokenPipe();
+    platform::IgnoreLeaseBreaks();
     console::PrintBanner();
     console::PrintTitle();
 

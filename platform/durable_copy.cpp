@@ -1,6 +1,7 @@
 #include "platform/durable_copy.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,56 +31,74 @@ private:
     int fd_;
 };
 
-int WriteAll(int fd, const char* data, ssize_t size) {
+int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
+        const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         data += written;
-        size -= written;
+        size -= static_cast<std::size_t>(written);
     }
     return 0;
 }
 
-int CopyContent(int from, int to) {
+// Owner first: changing the owner may clear set-id bits that the mode then
+// sets again. Refused to an ordinary account, which then keeps its own.
+void TakeOwnership(int fd, const EntryFacts& ownership) {
+    if (ownership.kind == EntryKind::Missing) return;
+    if (::fchown(fd, ownership.owner, ownership.group) != 0) {
+        // Not allowed to give the file away: the account's own is right then.
+    }
+    ::fchmod(fd, ownership.mode & 0777);
+}
+
+int ReadAll(int fd, std::size_t limit, std::string& bytes) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return errno;
+    if (!S_ISREG(status.st_mode)) return EINVAL;
+    bytes.clear();
     std::vector<char> buffer(64 * 1024);
-    for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    while (bytes.size() <= limit) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (got == 0) return 0;
-        if (const int error = WriteAll(to, buffer.data(), got)) return error;
+        if (got == 0) break;
+        bytes.append(buffer.data(), static_cast<std::size_t>(got));
     }
-}
-
-int CopyAndFlush(int source, const char* to) {
-    Descriptor target(::open(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (target.get() < 0) return errno;
-    int error = CopyContent(source, target.get());
-    if (error == 0 && ::fsync(target.get()) != 0) error = errno;
-    const int closeError = target.Close();
-    return error != 0 ? error : closeError;
+    if (bytes.size() > limit + 1) bytes.resize(limit + 1);
+    return 0;
 }
 
 }  // namespace
 
-CopyResult CopyToNewFileDurably(const char* from, const char* to) {
-    Descriptor source(::open(from, O_RDONLY | O_CLOEXEC));
-    if (source.get() < 0) return {errno, true};
-    const int error = CopyAndFlush(source.get(), to);
-    // EEXIST: the file there is someone else's, not a partial copy of ours.
-    if (error != 0 && error != EEXIST) ::unlink(to);
-    return {error, false};
+int WriteNewFileDurably(const Folder& folder, const std::string& name, const std::string& bytes,
+                        const EntryFacts& ownership) {
+    Descriptor file(::openat(folder.NativeHandle(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                             0644));
+    if (file.get() < 0) return errno;
+    TakeOwnership(file.get(), ownership);
+    int error = WriteAll(file.get(), bytes.data(), bytes.size());
+    if (error == 0 && ::fsync(file.get()) != 0) error = errno;
+    const int closeError = file.Close();
+    if (error == 0) error = closeError;
+    if (error != 0) ::unlinkat(folder.NativeHandle(), name.c_str(), 0);
+    return error;
 }
 
-int SyncFolder(const char* folder) {
-    Descriptor handle(::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (handle.get() < 0) return errno;
-    return ::fsync(handle.get()) == 0 ? 0 : errno;
+int ReadSmallFile(const Folder& folder, const std::string& name, std::size_t limit, std::string& bytes) {
+    Descriptor file(::openat(folder.NativeHandle(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) return errno;
+    return ReadAll(file.get(), limit, bytes);
+}
+
+int ReadFileByPath(const std::string& path, std::size_t limit, std::string& bytes) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) return errno;
+    return ReadAll(file.get(), limit, bytes);
 }
 
 }  // namespace platform

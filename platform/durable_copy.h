@@ -1,22 +1,27 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
+
+#include "platform/folder.h"
+
 namespace platform {
 
-// The outcome of a copy: 0 or the system's error number, and whether the
-// failure lay in reading the source (nothing was created) or in the target.
-struct CopyResult {
-    int error = 0;
-    bool sourceFailed = false;
-};
+// Writes bytes into a new entry of a folder that must not exist yet (created
+// exclusively, never through a link) and flushes them to the disk before
+// returning. The file takes the owner, group and mode given where this
+// process may set them, so that a copy placed by an administrator stays
+// writable by the account that wrote the file it replaces. On failure the
+// partial file is removed. Returns 0 or the system's error number.
+int WriteNewFileDurably(const Folder& folder, const std::string& name, const std::string& bytes,
+                        const EntryFacts& ownership);
 
-// Copies a file byte for byte into a new file that must not exist yet (created
-// exclusively, never through a link) and flushes it to the disk before
-// returning. Plain reads and writes, so it works across file systems. On
-// failure the partial file is removed.
-CopyResult CopyToNewFileDurably(const char* from, const char* to);
+// Reads a regular file of a folder, never through a link and never waiting
+// on a FIFO, up to limit bytes; a longer file reads as its first limit + 1.
+// Returns 0 or the system's error number (EINVAL for anything but a regular file).
+int ReadSmallFile(const Folder& folder, const std::string& name, std::size_t limit, std::string& bytes);
 
-// Flushes a folder's entries (names created or renamed in it) to the disk.
-// Returns 0 or the system's error number.
-int SyncFolder(const char* folder);
+// Reads a whole file by path (the operator's: links are followed).
+int ReadFileByPath(const std::string& path, std::size_t limit, std::string& bytes);
 
 }  // namespace platform

@@ -1,24 +1,14 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
+
+#include "platform/executable_folder.h"
 
 namespace platform {
 
 const char* const kLibrarySuffix = ".so";
 
 namespace {
-
-// The running executable's folder with a trailing '/', empty when it cannot be told.
-std::string ExecutableFolder() {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return {};
-    const std::string executable(buffer, static_cast<size_t>(length));
-    const auto slash = executable.rfind('/');
-    return slash == std::string::npos ? std::string() : executable.substr(0, slash + 1);
-}
 
 void* Open(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
 
@@ -31,7 +21,7 @@ bool DynamicLibrary::Load(const std::string& name) {
     Unload();
     if (name.find('/') == std::string::npos) {
         const std::string folder = ExecutableFolder();
-        if (!folder.empty()) handle_ = Open(folder + name);
+        if (!folder.empty()) handle_ = Open(folder + '/' + name);
     }
     if (handle_ == nullptr) handle_ = Open(name);
     return handle_ != nullptr;

@@ -8,6 +8,7 @@
 #include "app/console.h"
 #include "platform/time_zone.h"
 #include "repair/day_database.h"
+#include "repair/day_database_access.h"
 #include "repair/file_times.h"
 #include "repair/index_rows.h"
 #include "repair/recording_name.h"
@@ -104,18 +105,26 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
 
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted) {
+    const std::string databasePath = DayDatabasePath(locationPath);
+    const DayDatabaseAccess access(locationPath);
+    if (access.GetState() != DayDatabaseAccess::State::Placed) {
+        console::WriteLine("ParseFilesADay - " + databasePath + " was not replaced in this run, left as it was");
+    }
+    // Where there is no database at all, connecting says so as it always has.
+    if (access.GetState() == DayDatabaseAccess::State::NotPlaced) return;
     DayDatabase database(table);
     std::int32_t code = database.Init();
     if (code != 0) {
         ReportCode("Init DB connection failed scRet: ", code);
         return;
     }
-    const std::string databasePath = DayDatabasePath(locationPath);
-    code = database.Connect(databasePath);
+    code = database.Connect(access.ConnectPath());
     if (code != 0) {
         ReportCode("Connect DB: " + databasePath + " failed scRet: 0x", code);
         return;
     }
+    // It appeared since it was looked at: not this run's either.
+    if (access.GetState() == DayDatabaseAccess::State::Missing) return;
 
     const long biasMinutes = platform::StandardBiasMinutes();
     const std::uint16_t recordZone = ZoneCode(biasMinutes);

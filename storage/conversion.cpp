@@ -1,102 +1,134 @@
 #include "storage/conversion.h"
 
+#include <boost/filesystem/exception.hpp>
 #include <cerrno>
 
 #include "app/console.h"
 #include "app/dates.h"
-#include "platform/links.h"
+#include "platform/rename_no_replace.h"
 #include "storage/layout.h"
 #include "storage/road_start.h"
-#include "storage/move_entry.h"
+#include "storage/storage_folders.h"
 #include "storage/template_placement.h"
 
 namespace fs = boost::filesystem;
 
 namespace {
 
-void ReportStdException(const std::exception& e) {
-    console::WriteLine(std::string("ConvertDirectoryStructure - got std::Exception: ") + e.what());
+void ReportRenameFailure(const fs::path& source, const fs::path& destination, int error) {
+    const fs::filesystem_error failure("boost::filesystem::rename", source, destination,
+                                       boost::system::error_code(error, boost::system::system_category()));
+    console::WriteLine(std::string("ConvertDirectoryStructure - got std::Exception: ") + failure.what());
 }
 
-enum class MoveOutcome { Moved, ReportedFailure, Abandoned };
+// One old-structure day folder: <storage>/<location>/<day>, moving to
+// <storage>/<day>/<location>. Everything is reached from the storage's own
+// handle, never through a link.
+struct DayMove {
+    const platform::Folder& storage;
+    const platform::Folder& location;
+    std::string locationName;
+    std::string dayName;
+    fs::path source;
+    fs::path destination;
+};
 
-// Moves <storage>/<location>/<day> to <storage>/<day>/<location>. A destination
-// that already exists is never merged into: the move fails and the source stays.
-MoveOutcome MoveDayFolder(const fs::path& source, const fs::path& destination) {
-    try {
-        // A failure to create the new day folder shows up in the move.
-        boost::system::error_code ignored;
-        fs::create_directories(destination.parent_path(), ignored);
-        MoveWithoutReplacing(source, destination);
-        return MoveOutcome::Moved;
-    } catch (const std::exception& e) {
-        ReportStdException(e);
-        return MoveOutcome::ReportedFailure;
-    } catch (...) {
-        console::WriteErrorLine("ConvertDirectoryStructure - convert " + destination.string() + "got Exception");
-        return MoveOutcome::Abandoned;
+// Moves the day folder into its new day folder (created when missing). A
+// destination that already exists is never merged into: the move fails and
+// the source stays. Both parents are flushed, so the move survives a power cut.
+int MoveDayFolder(const DayMove& move) {
+    const int made = move.storage.MakeFolder(move.dayName);
+    int error = 0;
+    const platform::Folder newDay = move.storage.OpenChild(move.dayName, error);
+    // A new day folder that is a link (or a file) would take the folder outside.
+    if (error != 0) return made != 0 && made != EEXIST ? made : error;
+    error = move.location.MoveNoReplace(move.dayName, newDay, move.locationName);
+    if (error != 0) return error;
+    newDay.Sync();
+    move.location.Sync();
+    if (made == 0) move.storage.Sync();
+    return 0;
+}
+
+// The placement inside the moved folder, or inside the destination that was
+// already there (it gets its day database renewed too).
+void PlaceAtDestination(TemplatePlacement& placement, const DayMove& move, bool moved) {
+    const fs::path shown = move.destination / DayDatabaseName(move.dayName);
+    int error = 0;
+    const platform::Folder destination = OpenBeneath(move.storage, {move.dayName, move.locationName}, error);
+    if (error != 0) {
+        placement.ReportUnreachable(shown, error);
+        return;
     }
-}
-
-void RemoveIfEmpty(const fs::path& folder) {
-    boost::system::error_code error;
-    if (fs::is_empty(folder, error) && !error) fs::remove(folder, error);
-}
-
-// A destination whose day folder, or which itself, is a link would put the
-// folder and its day database outside the storage.
-bool ReachesThroughLink(const fs::path& destination) {
-    return platform::IsSymbolicLink(destination.parent_path()) || platform::IsSymbolicLink(destination);
+    const PlacementTarget target{destination, DayDatabaseName(move.dayName), shown};
+    if (moved) {
+        placement.PlacePrepared(target);
+    } else {
+        placement.Place(target);
+    }
 }
 
 // Moves one day folder and places its day database. The template copy is
 // prepared inside the folder before it moves, so that a run killed after the
 // move finishes the placement when run again; a copy that cannot be written
 // leaves the folder where it is, for the same reason.
-void ConvertDayFolder(const fs::path& source, const fs::path& destination, const std::string& dayName) {
-    const fs::path sourceTarget = source / DayDatabaseName(dayName);
-    const fs::path target = destination / DayDatabaseName(dayName);
-    if (ReachesThroughLink(destination)) {
-        ReportStdException(fs::filesystem_error("boost::filesystem::rename", source, destination,
-                                                boost::system::error_code(ELOOP, boost::system::system_category())));
+void ConvertDayFolder(TemplatePlacement& placement, const DayMove& move) {
+    {
+        int error = 0;
+        // Held only while the copy is written: a held folder cannot be moved everywhere.
+        const platform::Folder day = move.location.OpenChild(move.dayName, error);
+        if (error != 0) {
+            ReportRenameFailure(move.source, move.destination, error);
+            return;
+        }
+        if (!placement.Prepare({day, DayDatabaseName(move.dayName), move.destination / DayDatabaseName(move.dayName)})) {
+            return;
+        }
+    }
+    const int error = MoveDayFolder(move);
+    if (error == 0) {
+        PlaceAtDestination(placement, move, true);
         return;
     }
-    const PreparedTemplate prepared = PrepareTemplateCopy(sourceTarget);
-    if (prepared.error && !prepared.templateUnreadable) {
-        ReportStdException(fs::filesystem_error("boost::filesystem::copy_file", TemplateDatabasePath(), target,
-                                                prepared.error));
-        return;
-    }
-    const MoveOutcome moved = MoveDayFolder(source, destination);
-    if (moved == MoveOutcome::Moved) {
-        PlacePreparedTemplate(target, prepared, kConvertDirectoryStructureTexts);
-        return;
-    }
-    DiscardPreparedTemplate(sourceTarget);
-    if (moved == MoveOutcome::Abandoned) return;
-    // A destination that was already there gets its day database renewed too.
-    PlaceTemplateDatabase(target, kConvertDirectoryStructureTexts);
+    ReportRenameFailure(move.source, move.destination, error);
+    int reopened = 0;
+    const bool throughLink = error == platform::kRefusedLinkError;
+    const platform::Folder day = move.location.OpenChild(move.dayName, reopened);
+    if (reopened == 0) placement.Discard({day, DayDatabaseName(move.dayName), {}});
+    // A destination reached through a link lies outside the storage.
+    if (!throughLink) PlaceAtDestination(placement, move, false);
 }
 
-void ConvertLocationFolder(const fs::path& storage, const fs::directory_entry& location, const DateRange& range) {
+void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder& storageFolder, const fs::path& storage,
+                           const fs::directory_entry& location, const DateRange& range) {
+    const std::string locationName = EntryName(location);
+    int error = 0;
+    const platform::Folder locationFolder = OpenBeneath(storageFolder, {locationName}, error);
+    if (error != 0) return;
     for (const fs::directory_entry& day : ListFolder(location.path())) {
         const std::string dayName = EntryName(day);
         if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
-        const fs::path destination = storage / dayName / EntryName(location);
         console::WriteLine("Processing Path: " + day.path().string() + " structure");
-        ConvertDayFolder(day.path(), destination, dayName);
-        RemoveIfEmpty(location.path());
+        const DayMove move{storageFolder, locationFolder, locationName, dayName, day.path(),
+                           storage / dayName / locationName};
+        ConvertDayFolder(placement, move);
+        // Only an empty folder goes; anything left in it keeps it.
+        if (storageFolder.RemoveEmptyFolder(locationName) == 0) storageFolder.Sync();
     }
 }
 
 // Placements that a killed or failed run prepared and moved but did not finish.
-void FinishInterruptedPlacements(const fs::path& storage, const DateRange& range) {
+void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::Folder& storageFolder,
+                                 const fs::path& storage, const DateRange& range) {
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
         if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
         for (const fs::directory_entry& location : ListFolder(day.path())) {
             if (IsLinkEntry(location)) continue;
-            FinishInterruptedPlacement(location.path() / DayDatabaseName(dayName), kConvertDirectoryStructureTexts);
+            int error = 0;
+            const platform::Folder folder = OpenBeneath(storageFolder, {dayName, EntryName(location)}, error);
+            if (error != 0) continue;
+            placement.FinishInterrupted({folder, DayDatabaseName(dayName), location.path() / DayDatabaseName(dayName)});
         }
     }
 }
@@ -107,11 +139,16 @@ void ConvertDirectoryStructure(const std::string& storagePath, const std::string
                                const std::string& endDate) {
     const fs::path storage(storagePath);
     if (!StartRoad("Convert the directory structure:", "ConvertDirectoryStructure", storage)) return;
+    int error = 0;
+    const platform::Folder storageFolder = OpenStorageFolder(storage, error);
+    if (error != 0) return;
+    TemplatePlacement placement(TemplateSource::Find(), kConvertDirectoryStructureTexts);
     const DateRange range(beginDate, endDate);
-    FinishInterruptedPlacements(storage, range);
+    FinishInterruptedPlacements(placement, storageFolder, storage, range);
     for (const fs::directory_entry& location : ListFolder(storage)) {
-        boost::system::error_code error;
-        if (!fs::is_directory(location.status(error)) || error || IsLinkEntry(location)) continue;
-        ConvertLocationFolder(storage, location, range);
+        boost::system::error_code status;
+        if (!fs::is_directory(location.status(status)) || status || IsLinkEntry(location)) continue;
+        ConvertLocationFolder(placement, storageFolder, storage, location, range);
     }
+    placement.ReportUnjudged();
 }

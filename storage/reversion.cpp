@@ -1,71 +1,111 @@
 #include "storage/reversion.h"
 
+#include <boost/filesystem/exception.hpp>
 #include <cerrno>
 #include <sstream>
 
 #include "app/console.h"
 #include "app/dates.h"
-#include "platform/file_in_use.h"
-#include "platform/links.h"
+#include "platform/database_claim.h"
 #include "storage/layout.h"
-#include "storage/template_placement.h"
 #include "storage/road_start.h"
-#include "storage/move_entry.h"
+#include "storage/storage_folders.h"
+#include "storage/template_placement.h"
 
 namespace fs = boost::filesystem;
 
 namespace {
 
-// Deletes what the new structure added to a location folder: the day database,
-// its backup and the daylight-saving marker folder while it is empty. Failures
-// are ignored; a missing file is no error.
-// A database goes together with SQLite's files beside it, and with the copies
-// an interrupted placement left.
-void RemoveDatabaseFiles(const fs::path& database) {
-    boost::system::error_code ignored;
-    fs::remove(database, ignored);
+using platform::EntryKind;
+
+[[noreturn]] void ThrowRenameError(const fs::path& from, const fs::path& to, int error) {
+    throw fs::filesystem_error("boost::filesystem::rename", from, to,
+                               boost::system::error_code(error, boost::system::system_category()));
+}
+
+void RemoveRegularFile(const platform::Folder& folder, const std::string& name) {
+    if (folder.Facts(name).kind == EntryKind::RegularFile) folder.RemoveFile(name);
+}
+
+// A database goes together with SQLite's files beside it.
+void RemoveDatabaseFiles(const platform::Folder& folder, const std::string& database) {
+    RemoveRegularFile(folder, database);
     for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
-        fs::remove(database.string() + *suffix, ignored);
+        RemoveRegularFile(folder, database + *suffix);
     }
 }
 
-void RemoveDayDatabases(const fs::path& folder, const std::string& dayName) {
-    boost::system::error_code ignored;
-    const fs::path database = folder / DayDatabaseName(dayName);
-    RemoveDatabaseFiles(database);
-    RemoveDatabaseFiles(database.string() + ".old");
-    fs::remove(PartialCopyPath(database), ignored);
-    fs::remove(PreparedCopyPath(database), ignored);
-    // Only the marker folder goes: a file that happens to be named DL is the
-    // operator's and stays.
-    const fs::path marker = folder / "DL";
-    if (fs::is_directory(fs::symlink_status(marker, ignored))) fs::remove(marker, ignored);
+// Deletes what the new structure added to a location folder: the day
+// database, its backups and what an interrupted placement left, and the
+// daylight-saving marker folder while it is empty. Failures are ignored; a
+// missing file is no error; a link or a folder under one of these names is
+// not the tool's and stays.
+void RemoveDayDatabases(const platform::Folder& folder, const std::string& dayName) {
+    const std::string database = DayDatabaseName(dayName);
+    RemoveDatabaseFiles(folder, database);
+    RemoveDatabaseFiles(folder, BackupNameOf(database, BackupName::Old));
+    RemoveDatabaseFiles(folder, BackupNameOf(database, BackupName::Prev));
+    RemoveRegularFile(folder, PartialCopyName(database));
+    RemoveRegularFile(folder, PreparedCopyName(database));
+    // Only the marker folder goes, and only when empty: a file named DL is
+    // the operator's and stays.
+    if (folder.Facts("DL").kind == EntryKind::Folder) folder.RemoveEmptyFolder("DL");
 }
 
 struct FilesInUse {};
 
-bool DayDatabaseInUse(const fs::path& folder, const std::string& dayName) {
-    const fs::path database = folder / DayDatabaseName(dayName);
-    return platform::IsFileHeldByAnotherProcess(database.string().c_str()) ||
-           platform::IsFileHeldByAnotherProcess((database.string() + ".old").c_str());
+// A database another process holds, or one whether it is held cannot be
+// told, is not removed: the entry stays where it is.
+bool IsHeld(const platform::Folder& folder, const std::string& name) {
+    platform::DatabaseClaim claim;
+    const platform::ClaimOutcome outcome = claim.Take(folder, name);
+    return outcome == platform::ClaimOutcome::InUse || outcome == platform::ClaimOutcome::CannotJudge;
 }
 
-// Moves <storage>/<day>/<entry> back to <storage>/<entry>/<day>.
-void RevertEntry(const fs::path& storage, const std::string& dayName, const fs::directory_entry& entry) {
-    const fs::path destination = storage / EntryName(entry) / dayName;
+bool DayDatabaseInUse(const platform::Folder& entry, const std::string& dayName) {
+    const std::string database = DayDatabaseName(dayName);
+    return IsHeld(entry, database) || IsHeld(entry, BackupNameOf(database, BackupName::Old)) ||
+           IsHeld(entry, BackupNameOf(database, BackupName::Prev));
+}
+
+struct Reverting {
+    const platform::Folder& storage;
+    const platform::Folder& day;
+    const std::string& dayName;
+};
+
+// Moves <storage>/<day>/<entry> back to <storage>/<entry>/<day>; both parents
+// are flushed so that the move survives a power cut.
+void MoveBack(const Reverting& reverting, const std::string& entryName, const fs::path& source,
+              const fs::path& destination) {
+    const int made = reverting.storage.MakeFolder(entryName);
+    int error = 0;
+    // Moving into a link would put the folder outside the storage.
+    const platform::Folder location = reverting.storage.OpenChild(entryName, error);
+    if (error != 0) ThrowRenameError(source, destination, made != 0 && made != EEXIST ? made : error);
+    error = reverting.day.MoveNoReplace(entryName, location, reverting.dayName);
+    if (error != 0) ThrowRenameError(source, destination, error);
+    location.Sync();
+    reverting.day.Sync();
+    if (made == 0) reverting.storage.Sync();
+    const platform::Folder moved = location.OpenChild(reverting.dayName, error);
+    if (error == 0) RemoveDayDatabases(moved, reverting.dayName);
+}
+
+void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::directory_entry& entry) {
+    const std::string entryName = EntryName(entry);
+    const fs::path destination = storage / entryName / reverting.dayName;
     console::WriteLine("Processing Path: " + entry.path().string() + " structure");
     try {
-        // Moving into a link would put the folder outside the storage.
-        if (platform::IsSymbolicLink(destination.parent_path())) {
-            throw fs::filesystem_error("boost::filesystem::rename", entry.path(), destination,
-                                       boost::system::error_code(ELOOP, boost::system::system_category()));
+        {
+            int error = 0;
+            // The databases are deleted after the move: one that the recorder
+            // still holds stays where it is. Not held across the move, which
+            // an open file inside would refuse on some systems.
+            const platform::Folder folder = reverting.day.OpenChild(entryName, error);
+            if (error == 0 && DayDatabaseInUse(folder, reverting.dayName)) throw FilesInUse{};
         }
-        // The databases are deleted after the move: one that the recorder
-        // still holds stays where it is, as a rename of an open file is refused.
-        if (DayDatabaseInUse(entry.path(), dayName)) throw FilesInUse{};
-        fs::create_directories(destination.parent_path());
-        MoveWithoutReplacing(entry.path(), destination);
-        RemoveDayDatabases(destination, dayName);
+        MoveBack(reverting, entryName, entry.path(), destination);
     } catch (const std::exception& e) {
         console::WriteLine(std::string("RevertDirectoryStructure - got std::exception: ") + e.what());
     } catch (...) {
@@ -73,14 +113,13 @@ void RevertEntry(const fs::path& storage, const std::string& dayName, const fs::
     }
 }
 
-void RemoveDayFolderIfEmpty(const fs::path& dayFolder) {
-    try {
-        if (fs::is_empty(dayFolder)) {
-            fs::remove(dayFolder);
-        } else {
-            console::WriteLine("RevertDirectoryStructure - directory: " + dayFolder.string() + "is not empty");
-        }
-    } catch (...) {
+void RemoveDayFolderIfEmpty(const platform::Folder& storage, const std::string& dayName, const fs::path& dayFolder) {
+    const int error = storage.RemoveEmptyFolder(dayName);
+    if (error == 0) {
+        storage.Sync();
+    } else if (error == ENOTEMPTY || error == EEXIST || error == 145 /* ERROR_DIR_NOT_EMPTY */) {
+        console::WriteLine("RevertDirectoryStructure - directory: " + dayFolder.string() + "is not empty");
+    } else {
         console::WriteLine("RevertDirectoryStructure - Cannot remove the directory:" + dayFolder.string());
     }
 }
@@ -101,19 +140,26 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
                               const std::string& endDate) {
     const fs::path storage(storagePath);
     if (!StartRoad("Reverting the directory structure:", "RevertDirectoryStructure", storage)) return;
+    int error = 0;
+    const platform::Folder storageFolder = OpenStorageFolder(storage, error);
+    if (error != 0) return;
     const DateRange range(beginDate, endDate);
     unsigned long handled = 0;  // every entry met, moved or not
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
         if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
-        for (const fs::directory_entry& entry : ListFolder(day.path())) {
-            // A link is not the storage's own folder: its day database must not
-            // be removed through it.
-            if (IsLinkEntry(entry)) continue;
-            RevertEntry(storage, dayName, entry);
-            ++handled;
-        }
-        RemoveDayFolderIfEmpty(day.path());
+        {
+            const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
+            if (error != 0) continue;
+            for (const fs::directory_entry& entry : ListFolder(day.path())) {
+                // A link is not the storage's own folder: its day database must
+                // not be removed through it.
+                if (IsLinkEntry(entry)) continue;
+                RevertEntry({storageFolder, dayFolder, dayName}, storage, entry);
+                ++handled;
+            }
+        }  // a held folder cannot be removed everywhere
+        RemoveDayFolderIfEmpty(storageFolder, dayName, day.path());
     }
     WriteSummary(handled);
 }

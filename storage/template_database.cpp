@@ -4,21 +4,45 @@
 #include "app/dates.h"
 #include "storage/layout.h"
 #include "storage/road_start.h"
+#include "storage/storage_folders.h"
 #include "storage/template_placement.h"
 
 namespace fs = boost::filesystem;
 
+namespace {
+
+// Every entry of a day folder gets a target, folder or not; for a file the
+// copy then fails and says so. A link is passed over.
+void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolder, const fs::directory_entry& day) {
+    const std::string dayName = EntryName(day);
+    int error = 0;
+    const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
+    if (error != 0) return;
+    for (const fs::directory_entry& location : ListFolder(day.path())) {
+        if (IsLinkEntry(location)) continue;
+        const fs::path shown = location.path() / DayDatabaseName(dayName);
+        const platform::Folder locationFolder = dayFolder.OpenChild(EntryName(location), error);
+        if (error != 0) {
+            placement.ReportUnreachable(shown, error);
+            continue;
+        }
+        placement.Place({locationFolder, DayDatabaseName(dayName), shown});
+    }
+}
+
+}  // namespace
+
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
     const fs::path storage(storagePath);
     if (!StartRoad("Copy the template DB:", "CopyTemplateDB", storage)) return;
+    int error = 0;
+    const platform::Folder storageFolder = OpenStorageFolder(storage, error);
+    if (error != 0) return;
+    TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts);
     const DateRange range(beginDate, endDate);
     for (const fs::directory_entry& day : ListFolder(storage)) {
         if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(EntryName(day))) continue;
-        // Every entry of a day folder gets a target, folder or not; for a file
-        // the copy then fails and says so. A link is passed over.
-        for (const fs::directory_entry& location : ListFolder(day.path())) {
-            if (IsLinkEntry(location)) continue;
-            PlaceTemplateDatabase(location.path() / DayDatabaseName(EntryName(day)), kCopyTemplateDBTexts);
-        }
+        PlaceDay(placement, storageFolder, day);
     }
+    placement.ReportUnjudged();
 }

@@ -1,191 +1,374 @@
 #include "storage/template_placement.h"
 
+#include <boost/filesystem/exception.hpp>
 #include <cerrno>
-#include <functional>
+#include <sstream>
 
 #include "app/console.h"
+#include "platform/database_claim.h"
 #include "platform/durable_copy.h"
-#include "platform/file_in_use.h"
 #include "platform/rename_no_replace.h"
-#include "storage/move_entry.h"
+#include "storage/placed_databases.h"
 
 namespace fs = boost::filesystem;
 
 const TemplateCopyTexts kCopyTemplateDBTexts = {
+    "CopyTemplateDB",
     "CopyTemplateDB - copy dbtemplate.db got std::exception: ",
     "You need dbtemplate.db at the same folder of Tolvane2.exe or",
     true,
 };
 
 const TemplateCopyTexts kConvertDirectoryStructureTexts = {
+    "ConvertDirectoryStructure",
     "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: ",
     "You need PellamDB/dbtemplate.db at the same folder of Tolvane2.exe or",
     false,
 };
-
-const fs::path& TemplateDatabasePath() {
-    static const fs::path path = fs::path("PellamDB") / "dbtemplate.db";
-    return path;
-}
 
 const char* const* CompanionSuffixes() {
     static const char* const suffixes[] = {"-journal", "-wal", "-shm", nullptr};
     return suffixes;
 }
 
-fs::path PartialCopyPath(const fs::path& target) { return target.string() + ".tmp"; }
-fs::path PreparedCopyPath(const fs::path& target) { return target.string() + ".new"; }
+std::string PartialCopyName(const std::string& target) { return target + ".tmp"; }
+std::string PreparedCopyName(const std::string& target) { return target + ".new"; }
+std::string SwappingName(const std::string& target) { return target + ".swap"; }
+std::string BackupNameOf(const std::string& target, BackupName backup) {
+    return target + (backup == BackupName::Old ? ".old" : ".prev");
+}
+
+BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks) {
+    // The tool's own earlier copy never takes the original's name.
+    if (databaseMarked) return BackupName::Prev;
+    // Without marks, a rerun's database looks like the recorder's: the
+    // backup that may be the original is then never replaced.
+    if (!templateMarks && oldPresent) return BackupName::Prev;
+    return BackupName::Old;
+}
 
 namespace {
 
-// Thrown when another process holds the day database: reported with the
-// "is locked!" line rather than a file-system text.
-struct DatabaseInUse {};
+using platform::EntryKind;
 
-fs::path WithSuffix(const fs::path& path, const char* suffix) { return path.string() + suffix; }
-
-bool IsPresent(const fs::path& path) {
-    boost::system::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
+bool IsPresent(const platform::Folder& folder, const std::string& name) {
+    return folder.Facts(name).kind != EntryKind::Missing;
 }
 
-bool HasCompanions(const fs::path& database) {
+bool HasCompanions(const platform::Folder& folder, const std::string& database) {
     for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
-        if (IsPresent(WithSuffix(database, *suffix))) return true;
+        if (IsPresent(folder, database + *suffix)) return true;
     }
     return false;
 }
 
-// A journal or log moved without its database would be rolled into whatever
-// database next takes the name, so they always move together.
-void MoveCompanions(const fs::path& from, const fs::path& to) {
+boost::system::error_code SystemError(int error) {
+    return boost::system::error_code(error, boost::system::system_category());
+}
+
+fs::path Beside(const fs::path& shown, const std::string& name) { return shown.parent_path() / name; }
+
+// A step of the set-aside failed: the database stays under its own name.
+struct SetAsideFailure {
+    const char* call;
+    std::string from;
+    std::string to;
+    int error;
+};
+
+void Check(int error, const char* call, const std::string& from, const std::string& to = {}) {
+    if (error != 0) throw SetAsideFailure{call, from, to, error};
+}
+
+// Removes a backup that a newer database replaces, its companions first: a
+// journal must never outlive its database under a name SQLite would pair
+// with whatever database takes that name next.
+void RemoveBackup(const PlacementTarget& target, const std::string& backup) {
     for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
-        const fs::path companion = WithSuffix(from, *suffix);
-        if (IsPresent(companion)) fs::rename(companion, WithSuffix(to, *suffix));
+        const std::string companion = backup + *suffix;
+        if (IsPresent(target.folder, companion)) {
+            Check(target.folder.RemoveFile(companion), "boost::filesystem::remove", companion);
+        }
     }
+    Check(target.folder.RemoveFile(backup), "boost::filesystem::remove", backup);
 }
 
-void RemoveCompanions(const fs::path& database) {
-    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) fs::remove(WithSuffix(database, *suffix));
-}
-
-void MoveDatabaseToBackup(const fs::path& target, const fs::path& backup) {
-    if (platform::IsFileHeldByAnotherProcess(target.string().c_str())) throw DatabaseInUse{};
-    RemoveCompanions(backup);
-    if (fs::exists(fs::status(backup))) fs::remove(backup);
-    fs::rename(target, backup);
-}
-
-// Moves an existing day database to its backup name. Companions without their
-// database are what a run killed between the two renames left: they belong to
-// the backup, which must then be kept. Failures are reported and left to the
-// copy that follows, which then fails on the occupied target.
-void SetExistingDatabaseAside(const fs::path& target) {
-    const fs::path backup = target.string() + ".old";
-    try {
-        if (IsPresent(target)) MoveDatabaseToBackup(target, backup);
-        MoveCompanions(target, backup);
-    } catch (const std::exception& e) {
-        console::WriteLine(std::string("CopyTemplateDB - remove existed got std::exception: ") + e.what());
-    } catch (...) {
-        console::WriteLine(target.string() + "or" + backup.string() + "is locked!");
+// Sets the claimed database aside under the backup name and installs the
+// prepared copy under its name. The order keeps every journal and log beside
+// the database it belongs to wherever another process may open that name:
+// 1. the old backup goes, companions first, so nothing stands beside it;
+// 2. the database's companions take the backup's names, where no database
+//    is yet (nobody can write the database meanwhile: its lock bytes are ours);
+// 3. the copy takes the swapping name, and swaps names with the database at
+//    once, so <date>.db is never missing and the copy has no companions;
+// 4. the database, now under the swapping name, takes the backup name and
+//    finds its companions there.
+// A run stopped on the way leaves states the next run completes: companions
+// under the backup's names with no backup beside them belong to the database
+// (after 2), and a database under the swapping name was displaced (after 3).
+void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim& claim, const std::string& backup) {
+    const std::string& database = target.name;
+    const std::string swapping = SwappingName(database);
+    const platform::EntryFacts backupFacts = target.folder.Facts(backup);
+    // A folder or a link under the backup's name is not ours to remove.
+    if (backupFacts.kind != EntryKind::Missing && backupFacts.kind != EntryKind::RegularFile) {
+        Check(platform::kAlreadyExistsError, "boost::filesystem::rename", database, backup);
     }
-}
-
-[[noreturn]] void ThrowCopyError(const fs::path& target, int errorNumber) {
-    throw fs::filesystem_error("boost::filesystem::copy_file", TemplateDatabasePath(), target,
-                               boost::system::error_code(errorNumber, boost::system::system_category()));
-}
-
-void ThrowIfOccupied(const fs::path& target) {
-    if (IsPresent(target)) ThrowCopyError(target, platform::kAlreadyExistsError);
-    // A fresh database beside a leftover journal would be rolled back into
-    // garbage by the next connection.
-    if (HasCompanions(target)) ThrowCopyError(target, platform::kAlreadyExistsError);
-}
-
-// Writes the complete copy under its waiting name: first under the partial
-// name, which a killed run may leave behind and which is cleared here.
-platform::CopyResult WritePreparedCopy(const fs::path& target) {
-    boost::system::error_code ignored;
-    const fs::path partial = PartialCopyPath(target);
-    fs::remove(partial, ignored);
-    platform::CopyResult result = platform::CopyToNewFileDurably(TemplateDatabasePath().string().c_str(),
-                                                                          partial.string().c_str());
-    if (result.error != 0) return result;
-    boost::system::error_code renamed;
-    fs::rename(partial, PreparedCopyPath(target), renamed);
-    if (renamed) {
-        fs::remove(partial, ignored);
-        result.error = renamed.value();
+    bool companionsMoved = false;
+    if (backupFacts.kind == EntryKind::RegularFile) {
+        RemoveBackup(target, backup);
+    } else if (HasCompanions(target.folder, backup)) {
+        if (HasCompanions(target.folder, database)) {
+            Check(platform::kAlreadyExistsError, "boost::filesystem::rename", database, backup);
+        }
+        companionsMoved = true;
     }
-    return result;
+    for (const char* const* suffix = CompanionSuffixes(); *suffix && !companionsMoved; ++suffix) {
+        const std::string companion = database + *suffix;
+        if (!IsPresent(target.folder, companion)) continue;
+        Check(target.folder.MoveNoReplace(companion, target.folder, backup + *suffix), "boost::filesystem::rename",
+              companion, backup + *suffix);
+    }
+    Check(target.folder.MoveNoReplace(PreparedCopyName(database), target.folder, swapping),
+          "boost::filesystem::rename", PreparedCopyName(database), swapping);
+    const int exchanged = target.folder.Exchange(swapping, database);
+    if (exchanged == platform::kRenameCannotRefuse) {
+        // No swap here: the database moves through the claim, then the copy
+        // takes its name.
+        Check(claim.MoveTo(target.folder, database, backup), "boost::filesystem::rename", database, backup);
+        Check(target.folder.MoveNoReplace(swapping, target.folder, database), "boost::filesystem::rename", swapping,
+              database);
+        return;
+    }
+    Check(exchanged, "boost::filesystem::rename", swapping, database);
+    Check(target.folder.MoveNoReplace(swapping, target.folder, backup), "boost::filesystem::rename", swapping, backup);
 }
 
-void InstallPreparedCopy(const fs::path& target) {
-    ThrowIfOccupied(target);
-    try {
-        MoveWithoutReplacing(PreparedCopyPath(target), target);
-    } catch (const fs::filesystem_error& e) {
-        ThrowCopyError(target, e.code().value());
+// The application id of a database file, 0 when it has none or is too short.
+std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string& name) {
+    std::string header;
+    if (platform::ReadSmallFile(folder, name, kApplicationIdOffset + 4, header) != 0 ||
+        header.size() < kApplicationIdOffset + 4) {
+        return 0;
     }
-    // The new name is not durable until its folder is; a failure here loses
-    // nothing that a rerun would not place again.
-    platform::SyncFolder(target.parent_path().empty() ? "." : target.parent_path().string().c_str());
-}
-
-void CopyStep(const fs::path& target, const TemplateCopyTexts& texts, const std::function<void()>& copy) {
-    try {
-        copy();
-        if (texts.reportSuccess) console::WriteLine("Copy template.db to " + target.string());
-    } catch (const std::exception& e) {
-        console::WriteLine(texts.stdExceptionPrefix + e.what());
-    } catch (...) {
-        console::WriteLine(texts.otherFailurePrefix + target.string() + "is existed");
-    }
+    std::uint32_t id = 0;
+    for (std::size_t i = 0; i < 4; ++i) id = (id << 8) | static_cast<unsigned char>(header[kApplicationIdOffset + i]);
+    return id;
 }
 
 }  // namespace
 
-void PlaceTemplateDatabase(const fs::path& target, const TemplateCopyTexts& texts) {
-    SetExistingDatabaseAside(target);
-    CopyStep(target, texts, [&] {
-        ThrowIfOccupied(target);
-        const platform::CopyResult written = WritePreparedCopy(target);
-        if (written.error != 0) ThrowCopyError(target, written.error);
-        try {
-            InstallPreparedCopy(target);
-        } catch (...) {
-            DiscardPreparedTemplate(target);
-            throw;
+TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts)
+    : source_(std::move(source)), texts_(texts) {}
+
+void TemplatePlacement::ReportCopyFailure(const fs::path& shown, int error) const {
+    const fs::filesystem_error failure("boost::filesystem::copy_file", TemplateDatabasePath(), shown,
+                                       SystemError(error));
+    console::WriteLine(texts_.stdExceptionPrefix + failure.what());
+}
+
+void TemplatePlacement::ReportNotOurs(const PlacementTarget& target, const std::string& name) const {
+    console::WriteLine(texts_.routine + " - " + Beside(target.shown, name).string() +
+                       " is in the way and is not the tool's own copy: the location-day is left as it was");
+}
+
+// Our working names hold only our own files: a partial copy is a beginning of
+// the copy, a prepared one the whole of it. Anything else there is someone
+// else's and stops the placement.
+TemplatePlacement::Leftovers TemplatePlacement::CheckLeftovers(const PlacementTarget& target) const {
+    const std::string& copy = source_.CopyBytes();
+    const std::string partial = PartialCopyName(target.name);
+    if (IsPresent(target.folder, partial)) {
+        std::string bytes;
+        if (platform::ReadSmallFile(target.folder, partial, copy.size(), bytes) != 0 ||
+            copy.compare(0, bytes.size(), bytes) != 0 || target.folder.RemoveFile(partial) != 0) {
+            ReportNotOurs(target, partial);
+            return Leftovers::NotOurs;
         }
-    });
+    }
+    const std::string prepared = PreparedCopyName(target.name);
+    if (!IsPresent(target.folder, prepared)) return Leftovers::None;
+    std::string bytes;
+    if (platform::ReadSmallFile(target.folder, prepared, copy.size(), bytes) != 0 || bytes != copy) {
+        ReportNotOurs(target, prepared);
+        return Leftovers::NotOurs;
+    }
+    return Leftovers::PreparedCopy;
 }
 
-PreparedTemplate PrepareTemplateCopy(const fs::path& target) {
-    const platform::CopyResult written = WritePreparedCopy(target);
-    PreparedTemplate prepared;
-    prepared.error = boost::system::error_code(written.error, boost::system::system_category());
-    prepared.templateUnreadable = written.error != 0 && written.sourceFailed;
-    return prepared;
+// Written under the partial name and renamed when complete, so that the
+// prepared name only ever holds a whole, flushed copy. It takes the owner and
+// mode of the database it replaces, or of its folder where there is none.
+int TemplatePlacement::WritePreparedCopy(const PlacementTarget& target) const {
+    platform::EntryFacts ownership = target.folder.Facts(target.name);
+    if (ownership.kind != EntryKind::RegularFile) {
+        ownership = target.folder.OwnFacts();
+        ownership.mode = 0644;
+    }
+    const std::string partial = PartialCopyName(target.name);
+    int error = platform::WriteNewFileDurably(target.folder, partial, source_.CopyBytes(), ownership);
+    if (error != 0) return error;
+    error = target.folder.MoveNoReplace(partial, target.folder, PreparedCopyName(target.name));
+    if (error != 0) target.folder.RemoveFile(partial);
+    return error;
 }
 
-void DiscardPreparedTemplate(const fs::path& target) {
-    boost::system::error_code ignored;
-    fs::remove(PreparedCopyPath(target), ignored);
+void TemplatePlacement::Discard(const PlacementTarget& target) {
+    target.folder.RemoveFile(PreparedCopyName(target.name));
 }
 
-// When the install fails the prepared copy stays: a rerun finishes it once the
-// target is free.
-void PlacePreparedTemplate(const fs::path& target, const PreparedTemplate& prepared, const TemplateCopyTexts& texts) {
-    SetExistingDatabaseAside(target);
-    CopyStep(target, texts, [&] {
-        if (prepared.error) ThrowCopyError(target, prepared.error.value());
-        InstallPreparedCopy(target);
-    });
+// Sets the database in place aside, unless another process holds it or
+// whether one does cannot be told; the copy is then discarded and the
+// database stays under its own name.
+bool TemplatePlacement::SetAsideAndInstall(const PlacementTarget& target) {
+    platform::DatabaseClaim claim;
+    const platform::ClaimOutcome outcome = claim.Take(target.folder, target.name);
+    if (outcome == platform::ClaimOutcome::Missing) {
+        return target.folder.MoveNoReplace(PreparedCopyName(target.name), target.folder, target.name) == 0;
+    }
+    if (outcome == platform::ClaimOutcome::InUse) {
+        console::WriteLine(target.shown.string() + "or" + target.shown.string() + ".old" + "is locked!");
+    }
+    if (outcome == platform::ClaimOutcome::CannotJudge) ++unjudged_;
+    if (outcome != platform::ClaimOutcome::Claimed) return false;
+
+    std::uint32_t applicationId = 0;
+    const bool marked = claim.ReadNumberAt(kApplicationIdOffset, applicationId) && applicationId == kToolMark;
+    try {
+        SwapIntoPlace(target, claim, BackupNameOf(target.name, BackupFor(target, marked)));
+        return true;
+    } catch (const SetAsideFailure& failure) {
+        const fs::filesystem_error error(failure.call, Beside(target.shown, failure.from),
+                                         failure.to.empty() ? fs::path() : Beside(target.shown, failure.to),
+                                         SystemError(failure.error));
+        console::WriteLine(std::string("CopyTemplateDB - remove existed got std::exception: ") + error.what());
+        return false;
+    }
 }
 
-void FinishInterruptedPlacement(const fs::path& target, const TemplateCopyTexts& texts) {
-    if (!IsPresent(PreparedCopyPath(target))) return;
-    PlacePreparedTemplate(target, PreparedTemplate{}, texts);
+BackupName TemplatePlacement::BackupFor(const PlacementTarget& target, bool marked) const {
+    return ::BackupFor(marked && source_.MarksCopies(),
+                       IsPresent(target.folder, BackupNameOf(target.name, BackupName::Old)), source_.MarksCopies());
+}
+
+// Completes a swap that a stopped run began. Under the swapping name lies
+// either the prepared copy (the swap had not happened: it waits again under
+// its own name) or the database it displaced, which takes the backup name it
+// was on its way to; its companions are already there. False when something
+// else lies there: it is left as it is, and so is the location-day.
+bool TemplatePlacement::CompleteInterruptedSwap(const PlacementTarget& target) {
+    const std::string swapping = SwappingName(target.name);
+    const platform::EntryFacts facts = target.folder.Facts(swapping);
+    if (facts.kind == EntryKind::Missing) return true;
+    std::string bytes;
+    if (facts.kind != EntryKind::RegularFile ||
+        platform::ReadSmallFile(target.folder, swapping, source_.CopyBytes().size(), bytes) != 0) {
+        ReportNotOurs(target, swapping);
+        return false;
+    }
+    if (bytes == source_.CopyBytes()) {
+        if (target.folder.MoveNoReplace(swapping, target.folder, PreparedCopyName(target.name)) == 0) return true;
+        return target.folder.RemoveFile(swapping) == 0;
+    }
+    const bool marked = ApplicationIdOf(target.folder, swapping) == kToolMark;
+    const std::string backup = BackupNameOf(target.name, BackupFor(target, marked));
+    if (IsPresent(target.folder, backup) || target.folder.MoveNoReplace(swapping, target.folder, backup) != 0) {
+        ReportNotOurs(target, swapping);
+        return false;
+    }
+    target.folder.Sync();
+    return true;
+}
+
+// Installs the prepared copy, setting aside what holds its name. A copy this
+// run installed already is left as it is.
+void TemplatePlacement::Install(const PlacementTarget& target) {
+    const platform::EntryFacts existing = target.folder.Facts(target.name);
+    if (existing.kind == EntryKind::RegularFile && WasPlacedInThisRun(existing.identity)) {
+        Discard(target);
+        return;
+    }
+    bool installed = false;
+    if (existing.kind == EntryKind::Missing) {
+        // A fresh database beside a leftover journal would be rolled back
+        // into garbage by the next connection.
+        installed = !HasCompanions(target.folder, target.name) &&
+                    target.folder.MoveNoReplace(PreparedCopyName(target.name), target.folder, target.name) == 0;
+    } else if (existing.kind == EntryKind::RegularFile) {
+        installed = SetAsideAndInstall(target);
+    }
+    if (!installed) {
+        Discard(target);
+        ReportCopyFailure(target.shown, platform::kAlreadyExistsError);
+        return;
+    }
+    const platform::EntryFacts placed = target.folder.Facts(target.name);
+    if (placed.kind == EntryKind::RegularFile) RememberPlacedDatabase(placed.identity);
+    // The new names are not durable until their folder is; a failure here
+    // loses nothing that a rerun would not place again.
+    target.folder.Sync();
+    if (texts_.reportSuccess) console::WriteLine("Copy template.db to " + target.shown.string());
+}
+
+void TemplatePlacement::Place(const PlacementTarget& target) {
+    if (!source_.Found()) {
+        ReportCopyFailure(target.shown, source_.Error());
+        return;
+    }
+    if (!CompleteInterruptedSwap(target)) return;
+    const Leftovers leftovers = CheckLeftovers(target);
+    if (leftovers == Leftovers::NotOurs) return;
+    if (leftovers == Leftovers::None) {
+        const int error = WritePreparedCopy(target);
+        if (error != 0) {
+            ReportCopyFailure(target.shown, error);
+            return;
+        }
+    }
+    Install(target);
+}
+
+bool TemplatePlacement::Prepare(const PlacementTarget& target) {
+    if (!source_.Found()) return true;  // the folder still moves; the copy message follows the move
+    if (!CompleteInterruptedSwap(target)) return false;
+    const Leftovers leftovers = CheckLeftovers(target);
+    if (leftovers == Leftovers::NotOurs) return false;
+    if (leftovers == Leftovers::PreparedCopy) return true;
+    const int error = WritePreparedCopy(target);
+    if (error == 0) return true;
+    const fs::filesystem_error failure("boost::filesystem::copy_file", TemplateDatabasePath(), target.shown,
+                                       SystemError(error));
+    console::WriteLine(texts_.routine + " - got std::Exception: " + failure.what());
+    return false;
+}
+
+void TemplatePlacement::PlacePrepared(const PlacementTarget& target) {
+    if (source_.Found() && !CompleteInterruptedSwap(target)) return;
+    if (!source_.Found() || !IsPresent(target.folder, PreparedCopyName(target.name))) {
+        Place(target);
+        return;
+    }
+    if (CheckLeftovers(target) == Leftovers::PreparedCopy) Install(target);
+}
+
+void TemplatePlacement::FinishInterrupted(const PlacementTarget& target) {
+    if (!source_.Found()) return;
+    if (!IsPresent(target.folder, PreparedCopyName(target.name)) && !IsPresent(target.folder, SwappingName(target.name))) {
+        return;
+    }
+    if (!CompleteInterruptedSwap(target) || !IsPresent(target.folder, PreparedCopyName(target.name))) return;
+    if (CheckLeftovers(target) == Leftovers::PreparedCopy) Install(target);
+}
+
+void TemplatePlacement::ReportUnreachable(const fs::path& shown, int error) const {
+    ReportCopyFailure(shown, source_.Found() ? error : source_.Error());
+}
+
+void TemplatePlacement::ReportUnjudged() const {
+    if (unjudged_ == 0) return;
+    std::ostringstream line;
+    line << texts_.routine << " - " << unjudged_
+         << " day database(s) left as they were: whether another process has them open cannot be told here"
+            " (run as their owner, or stop the recorder)";
+    console::WriteLine(line.str());
 }

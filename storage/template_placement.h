@@ -1,12 +1,15 @@
 #pragma once
 
-#include <boost/filesystem.hpp>
-#include <boost/system/error_code.hpp>
+#include <boost/filesystem/path.hpp>
 #include <string>
 
-// The texts a caller of PlaceTemplateDatabase reports a failed copy with, and
+#include "platform/folder.h"
+#include "storage/template_source.h"
+
+// The texts a caller of the placement reports a failed copy with, and
 // whether a successful copy is reported at all.
 struct TemplateCopyTexts {
+    std::string routine;             // names the caller in the placement's own lines
     std::string stdExceptionPrefix;  // followed by the exception's text
     std::string otherFailurePrefix;  // followed by the target and "is existed"
     bool reportSuccess;
@@ -15,40 +18,83 @@ struct TemplateCopyTexts {
 extern const TemplateCopyTexts kCopyTemplateDBTexts;
 extern const TemplateCopyTexts kConvertDirectoryStructureTexts;
 
-// PellamDB/dbtemplate.db, relative to the current folder; no other place is searched.
-const boost::filesystem::path& TemplateDatabasePath();
-
-// Places a fresh copy of the template database at target. An existing file
-// there is first set aside as "<target>.old", replacing an older backup, and
-// SQLite's companion files (-journal, -wal, -shm) go with it; a database that
-// another process holds is left alone. The copy is written beside the target,
-// flushed, and only then renamed into place, so a crash leaves no target or a
-// complete one; it never replaces anything.
-void PlaceTemplateDatabase(const boost::filesystem::path& target, const TemplateCopyTexts& texts);
-
-// Placement in two steps, for a folder that is about to move: the complete
-// copy is prepared beside the future target first and travels with its
-// folder, so that a run interrupted after the move can still finish the
-// placement (FinishInterruptedPlacement) instead of leaving the old database
-// in place. The error names a failure to prepare; a template that cannot be
-// read is reported by PlacePreparedTemplate, as the one-step placement would.
-struct PreparedTemplate {
-    boost::system::error_code error;
-    bool templateUnreadable = false;
+// One location-day's database: its held folder, its name there, and the path
+// the messages print (as the operator gave the storage).
+struct PlacementTarget {
+    const platform::Folder& folder;
+    std::string name;
+    boost::filesystem::path shown;
 };
-PreparedTemplate PrepareTemplateCopy(const boost::filesystem::path& target);
-void DiscardPreparedTemplate(const boost::filesystem::path& target);
-void PlacePreparedTemplate(const boost::filesystem::path& target, const PreparedTemplate& prepared,
-                           const TemplateCopyTexts& texts);
 
-// Finishes a placement that a killed or failed run prepared but did not
-// complete; does nothing where none is pending.
-void FinishInterruptedPlacement(const boost::filesystem::path& target, const TemplateCopyTexts& texts);
+// Where a database found in place goes when a fresh copy takes its name.
+// One rule decides: a move may only go to a name that keeps more of the
+// recorder's data.
+//
+//   <date>.db in place       <date>.db.old          goes to
+//   missing                  any                    nothing moves
+//   unmarked (recorder's)    missing                <date>.db.old
+//   unmarked (recorder's)    marked or unmarked     <date>.db.old, replacing it
+//   marked (an earlier run)  any                    <date>.db.prev, replacing it
+//   unmarked, and the template cannot be marked:
+//                            present                <date>.db.prev, replacing it
+//
+// A database placed before copies were marked reads as unmarked: it cannot
+// be told apart from the recorder's.
+enum class BackupName { Old, Prev };
+BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks);
+
+// The placements of one road: the template read at its start, and what the
+// road reports once at its end.
+class TemplatePlacement {
+public:
+    TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts);
+
+    // Prepares the copy beside the target, sets a database in place aside and
+    // installs the copy. Without a template, nothing is set aside.
+    void Place(const PlacementTarget& target);
+
+    // Placement in two steps, for a folder that is about to move: the
+    // complete copy is prepared beside the future target and travels with
+    // its folder, so that a run interrupted after the move can still finish
+    // it. False when the copy could not be prepared (reported; nothing moved).
+    bool Prepare(const PlacementTarget& target);
+    void Discard(const PlacementTarget& target);
+    void PlacePrepared(const PlacementTarget& target);
+    // Finishes a placement that a killed or failed run prepared but did not
+    // complete; does nothing where none is pending.
+    void FinishInterrupted(const PlacementTarget& target);
+
+    // A target whose folder could not be reached reports the copy as failed.
+    void ReportUnreachable(const boost::filesystem::path& shown, int error) const;
+
+    // Says how many databases were left because whether another process had
+    // them open could not be told.
+    void ReportUnjudged() const;
+
+private:
+    enum class Leftovers { None, PreparedCopy, NotOurs };
+    Leftovers CheckLeftovers(const PlacementTarget& target) const;
+    BackupName BackupFor(const PlacementTarget& target, bool marked) const;
+    bool CompleteInterruptedSwap(const PlacementTarget& target);
+    int WritePreparedCopy(const PlacementTarget& target) const;
+    void Install(const PlacementTarget& target);
+    bool SetAsideAndInstall(const PlacementTarget& target);
+    void ReportCopyFailure(const boost::filesystem::path& shown, int error) const;
+    void ReportNotOurs(const PlacementTarget& target, const std::string& name) const;
+
+    TemplateSource source_;
+    const TemplateCopyTexts& texts_;
+    unsigned unjudged_ = 0;
+};
 
 // The names SQLite gives the files that belong to a database.
 const char* const* CompanionSuffixes();  // null-terminated
 
-// Our own working files beside a target: a copy being written, and a complete
-// copy waiting to be renamed into place. Neither is a recording or a day database.
-boost::filesystem::path PartialCopyPath(const boost::filesystem::path& target);
-boost::filesystem::path PreparedCopyPath(const boost::filesystem::path& target);
+// The tool's own names beside a target: a copy being written, a complete
+// copy waiting to be renamed into place, the name they swap through, and
+// the backups.
+std::string PartialCopyName(const std::string& target);
+std::string PreparedCopyName(const std::string& target);
+// Where the copy and the database it replaces swap names.
+std::string SwappingName(const std::string& target);
+std::string BackupNameOf(const std::string& target, BackupName backup);

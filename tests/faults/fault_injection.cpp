@@ -77,6 +77,13 @@ std::atomic<unsigned long> callCount{0};  // the tool may have reading threads
 // The full path of `path` as seen from `directory` (a descriptor or AT_FDCWD).
 bool FullPath(int directory, const char* path, char (&out)[PATH_MAX]) {
     if (path == nullptr) return false;
+    // A path through a held folder (/proc/self/fd/<n>/name) is that folder's.
+    static const char kHeld[] = "/proc/self/fd/";
+    if (std::strncmp(path, kHeld, sizeof kHeld - 1) == 0) {
+        char* rest = nullptr;
+        const long held = std::strtol(path + sizeof kHeld - 1, &rest, 10);
+        if (rest != path + sizeof kHeld - 1 && *rest == '/') return FullPath(static_cast<int>(held), rest + 1, out);
+    }
     if (path[0] == '/') return std::snprintf(out, sizeof out, "%s", path) < static_cast<int>(sizeof out);
     char base[PATH_MAX];
     if (directory == AT_FDCWD) {

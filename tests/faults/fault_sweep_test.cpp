@@ -1,10 +1,12 @@
 // Crashes, full disks and failing disks in the middle of a road. The tool runs
 // on a small storage with real recordings and earlier day databases, with a
 // preloaded library that kills it, or fails one call with ENOSPC or EIO, at the
-// N-th call that changes a file of the storage; then it runs again undisturbed.
+// N-th call that changes a file of the storage; then it runs again undisturbed,
+// as an operator would (a conversion again, then a repair of the databases).
 // No recording may be lost or doubled, no day database may be left empty or
-// broken, and after the second run the day databases hold exactly the rows of
-// a run that was never disturbed.
+// broken or hold a row twice, the recorder's original database is never lost,
+// and after the reruns the day databases and their backups hold exactly the
+// rows that the same runs leave when never disturbed.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -43,9 +45,13 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// Wherever a run may leave a day database: in place, as a backup, or on its
+// way between the two.
 bool IsDayDatabase(const fs::path& file) {
     const std::string name = file.filename().string();
-    return EndsWith(name, ".db") || EndsWith(name, ".db.old");
+    for (const char* suffix : {".db", ".db.old", ".db.prev", ".db.new", ".db.swap"})
+        if (EndsWith(name, suffix)) return true;
+    return false;
 }
 
 const char* const kCompanions[] = {"-journal", "-wal", "-shm"};
@@ -97,7 +103,8 @@ private:
     std::string error_;
 };
 
-using RowSet = std::set<std::string>;
+// A multiset, so that a row written twice shows.
+using RowSet = std::multiset<std::string>;
 
 // Checks a day database as SQLite would find it with its companions (a hot
 // journal is rolled back, in a copy, so the storage itself stays as the run
@@ -277,6 +284,7 @@ struct Road {
     std::vector<std::string> flags;
     Structure structure;
     bool keepsDatabases;  // the reversion deletes them
+    std::vector<std::vector<std::string>> reruns;  // what the operator runs next
 };
 
 struct SweepCase {
@@ -286,9 +294,9 @@ struct SweepCase {
 
 void PrintTo(const SweepCase& c, std::ostream* out) { *out << c.road.name << " " << c.action; }
 
-const Road kConvert{"convert", {}, Structure::Old, true};
-const Road kDatabaseOnly{"dbonly", {"-o"}, Structure::New, true};
-const Road kRevert{"revert", {"-r"}, Structure::New, false};
+const Road kConvert{"convert", {}, Structure::Old, true, {{}, {"-o"}}};
+const Road kDatabaseOnly{"dbonly", {"-o"}, Structure::New, true, {{"-o"}}};
+const Road kRevert{"revert", {"-r"}, Structure::New, false, {{"-r"}}};
 
 const SweepCase kCases[] = {
     {kConvert, "kill"},      {kConvert, "enospc"},      {kConvert, "eio"},
@@ -302,9 +310,12 @@ std::multiset<std::uint64_t> Digests(const std::map<std::string, std::uint64_t>&
     return digests;
 }
 
+// The tool's own backups (.db.prev) are left out: whether one exists depends
+// on where an earlier run was stopped.
 std::set<std::string> DatabaseFiles(const Snapshot& snapshot) {
     std::set<std::string> names;
-    for (const auto& entry : snapshot.databases) names.insert(entry.first);
+    for (const auto& entry : snapshot.databases)
+        if (!EndsWith(entry.first, ".db.prev")) names.insert(entry.first);
     return names;
 }
 
@@ -333,6 +344,7 @@ protected:
         const TempFolder folder;
         CopyTree(pristine_.path(), folder.path());
         ASSERT_EQ(RunRoad(folder.path(), road().flags).exitCode, 0);
+        for (const auto& rerun : road().reruns) ASSERT_EQ(RunRoad(folder.path(), rerun).exitCode, 0);
         reference_ = Inspect(folder.path());
         ASSERT_EQ(reference_.problems, std::vector<std::string>{});
         ASSERT_EQ(reference_.recordings.size(), kLocations.size() * kDays.size() * kRecordingsPerFolder);
@@ -358,6 +370,9 @@ protected:
             for (const auto& day : kDays)
                 if (!holds(EarlierLabel(location, day)))
                     problems.push_back("the earlier day database of " + location + " " + day + " is lost");
+        for (const auto& [relative, rows] : state.databases)
+            if (std::set<std::string>(rows.begin(), rows.end()).size() != rows.size())
+                problems.push_back(relative + " holds a row twice:" + Join(rows, 3));
         return problems;
     }
 
@@ -369,10 +384,15 @@ protected:
             problems.push_back("recordings differ from an undisturbed run:" + Join(Listing(state.recordings), 3));
         if (state.files != reference_.files) problems.push_back("files left behind:" + Join(state.files, 3));
         if (!road().keepsDatabases) return problems;
+        for (const auto& [relative, rows] : state.databases)
+            if (std::set<std::string>(rows.begin(), rows.end()).size() != rows.size())
+                problems.push_back(relative + " holds a row twice:" + Join(rows, 3));
         if (DatabaseFiles(state) != DatabaseFiles(reference_))
             problems.push_back("day databases differ from an undisturbed run:" + Join(DatabaseFiles(state), 3));
+        // The rebuilt databases and the originals; what an earlier run of the
+        // tool left as its own backup depends on where it was stopped.
         for (const auto& [relative, rows] : reference_.databases) {
-            if (!EndsWith(relative, ".db")) continue;
+            if (!EndsWith(relative, ".db") && !EndsWith(relative, ".db.old")) continue;
             const auto found = state.databases.find(relative);
             if (found != state.databases.end() && found->second != rows)
                 problems.push_back(relative + " holds other rows than an undisturbed run:" + Join(found->second, 3));
@@ -393,9 +413,11 @@ protected:
             problems.push_back("disturbed run ended with " + std::to_string(disturbed.exitCode) + ": " + disturbed.err);
         for (const auto& problem : AfterFault(Inspect(folder.path())))
             problems.push_back("after the fault: " + problem);
-        const auto rerun = RunRoad(folder.path(), road().flags);
-        if (rerun.exitCode != 0)
-            problems.push_back("rerun ended with " + std::to_string(rerun.exitCode) + ": " + rerun.err);
+        for (const auto& flags : road().reruns) {
+            const auto rerun = RunRoad(folder.path(), flags);
+            if (rerun.exitCode != 0)
+                problems.push_back("rerun ended with " + std::to_string(rerun.exitCode) + ": " + rerun.err);
+        }
         for (const auto& problem : AfterRerun(Inspect(folder.path())))
             problems.push_back("after the rerun: " + problem);
         return problems;

@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder.h"
 #include "repair/day_indexing.h"
+#include "storage/placed_databases.h"
 #include "repair_test_support.h"
+#include "tools/storage_generator/storage_generator.h"
 
 namespace fs = boost::filesystem;
 
@@ -21,7 +24,7 @@ namespace {
 struct FakePlugin {
     std::vector<std::string> calls;
     std::vector<std::string> statements;
-    std::string databasePath;
+    std::string databaseContent;  // what the path given to connect held
     std::int32_t initCode = 0;
     std::int32_t connectCode = 0;
     std::int32_t disconnectCode = 0;
@@ -45,7 +48,8 @@ std::int32_t FakeConnect(DbConnection connection, const char* path, std::int32_t
                          std::int32_t c) {
     fake->calls.push_back(connection == &connectionObject && a == 0 && b == 0 && c == 0 ? "Connect"
                                                                                         : "Connect with odd arguments");
-    fake->databasePath = path;
+    boost::system::error_code missing;
+    if (fs::exists(path, missing)) fake->databaseContent = storagegen::ReadFile(path);
     return fake->connectCode;
 }
 std::int32_t FakeDisconnect(DbConnection) {
@@ -76,8 +80,17 @@ protected:
         fs::create_directories(location_);
         recording_ = (location_ / "00000009_2012-03-03_100000.3gp").string();
         repairtest::WriteRecordingFile(recording_, repairtest::RecordingSpec{});
+        storagegen::WriteFile(DatabasePath(), kPlacedDatabase);
+        int error = 0;
+        const platform::Folder folder = platform::Folder::OpenPath(location_.string(), error);
+        RememberPlacedDatabase(folder.Facts("2012-03-03.db").identity);
     }
-    void TearDown() override { fake = nullptr; }
+    void TearDown() override {
+        fake = nullptr;
+        ForgetPlacedDatabases();
+    }
+
+    static constexpr const char* kPlacedDatabase = "the day database this run placed";
 
     // Runs the indexing and returns what it wrote on standard output.
     std::string Index(const std::vector<std::string>& files) {
@@ -101,7 +114,7 @@ TEST_F(DayIndexingTest, CallsThePluginInOrderAndWritesIntervalsAfterTheirFiles) 
     EXPECT_EQ(out, "");
     EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Execute", "Execute", "Execute",
                                                        "Execute", "Disconnect", "Release"}));
-    EXPECT_EQ(plugin_.databasePath, DatabasePath());
+    EXPECT_EQ(plugin_.databaseContent, kPlacedDatabase);
     ASSERT_EQ(plugin_.statements.size(), 4u);
     EXPECT_FALSE(IsIntervalRow(plugin_.statements[0]));
     EXPECT_NE(plugin_.statements[0].find("VALUES(9, 1, '00000009_2012-03-03_100000.3gp', "), std::string::npos);
@@ -110,6 +123,29 @@ TEST_F(DayIndexingTest, CallsThePluginInOrderAndWritesIntervalsAfterTheirFiles) 
     EXPECT_NE(plugin_.statements[2].find("VALUES(9, 2, "), std::string::npos);
     EXPECT_TRUE(IsIntervalRow(plugin_.statements[3]));
     EXPECT_NE(plugin_.statements[3].find("VALUES(2, "), std::string::npos);
+}
+
+// Only a database this run placed is written; where there is none, connecting
+// still says so.
+TEST_F(DayIndexingTest, ADatabaseThisRunDidNotPlaceIsNeverConnected) {
+    const std::string notReplaced = "ParseFilesADay - " + DatabasePath() + " was not replaced in this run, left as it was\n";
+    const struct {
+        bool present;
+        std::string out;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {true, notReplaced, {}},
+        {false, notReplaced + "Connect DB: " + DatabasePath() + " failed scRet: 0x8000000e\n",
+         {"Init 0 1", "Connect", "Release"}},
+    };
+    for (const auto& c : cases) {
+        ForgetPlacedDatabases();
+        plugin_.calls.clear();
+        plugin_.connectCode = static_cast<std::int32_t>(0x8000000e);
+        if (!c.present) fs::remove(DatabasePath());
+        EXPECT_EQ(Index({recording_}), c.out);
+        EXPECT_EQ(plugin_.calls, c.calls);
+    }
 }
 
 TEST_F(DayIndexingTest, FailedInitStopsBeforeAnythingElse) {

@@ -77,8 +77,8 @@ TEST_F(Conversion, PlacedDayDatabasesAreCopiesOfTheTemplateAndNothingGoesToStand
 
     EXPECT_EQ(captured.err, "");
     EXPECT_EQ(captured.out.substr(0, kHeading.size()), kHeading);
-    EXPECT_EQ(ReadFile(At("2012-03-03/1/2012-03-03.db")), storagetest::TemplateBytes());
-    EXPECT_EQ(ReadFile(At("2012-03-04/1/2012-03-04.db")), storagetest::TemplateBytes());
+    EXPECT_EQ(ReadFile(At("2012-03-03/1/2012-03-03.db")), storagetest::PlacedCopyBytes());
+    EXPECT_EQ(ReadFile(At("2012-03-04/1/2012-03-04.db")), storagetest::PlacedCopyBytes());
     // A day database that travelled with its folder is set aside, not lost.
     EXPECT_EQ(ReadFile(At("2012-03-03/1/2012-03-03.db.old")), storagegen::DayDatabasePlaceholder("1", "2012-03-03"));
     EXPECT_FALSE(fs::exists(At("1")));
@@ -198,9 +198,12 @@ TEST_F(Conversion, WithoutTheTemplateEveryMovedFolderReportsTheCopyAndHasNoDayDa
     for (const auto& location : storagetest::ListingOrder(storage())) {
         sources.push_back((fs::path(location) / "2012-03-03").string());
     }
+    // Neither the current folder nor the tool's own holds a template.
     const TempFolder elsewhere;
+    const fs::path tool = elsewhere.path() / fs::path(testsupport::ToolPath()).filename();
+    fs::copy_file(testsupport::ToolPath(), tool);
 
-    const auto result = Run({}, {elsewhere.path().string(), {}});
+    const auto result = testsupport::RunProcess(tool.string(), {"-p", storage().string()}, {elsewhere.path().string(), {}});
 
     std::string expected = Echo() + kHeading;
     for (const auto& source : sources) {

@@ -109,6 +109,12 @@ std::string TemplateBytes() {
     return storagegen::ReadFile(fs::path(testsupport::BuildDirectory()) / "PellamDB" / "dbtemplate.db");
 }
 
+std::string PlacedCopyBytes() {
+    std::string bytes = TemplateBytes();
+    if (bytes.size() >= 72) bytes.replace(68, 4, "Tlv2");  // the application id that marks the tool's copies
+    return bytes;
+}
+
 namespace {
 
 std::string SystemText(int code) { return boost::system::error_code(code, boost::system::system_category()).message(); }

@@ -67,6 +67,8 @@ std::vector<std::string> Tree(const fs::path& storage);
 
 // The bytes of the built template database.
 std::string TemplateBytes();
+// A copy as the tool places it: the template carrying the tool's mark.
+std::string PlacedCopyBytes();
 
 // The system's words for the failures these tests provoke, as the platform
 // puts them after "boost::filesystem::<call>: ".

@@ -63,17 +63,22 @@ TEST_F(TemplatePlacement, AnExistingDayDatabaseBecomesTheBackupReplacingTheOlder
     EXPECT_EQ(captured.err, "");
     for (const char* location : {"1", "2"}) {
         const std::string folder = At("2012-03-03/" + std::string(location) + "/");
-        EXPECT_EQ(ReadFile(folder + "2012-03-03.db"), storagetest::TemplateBytes()) << location;
+        EXPECT_EQ(ReadFile(folder + "2012-03-03.db"), storagetest::PlacedCopyBytes()) << location;
         EXPECT_EQ(ReadFile(folder + "2012-03-03.db.old"), storagegen::DayDatabasePlaceholder(location, "2012-03-03"))
             << location;
     }
 }
 
-TEST_F(TemplatePlacement, WithoutTheTemplateEveryTargetReportsTheCopyAndOldDatabasesAreSetAside) {
+// A tool copied where no template lies beside it, started from a folder
+// without one either: every database stays under its own name.
+TEST_F(TemplatePlacement, WithoutTheTemplateAnywhereEveryTargetReportsTheCopyAndNothingIsSetAside) {
     New("1", "2012-03-03", {1, true, true});
     New("2", "2012-03-03", {1});
     New("1", "2012-03-04", {1, true, false});
     const TempFolder elsewhere;
+    const fs::path tool = elsewhere.path() / fs::path(testsupport::ToolPath()).filename();
+    fs::copy_file(testsupport::ToolPath(), tool);
+    const auto before = storagetest::DigestFiles(storage());
     std::string expected = Echo() + kHeading;
     for (const auto& day : storagetest::ListingOrder(storage())) {
         const std::string dayName = fs::path(day).filename().string();
@@ -83,15 +88,11 @@ TEST_F(TemplatePlacement, WithoutTheTemplateEveryTargetReportsTheCopyAndOldDatab
         }
     }
 
-    const auto result = Run({}, {elsewhere.path().string(), {}});
+    const auto result =
+        testsupport::RunProcess(tool.string(), {"-p", storage().string(), "-o"}, {elsewhere.path().string(), {}});
 
     EXPECT_EQ(PreparationSection(result.out), expected);
-    EXPECT_EQ(ReadFile(At("2012-03-03/1/2012-03-03.db.old")), storagegen::DayDatabasePlaceholder("1", "2012-03-03"));
-    EXPECT_EQ(ReadFile(At("2012-03-04/1/2012-03-04.db.old")), storagegen::DayDatabasePlaceholder("1", "2012-03-04"));
-    for (const char* db : {"2012-03-03/1/2012-03-03.db", "2012-03-03/2/2012-03-03.db", "2012-03-04/1/2012-03-04.db",
-                           "2012-03-03/2/2012-03-03.db.old"}) {
-        EXPECT_FALSE(fs::exists(At(db))) << db;
-    }
+    EXPECT_EQ(storagetest::DigestFiles(storage()), before);
 }
 
 TEST_F(TemplatePlacement, DayFoldersOutsideTheBoundsAreNotTouched) {
@@ -150,8 +151,8 @@ TEST_F(TemplatePlacement, ABackupThatCannotBeRemovedKeepsTheDayDatabaseInPlace) 
 
     EXPECT_EQ(PreparationSection(result.out),
               Echo() + kHeading +
-                  "CopyTemplateDB - remove existed got std::exception: boost::filesystem::remove: " +
-                  storagetest::NotEmptyText() + ": \"" + target + ".old\"\n" + kStdCopyFailure +
+                  "CopyTemplateDB - remove existed got std::exception: boost::filesystem::rename: " +
+                  storagetest::ExistsText() + ": \"" + target + "\", \"" + target + ".old\"\n" + kStdCopyFailure +
                   "boost::filesystem::copy_file: " + storagetest::ExistsText() + ": \"" + storagetest::TemplateText() +
                   "\", \"" + target + "\"\n");
     EXPECT_EQ(ReadFile(target), storagegen::DayDatabasePlaceholder("1", "2012-03-03"));

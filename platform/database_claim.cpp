@@ -1,0 +1,123 @@
+#include "platform/database_claim.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+// SQLite's lock bytes: the pending byte, the reserved byte and the 510 shared
+// bytes that follow them, 1 GiB into the file whatever its size.
+constexpr off_t kSqliteLockStart = 0x40000000;
+constexpr off_t kSqliteLockLength = 512;
+constexpr auto kRetryPause = std::chrono::milliseconds(10);
+constexpr int kAttempts = 50;  // 500 ms in all
+
+enum class Attempt { Granted, Held, Unknown };
+
+Attempt LockSqliteBytes(int fd, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kSqliteLockStart;
+    lock.l_len = kSqliteLockLength;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return Attempt::Granted;
+    return (errno == EAGAIN || errno == EACCES) ? Attempt::Held : Attempt::Unknown;
+}
+
+// Refused while any other descriptor of the file is open: this catches a
+// recorder idle between two transactions. Refused to a non-owner, and
+// unsupported on network file systems: then nobody can tell.
+Attempt TakeWriteLease(int fd) {
+    if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) return Attempt::Granted;
+    return (errno == EAGAIN || errno == EBUSY) ? Attempt::Held : Attempt::Unknown;
+}
+
+Attempt TryOnce(int fd) {
+    const Attempt locked = LockSqliteBytes(fd, F_WRLCK);
+    if (locked != Attempt::Granted) return locked;
+    const Attempt leased = TakeWriteLease(fd);
+    // The lock bytes are let go while waiting, so that the holder can finish.
+    if (leased != Attempt::Granted) LockSqliteBytes(fd, F_UNLCK);
+    return leased;
+}
+
+EntryFacts FactsOf(int fd) {
+    struct stat status {};
+    EntryFacts facts;
+    if (::fstat(fd, &status) != 0) {
+        facts.kind = EntryKind::Unreadable;
+        return facts;
+    }
+    facts.kind = S_ISREG(status.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
+    facts.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+    facts.owner = status.st_uid;
+    facts.group = status.st_gid;
+    facts.mode = status.st_mode & 07777;
+    return facts;
+}
+
+}  // namespace
+
+DatabaseClaim::~DatabaseClaim() { Release(); }
+
+ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) {
+    Release();
+    // Non-blocking, so that a FIFO left under the name cannot stall the run.
+    fd_ = ::openat(folder.NativeHandle(), name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int error = errno;
+        if (error == ENOENT) return ClaimOutcome::Missing;
+        // Another process holds a lease on it.
+        if (error == EWOULDBLOCK) return ClaimOutcome::InUse;
+        if (error == ELOOP || error == EISDIR || error == ENXIO) return ClaimOutcome::NotAFile;
+        return ClaimOutcome::CannotJudge;
+    }
+    facts_ = FactsOf(fd_);
+    if (facts_.kind != EntryKind::RegularFile) {
+        Release();
+        return ClaimOutcome::NotAFile;
+    }
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(kRetryPause);
+        const Attempt result = TryOnce(fd_);
+        if (result == Attempt::Granted) return ClaimOutcome::Claimed;
+        if (result == Attempt::Unknown) {
+            Release();
+            return ClaimOutcome::CannotJudge;
+        }
+    }
+    Release();
+    return ClaimOutcome::InUse;
+}
+
+bool DatabaseClaim::ReadNumberAt(std::uint64_t offset, std::uint32_t& value) const {
+    unsigned char bytes[4];
+    if (fd_ < 0 || ::pread(fd_, bytes, sizeof bytes, static_cast<off_t>(offset)) != static_cast<ssize_t>(sizeof bytes)) {
+        return false;
+    }
+    value = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+            bytes[3];
+    return true;
+}
+
+// The lease and the lock stay with the descriptor, which does not care about
+// the file's name.
+int DatabaseClaim::MoveTo(const Folder& folder, const std::string& from, const std::string& to) const {
+    return folder.MoveNoReplace(from, folder, to);
+}
+
+void DatabaseClaim::Release() {
+    if (fd_ < 0) return;
+    ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+    ::close(fd_);  // the last descriptor of the description lets the lock bytes go
+    fd_ = -1;
+}
+
+}  // namespace platform

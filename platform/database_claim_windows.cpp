@@ -1,0 +1,84 @@
+#include "platform/database_claim.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/windows_path.h"
+
+namespace platform {
+
+namespace {
+
+constexpr auto kRetryPause = std::chrono::milliseconds(10);
+constexpr int kAttempts = 50;  // 500 ms in all
+
+bool IsHeldError(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+}  // namespace
+
+DatabaseClaim::~DatabaseClaim() { Release(); }
+
+// An open that shares nothing fails while any other process has the file
+// open, SQLite included, and keeps everyone else out while it is held.
+ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) {
+    Release();
+    const std::wstring path = folder.WidePath() + L"\\" + platform::WidePath(name);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(kRetryPause);
+        const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            handle_ = handle;
+            break;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ClaimOutcome::Missing;
+        if (!IsHeldError(error)) return ClaimOutcome::CannotJudge;
+    }
+    if (handle_ == nullptr) return ClaimOutcome::InUse;
+    facts_ = FactsOfOpenFile(handle_);
+    if (facts_.kind != EntryKind::RegularFile) {
+        Release();
+        return ClaimOutcome::NotAFile;
+    }
+    return ClaimOutcome::Claimed;
+}
+
+bool DatabaseClaim::ReadNumberAt(std::uint64_t offset, std::uint32_t& value) const {
+    if (handle_ == nullptr) return false;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    unsigned char bytes[4];
+    DWORD got = 0;
+    if (!::ReadFile(handle_, bytes, sizeof bytes, &got, &at) || got != sizeof bytes) return false;
+    value = (static_cast<std::uint32_t>(bytes[0]) << 24) | (static_cast<std::uint32_t>(bytes[1]) << 16) |
+            (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+    return true;
+}
+
+// Renamed through the handle that keeps everyone else out; never replaces.
+int DatabaseClaim::MoveTo(const Folder& folder, const std::string&, const std::string& to) const {
+    const std::wstring target = folder.WidePath() + L"\\" + platform::WidePath(to);
+    const DWORD nameBytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = nameBytes;
+    std::copy(target.begin(), target.end(), rename->FileName);
+    if (SetFileInformationByHandle(handle_, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) return 0;
+    const DWORD error = GetLastError();
+    return static_cast<int>(error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error);
+}
+
+void DatabaseClaim::Release() {
+    if (handle_ == nullptr) return;
+    CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+}  // namespace platform

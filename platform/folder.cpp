@@ -1,0 +1,129 @@
+#include "platform/folder.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/rename_no_replace.h"
+
+namespace platform {
+
+static_assert(kRefusedLinkError == ELOOP, "the link refusal is the system's own number");
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+EntryFacts FactsFromStatus(const struct stat& status) {
+    EntryFacts facts;
+    if (S_ISREG(status.st_mode)) {
+        facts.kind = EntryKind::RegularFile;
+    } else if (S_ISDIR(status.st_mode)) {
+        facts.kind = EntryKind::Folder;
+    } else if (S_ISLNK(status.st_mode)) {
+        facts.kind = EntryKind::Link;
+    } else {
+        facts.kind = EntryKind::Other;
+    }
+    facts.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+    facts.owner = status.st_uid;
+    facts.group = status.st_gid;
+    facts.mode = status.st_mode & 07777;
+    return facts;
+}
+
+bool ProcFdWorks() {
+    static const bool works = [] {
+        struct stat status {};
+        return ::stat("/proc/self/fd", &status) == 0 && S_ISDIR(status.st_mode);
+    }();
+    return works;
+}
+
+}  // namespace
+
+Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Folder::Folder(Folder&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+Folder Folder::OpenPath(const std::string& path, int& error) {
+    const int fd = ::open(path.empty() ? "." : path.c_str(), kFolderFlags);
+    error = fd < 0 ? errno : 0;
+    return Folder(fd);
+}
+
+Folder Folder::OpenChild(const std::string& name, int& error) const {
+    const int fd = ::openat(fd_, name.c_str(), kFolderFlags | O_NOFOLLOW);
+    error = fd < 0 ? errno : 0;
+    // O_NOFOLLOW refuses a link as the last component with ELOOP, and a link
+    // to a file with ENOTDIR: both say "not a folder of the storage".
+    return Folder(fd);
+}
+
+bool Folder::IsOpen() const { return fd_ >= 0; }
+
+EntryFacts Folder::Facts(const std::string& name) const {
+    struct stat status {};
+    if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        EntryFacts facts;
+        facts.kind = errno == ENOENT ? EntryKind::Missing : EntryKind::Unreadable;
+        return facts;
+    }
+    return FactsFromStatus(status);
+}
+
+EntryFacts Folder::OwnFacts() const {
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) return EntryFacts{EntryKind::Unreadable, {}, 0, 0, 0};
+    return FactsFromStatus(status);
+}
+
+int Folder::MakeFolder(const std::string& name) const {
+    return ::mkdirat(fd_, name.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+int Folder::RemoveFile(const std::string& name) const { return ::unlinkat(fd_, name.c_str(), 0) == 0 ? 0 : errno; }
+
+int Folder::RemoveEmptyFolder(const std::string& name) const {
+    return ::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
+int Folder::MoveNoReplace(const std::string& from, const Folder& destination, const std::string& to) const {
+    if (::renameat2(fd_, from.c_str(), destination.fd_, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS) return error;
+    // The file system cannot refuse by itself: look, then rename. Only another
+    // process racing us could slip in between.
+    struct stat status {};
+    if (::fstatat(destination.fd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return kAlreadyExistsError;
+    return ::renameat(fd_, from.c_str(), destination.fd_, to.c_str()) == 0 ? 0 : errno;
+}
+
+int Folder::Exchange(const std::string& first, const std::string& second) const {
+    if (::renameat2(fd_, first.c_str(), fd_, second.c_str(), RENAME_EXCHANGE) == 0) return 0;
+    const int error = errno;
+    return (error == EINVAL || error == ENOSYS) ? kRenameCannotRefuse : error;
+}
+
+int Folder::Sync() const { return ::fsync(fd_) == 0 ? 0 : errno; }
+
+std::string Folder::PathForLibraries() const {
+    if (fd_ < 0 || !ProcFdWorks()) return {};
+    return "/proc/self/fd/" + std::to_string(fd_);
+}
+
+}  // namespace platform

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// What identifies a file while it exists, whatever its name: device and inode
+// (the volume serial and file ID on Windows).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity& other) const { return device == other.device && file == other.file; }
+    bool operator<(const FileIdentity& other) const {
+        return device != other.device ? device < other.device : file < other.file;
+    }
+};
+
+// What opening a link as a folder of the storage fails with.
+#ifdef _WIN32
+constexpr int kRefusedLinkError = 1921;  // ERROR_CANT_RESOLVE_FILENAME
+#else
+constexpr int kRefusedLinkError = 40;  // ELOOP
+#endif
+
+enum class EntryKind { Missing, RegularFile, Folder, Link, Other, Unreadable };
+
+struct EntryFacts {
+    EntryKind kind = EntryKind::Missing;
+    FileIdentity identity;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+    std::uint32_t mode = 0;  // permission bits
+};
+
+// A folder held open for as long as the tool works inside it. Every operation
+// names an entry of this folder and never follows a link there, so a folder
+// swapped for a link after it was opened cannot lead outside; on Windows the
+// folder is also held so that it cannot be renamed or deleted meanwhile.
+// Operations return 0 or the system's error number.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // The operator's own path: links on the way are followed.
+    static Folder OpenPath(const std::string& path, int& error);
+    // A folder inside this one; a link, a file or anything else is refused.
+    Folder OpenChild(const std::string& name, int& error) const;
+
+    bool IsOpen() const;
+    EntryFacts Facts(const std::string& name) const;
+    EntryFacts OwnFacts() const;
+
+    int MakeFolder(const std::string& name) const;
+    int RemoveFile(const std::string& name) const;
+    int RemoveEmptyFolder(const std::string& name) const;
+    // Renames never replace: an occupied destination is kAlreadyExistsError.
+    int MoveNoReplace(const std::string& from, const Folder& destination, const std::string& to) const;
+    // Swaps two names of this folder at once, so neither is ever missing.
+    // Where the system cannot swap, kRenameCannotRefuse; the caller falls back.
+    int Exchange(const std::string& first, const std::string& second) const;
+    // Flushes the folder's names (created, renamed, removed) to the disk.
+    int Sync() const;
+
+    // A path that names this very folder for a library that takes paths,
+    // valid while the folder is held: /proc/self/fd/<n> on Linux, the
+    // folder's own path on Windows (where the held folder cannot move).
+    std::string PathForLibraries() const;
+
+#ifdef _WIN32
+    void* NativeHandle() const { return handle_; }
+    const std::wstring& WidePath() const { return path_; }
+#else
+    int NativeHandle() const { return fd_; }
+#endif
+
+private:
+#ifdef _WIN32
+    Folder(void* handle, std::wstring path) : handle_(handle), path_(std::move(path)) {}
+    void* handle_ = nullptr;
+    std::wstring path_;
+#else
+    explicit Folder(int fd) : fd_(fd) {}
+    int fd_ = -1;
+#endif
+};
+
+#ifdef _WIN32
+// What a handle of this process names.
+EntryFacts FactsOfOpenFile(void* handle);
+#endif
+
+}  // namespace platform

@@ -1,0 +1,153 @@
+#include "platform/folder.h"
+
+#include <windows.h>
+
+#include <boost/filesystem/path.hpp>
+#include <utility>
+
+#include "platform/rename_no_replace.h"
+#include "platform/windows_path.h"
+
+namespace platform {
+
+namespace {
+
+// Held without FILE_SHARE_DELETE: nobody renames or deletes the folder while
+// the tool works inside it, so its path keeps naming the same folder.
+HANDLE OpenFolderHandle(const std::wstring& path, DWORD extraFlags) {
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | extraFlags, nullptr);
+}
+
+// Only name-surrogate reparse points (symbolic links, junctions) lead
+// elsewhere; others (deduplicated or cloud files) are the entry itself.
+bool IsLinkHandle(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return false;
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(tag.ReparseTag);
+}
+
+}  // namespace
+
+EntryFacts FactsOfOpenFile(void* handle) {
+    EntryFacts facts;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle, &information)) {
+        facts.kind = EntryKind::Unreadable;
+        return facts;
+    }
+    if (IsLinkHandle(handle)) {
+        facts.kind = EntryKind::Link;
+    } else if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        facts.kind = EntryKind::Folder;
+    } else if (GetFileType(handle) == FILE_TYPE_DISK) {
+        facts.kind = EntryKind::RegularFile;
+    } else {
+        facts.kind = EntryKind::Other;
+    }
+    facts.identity = {information.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+    return facts;
+}
+
+namespace {
+
+int LastError() { return static_cast<int>(GetLastError()); }
+
+}  // namespace
+
+Folder::~Folder() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (handle_ != nullptr) CloseHandle(handle_);
+        handle_ = std::exchange(other.handle_, nullptr);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+Folder Folder::OpenPath(const std::string& path, int& error) {
+    const std::wstring wide = platform::WidePath(path.empty() ? std::string(".") : path);
+    const HANDLE handle = OpenFolderHandle(wide, 0);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return Folder();
+    }
+    error = 0;
+    return Folder(handle, wide);
+}
+
+Folder Folder::OpenChild(const std::string& name, int& error) const {
+    const std::wstring wide = path_ + L"\\" + platform::WidePath(name);
+    const HANDLE handle = OpenFolderHandle(wide, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return Folder();
+    }
+    const EntryFacts facts = FactsOfOpenFile(handle);
+    if (facts.kind != EntryKind::Folder) {
+        CloseHandle(handle);
+        error = facts.kind == EntryKind::Link ? kRefusedLinkError : ERROR_DIRECTORY;
+        return Folder();
+    }
+    error = 0;
+    return Folder(handle, wide);
+}
+
+bool Folder::IsOpen() const { return handle_ != nullptr; }
+
+EntryFacts Folder::Facts(const std::string& name) const {
+    const std::wstring wide = path_ + L"\\" + platform::WidePath(name);
+    const HANDLE handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        EntryFacts facts;
+        facts.kind = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? EntryKind::Missing
+                                                                                     : EntryKind::Unreadable;
+        return facts;
+    }
+    const EntryFacts facts = FactsOfOpenFile(handle);
+    CloseHandle(handle);
+    return facts;
+}
+
+EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(handle_); }
+
+int Folder::MakeFolder(const std::string& name) const {
+    return CreateDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str(), nullptr) ? 0 : LastError();
+}
+
+int Folder::RemoveFile(const std::string& name) const {
+    return DeleteFileW((path_ + L"\\" + platform::WidePath(name)).c_str()) ? 0 : LastError();
+}
+
+int Folder::RemoveEmptyFolder(const std::string& name) const {
+    return RemoveDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str()) ? 0 : LastError();
+}
+
+int Folder::MoveNoReplace(const std::string& from, const Folder& destination, const std::string& to) const {
+    if (MoveFileExW((path_ + L"\\" + platform::WidePath(from)).c_str(),
+                    (destination.path_ + L"\\" + platform::WidePath(to)).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return static_cast<int>(error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error);
+}
+
+int Folder::Exchange(const std::string&, const std::string&) const { return kRenameCannotRefuse; }
+
+// The moves write through; a folder has no buffers of its own to flush here.
+int Folder::Sync() const { return 0; }
+
+std::string Folder::PathForLibraries() const { return boost::filesystem::path(path_).string(); }
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#include "plugin/held_folder_paths.h"
+
+#include <sqlite3.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <cstring>
+#endif
+
+namespace {
+
+#ifndef _WIN32
+bool IsDigits(const char* text) {
+    if (*text == '\0') return false;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') return false;
+    }
+    return true;
+}
+
+bool IsHeldFolderLink(const char* path) {
+    static const char kSelf[] = "/proc/self";
+    static const char kDescriptors[] = "/proc/self/fd/";
+    if (std::strcmp(path, kSelf) == 0) return true;
+    return std::strncmp(path, kDescriptors, sizeof kDescriptors - 1) == 0 &&
+           IsDigits(path + sizeof kDescriptors - 1);
+}
+
+int StatusSeeingHeldFolders(const char* path, struct stat* status) {
+    return IsHeldFolderLink(path) ? ::stat(path, status) : ::lstat(path, status);
+}
+#endif
+
+}  // namespace
+
+void LetSqliteReachHeldFolders() {
+#ifndef _WIN32
+    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+    if (vfs == nullptr || vfs->iVersion < 3 || vfs->xSetSystemCall == nullptr) return;
+    vfs->xSetSystemCall(vfs, "lstat", reinterpret_cast<sqlite3_syscall_ptr>(&StatusSeeingHeldFolders));
+#endif
+}
