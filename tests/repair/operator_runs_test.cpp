@@ -1,0 +1,266 @@
+// The ways operators start and rerun the tool, on a storage whose location-days
+// hold the recorder's own day databases. After every sequence of runs each
+// location-day either has a fresh database with exactly one row per recording
+// and the recorder's original beside it as <date>.db.old, or keeps the
+// original untouched under its own name.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <boost/filesystem.hpp>
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "repair_test_support.h"
+#include "support/process.h"
+#include "tools/storage_generator/storage_generator.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+const std::string kDay = "2012-03-03";
+const std::vector<std::string> kLocations{"1", "2"};
+
+enum class Layout { Old, New };
+enum class Outcome { Rebuilt, Untouched };
+
+std::string TemplatePath() { return testsupport::BuildDirectory() + "/PellamDB/dbtemplate.db"; }
+
+std::string RecordingName(int serial) {
+    return "0000000" + std::to_string(serial) + "_" + kDay + "_10000" + std::to_string(serial) + ".3gp";
+}
+
+// Held open by a connection of this process, as a recorder would.
+class Holder {
+public:
+    Holder(const fs::path& database, const char* statement) {
+        sqlite3_open(database.string().c_str(), &db_);
+        sqlite3_exec(db_, statement, nullptr, nullptr, nullptr);
+    }
+    ~Holder() { sqlite3_close(db_); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// A storage of two location-days of one day, and the runs made on it.
+class StorageRuns {
+public:
+    fs::path Storage() const { return folder_.Path() / "storage"; }
+    fs::path Folder(const std::string& location, Layout layout) const {
+        return layout == Layout::New ? Storage() / kDay / location : Storage() / location / kDay;
+    }
+    fs::path Database(const std::string& location) const { return Storage() / kDay / location / (kDay + ".db"); }
+
+    // Two recordings and the recorder's own database in every location-day.
+    void MakeStorage(Layout layout) {
+        for (const auto& location : kLocations) {
+            const fs::path folder = Folder(location, layout);
+            fs::create_directories(folder);
+            for (int serial = 1; serial <= 2; ++serial) {
+                repairtest::RecordingSpec recording;
+                recording.startUtc = repairtest::kTenOClockUtc + static_cast<std::uint32_t>(serial);
+                repairtest::WriteRecordingFile(folder / RecordingName(serial), recording);
+            }
+            const fs::path original = folder / (kDay + ".db");
+            fs::copy_file(TemplatePath(), original);
+            sqlite3* db = nullptr;
+            sqlite3_open(original.string().c_str(), &db);
+            sqlite3_exec(db, ("INSERT INTO MediaFileDiskMap(PathName) VALUES('recorder " + location + "')").c_str(),
+                         nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+            originals_.push_back(storagegen::ReadFile(original));
+        }
+    }
+
+    void RunWith(const std::vector<std::string>& flags, const testsupport::ProcessOptions& options = {},
+             const std::string& shownPath = {}) {
+        std::vector<std::string> args{"-p", shownPath.empty() ? Storage().string() : shownPath};
+        args.insert(args.end(), flags.begin(), flags.end());
+        const auto result = testsupport::RunTool(args, options);
+        out_ += result.out;
+        EXPECT_EQ(result.exitCode, 0);
+    }
+
+    void Expect(const std::string& location, Outcome outcome) {
+        const std::size_t index = static_cast<std::size_t>(std::stoi(location) - 1);
+        const fs::path database = Database(location);
+        const std::string backup = database.string() + ".old";
+        if (outcome == Outcome::Untouched) {
+            EXPECT_EQ(storagegen::ReadFile(database), originals_[index]) << location << out_;
+            EXPECT_FALSE(fs::exists(backup)) << location << out_;
+            return;
+        }
+        std::vector<std::string> names;
+        for (const auto& row : repairtest::Query(database, "SELECT PathName FROM MediaFileDiskMap")) names.push_back(row[0]);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{RecordingName(1), RecordingName(2)})) << location << out_;
+        ASSERT_TRUE(fs::exists(backup)) << location << out_;
+        EXPECT_EQ(storagegen::ReadFile(backup), originals_[index]) << location << out_;
+    }
+
+    repairtest::TempFolder folder_{"operator-runs"};
+    std::vector<std::string> originals_;
+    std::string out_;
+};
+
+class OperatorRuns : public ::testing::Test, protected StorageRuns {};
+
+// The roads, each run once or twice, as operators do.
+TEST_F(OperatorRuns, EveryRoadAndRerunKeepsTheOriginalAndWritesEachRowOnce) {
+    const struct {
+        const char* name;
+        Layout layout;
+        std::vector<std::vector<std::string>> runs;
+        std::function<void(const fs::path&)> between;  // after the first run
+    } cases[] = {
+        {"-p", Layout::Old, {{}}, {}},
+        {"-p twice", Layout::Old, {{}, {}}, {}},
+        {"-p then -o", Layout::Old, {{}, {"-o"}}, {}},
+        {"-o", Layout::New, {{"-o"}}, {}},
+        {"-o twice", Layout::New, {{"-o"}, {"-o"}}, {}},
+        // What a run stopped in the middle of the repair leaves: the fresh
+        // database holds part of its rows.
+        {"-o stopped during the repair, then -o", Layout::New, {{"-o"}, {"-o"}},
+         [](const fs::path& database) {
+             sqlite3* db = nullptr;
+             sqlite3_open(database.string().c_str(), &db);
+             sqlite3_exec(db, "DELETE FROM MediaFileDiskMap WHERE rowid > 1", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StorageRuns run;
+        run.MakeStorage(c.layout);
+        for (std::size_t i = 0; i < c.runs.size(); ++i) {
+            run.RunWith(c.runs[i]);
+            if (i == 0 && c.between) c.between(run.Database("1"));
+        }
+        for (const auto& location : kLocations) run.Expect(location, Outcome::Rebuilt);
+    }
+}
+
+// The ways a storage is named and the tool is started.
+TEST_F(OperatorRuns, TheStorageIsRebuiltHoweverItIsNamedAndWhereverTheToolStarts) {
+    MakeStorage(Layout::Old);
+    const fs::path above = folder_.Path() / "mount";
+    const fs::path link = folder_.Path() / "rec";
+    boost::system::error_code linked;
+    fs::create_directory_symlink(folder_.Path(), above, linked);
+    if (!linked) fs::create_directory_symlink(Storage(), link, linked);
+    if (linked || !fs::is_symlink(fs::symlink_status(above))) GTEST_SKIP() << "the system makes no links here";
+    const repairtest::TempFolder elsewhere("operator-elsewhere");
+    const std::string relative = fs::relative(Storage(), testsupport::BuildDirectory()).string() + "/";
+    ASSERT_NE(relative.find(".."), std::string::npos);
+
+    RunWith({}, {}, link.string());                                      // the storage through a link
+    RunWith({"-o"}, {}, (above / "storage").string());                  // a folder above it a link
+    RunWith({"-o"}, {}, relative);                                      // relative, with .. and a trailing slash
+    RunWith({"-o"}, {elsewhere.Path().string(), {}});                   // started from another folder
+
+    for (const auto& location : kLocations) Expect(location, Outcome::Rebuilt);
+    EXPECT_EQ(out_.find("failed scRet"), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("was not replaced"), std::string::npos) << out_;
+}
+
+// A recorder holding its database, inside a transaction or idle between two,
+// keeps it as it is; the other location-days are rebuilt.
+TEST_F(OperatorRuns, ADatabaseTheRecorderHoldsIsLeftAsItIs) {
+    for (const char* hold : {"BEGIN IMMEDIATE", "SELECT 1"}) {
+        SCOPED_TRACE(hold);
+        StorageRuns run;
+        run.MakeStorage(Layout::New);
+        {
+            const Holder recorder(run.Database("1"), hold);
+            run.RunWith({"-o"});
+        }
+        // Idle holders show only through a lease, which some file systems never grant.
+        if (std::string(hold) == "SELECT 1" && fs::exists(run.Database("1").string() + ".old")) continue;
+        run.Expect("1", Outcome::Untouched);
+        run.Expect("2", Outcome::Rebuilt);
+        EXPECT_NE(run.out_.find("ParseFilesADay - " + run.Database("1").string() +
+                                " was not replaced in this run, left as it was\n"),
+                  std::string::npos)
+            << run.out_;
+    }
+}
+
+#ifdef FAULT_LIBRARY
+// The disk fills up while the first copy is written: that location-day keeps
+// its database under its own name, the next one is rebuilt.
+TEST_F(OperatorRuns, ACopyThatCannotBeWrittenLeavesTheDatabaseInPlace) {
+    MakeStorage(Layout::New);
+    testsupport::ProcessOptions full;
+    const std::string runtime = SANITIZER_RUNTIME;
+    full.environment["LD_PRELOAD"] = runtime.empty() ? FAULT_LIBRARY : runtime + ":" + FAULT_LIBRARY;
+    full.environment["TOLVANE2_FAULT_ROOT"] = fs::canonical(Storage()).string();
+    full.environment["TOLVANE2_FAULT_AT"] = "1";
+    full.environment["TOLVANE2_FAULT_ACTION"] = "enospc";
+    RunWith({"-o"}, full);
+    const bool firstFailed = !fs::exists(Database("1").string() + ".old");
+    Expect("1", firstFailed ? Outcome::Untouched : Outcome::Rebuilt);
+    Expect("2", firstFailed ? Outcome::Rebuilt : Outcome::Untouched);
+}
+#endif
+
+// What an operator or an earlier run may have left under the tool's own names.
+TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
+    const fs::path outside = folder_.Path() / "outside.db";
+    storagegen::WriteFile(outside, "the operator's own file\n");
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> leave;
+        Outcome outcome;
+    } cases[] = {
+        {"a foreign .db.new", [](const fs::path& db) { storagegen::WriteFile(db.string() + ".new", "notes\n"); },
+         Outcome::Untouched},
+        {"a .db.new linking outside",
+         [&](const fs::path& db) { fs::create_symlink(outside, db.string() + ".new"); }, Outcome::Untouched},
+        {"a .db.tmp folder", [](const fs::path& db) { fs::create_directory(db.string() + ".tmp"); },
+         Outcome::Untouched},
+        {"a complete copy of the tool's own",
+         [](const fs::path& db) {
+             std::string copy = storagegen::ReadFile(TemplatePath());
+             copy.replace(68, 4, "Tlv2");
+             storagegen::WriteFile(db.string() + ".new", copy);
+         },
+         Outcome::Rebuilt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StorageRuns run;
+        run.MakeStorage(Layout::New);
+        c.leave(run.Database("1"));
+        run.RunWith({"-o"});
+        run.Expect("1", c.outcome);
+        run.Expect("2", Outcome::Rebuilt);
+    }
+    EXPECT_EQ(storagegen::ReadFile(outside), "the operator's own file\n");
+}
+
+// Without a template anywhere nothing is set aside: every database stays
+// under its own name, byte for byte, and the conversion still moves folders.
+TEST_F(OperatorRuns, WithoutATemplateAnywhereEveryOriginalStaysInPlace) {
+    MakeStorage(Layout::Old);
+    const repairtest::TempFolder bare("operator-bare");
+    const fs::path tool = bare.Path() / fs::path(testsupport::ToolPath()).filename();
+    fs::copy_file(testsupport::ToolPath(), tool);
+    for (const char* plugin : {"Strata_SQLite.so", "Strata_SQLite.dll"}) {
+        const fs::path built = fs::path(testsupport::BuildDirectory()) / plugin;
+        if (fs::exists(built)) fs::copy_file(built, bare.Path() / plugin);
+    }
+    for (const std::vector<std::string>& flags : {std::vector<std::string>{}, {"-o"}}) {
+        std::vector<std::string> args{"-p", Storage().string()};
+        args.insert(args.end(), flags.begin(), flags.end());
+        out_ += testsupport::RunProcess(tool.string(), args, {bare.Path().string(), {}}).out;
+    }
+    for (const auto& location : kLocations) Expect(location, Outcome::Untouched);
+}
+
+}  // namespace
