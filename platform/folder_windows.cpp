@@ -94,7 +94,8 @@ Folder Folder::OpenChild(const std::string& name, int& error) const {
     const EntryFacts facts = FactsOfOpenFile(handle);
     if (facts.kind != EntryKind::Folder) {
         CloseHandle(handle);
-        error = facts.kind == EntryKind::Link ? kRefusedLinkError : ERROR_DIRECTORY;
+        // A path through a file names nothing, as the system says for one.
+        error = facts.kind == EntryKind::Link ? kRefusedLinkError : ERROR_PATH_NOT_FOUND;
         return Folder();
     }
     error = 0;

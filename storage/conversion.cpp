@@ -41,7 +41,7 @@ int MoveDayFolder(const DayMove& move) {
     int error = 0;
     const platform::Folder newDay = move.storage.OpenChild(move.dayName, error);
     // A new day folder that is a link (or a file) would take the folder outside.
-    if (error != 0) return made != 0 && made != EEXIST ? made : error;
+    if (error != 0) return made != 0 && made != platform::kAlreadyExistsError ? made : error;
     error = move.location.MoveNoReplace(move.dayName, newDay, move.locationName);
     if (error != 0) return error;
     newDay.Sync();
@@ -102,19 +102,24 @@ void ConvertDayFolder(TemplatePlacement& placement, const DayMove& move) {
 void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder& storageFolder, const fs::path& storage,
                            const fs::directory_entry& location, const DateRange& range) {
     const std::string locationName = EntryName(location);
-    int error = 0;
-    const platform::Folder locationFolder = OpenBeneath(storageFolder, {locationName}, error);
-    if (error != 0) return;
-    for (const fs::directory_entry& day : ListFolder(location.path())) {
-        const std::string dayName = EntryName(day);
-        if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
-        console::WriteLine("Processing Path: " + day.path().string() + " structure");
-        const DayMove move{storageFolder, locationFolder, locationName, dayName, day.path(),
-                           storage / dayName / locationName};
-        ConvertDayFolder(placement, move);
-        // Only an empty folder goes; anything left in it keeps it.
-        if (storageFolder.RemoveEmptyFolder(locationName) == 0) storageFolder.Sync();
-    }
+    bool moved = false;
+    {
+        int error = 0;
+        const platform::Folder locationFolder = OpenBeneath(storageFolder, {locationName}, error);
+        if (error != 0) return;
+        for (const fs::directory_entry& day : ListFolder(location.path())) {
+            const std::string dayName = EntryName(day);
+            if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
+            console::WriteLine("Processing Path: " + day.path().string() + " structure");
+            const DayMove move{storageFolder, locationFolder, locationName, dayName, day.path(),
+                               storage / dayName / locationName};
+            ConvertDayFolder(placement, move);
+            moved = true;
+        }
+    }  // a held folder cannot be removed everywhere
+    // Once its last day folder has left, the location folder goes; anything
+    // left in it keeps it.
+    if (moved && storageFolder.RemoveEmptyFolder(locationName) == 0) storageFolder.Sync();
 }
 
 // Placements that a killed or failed run prepared and moved but did not finish.

@@ -7,6 +7,7 @@
 #include "app/console.h"
 #include "app/dates.h"
 #include "platform/database_claim.h"
+#include "platform/rename_no_replace.h"
 #include "storage/layout.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
@@ -82,7 +83,7 @@ void MoveBack(const Reverting& reverting, const std::string& entryName, const fs
     int error = 0;
     // Moving into a link would put the folder outside the storage.
     const platform::Folder location = reverting.storage.OpenChild(entryName, error);
-    if (error != 0) ThrowRenameError(source, destination, made != 0 && made != EEXIST ? made : error);
+    if (error != 0) ThrowRenameError(source, destination, made != 0 && made != platform::kAlreadyExistsError ? made : error);
     error = reverting.day.MoveNoReplace(entryName, location, reverting.dayName);
     if (error != 0) ThrowRenameError(source, destination, error);
     location.Sync();

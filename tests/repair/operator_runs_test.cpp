@@ -7,6 +7,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <boost/filesystem.hpp>
 #include <algorithm>
 #include <functional>
@@ -154,15 +159,19 @@ TEST_F(OperatorRuns, TheStorageIsRebuiltHoweverItIsNamedAndWhereverTheToolStarts
     boost::system::error_code linked;
     fs::create_directory_symlink(folder_.Path(), above, linked);
     if (!linked) fs::create_directory_symlink(Storage(), link, linked);
-    if (linked || !fs::is_symlink(fs::symlink_status(above))) GTEST_SKIP() << "the system makes no links here";
+    const bool links = !linked && fs::is_symlink(fs::symlink_status(above));
     const repairtest::TempFolder elsewhere("operator-elsewhere");
-    const std::string relative = fs::relative(Storage(), testsupport::BuildDirectory()).string() + "/";
-    ASSERT_NE(relative.find(".."), std::string::npos);
+    // Storages on another drive have no relative path.
+    const std::string relative = fs::relative(Storage(), testsupport::BuildDirectory()).string();
 
-    RunWith({}, {}, link.string());                                      // the storage through a link
-    RunWith({"-o"}, {}, (above / "storage").string());                  // a folder above it a link
-    RunWith({"-o"}, {}, relative);                                      // relative, with .. and a trailing slash
-    RunWith({"-o"}, {elsewhere.Path().string(), {}});                   // started from another folder
+    if (links) {
+        RunWith({}, {}, link.string());                  // the storage through a link
+        RunWith({"-o"}, {}, (above / "storage").string());  // a folder above it a link
+    } else {
+        RunWith({});  // the system makes no links here
+    }
+    if (relative.find("..") != std::string::npos) RunWith({"-o"}, {}, relative + "/");  // with .. and a trailing slash
+    RunWith({"-o"}, {elsewhere.Path().string(), {}});   // started from another folder
 
     for (const auto& location : kLocations) Expect(location, Outcome::Rebuilt);
     EXPECT_EQ(out_.find("failed scRet"), std::string::npos) << out_;
@@ -209,6 +218,41 @@ TEST_F(OperatorRuns, ACopyThatCannotBeWrittenLeavesTheDatabaseInPlace) {
 }
 #endif
 
+#ifndef _WIN32
+// The copy stays the recorder's: its owner, group and mode are those of the
+// database it replaces. And a run as another account, which the system will
+// not tell whether the recorder has a database open, leaves every one alone.
+TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabasesAlone) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs to act as two accounts";
+    constexpr uid_t kRecorder = 65534;
+    MakeStorage(Layout::New);
+    ASSERT_EQ(chown(Database("1").c_str(), kRecorder, kRecorder), 0);
+    ASSERT_EQ(chmod(Database("1").c_str(), 0660), 0);
+    RunWith({"-o"});
+    struct stat placed {};
+    ASSERT_EQ(stat(Database("1").c_str(), &placed), 0);
+    EXPECT_EQ(placed.st_uid, kRecorder);
+    EXPECT_EQ(placed.st_gid, kRecorder);
+    EXPECT_EQ(placed.st_mode & 07777, 0660u);
+
+    StorageRuns other;
+    other.MakeStorage(Layout::New);
+    for (const auto& folder : {other.Storage(), other.Storage() / kDay, other.Storage() / kDay / "1",
+                               other.Storage() / kDay / "2", other.Database("1"), other.Database("2")}) {
+        ASSERT_EQ(chmod(folder.c_str(), fs::is_directory(folder) ? 0777 : 0666), 0);
+    }
+    const auto result = testsupport::RunProcess(
+        "/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", testsupport::ToolPath(), "-p",
+                             other.Storage().string(), "-o"},
+        {testsupport::BuildDirectory(), {}});
+    if (result.exitCode != 0) GTEST_SKIP() << "cannot run as another account: " << result.err;
+    other.out_ = result.out;
+    for (const auto& location : kLocations) other.Expect(location, Outcome::Untouched);
+    EXPECT_NE(result.out.find("CopyTemplateDB - 2 day database(s) left as they were"), std::string::npos)
+        << result.out;
+}
+#endif
+
 // What an operator or an earlier run may have left under the tool's own names.
 TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
     const fs::path outside = folder_.Path() / "outside.db";
@@ -221,7 +265,12 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
         {"a foreign .db.new", [](const fs::path& db) { storagegen::WriteFile(db.string() + ".new", "notes\n"); },
          Outcome::Untouched},
         {"a .db.new linking outside",
-         [&](const fs::path& db) { fs::create_symlink(outside, db.string() + ".new"); }, Outcome::Untouched},
+         [&](const fs::path& db) {
+             boost::system::error_code unsupported;
+             fs::create_symlink(outside, db.string() + ".new", unsupported);
+             if (!fs::is_symlink(fs::symlink_status(db.string() + ".new"))) fs::remove(db.string() + ".new");
+         },
+         Outcome::Untouched},
         {"a .db.tmp folder", [](const fs::path& db) { fs::create_directory(db.string() + ".tmp"); },
          Outcome::Untouched},
         {"a complete copy of the tool's own",
@@ -237,6 +286,9 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
         StorageRuns run;
         run.MakeStorage(Layout::New);
         c.leave(run.Database("1"));
+        const bool left = fs::exists(fs::symlink_status(run.Database("1").string() + ".new")) ||
+                          fs::exists(run.Database("1").string() + ".tmp");
+        if (!left) continue;  // the system made no link here
         run.RunWith({"-o"});
         run.Expect("1", c.outcome);
         run.Expect("2", Outcome::Rebuilt);
