@@ -8,7 +8,8 @@
 // do. The call numbered
 // TOLVANE2_FAULT_AT (from 1) then either does not happen and fails with
 // TOLVANE2_FAULT_ACTION "enospc" or "eio", or the process is killed before it
-// ("kill"). TOLVANE2_FAULT_LOG, when set, names a file that receives one line
+// ("kill"), or a folder is swapped for a link before it goes ahead ("swap",
+// see SwapFolderForLink). TOLVANE2_FAULT_LOG, when set, names a file that receives one line
 // per counted call: its number, name and path(s).
 //
 // Everything here runs inside the intercepted calls: no allocation, no
@@ -142,6 +143,18 @@ private:
 // Counts a call on the given full path(s) below the root. Returns 0 when the
 // call is to go ahead, else the error number it is to fail with; kills the
 // process when that is the chosen fault.
+// Another account racing the tool: the folder TOLVANE2_SWAP_FOLDER is moved
+// aside and a link to TOLVANE2_SWAP_TARGET put in its place; the call then
+// goes ahead.
+void SwapFolderForLink() {
+    const char* folder = std::getenv("TOLVANE2_SWAP_FOLDER");
+    const char* target = std::getenv("TOLVANE2_SWAP_TARGET");
+    if (folder == nullptr || target == nullptr) return;
+    char aside[PATH_MAX];
+    if (std::snprintf(aside, sizeof aside, "%s.aside", folder) >= static_cast<int>(sizeof aside)) return;
+    if (REAL(rename)(folder, aside) == 0) symlink(target, folder);
+}
+
 int CountCall(const char* call, const char* path, const char* second = nullptr) {
     if (!UnderRoot(path) && (second == nullptr || !UnderRoot(second))) return 0;
     const unsigned long number = ++callCount;
@@ -150,6 +163,10 @@ int CountCall(const char* call, const char* path, const char* second = nullptr) 
     if (at == nullptr || std::strtoul(at, nullptr, 10) != number) return 0;
     const char* action = std::getenv("TOLVANE2_FAULT_ACTION");
     if (action != nullptr && std::strcmp(action, "kill") == 0) kill(getpid(), SIGKILL);
+    if (action != nullptr && std::strcmp(action, "swap") == 0) {
+        SwapFolderForLink();
+        return 0;
+    }
     return action != nullptr && std::strcmp(action, "eio") == 0 ? EIO : ENOSPC;
 }
 
