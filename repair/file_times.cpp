@@ -10,6 +10,7 @@
 #include "repair/index_rows.h"
 #include "repair/recording_name.h"
 #include "repair/row_time.h"
+#include "storage/storage_folders.h"
 
 namespace fs = boost::filesystem;
 
@@ -33,11 +34,19 @@ void ReadDaylightSavingFlags(const TMediaPacket& packet, FileTimes& times) {
     times.recordDLSaving = RecordDaylightSavingFromExtraData(packet.extraData, packet.extraDataLength);
 }
 
-// A failure to create the marker does not make the recording unreadable.
+// A failure to create the marker does not make the recording unreadable. The
+// location folder is reached from the storage's handle, so that a folder
+// swapped for a link meanwhile gets no marker outside the storage.
 void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
-    const fs::path marker = locationFolder / kDaylightSavingMarker;
-    boost::system::error_code error;
-    if (!fs::exists(marker, error)) fs::create_directory(marker, error);
+    const fs::path day = locationFolder.parent_path();
+    int error = 0;
+    const platform::Folder storage = OpenStorageFolder(day.parent_path(), error);
+    if (error != 0) return;
+    const platform::Folder location =
+        OpenBeneath(storage, {day.filename().string(), locationFolder.filename().string()}, error);
+    if (error == 0 && location.Facts(kDaylightSavingMarker).kind == platform::EntryKind::Missing) {
+        location.MakeFolder(kDaylightSavingMarker);
+    }
 }
 
 }  // namespace

@@ -32,14 +32,17 @@ struct Race {
 
 void PrintTo(const Race& race, std::ostream* out) { *out << race.name; }
 
-// Real recordings, so that the rebuild writes rows, and every kind of day database.
+// Real recordings, so that the rebuild writes rows and marker folders, and
+// every kind of day database.
 void MakeTree(const fs::path& root, Structure structure) {
     storagegen::StorageDescription description;
     description.structure = structure;
     description.locations = {"1", "2"};
     description.content = {1, true, true, storagegen::Marker::Empty};
     description.recordingBytes = [](const storagegen::RecordingInfo& info) {
-        repairtest::WriteRecordingFile(info.path, {});
+        repairtest::RecordingSpec daylightSaving;  // leaves a marker folder beside it
+        daylightSaving.daylightElement = true;
+        repairtest::WriteRecordingFile(info.path, daylightSaving);
         return storagegen::ReadFile(info.path);
     };
     storagegen::MakeStorage(root, description);
