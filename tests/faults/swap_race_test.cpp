@@ -38,7 +38,7 @@ void MakeTree(const fs::path& root, Structure structure) {
     storagegen::StorageDescription description;
     description.structure = structure;
     description.locations = {"1", "2"};
-    description.content = {1, true, true, storagegen::Marker::Empty};
+    description.content = {1, true, true, storagegen::Marker::None};
     description.recordingBytes = [](const storagegen::RecordingInfo& info) {
         repairtest::RecordingSpec daylightSaving;  // leaves a marker folder beside it
         daylightSaving.daylightElement = true;
