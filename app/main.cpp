@@ -7,6 +7,7 @@
 #include "platform/console_colour.h"
 #include "platform/storage_lock.h"
 #include "platform/run_clock.h"
+#include "platform/unicode_run.h"
 #include "repair/repair_driver.h"
 #include "storage/conversion.h"
 #include "storage/reversion.h"
@@ -26,6 +27,8 @@ void PrintElapsedTime(std::int64_t startMilliseconds) {
 
 int main(int argc, char* argv[]) {
     const std::int64_t start = platform::RunClockMilliseconds();
+    // Before anything is printed or any path is made.
+    const platform::UnicodeRun unicode(argc, argv);
     platform::IgnoreBrokenPipe();
     console::PrintBanner();
     console::PrintTitle();
