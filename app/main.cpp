@@ -8,6 +8,7 @@
 #include "platform/lease_signal.h"
 #include "platform/storage_lock.h"
 #include "platform/run_clock.h"
+#include "platform/unicode_run.h"
 #include "repair/repair_driver.h"
 #include "storage/conversion.h"
 #include "storage/reversion.h"
@@ -27,6 +28,8 @@ void PrintElapsedTime(std::int64_t startMilliseconds) {
 
 int main(int argc, char* argv[]) {
     const std::int64_t start = platform::RunClockMilliseconds();
+    // Before anything is printed or any path is made.
+    const platform::UnicodeRun unicode(argc, argv);
     platform::IgnoreBrokenPipe();
     platform::IgnoreLeaseBreaks();
     console::PrintBanner();

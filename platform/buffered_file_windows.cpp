@@ -2,11 +2,13 @@
 
 #include <stdio.h>
 
+#include "platform/windows_path.h"
+
 namespace platform {
 
 // The runtime library opens without denying other openers, so a recorder may
 // keep appending while the file is read here.
-std::FILE* OpenBufferedFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+std::FILE* OpenBufferedFileForReading(const std::string& path) { return _wfopen(WidePath(path).c_str(), L"rb"); }
 
 int SeekBufferedFile(std::FILE* stream, std::int64_t offset, SeekOrigin origin) {
     const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/windows_path.h"
+
 namespace platform {
 
 const char* const kLibrarySuffix = ".dll";
@@ -9,7 +11,7 @@ const char* const kLibrarySuffix = ".dll";
 // The system loader looks in the executable's folder first by itself.
 bool DynamicLibrary::Load(const std::string& name) {
     Unload();
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(name.c_str()));
+    handle_ = reinterpret_cast<void*>(LoadLibraryW(WidePath(name).c_str()));
     return handle_ != nullptr;
 }
 
@@ -28,11 +30,12 @@ void DynamicLibrary::Unload() {
 std::string DynamicLibrary::LastError() {
     const DWORD code = GetLastError();
     if (code == 0) return "";
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(code);
+    wchar_t* text = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result =
+        length > 0 && text != nullptr ? NarrowText(std::wstring(text, length)) : "error " + std::to_string(code);
     if (text != nullptr) LocalFree(text);
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
     return result;

@@ -2,10 +2,11 @@
 # Builds the libraries that the 32-bit Windows build links, once, into a cache
 # folder that later builds reuse (argument 1, default
 # ${XDG_CACHE_HOME:-$HOME/.cache}/tolvane2-win32). Everything comes from
-# Debian: Boost's compiled libraries from the boost1.74 source package, built
-# against the installed 1.74 headers; SQLite from the sqlite3 source package;
-# GoogleTest from the googletest package's sources. Each part is rebuilt only
-# when the compiler or the Debian version it was built from has changed.
+# Debian: Boost's compiled libraries (Nowide among them) from the boost1.74
+# source package, built against the installed 1.74 headers; SQLite from the
+# sqlite3 source package; GoogleTest from the googletest package's sources.
+# Each part is rebuilt only when the compiler or the Debian version it was
+# built from has changed.
 set -euo pipefail
 
 cache=${1:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvane2-win32}
@@ -88,6 +89,19 @@ if ! up_to_date boost "$boost_key"; then
     "$lib"/thread/src/win32/tss_pe.cpp "$lib"/thread/src/win32/thread_primitives.cpp \
     "$lib"/thread/src/future.cpp
   mark_built boost "$boost_key"
+fi
+
+# --- Boost.Nowide: UTF-8 arguments, console streams and file opening over the
+# wide calls. Its own stamp: a cache made before it keeps the other libraries.
+nowide_key="$compiler_id|boost1.74 $(installed_version libboost1.74-dev)"
+if ! up_to_date nowide "$nowide_key"; then
+  echo "== Boost.Nowide ($host)"
+  boost=$(source_tree boost1.74)
+  ln -sfn /usr/include/boost "$prefix/include/boost"
+  compile_archive "$prefix/lib/libboost_nowide.a" -std=c++17 -O2 -DNDEBUG -DBOOST_ALL_NO_LIB \
+    -isystem "$prefix/include" -w -- \
+    $(for f in cstdio cstdlib filebuf iostream stat; do echo "$boost/libs/nowide/src/$f.cpp"; done)
+  mark_built nowide "$nowide_key"
 fi
 
 # --- SQLite: the amalgamation made from the source tree (needs tclsh), then

@@ -7,6 +7,7 @@ packages=(
   cmake make g++ pkg-config
   libboost-program-options1.74-dev libboost-regex1.74-dev libboost-filesystem1.74-dev
   libboost-system1.74-dev libboost-date-time1.74-dev libboost-iostreams1.74-dev libboost-thread1.74-dev
+  libboost1.74-dev  # the header-only libraries, Nowide among them
   libsqlite3-dev sqlite3
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg time

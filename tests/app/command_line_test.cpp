@@ -93,6 +93,8 @@ TEST(CommandLine, OperatorVisibleBehaviour) {
         {"unknown option and extra argument ignored", {"-x", "-p", kMissing, "extra"},
          "Recording path: " + kMissing + "\n", true},
         {"attached short value", {"-p" + kMissing}, "Recording path: " + kMissing + "\n", true},
+        {"name outside ASCII", {"-p", kMissing + u8"é中文"},
+         testsupport::RedirectedText("Recording path: " + kMissing + u8"é中文\n"), true},
     };
     for (const auto& c : cases) {
         const auto result = testsupport::RunTool(c.args);

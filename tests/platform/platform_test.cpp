@@ -1,27 +1,34 @@
 #include <gtest/gtest.h>
 
 #include <boost/filesystem.hpp>
+#include <boost/nowide/fstream.hpp>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <boost/nowide/iostream.hpp>
 #else
 #include <unistd.h>
 #endif
 
 #include "platform/console_colour.h"
 #include "platform/buffered_file.h"
+#include "platform/durable_copy.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_handle.h"
+#include "platform/page_cache.h"
 #include "platform/rename_no_replace.h"
 #include "platform/run_clock.h"
 #include "platform/time_zone.h"
+#include "platform/unicode_run.h"
 #include "support/process.h"
 
 namespace fs = boost::filesystem;
@@ -198,6 +205,49 @@ TEST(FileHandle, ReadsSeeksAndRefusesFolders) {
     EXPECT_EQ(platform::OpenBufferedFileForReading((temp / "missing").string()), nullptr);
 
     fs::remove_all(temp);
+}
+
+// The narrow names every file call takes are UTF-8 on Windows, so none of
+// them may go through the system's ANSI calls.
+TEST(FileCalls, NamesOutsideAsciiReachTheFile) {
+    const fs::path temp = MakeTempFolder("tolvane2-names");
+    const fs::path folder = temp / u8"stor_é中文";
+    fs::create_directory(folder);
+    const std::string file = (folder / u8"中文.3gp").string();
+    boost::nowide::ofstream(file, std::ios::binary) << "0123456789";
+
+    std::int64_t size = -1;
+    const platform::FileHandle handle = platform::OpenFileForReading(file, &size);
+    EXPECT_NE(handle, platform::kInvalidFileHandle);
+    if (handle != platform::kInvalidFileHandle) platform::CloseFile(handle);
+    EXPECT_EQ(size, 10);
+    std::FILE* stream = platform::OpenBufferedFileForReading(file);
+    EXPECT_NE(stream, nullptr);
+    if (stream != nullptr) std::fclose(stream);
+    EXPECT_EQ(platform::CacheFile(file).Size(), 10);
+    const std::string copy = (folder / u8"é.db").string();
+    EXPECT_EQ(platform::CopyToNewFileDurably(file.c_str(), copy.c_str()).error, 0);
+    EXPECT_EQ(platform::RenameNoReplace(copy.c_str(), (folder / u8"é.db.old").string().c_str()), 0);
+    EXPECT_EQ(fs::file_size(folder / u8"é.db.old"), 10u);
+    fs::remove_all(temp);
+}
+
+// Text reaches redirected output whole even when a character's bytes come in
+// two writes.
+TEST(UnicodeRun, ACharacterSplitBetweenWritesArrivesWhole) {
+#ifdef _WIN32
+    if (boost::nowide::cout.rdbuf() != std::cout.rdbuf()) GTEST_SKIP() << "standard output is a console here";
+#endif
+    int argc = 1;
+    char name[] = "platform_test";
+    char* arguments[] = {name, nullptr};
+    char** argv = arguments;
+    testing::internal::CaptureStdout();
+    {
+        const platform::UnicodeRun run(argc, argv);
+        std::cout << "\xc3" << std::flush << "\xa9|\xe4\xb8" << std::flush << "\xad\n" << std::flush;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), testsupport::RedirectedText(u8"é|中\n"));
 }
 
 }  // namespace

@@ -41,11 +41,11 @@ std::string NameAt(unsigned serial, const std::string& hhmmss) {
 }
 
 // A storage in the new structure, one location folder per situation, repaired
-// with --dbonly under the given zone.
+// with --dbonly under the given zone. Its own name lies outside ASCII.
 class Scenario {
 public:
     explicit Scenario(const ZoneCase& zone) : folder_("repair-run"), zone_(zone) {
-        storage_ = folder_.Path() / "storage";
+        storage_ = folder_.Path() / u8"stor_é中文";
         day_ = storage_ / kDay;
         Build();
         testsupport::ProcessOptions options;
@@ -92,7 +92,7 @@ private:
     }
 
     void Build() {
-        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}) {
+        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", u8"é", u8"中文"}) {
             fs::create_directories(Location(location));
         }
         // 1: three camera minutes one minute apart, camera at UTC+8, times with milliseconds.
@@ -145,6 +145,10 @@ private:
         }
         // 9: a name holding a single quote.
         Recording("9", NameAt("5'q", "100000"), RecordingSpec{}, "100000");
+        // é, 中文: names outside ASCII, the recordings' own included.
+        for (const char* location : {u8"é", u8"中文"}) {
+            Recording(location, NameAt(u8"é", "100000"), RecordingSpec{}, "100000");
+        }
         // 10: a single packet: no second packet to carry the daylight-saving flags.
         {
             RecordingSpec single;
@@ -249,7 +253,8 @@ TEST_P(RepairRunTest, UnreadableRecordingGetsNoRowAndSplitsNothing) {
     EXPECT_EQ(Column(files, 1), (std::vector<std::string>{"1", "1"}));
     EXPECT_EQ(run.Intervals("4").size(), 1u);
     const std::string unreadable = (run.Location("4") / NameAt(2, "100100")).string();
-    EXPECT_NE(run.Result().out.find("ParseFilesADay - parse: " + unreadable + " failed\n"), std::string::npos);
+    EXPECT_NE(run.Result().out.find(testsupport::RedirectedText("ParseFilesADay - parse: " + unreadable + " failed\n")),
+              std::string::npos);
 
     EXPECT_TRUE(run.Files("5").empty());
     EXPECT_TRUE(run.Intervals("5").empty());
@@ -258,7 +263,8 @@ TEST_P(RepairRunTest, UnreadableRecordingGetsNoRowAndSplitsNothing) {
 TEST_P(RepairRunTest, ShortFileNameIsReportedAsAnException) {
     const Scenario& run = Run();
     const std::string shortName = (run.Location("6") / "7_x.3gp").string();
-    EXPECT_NE(run.Result().out.find("ParseFilesADay - parse: " + shortName + " got std::exception: "),
+    EXPECT_NE(run.Result().out.find(
+                  testsupport::RedirectedText("ParseFilesADay - parse: " + shortName + " got std::exception: ")),
               std::string::npos)
         << run.Result().out;
     EXPECT_EQ(Column(run.Files("6"), 0), (std::vector<std::string>{"8"}));
@@ -278,6 +284,13 @@ TEST_P(RepairRunTest, CameraZoneFallsBackToTheMachineZoneWithoutAFirstVideoPacke
 
 TEST_P(RepairRunTest, NameWithAQuoteIsStoredAsItIs) {
     EXPECT_EQ(Column(Run().Files("9"), 2), (std::vector<std::string>{NameAt("5'q", "100000")}));
+}
+
+TEST_P(RepairRunTest, NamesOutsideAsciiAreIndexedLikeAnyOther) {
+    for (const char* location : {u8"é", u8"中文"}) {
+        EXPECT_EQ(Column(Run().Files(location), 2), (std::vector<std::string>{NameAt(u8"é", "100000")})) << location;
+        EXPECT_EQ(Run().Intervals(location).size(), 1u) << location;
+    }
 }
 
 TEST_P(RepairRunTest, SinglePacketRecordingHasNoLengthAndNoDaylightSaving) {

@@ -3,7 +3,7 @@
 #include <sqlite3.h>
 
 #include <boost/date_time/posix_time/posix_time.hpp>
-#include <fstream>
+#include <boost/nowide/fstream.hpp>
 #include <stdexcept>
 
 #include "tools/frame_header_writer/frame_header_writer.h"
@@ -39,7 +39,7 @@ void WriteCameraMinute(const fs::path& path, std::uint32_t startUtc, std::uint8_
 }
 
 void WriteGarbage(const fs::path& path) {
-    std::ofstream out(path.string(), std::ios::binary);
+    boost::nowide::ofstream out(path.string(), std::ios::binary);
     out << "this is no recording at all, only text where the boxes should be\n";
 }
 

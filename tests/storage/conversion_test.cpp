@@ -84,6 +84,24 @@ TEST_F(Conversion, PlacedDayDatabasesAreCopiesOfTheTemplateAndNothingGoesToStand
     EXPECT_FALSE(fs::exists(At("1")));
 }
 
+TEST_F(Conversion, NamesOutsideAsciiMoveLikeAnyOther) {
+    const fs::path s = storage() / u8"stor_é中文";
+    for (const char* location : {u8"é", u8"中文"}) MakeLocationDay(s, Structure::Old, location, "2012-03-03", {1});
+
+    const auto result = testsupport::RunTool({"-p", s.string()});
+
+    EXPECT_EQ(result.out.find("ConvertDirectoryStructure - "), std::string::npos) << result.out;
+    EXPECT_EQ(Tree(s), (std::vector<std::string>{
+                           "2012-03-03/",
+                           u8"2012-03-03/é/",
+                           u8"2012-03-03/é/00000001_2012-03-03_100000.3gp",
+                           u8"2012-03-03/é/2012-03-03.db",
+                           u8"2012-03-03/中文/",
+                           u8"2012-03-03/中文/00000001_2012-03-03_100000.3gp",
+                           u8"2012-03-03/中文/2012-03-03.db",
+                       }));
+}
+
 TEST_F(Conversion, ALocationFolderThatKeepsAFileSurvives) {
     Old("1", "2012-03-03");
     Old("2", "2012-03-03");

@@ -25,6 +25,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 std::string ToolPath();
 std::string BuildDirectory();
 
+// The bytes the tool writes to a redirected output for a UTF-8 text: the text
+// itself on POSIX; on Windows the text in the console's output code page,
+// '?' for each character it cannot hold.
+std::string RedirectedText(const std::string& text);
+
 // Runs the tool from its build folder, as an operator would.
 ProcessResult RunTool(const std::vector<std::string>& args, const ProcessOptions& options = {});
 

@@ -66,6 +66,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     return result;
 }
 
+std::string RedirectedText(const std::string& text) { return text; }
+
 std::string ToolPath() { return TOLVANE2_EXE; }
 std::string BuildDirectory() { return TOLVANE2_BUILD_DIR; }
 

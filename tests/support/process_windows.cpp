@@ -16,11 +16,12 @@ namespace fs = boost::filesystem;
 namespace testsupport {
 namespace {
 
+// Texts of the tests are UTF-8, as the tool takes its arguments.
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
 }
 
@@ -176,6 +177,17 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     result.out = WithLineFeeds(result.out, &bareLineFeed);
     result.err = WithLineFeeds(result.err, &bareLineFeed);
     return result;
+}
+
+std::string RedirectedText(const std::string& text) {
+    const std::wstring wide = Widen(text);
+    const UINT codePage = GetConsoleOutputCP();
+    if (wide.empty() || codePage == CP_UTF8) return text;
+    const int length =
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, "?", nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), length, "?", nullptr);
+    return narrow;
 }
 
 std::string ToolPath() { return TOLVANE2_EXE; }

@@ -4,6 +4,7 @@
 //       --seconds 60 --start "2012-03-03 02:15:00" --zone 80 --dst --dl-element 1
 
 #include "tools/frame_header_writer/frame_header_writer.h"
+#include "platform/unicode_run.h"
 #include "tools/recording_writer/camera_recording.h"
 
 #include <boost/date_time/posix_time/posix_time.hpp>
@@ -80,6 +81,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The writer takes its file name as UTF-8 on Windows.
+    const platform::UnicodeRun unicode(argc, argv);
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {

@@ -4,9 +4,9 @@
 #include "movie_box.h"
 
 #include <algorithm>
+#include <boost/nowide/fstream.hpp>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 namespace recording_writer {
@@ -244,7 +244,7 @@ std::vector<std::uint8_t> BuildRecording(const Recording& recording, Layout* lay
 
 void WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path) {
     errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    boost::nowide::ofstream out(path, std::ios::binary | std::ios::trunc);  // path in UTF-8 on Windows
     if (!out) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();

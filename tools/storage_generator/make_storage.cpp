@@ -6,6 +6,7 @@
 #include <boost/program_options.hpp>
 #include <iostream>
 
+#include "platform/unicode_run.h"
 #include "tools/storage_generator/storage_generator.h"
 
 namespace po = boost::program_options;
@@ -35,6 +36,8 @@ storagegen::Structure ParseStructure(const std::string& text) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Folder names as UTF-8 on Windows, as the generator takes them.
+    const platform::UnicodeRun unicode(argc, argv);
     po::options_description options("make_storage STORAGE_FOLDER [options]");
     options.add_options()
         ("help,h", "this help")

@@ -1,8 +1,8 @@
 #include "tools/storage_generator/storage_generator.h"
 
 #include <algorithm>
+#include <boost/nowide/fstream.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
@@ -83,14 +83,14 @@ std::vector<fs::path> MakeStorage(const fs::path& storage, const StorageDescript
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
     if (path.has_parent_path()) fs::create_directories(path.parent_path());
-    std::ofstream out(path.string(), std::ios::binary | std::ios::trunc);
+    boost::nowide::ofstream out(path.string(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path.string(), std::ios::binary);
+    boost::nowide::ifstream in(path.string(), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
