@@ -21,7 +21,9 @@
 
 #include "platform/console_colour.h"
 #include "platform/buffered_file.h"
+#include "platform/database_claim.h"
 #include "platform/durable_copy.h"
+#include "platform/folder.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_handle.h"
 #include "platform/page_cache.h"
@@ -225,10 +227,22 @@ TEST(FileCalls, NamesOutsideAsciiReachTheFile) {
     EXPECT_NE(stream, nullptr);
     if (stream != nullptr) std::fclose(stream);
     EXPECT_EQ(platform::CacheFile(file).Size(), 10);
-    const std::string copy = (folder / u8"é.db").string();
-    EXPECT_EQ(platform::CopyToNewFileDurably(file.c_str(), copy.c_str()).error, 0);
-    EXPECT_EQ(platform::RenameNoReplace(copy.c_str(), (folder / u8"é.db.old").string().c_str()), 0);
-    EXPECT_EQ(fs::file_size(folder / u8"é.db.old"), 10u);
+    int error = -1;
+    const platform::Folder held = platform::Folder::OpenPath(folder.string(), error);
+    ASSERT_EQ(error, 0);
+    std::string bytes;
+    EXPECT_EQ(platform::ReadSmallFile(held, u8"中文.3gp", 100, bytes), 0);
+    EXPECT_EQ(platform::WriteNewFileDurably(held, u8"é.db", bytes, held.Facts(u8"中文.3gp")), 0);
+    {
+        platform::DatabaseClaim claim;
+        EXPECT_EQ(claim.Take(held, u8"é.db"), platform::ClaimOutcome::Claimed);
+        EXPECT_EQ(claim.MoveTo(held, u8"é.db", u8"é.db.old"), 0);
+    }
+    EXPECT_EQ(held.MoveNoReplace(u8"é.db.old", held, u8"é.db.prev"), 0);
+    EXPECT_EQ(fs::file_size(folder / u8"é.db.prev"), 10u);
+    const platform::Folder child = platform::Folder::OpenPath(temp.string(), error).OpenChild(u8"stor_é中文", error);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(child.Facts(u8"é.db.prev").kind, platform::EntryKind::RegularFile);
     fs::remove_all(temp);
 }
 
