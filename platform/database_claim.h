@@ -12,7 +12,7 @@ enum class ClaimOutcome {
     InUse,        // another process holds it (it stayed so for the whole wait)
     CannotJudge,  // the system would not say (not the file's owner, a network file system)
     Missing,
-    NotAFile,     // a link, a folder or anything but a regular file
+    NotAFile,  // a link, a folder or anything but a regular file
 };
 
 // Holds a day database against every other process from the moment it is

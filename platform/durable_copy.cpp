@@ -77,8 +77,8 @@ int ReadAll(int fd, std::size_t limit, std::string& bytes) {
 
 int WriteNewFileDurably(const Folder& folder, const std::string& name, const std::string& bytes,
                         const EntryFacts& ownership) {
-    Descriptor file(::openat(folder.NativeHandle(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                             0644));
+    Descriptor file(
+        ::openat(folder.NativeHandle(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (file.get() < 0) return errno;
     TakeOwnership(file.get(), ownership);
     int error = WriteAll(file.get(), bytes.data(), bytes.size());

@@ -92,9 +92,7 @@ EntryFacts Folder::OwnFacts() const {
     return FactsFromStatus(status);
 }
 
-int Folder::MakeFolder(const std::string& name) const {
-    return ::mkdirat(fd_, name.c_str(), 0777) == 0 ? 0 : errno;
-}
+int Folder::MakeFolder(const std::string& name) const { return ::mkdirat(fd_, name.c_str(), 0777) == 0 ? 0 : errno; }
 
 int Folder::RemoveFile(const std::string& name) const { return ::unlinkat(fd_, name.c_str(), 0) == 0 ? 0 : errno; }
 

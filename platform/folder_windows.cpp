@@ -106,14 +106,14 @@ bool Folder::IsOpen() const { return handle_ != nullptr; }
 
 EntryFacts Folder::Facts(const std::string& name) const {
     const std::wstring wide = path_ + L"\\" + platform::WidePath(name);
-    const HANDLE handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle =
+        CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         EntryFacts facts;
         facts.kind = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? EntryKind::Missing
-                                                                                     : EntryKind::Unreadable;
+                                                                                      : EntryKind::Unreadable;
         return facts;
     }
     const EntryFacts facts = FactsOfOpenFile(handle);

@@ -23,8 +23,7 @@ bool IsHeldFolderLink(const char* path) {
     static const char kSelf[] = "/proc/self";
     static const char kDescriptors[] = "/proc/self/fd/";
     if (std::strcmp(path, kSelf) == 0) return true;
-    return std::strncmp(path, kDescriptors, sizeof kDescriptors - 1) == 0 &&
-           IsDigits(path + sizeof kDescriptors - 1);
+    return std::strncmp(path, kDescriptors, sizeof kDescriptors - 1) == 0 && IsDigits(path + sizeof kDescriptors - 1);
 }
 
 int StatusSeeingHeldFolders(const char* path, struct stat* status) {

@@ -81,7 +81,8 @@ void ConvertDayFolder(TemplatePlacement& placement, const DayMove& move) {
             ReportRenameFailure(move.source, move.destination, error);
             return;
         }
-        if (!placement.Prepare({day, DayDatabaseName(move.dayName), move.destination / DayDatabaseName(move.dayName)})) {
+        if (!placement.Prepare(
+                {day, DayDatabaseName(move.dayName), move.destination / DayDatabaseName(move.dayName)})) {
             return;
         }
     }
@@ -111,8 +112,8 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
             const std::string dayName = EntryName(day);
             if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
             console::WriteLine("Processing Path: " + day.path().string() + " structure");
-            const DayMove move{storageFolder, locationFolder, locationName, dayName, day.path(),
-                               storage / dayName / locationName};
+            const DayMove move{storageFolder, locationFolder, locationName,
+                               dayName,       day.path(),     storage / dayName / locationName};
             ConvertDayFolder(placement, move);
             moved = true;
         }

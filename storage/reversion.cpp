@@ -83,7 +83,8 @@ void MoveBack(const Reverting& reverting, const std::string& entryName, const fs
     int error = 0;
     // Moving into a link would put the folder outside the storage.
     const platform::Folder location = reverting.storage.OpenChild(entryName, error);
-    if (error != 0) ThrowRenameError(source, destination, made != 0 && made != platform::kAlreadyExistsError ? made : error);
+    if (error != 0)
+        ThrowRenameError(source, destination, made != 0 && made != platform::kAlreadyExistsError ? made : error);
     error = reverting.day.MoveNoReplace(entryName, location, reverting.dayName);
     if (error != 0) ThrowRenameError(source, destination, error);
     location.Sync();

@@ -129,8 +129,8 @@ void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim&
         Check(target.folder.MoveNoReplace(companion, target.folder, backup + *suffix), "boost::filesystem::rename",
               companion, backup + *suffix);
     }
-    Check(target.folder.MoveNoReplace(PreparedCopyName(database), target.folder, swapping),
-          "boost::filesystem::rename", PreparedCopyName(database), swapping);
+    Check(target.folder.MoveNoReplace(PreparedCopyName(database), target.folder, swapping), "boost::filesystem::rename",
+          PreparedCopyName(database), swapping);
     const int exchanged = target.folder.Exchange(swapping, database);
     if (exchanged == platform::kRenameCannotRefuse) {
         // No swap here: the database moves through the claim, then the copy
@@ -353,7 +353,8 @@ void TemplatePlacement::PlacePrepared(const PlacementTarget& target) {
 
 void TemplatePlacement::FinishInterrupted(const PlacementTarget& target) {
     if (!source_.Found()) return;
-    if (!IsPresent(target.folder, PreparedCopyName(target.name)) && !IsPresent(target.folder, SwappingName(target.name))) {
+    if (!IsPresent(target.folder, PreparedCopyName(target.name)) &&
+        !IsPresent(target.folder, SwappingName(target.name))) {
         return;
     }
     if (!CompleteInterruptedSwap(target) || !IsPresent(target.folder, PreparedCopyName(target.name))) return;

@@ -44,8 +44,7 @@ std::int32_t FakeRelease(DbConnection* connection) {
     *connection = nullptr;
     return 0;
 }
-std::int32_t FakeConnect(DbConnection connection, const char* path, std::int32_t a, std::int32_t b,
-                         std::int32_t c) {
+std::int32_t FakeConnect(DbConnection connection, const char* path, std::int32_t a, std::int32_t b, std::int32_t c) {
     fake->calls.push_back(connection == &connectionObject && a == 0 && b == 0 && c == 0 ? "Connect"
                                                                                         : "Connect with odd arguments");
     boost::system::error_code missing;
@@ -128,14 +127,16 @@ TEST_F(DayIndexingTest, CallsThePluginInOrderAndWritesIntervalsAfterTheirFiles) 
 // Only a database this run placed is written; where there is none, connecting
 // still says so.
 TEST_F(DayIndexingTest, ADatabaseThisRunDidNotPlaceIsNeverConnected) {
-    const std::string notReplaced = "ParseFilesADay - " + DatabasePath() + " was not replaced in this run, left as it was\n";
+    const std::string notReplaced =
+        "ParseFilesADay - " + DatabasePath() + " was not replaced in this run, left as it was\n";
     const struct {
         bool present;
         std::string out;
         std::vector<std::string> calls;
     } cases[] = {
         {true, notReplaced, {}},
-        {false, notReplaced + "Connect DB: " + DatabasePath() + " failed scRet: 0x8000000e\n",
+        {false,
+         notReplaced + "Connect DB: " + DatabasePath() + " failed scRet: 0x8000000e\n",
          {"Init 0 1", "Connect", "Release"}},
     };
     for (const auto& c : cases) {
@@ -165,11 +166,13 @@ TEST_F(DayIndexingTest, FailedInsertsAreReportedAndTheLoopGoesOn) {
     // Eleven intervals: the serials after 9 must come out decimal again.
     const std::vector<std::string> files(11, recording_);
     const std::string out = Index(files);
-    const std::string fileFailure = "ParseFilesADay - insert into " + recording_ + " mediafilediskmap scRet: 0xfffffffb\n";
+    const std::string fileFailure =
+        "ParseFilesADay - insert into " + recording_ + " mediafilediskmap scRet: 0xfffffffb\n";
     std::string expected;
     for (int serial = 1; serial <= 11; ++serial) {
         expected += fileFailure;
-        expected += "ParseFilesADay - insert into NO." + std::to_string(serial) + " timeinterval failed scRet: fffffffb\n";
+        expected +=
+            "ParseFilesADay - insert into NO." + std::to_string(serial) + " timeinterval failed scRet: fffffffb\n";
     }
     EXPECT_EQ(out, expected);
     EXPECT_EQ(plugin_.calls.back(), "Release");

@@ -84,7 +84,7 @@ public:
     }
 
     void RunWith(const std::vector<std::string>& flags, const testsupport::ProcessOptions& options = {},
-             const std::string& shownPath = {}) {
+                 const std::string& shownPath = {}) {
         std::vector<std::string> args{"-p", shownPath.empty() ? Storage().string() : shownPath};
         args.insert(args.end(), flags.begin(), flags.end());
         const auto result = testsupport::RunTool(args, options);
@@ -102,7 +102,8 @@ public:
             return;
         }
         std::vector<std::string> names;
-        for (const auto& row : repairtest::Query(database, "SELECT PathName FROM MediaFileDiskMap")) names.push_back(row[0]);
+        for (const auto& row : repairtest::Query(database, "SELECT PathName FROM MediaFileDiskMap"))
+            names.push_back(row[0]);
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{RecordingName(1), RecordingName(2)})) << location << out_;
         ASSERT_TRUE(fs::exists(backup)) << location << out_;
@@ -131,7 +132,9 @@ TEST_F(OperatorRuns, EveryRoadAndRerunKeepsTheOriginalAndWritesEachRowOnce) {
         {"-o twice", Layout::New, {{"-o"}, {"-o"}}, {}},
         // What a run stopped in the middle of the repair leaves: the fresh
         // database holds part of its rows.
-        {"-o stopped during the repair, then -o", Layout::New, {{"-o"}, {"-o"}},
+        {"-o stopped during the repair, then -o",
+         Layout::New,
+         {{"-o"}, {"-o"}},
          [](const fs::path& database) {
              sqlite3* db = nullptr;
              sqlite3_open(database.string().c_str(), &db);
@@ -165,13 +168,13 @@ TEST_F(OperatorRuns, TheStorageIsRebuiltHoweverItIsNamedAndWhereverTheToolStarts
     const std::string relative = fs::relative(Storage(), testsupport::BuildDirectory()).string();
 
     if (links) {
-        RunWith({}, {}, link.string());                  // the storage through a link
+        RunWith({}, {}, link.string());                     // the storage through a link
         RunWith({"-o"}, {}, (above / "storage").string());  // a folder above it a link
     } else {
         RunWith({});  // the system makes no links here
     }
     if (relative.find("..") != std::string::npos) RunWith({"-o"}, {}, relative + "/");  // with .. and a trailing slash
-    RunWith({"-o"}, {elsewhere.Path().string(), {}});   // started from another folder
+    RunWith({"-o"}, {elsewhere.Path().string(), {}});                                   // started from another folder
 
     for (const auto& location : kLocations) Expect(location, Outcome::Rebuilt);
     EXPECT_EQ(out_.find("failed scRet"), std::string::npos) << out_;
@@ -241,15 +244,14 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
                                other.Storage() / kDay / "2", other.Database("1"), other.Database("2")}) {
         ASSERT_EQ(chmod(folder.c_str(), fs::is_directory(folder) ? 0777 : 0666), 0);
     }
-    const auto result = testsupport::RunProcess(
-        "/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", testsupport::ToolPath(), "-p",
-                             other.Storage().string(), "-o"},
-        {testsupport::BuildDirectory(), {}});
+    const auto result = testsupport::RunProcess("/usr/bin/setpriv",
+                                                {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                 testsupport::ToolPath(), "-p", other.Storage().string(), "-o"},
+                                                {testsupport::BuildDirectory(), {}});
     if (result.exitCode != 0) GTEST_SKIP() << "cannot run as another account: " << result.err;
     other.out_ = result.out;
     for (const auto& location : kLocations) other.Expect(location, Outcome::Untouched);
-    EXPECT_NE(result.out.find("CopyTemplateDB - 2 day database(s) left as they were"), std::string::npos)
-        << result.out;
+    EXPECT_NE(result.out.find("CopyTemplateDB - 2 day database(s) left as they were"), std::string::npos) << result.out;
 }
 #endif
 
