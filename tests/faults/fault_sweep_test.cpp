@@ -175,17 +175,6 @@ void MakeStorage(const fs::path& storage, Structure structure) {
     }
 }
 
-void CopyTree(const fs::path& from, const fs::path& to) {
-    for (fs::recursive_directory_iterator it(from), end; it != end; ++it) {
-        const fs::path target = to / it->path().lexically_relative(from);
-        if (fs::is_directory(it->status())) {
-            fs::create_directories(target);
-        } else {
-            fs::copy_file(it->path(), target);
-        }
-    }
-}
-
 // What a run left behind.
 struct Snapshot {
     std::map<std::string, std::uint64_t> recordings;  // relative path -> digest
@@ -256,7 +245,7 @@ std::vector<std::string> ReadLines(const fs::path& file) {
 std::vector<std::string> CountCalls(const fs::path& pristine, const std::vector<std::string>& flags) {
     const TempFolder folder;
     const TempFolder logFolder;
-    CopyTree(pristine, folder.path());
+    storagetest::CopyTree(pristine, folder.path());
     Fault counting;
     counting.log = logFolder.path() / "calls";
     RunRoad(folder.path(), flags, &counting);
@@ -342,7 +331,7 @@ protected:
         MakeStorage(pristine_.path(), road().structure);
         before_ = Inspect(pristine_.path());
         const TempFolder folder;
-        CopyTree(pristine_.path(), folder.path());
+        storagetest::CopyTree(pristine_.path(), folder.path());
         ASSERT_EQ(RunRoad(folder.path(), road().flags).exitCode, 0);
         for (const auto& rerun : road().reruns) ASSERT_EQ(RunRoad(folder.path(), rerun).exitCode, 0);
         reference_ = Inspect(folder.path());
@@ -403,7 +392,7 @@ protected:
     // Runs the road disturbed at call n, then undisturbed; returns what went wrong.
     std::vector<std::string> DisturbAndRerun(unsigned long n) const {
         const TempFolder folder;
-        CopyTree(pristine_.path(), folder.path());
+        storagetest::CopyTree(pristine_.path(), folder.path());
         Fault fault;
         fault.at = n;
         fault.action = GetParam().action;

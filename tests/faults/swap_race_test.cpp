@@ -48,17 +48,6 @@ void MakeTree(const fs::path& root, Structure structure) {
     storagegen::MakeStorage(root, description);
 }
 
-void CopyTree(const fs::path& from, const fs::path& to) {
-    for (fs::recursive_directory_iterator it(from), end; it != end; ++it) {
-        const fs::path target = to / it->path().lexically_relative(from);
-        if (fs::is_directory(it->status())) {
-            fs::create_directories(target);
-        } else {
-            fs::copy_file(it->path(), target);
-        }
-    }
-}
-
 std::vector<std::string> ReadLines(const fs::path& file) {
     std::vector<std::string> lines;
     std::ifstream in(file.string());
@@ -80,7 +69,7 @@ protected:
     std::vector<std::string> RunRacing(unsigned long at) const {
         const TempFolder folder;
         const TempFolder logFolder;
-        CopyTree(pristine_.path(), folder.path());
+        storagetest::CopyTree(pristine_.path(), folder.path());
         std::vector<std::string> args{"-p", folder.path().string()};
         args.insert(args.end(), GetParam().flags.begin(), GetParam().flags.end());
         testsupport::ProcessOptions options;

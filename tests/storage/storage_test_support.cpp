@@ -109,6 +109,18 @@ std::string TemplateBytes() {
     return storagegen::ReadFile(fs::path(testsupport::BuildDirectory()) / "PellamDB" / "dbtemplate.db");
 }
 
+// Folders and regular files, as they are.
+void CopyTree(const fs::path& from, const fs::path& to) {
+    for (fs::recursive_directory_iterator it(from), end; it != end; ++it) {
+        const fs::path target = to / it->path().lexically_relative(from);
+        if (fs::is_directory(it->status())) {
+            fs::create_directories(target);
+        } else {
+            fs::copy_file(it->path(), target);
+        }
+    }
+}
+
 std::string PlacedCopyBytes() {
     std::string bytes = TemplateBytes();
     if (bytes.size() >= 72) bytes.replace(68, 4, "Tlv2");  // the application id that marks the tool's copies

@@ -67,6 +67,9 @@ std::vector<std::string> Tree(const fs::path& storage);
 
 // The bytes of the built template database.
 std::string TemplateBytes();
+// Copies a tree of folders and files below `to`.
+void CopyTree(const fs::path& from, const fs::path& to);
+
 // A copy as the tool places it: the template carrying the tool's mark.
 std::string PlacedCopyBytes();
 
