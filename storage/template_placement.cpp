@@ -158,8 +158,22 @@ std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string&
 
 }  // namespace
 
+// A template that cannot carry the mark is used as it is; the operator is told
+// what that costs.
 TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts)
-    : source_(std::move(source)), texts_(texts) {}
+    : source_(std::move(source)), texts_(texts) {
+    if (!source_.Found() || source_.MarksCopies()) return;
+    std::ostringstream line;
+    line << texts_.routine << " - " << TemplateDatabasePath().string();
+    if (source_.OwnApplicationId() != 0) {
+        line << " carries an application id of its own (0x" << std::hex << source_.OwnApplicationId() << std::dec
+             << ")";
+    } else {
+        line << " is not an SQLite database";
+    }
+    line << ": its copies cannot be told from the recorder's databases, so no existing .db.old is replaced";
+    console::WriteLine(line.str());
+}
 
 void TemplatePlacement::ReportCopyFailure(const fs::path& shown, int error) const {
     const fs::filesystem_error failure("boost::filesystem::copy_file", TemplateDatabasePath(), shown,

@@ -298,23 +298,55 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
     EXPECT_EQ(storagegen::ReadFile(outside), "the operator's own file\n");
 }
 
+// The tool and its plug-in on their own, with the given template beside them
+// (none: empty bytes); every run starts from that folder.
+class InstalledElsewhere {
+public:
+    explicit InstalledElsewhere(const std::string& templateBytes) {
+        fs::copy_file(testsupport::ToolPath(), tool_);
+        for (const char* plugin : {"Strata_SQLite.so", "Strata_SQLite.dll"}) {
+            const fs::path built = fs::path(testsupport::BuildDirectory()) / plugin;
+            if (fs::exists(built)) fs::copy_file(built, folder_.Path() / plugin);
+        }
+        if (!templateBytes.empty()) storagegen::WriteFile(folder_.Path() / "PellamDB" / "dbtemplate.db", templateBytes);
+    }
+    std::string Run(const fs::path& storage, const std::vector<std::string>& flags) const {
+        std::vector<std::string> args{"-p", storage.string()};
+        args.insert(args.end(), flags.begin(), flags.end());
+        return testsupport::RunProcess(tool_.string(), args, {folder_.Path().string(), {}}).out;
+    }
+
+private:
+    repairtest::TempFolder folder_{"operator-installed"};
+    fs::path tool_ = folder_.Path() / fs::path(testsupport::ToolPath()).filename();
+};
+
 // Without a template anywhere nothing is set aside: every database stays
 // under its own name, byte for byte, and the conversion still moves folders.
 TEST_F(OperatorRuns, WithoutATemplateAnywhereEveryOriginalStaysInPlace) {
     MakeStorage(Layout::Old);
-    const repairtest::TempFolder bare("operator-bare");
-    const fs::path tool = bare.Path() / fs::path(testsupport::ToolPath()).filename();
-    fs::copy_file(testsupport::ToolPath(), tool);
-    for (const char* plugin : {"Strata_SQLite.so", "Strata_SQLite.dll"}) {
-        const fs::path built = fs::path(testsupport::BuildDirectory()) / plugin;
-        if (fs::exists(built)) fs::copy_file(built, bare.Path() / plugin);
-    }
-    for (const std::vector<std::string>& flags : {std::vector<std::string>{}, {"-o"}}) {
-        std::vector<std::string> args{"-p", Storage().string()};
-        args.insert(args.end(), flags.begin(), flags.end());
-        out_ += testsupport::RunProcess(tool.string(), args, {bare.Path().string(), {}}).out;
-    }
+    const InstalledElsewhere bare("");
+    for (const std::vector<std::string>& flags : {std::vector<std::string>{}, {"-o"}}) out_ += bare.Run(Storage(), flags);
     for (const auto& location : kLocations) Expect(location, Outcome::Untouched);
+}
+
+// A template with an application id of its own cannot mark its copies: a
+// rerun then never replaces the backup, which may be the original.
+TEST_F(OperatorRuns, ATemplateThatCannotBeMarkedNeverReplacesTheBackup) {
+    MakeStorage(Layout::New);
+    std::string own = storagegen::ReadFile(TemplatePath());
+    own.replace(68, 4, std::string("\0\0\0\x05", 4));
+    const InstalledElsewhere installed(own);
+    for (int run = 0; run < 2; ++run) out_ += installed.Run(Storage(), {"-o"});
+    for (const auto& location : kLocations) {
+        EXPECT_EQ(storagegen::ReadFile(Database(location).string() + ".old"),
+                  originals_[static_cast<std::size_t>(std::stoi(location) - 1)]);
+        EXPECT_TRUE(fs::exists(Database(location).string() + ".prev")) << location;
+    }
+    EXPECT_NE(out_.find("CopyTemplateDB - " + fs::path("PellamDB/dbtemplate.db").make_preferred().string() +
+                        " carries an application id of its own (0x5)"),
+              std::string::npos)
+        << out_;
 }
 
 }  // namespace
