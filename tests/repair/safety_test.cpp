@@ -265,8 +265,8 @@ TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
     }
 }
 
-// The recorder, opening its database for each row, inserts as fast as it can
-// while the run rebuilds that database: every recording gets exactly one row,
+// The recorder, opening its database for each row, keeps inserting while the
+// run rebuilds that database: every recording gets exactly one row,
 // every row the recorder was told it wrote is there, and the database is sound.
 TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
     repairtest::TempFolder folder("safety-recorder");
@@ -295,7 +295,11 @@ TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
         while (!runOver && !(fs::exists(database.string() + ".old") && fs::exists(database))) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        while (!runOver) recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
+        // A row every few milliseconds, far more often than cameras record.
+        while (!runOver) {
+            recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
     });
     const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"});
