@@ -8,18 +8,22 @@
 
 namespace platform {
 
+// Without O_NONBLOCK, opening a FIFO waits for a writer that may never come;
+// only a regular file is read, and its reads then block as usual.
 FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     int handle;
     do {
-        handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (handle < 0 && errno == EINTR);
     if (handle < 0) return kInvalidFileHandle;
     struct stat status;
-    if (::fstat(handle, &status) != 0 || S_ISDIR(status.st_mode)) {
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+        ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(handle);
         return kInvalidFileHandle;
     }
-    if (size != nullptr) *size = S_ISREG(status.st_mode) ? static_cast<std::int64_t>(status.st_size) : -1;
+    if (size != nullptr) *size = static_cast<std::int64_t>(status.st_size);
     return handle;
 }
 

@@ -15,7 +15,8 @@ constexpr FileHandle kInvalidFileHandle = -1;
 enum class SeekOrigin { Begin, Current, End };
 
 // Opens a regular file for reading; kInvalidFileHandle when it is missing,
-// unreadable or a folder (which opens on POSIX but is no file to read).
+// unreadable or anything but a regular file (a folder, a FIFO, a device),
+// which is refused without waiting on it.
 // The path is the narrow form that Boost.Filesystem hands out.
 // When size is given, it receives the file's size at opening (-1 unknown).
 FileHandle OpenFileForReading(const std::string& path, std::int64_t* size = nullptr);

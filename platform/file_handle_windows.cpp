@@ -17,13 +17,19 @@ HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 static_assert(sizeof(FileHandle) >= sizeof(HANDLE), "a handle fits the number");
 
 // Shared for reading and writing, so a recorder may keep writing the file.
-// A folder does not open without backup semantics, so it is refused here.
+// A folder does not open without backup semantics, so it is refused here; a
+// name that reaches a device or a pipe (CON.3gp, a pipe's path) is no
+// recording either.
 FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     const std::wstring wide = WidePath(path);
     if (wide.empty()) return kInvalidFileHandle;
     const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return kInvalidFileHandle;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return kInvalidFileHandle;
+    }
     if (size != nullptr) {
         LARGE_INTEGER bytes;
         *size = GetFileSizeEx(handle, &bytes) ? static_cast<std::int64_t>(bytes.QuadPart) : -1;

@@ -6,7 +6,24 @@
 
 namespace platform {
 
-CacheFile::CacheFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+namespace {
+
+// Opened without waiting (a FIFO would wait for a writer), and kept only when
+// it is a regular file: nothing else holds bytes worth warming.
+int OpenRegularFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+CacheFile::CacheFile(const std::string& path) : fd_(OpenRegularFile(path)) {}
 
 CacheFile::~CacheFile() {
     if (fd_ >= 0) ::close(fd_);
@@ -14,7 +31,7 @@ CacheFile::~CacheFile() {
 
 std::int64_t CacheFile::Size() const {
     struct stat status {};
-    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0) return -1;
     return status.st_size;
 }
 

@@ -13,14 +13,24 @@ namespace {
 
 HANDLE ToHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// Shared with everyone, deletion included, so that holding a recording here
+// never stands in the way of the recorder or of a move. Only a file on a disk
+// is kept: a device or a pipe holds nothing worth warming.
+std::intptr_t OpenDiskFile(const std::string& path) {
+    const HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return -1;
+    }
+    return reinterpret_cast<std::intptr_t>(handle);
+}
+
 }  // namespace
 
-// Shared with everyone, deletion included, so that holding a recording here
-// never stands in the way of the recorder or of a move.
-CacheFile::CacheFile(const std::string& path)
-    : fd_(reinterpret_cast<std::intptr_t>(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {}
+CacheFile::CacheFile(const std::string& path) : fd_(OpenDiskFile(path)) {}
 
 CacheFile::~CacheFile() {
     if (fd_ != -1) CloseHandle(ToHandle(fd_));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "app/console.h"
 #include "platform/time_zone.h"
@@ -36,6 +37,24 @@ bool ReadTimesOrReport(FileTimes& times, const std::string& path, long biasMinut
         console::WriteLine(prefix + " got exception");
     }
     return false;
+}
+
+struct ReadableRecording {
+    const std::string* path;
+    FileTimes times;
+};
+
+// Reads every recording of a location-day before any row is written, so that
+// the rows go to the database back to back and its lock is held only briefly.
+std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& files, long biasMinutes,
+                                              const std::function<void()>& fileStarted) {
+    std::vector<ReadableRecording> readable;
+    for (const std::string& path : files) {
+        fileStarted();
+        FileTimes times;
+        if (ReadTimesOrReport(times, path, biasMinutes)) readable.push_back({&path, times});
+    }
+    return readable;
 }
 
 // Writes the rows of one location-day while the recordings pass through it
@@ -131,15 +150,12 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
     std::uint16_t cameraZone = recordZone;
     if (files.empty() || !ProbeCameraTimeZone(files.front(), cameraZone)) cameraZone = recordZone;
 
+    const std::vector<ReadableRecording> readable = ReadRecordings(files, biasMinutes, fileStarted);
     IntervalRows rows(database, recordZone, cameraZone);
-    for (const std::string& path : files) {
-        fileStarted();
-        FileTimes times;
-        if (ReadTimesOrReport(times, path, biasMinutes)) rows.Add(path, times);
-    }
+    for (const ReadableRecording& recording : readable) rows.Add(*recording.path, recording.times);
     rows.Finish();
 
-    // A commit that fails loses the whole location-day: say so, so the operator runs again.
+    // A failed final commit loses rows: say so, so that the operator runs again.
     code = database.Disconnect();
-    if (code != 0) ReportCode("Disconnect DB: " + databasePath + " failed scRet: 0x", code);
+    if (code != 0) ReportCode("ParseFilesADay - disconnect " + databasePath + " failed scRet: 0x", code);
 }

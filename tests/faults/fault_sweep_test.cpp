@@ -432,6 +432,34 @@ TEST_P(FaultSweep, NoRecordingOrDayDatabaseIsLostOrBrokenAndARerunRepairsAll) {
                                   << ") went wrong; the first ones:" << Join(shown, 1);
 }
 
+// Deleting its journal commits a day database; unless the folder holding it
+// is flushed after the last commit, a power cut can bring the journal back
+// and roll the rows away.
+TEST(FaultLog, FolderIsFlushedAfterTheLastCommitOfEachDayDatabase) {
+    const TempFolder pristine;
+    MakeStorage(pristine.path(), Structure::New);
+    const auto calls = CountCalls(pristine.path(), {"-o"});
+    for (const auto& location : kLocations) {
+        for (const auto& day : kDays) {
+            const std::string folder = "/" + day + "/" + location;
+            const std::string journal = folder + "/" + day + ".db-journal";
+            const auto endsWith = [&](std::size_t n, const std::string& call, const std::string& path) {
+                std::istringstream line(calls[n]);
+                std::string number, name, file;
+                line >> number >> name >> file;
+                return name == call && EndsWith(file, path);
+            };
+            std::size_t lastCommit = calls.size();
+            for (std::size_t n = 0; n < calls.size(); ++n)
+                if (endsWith(n, "unlink", journal)) lastCommit = n;
+            ASSERT_LT(lastCommit, calls.size()) << folder << " was never committed" << Join(calls, 1);
+            bool flushed = false;
+            for (std::size_t n = lastCommit + 1; n < calls.size(); ++n) flushed = flushed || endsWith(n, "fsync", folder);
+            EXPECT_TRUE(flushed) << folder << Join(calls, 1);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, FaultSweep, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<SweepCase>& info) {
                              return std::string(info.param.road.name) + "_" + info.param.action;

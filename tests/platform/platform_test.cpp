@@ -10,12 +10,14 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include <boost/nowide/iostream.hpp>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -184,13 +186,21 @@ TEST(RenameNoReplace, MovesOnlyOntoNothing) {
     fs::remove_all(temp);
 }
 
-TEST(FileHandle, ReadsSeeksAndRefusesFolders) {
+// Only a regular file is read; a FIFO is refused without waiting for a writer.
+TEST(FileHandle, ReadsSeeksAndRefusesAllButRegularFiles) {
     const fs::path temp = MakeTempFolder("tolvane2-file");
     const std::string folder = temp.string(), path = (temp / "f").string();
     std::ofstream(path, std::ios::binary) << "0123456789";
 
-    EXPECT_EQ(platform::OpenFileForReading(folder), platform::kInvalidFileHandle);
-    EXPECT_EQ(platform::OpenFileForReading((temp / "missing").string()), platform::kInvalidFileHandle);
+    std::vector<std::string> refused{folder, (temp / "missing").string()};
+#ifndef _WIN32
+    const std::string fifo = (temp / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    refused.insert(refused.end(), {fifo, "/dev/zero"});
+#endif
+    for (const std::string& name : refused) {
+        EXPECT_EQ(platform::OpenFileForReading(name), platform::kInvalidFileHandle) << name;
+    }
     const platform::FileHandle handle = platform::OpenFileForReading(path);
     ASSERT_NE(handle, platform::kInvalidFileHandle);
     char bytes[4] = {};

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "platform/folder.h"
 #include "repair/day_indexing.h"
 #include "storage/placed_databases.h"
@@ -94,7 +98,7 @@ protected:
     // Runs the indexing and returns what it wrote on standard output.
     std::string Index(const std::vector<std::string>& files) {
         ::testing::internal::CaptureStdout();
-        ParseFilesADay(files, location_.string(), table_);
+        ParseFilesADay(files, location_.string(), table_, [] { fake->calls.push_back("Read"); });
         return ::testing::internal::GetCapturedStdout();
     }
     std::string DatabasePath() const { return (location_ / "2012-03-03.db").string(); }
@@ -106,13 +110,15 @@ protected:
     DbInterfaceTable table_;
 };
 
+// Every recording is read before the first row, so that the rows go to the
+// database back to back.
 TEST_F(DayIndexingTest, CallsThePluginInOrderAndWritesIntervalsAfterTheirFiles) {
     // A second copy of a recording starts a minute before the interval's
     // end, so every copy opens an interval of its own.
     const std::string out = Index({recording_, recording_});
     EXPECT_EQ(out, "");
-    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Execute", "Execute", "Execute",
-                                                       "Execute", "Disconnect", "Release"}));
+    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Read", "Read", "Execute", "Execute",
+                                                       "Execute", "Execute", "Disconnect", "Release"}));
     EXPECT_EQ(plugin_.databaseContent, kPlacedDatabase);
     ASSERT_EQ(plugin_.statements.size(), 4u);
     EXPECT_FALSE(IsIntervalRow(plugin_.statements[0]));
@@ -180,18 +186,35 @@ TEST_F(DayIndexingTest, FailedInsertsAreReportedAndTheLoopGoesOn) {
 
 TEST_F(DayIndexingTest, FailedCommitIsReported) {
     plugin_.disconnectCode = static_cast<std::int32_t>(0x80000005);
-    EXPECT_EQ(Index({recording_}), "Disconnect DB: " + DatabasePath() + " failed scRet: 0x80000005\n");
+    EXPECT_EQ(Index({recording_}), "ParseFilesADay - disconnect " + DatabasePath() + " failed scRet: 0x80000005\n");
     EXPECT_EQ(plugin_.calls.back(), "Release");
 }
 
+// Also what is no regular file by the time it is read (swapped after the
+// listing): a FIFO is refused without waiting for a writer.
 TEST_F(DayIndexingTest, UnreadableFilesAreReportedOneByOne) {
     const std::string missing = (location_ / "00000010_2012-03-03_100100.3gp").string();
+    const std::string folder = (location_ / "00000011_2012-03-03_100200.3gp").string();
+    fs::create_directory(folder);
+    std::vector<std::string> failing{missing, folder};
+#ifndef _WIN32
+    const std::string fifo = (location_ / "00000012_2012-03-03_100300.3gp").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    failing.push_back(fifo);
+#endif
     const std::string shortName = (location_ / "1_x.3gp").string();
-    const std::string out = Index({missing, shortName});
-    EXPECT_EQ(out.find("ParseFilesADay - parse: " + missing + " failed\n"), 0u) << out;
+    std::vector<std::string> files = failing;
+    files.push_back(shortName);
+    const std::string out = Index(files);
+    std::string expected;
+    for (const std::string& path : failing) expected += "ParseFilesADay - parse: " + path + " failed\n";
+    EXPECT_EQ(out.find(expected), 0u) << out;
     EXPECT_NE(out.find("ParseFilesADay - parse: " + shortName + " got std::exception: "), std::string::npos) << out;
     EXPECT_TRUE(plugin_.statements.empty());
-    EXPECT_EQ(plugin_.calls, (std::vector<std::string>{"Init 0 1", "Connect", "Disconnect", "Release"}));
+    std::vector<std::string> calls{"Init 0 1", "Connect"};
+    calls.insert(calls.end(), files.size(), "Read");
+    calls.insert(calls.end(), {"Disconnect", "Release"});
+    EXPECT_EQ(plugin_.calls, calls);
 }
 
 TEST_F(DayIndexingTest, HandlesMoreFilesThanASixteenBitIndexCounts) {

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <boost/filesystem.hpp>
 #include <string>
 
@@ -43,6 +47,11 @@ TEST(ReadAheadTest, MalformedAndMissingFilesAreWarmedWithoutHarm) {
     }
     WarmRecording((folder / "missing").string());
     WarmRecording(folder.string());  // a folder
+#ifndef _WIN32
+    const std::string fifo = (folder / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WarmRecording(fifo);  // returns without waiting for a writer
+#endif
 
     {
         // Work left in the queue when the run ends does not hold it up.

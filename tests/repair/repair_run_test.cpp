@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <boost/filesystem.hpp>
 #include <cstdio>
 #include <map>
@@ -92,7 +96,7 @@ private:
     }
 
     void Build() {
-        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", u8"é", u8"中文"}) {
+        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", u8"é", u8"中文"}) {
             fs::create_directories(Location(location));
         }
         // 1: three camera minutes one minute apart, camera at UTC+8, times with milliseconds.
@@ -157,6 +161,12 @@ private:
             single.cameraDaylightSaving = true;
             Recording("10", NameAt(1, "100000"), single, "100000");
         }
+        // 11: a folder and a FIFO named like recordings beside a recording.
+        fs::create_directory(Location("11") / NameAt(1, "100000"));
+#ifndef _WIN32
+        mkfifo((Location("11") / NameAt(2, "100100")).c_str(), 0600);
+#endif
+        Plain("11", 3, "100200");
     }
 
     repairtest::TempFolder folder_;
@@ -303,6 +313,10 @@ TEST_P(RepairRunTest, SinglePacketRecordingHasNoLengthAndNoDaylightSaving) {
     EXPECT_EQ(intervals[0][5], intervals[0][6]);
     EXPECT_EQ(intervals[0][8], "0");
     EXPECT_FALSE(fs::exists(Run().Location("10") / "DL"));
+}
+
+TEST_P(RepairRunTest, NamesThatAreNoRegularFilesAreNotWaitedForAndGetNoRow) {
+    EXPECT_EQ(Column(Run().Files("11"), 0), (std::vector<std::string>{"3"}));
 }
 
 TEST_P(RepairRunTest, RowsHoldFileNamesOnlyAndNoMilliseconds) {

@@ -14,10 +14,14 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <boost/filesystem.hpp>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/storage_lock.h"
@@ -259,6 +263,57 @@ TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
         EXPECT_TRUE(fs::is_symlink(storage / kDay)) << result.out;
         EXPECT_TRUE(fs::is_symlink(storage / "7")) << result.out;
     }
+}
+
+// The recorder, opening its database for each row, keeps inserting while the
+// run rebuilds that database: every recording gets exactly one row,
+// every row the recorder was told it wrote is there, and the database is sound.
+TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
+    repairtest::TempFolder folder("safety-recorder");
+    const fs::path database = MakeLocation(folder.Path(), "1", 0);
+    constexpr unsigned kRecordings = 1200;
+    const fs::path first = database.parent_path() / ("00000001_" + kDay + "_100000.3gp");
+    for (unsigned n = 2; n <= kRecordings; ++n) {
+        char time[8];
+        std::snprintf(time, sizeof time, "%02u%02u00", 10 + (n - 1) / 60, (n - 1) % 60);
+        fs::copy_file(first, database.parent_path() / storagegen::RecordingFileName(n, kDay, time));
+    }
+    const auto insertAsRecorder = [&](int row) {
+        sqlite3* db = nullptr;
+        bool written = sqlite3_open_v2(database.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+        sqlite3_busy_timeout(db, 60000);
+        const std::string sql = "INSERT INTO MediaFileDiskMap(MFSerial, PathName) VALUES(" +
+                                std::to_string(1000000 + row) + ", 'recorder-" + std::to_string(row) + "')";
+        written = written && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return written;
+    };
+    std::atomic<bool> runOver{false};
+    int recorderRows = 0;
+    std::thread recorder([&] {
+        // The recorder's database is the one the run places: it starts once the old one is set aside.
+        while (!runOver && !(fs::exists(database.string() + ".old") && fs::exists(database))) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        // A row every few milliseconds, far more often than cameras record.
+        while (!runOver) {
+            recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
+    });
+    const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"});
+    runOver = true;
+    recorder.join();
+
+    EXPECT_NE(result.out.find(kClosingLine), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("ParseFilesADay - "), std::string::npos) << result.out;
+    EXPECT_EQ(IntegrityOf(database), "ok");
+    EXPECT_EQ(Query(database, "SELECT COUNT(DISTINCT PathName), COUNT(*) FROM MediaFileDiskMap "
+                              "WHERE PathName NOT LIKE 'recorder-%'"),
+              (repairtest::Rows{{std::to_string(kRecordings), std::to_string(kRecordings)}}));
+    EXPECT_GE(recorderRows, 1);
+    EXPECT_EQ(Count(database, "MediaFileDiskMap WHERE PathName LIKE 'recorder-%'"), std::to_string(recorderRows));
 }
 
 // `| head -1` closes the output after the first line; the run goes on to its end.

@@ -61,6 +61,7 @@ TEST_F(LiveFollowTest, EveryPacketWrittenIsDeliveredOnceInOrder) {
     // The recording ends only once the reader has caught up with it at least
     // once, however slow reading is on the machine.
     std::atomic<bool> readerWaited{false};
+    std::atomic<bool> recordingEnded{false};
     std::thread recorder([&] {
         std::mt19937 slicing(7);
         for (const Bytes& pair : pairs) {
@@ -72,17 +73,25 @@ TEST_F(LiveFollowTest, EveryPacketWrittenIsDeliveredOnceInOrder) {
         }
         while (!readerWaited) std::this_thread::yield();
         writer->AppendTerminator();
+        recordingEnded = true;
     });
 
+    // The reader waits as long as the recorder writes, however slow either
+    // is; once the recording has ended (every write is flushed), a reader
+    // that still finds nothing would never end.
+    constexpr int kPollsAfterTheEnd = 1000;
     std::vector<std::uint32_t> delivered;
     int polls = 0;
+    int pollsAfterTheEnd = 0;
     std::int32_t result = 0;
     for (;;) {
         TMediaPacket* packet = nullptr;
+        const bool ended = recordingEnded;
         result = ViewWhileRec_OutputRawPacket(&packet, reader.get());
         if (result == 0) {
             delivered.push_back(IdOf(*packet));
-        } else if (result == VWR_S_NO_DATA && polls++ < 200000) {
+        } else if (result == VWR_S_NO_DATA && (!ended || pollsAfterTheEnd++ < kPollsAfterTheEnd)) {
+            ++polls;
             readerWaited = true;
             std::this_thread::yield();
         } else {

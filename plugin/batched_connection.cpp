@@ -1,0 +1,210 @@
+#include "plugin/batched_connection.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cerrno>
+
+#include "platform/folder_sync.h"
+
+namespace strata {
+
+namespace {
+
+std::int32_t LastFailureOf(sqlite3* db) {
+    const int code = sqlite3_extended_errcode(db);
+    return FailureCode(code != SQLITE_OK ? code : SQLITE_ERROR);
+}
+
+bool IsBusy(int sqliteCode) { return (sqliteCode & 0xFF) == SQLITE_BUSY; }
+
+// Only white space and statement separators may follow the one statement.
+bool IsOnlySeparators(const char* begin, const char* end) {
+    for (const char* p = begin; p < end; ++p) {
+        if (*p != ';' && std::isspace(static_cast<unsigned char>(*p)) == 0) return false;
+    }
+    return true;
+}
+
+struct Finalizer {
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using PreparedStatement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+// The folder that holds a file: what the path names before its last separator.
+std::string FolderOf(const std::string& path) {
+#ifdef _WIN32
+    const std::string::size_type separator = path.find_last_of("/\\");
+#else
+    const std::string::size_type separator = path.find_last_of('/');
+#endif
+    if (separator == std::string::npos) return ".";
+    if (separator == 0) return path.substr(0, 1);
+    return path.substr(0, separator);
+}
+
+// 0 or the system's error number. EINVAL: the file system keeps nothing of a
+// folder to flush.
+int FlushFolderOf(const std::string& path) {
+    const int error = platform::SyncFolder(FolderOf(path).c_str());
+    return error == EINVAL ? 0 : error;
+}
+
+}  // namespace
+
+std::int32_t FailureCode(int sqliteCode) {
+    return static_cast<std::int32_t>(0x80000000u | (static_cast<std::uint32_t>(sqliteCode) & 0xFFFFu));
+}
+
+void BatchedConnection::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+
+BatchedConnection::BatchedConnection(BatchClock& clock, const BatchBounds& bounds) : policy_(clock, bounds) {}
+
+BatchedConnection::~BatchedConnection() = default;
+
+bool BatchedConnection::InTransaction() const { return sqlite3_get_autocommit(db_.get()) == 0; }
+
+int BatchedConnection::Exec(const char* sql) { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }
+
+std::int32_t BatchedConnection::LastFailure() const { return LastFailureOf(db_.get()); }
+
+int BatchedConnection::OnBusy(void* self, int attempt) {
+    return static_cast<BatchedConnection*>(self)->policy_.RetryBusy(attempt) ? 1 : 0;
+}
+
+std::int32_t BatchedConnection::Open(const char* path) {
+    if (IsOpen()) return FailureCode(SQLITE_MISUSE);
+    sqlite3* opened = nullptr;
+    // A day database that is a link may point outside the storage.
+    int rc = sqlite3_open_v2(path, &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    std::unique_ptr<sqlite3, Closer> db(opened);
+    if (!db) return FailureCode(rc != SQLITE_OK ? rc : SQLITE_NOMEM);
+    sqlite3_extended_result_codes(opened, 1);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(opened, "main") == 1) rc = SQLITE_READONLY;
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_handler(opened, OnBusy, this);
+        // Reading the schema now checks the file's header, so a file that is
+        // not a database fails here and not at the first row.
+        rc = sqlite3_exec(opened, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) return LastFailureOf(opened);
+    db_ = std::move(db);
+    path_ = path;
+    return 0;
+}
+
+std::int32_t BatchedConnection::RunStatement(const char* statement, std::int32_t length) {
+    sqlite3_stmt* compiled = nullptr;
+    const char* tail = nullptr;
+    const int prepared = sqlite3_prepare_v2(db_.get(), statement, length, &compiled, &tail);
+    PreparedStatement owned(compiled);
+    if (prepared != SQLITE_OK) return LastFailure();
+    if (!owned || !IsOnlySeparators(tail, statement + length)) return FailureCode(SQLITE_MISUSE);
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW) rc = sqlite3_step(compiled);
+    return rc == SQLITE_DONE ? 0 : LastFailure();
+}
+
+int BatchedConnection::BeginBatch() {
+    policy_.WaitOutPause();
+    const int rc = Exec("BEGIN IMMEDIATE");
+    if (rc == SQLITE_OK) policy_.Began();
+    return rc;
+}
+
+void BatchedConnection::NoteLoss(std::int32_t code) {
+    if (lostRows_ == 0) lostRows_ = code;
+}
+
+std::int32_t BatchedConnection::LoseBatch(std::int32_t code) {
+    batch_.clear();
+    NoteLoss(code);
+    return code;
+}
+
+// Executes the kept statements again in a new transaction. One that fails
+// now was reported as written, so its loss is said at Disconnect.
+std::int32_t BatchedConnection::ReplayBatch() {
+    std::vector<std::string> statements;
+    statements.swap(batch_);
+    std::int32_t failure = 0;
+    for (const std::string& statement : statements) {
+        const std::int32_t code = RunStatement(statement.data(), static_cast<std::int32_t>(statement.size()));
+        policy_.Executed();
+        if (code == 0) {
+            batch_.push_back(statement);
+        } else if (failure == 0) {
+            failure = code;
+        }
+        if (!InTransaction()) {
+            policy_.Ended();
+            return LoseBatch(failure);
+        }
+    }
+    if (failure != 0) NoteLoss(failure);
+    return failure;
+}
+
+// A commit that other connections keep busy gives its locks up rather than
+// waiting with them (its PENDING lock would shut out every new reader), and
+// is replayed after the pause until the lock wait is over.
+std::int32_t BatchedConnection::CommitBatch() {
+    const Clock::time_point giveUp = policy_.GiveUpTime();
+    for (;;) {
+        const int rc = Exec("COMMIT");
+        if (rc == SQLITE_OK) {
+            batch_.clear();
+            policy_.Ended();
+            return 0;
+        }
+        const std::int32_t failure = LastFailure();
+        if (InTransaction()) Exec("ROLLBACK");
+        policy_.Ended();
+        if (!IsBusy(rc) || policy_.IsPast(giveUp)) return LoseBatch(failure);
+        if (BeginBatch() != SQLITE_OK) return LoseBatch(LastFailure());
+        ReplayBatch();
+        if (!InTransaction()) return LoseBatch(failure);
+    }
+}
+
+// SQLite gave the whole transaction up after a failing statement (a full
+// disk, an I/O error): the rows before it are written again.
+std::int32_t BatchedConnection::RestoreAbandonedBatch() {
+    policy_.Ended();
+    if (batch_.empty()) return 0;
+    if (BeginBatch() != SQLITE_OK) return LoseBatch(LastFailure());
+    return ReplayBatch();
+}
+
+std::int32_t BatchedConnection::Execute(const char* statement, std::int32_t length) {
+    if (!IsOpen()) return FailureCode(SQLITE_MISUSE);
+    if (!InTransaction() && BeginBatch() != SQLITE_OK) return LastFailure();
+    std::int32_t code = RunStatement(statement, length);
+    policy_.Executed();
+    if (code == 0) {
+        batch_.emplace_back(statement, static_cast<std::size_t>(length));
+    } else if (!InTransaction()) {
+        RestoreAbandonedBatch();
+    }
+    if (InTransaction() && policy_.CommitDue()) {
+        const std::int32_t committed = CommitBatch();
+        if (code == 0) code = committed;
+    }
+    return code;
+}
+
+std::int32_t BatchedConnection::Disconnect() {
+    if (!IsOpen()) return FailureCode(SQLITE_MISUSE);
+    std::int32_t code = InTransaction() ? CommitBatch() : 0;
+    if (code == 0) code = lostRows_;
+    db_.reset();
+    if (FlushFolderOf(path_) != 0 && code == 0) code = FailureCode(SQLITE_IOERR_DIR_FSYNC);
+    return code;
+}
+
+void BatchedConnection::Abandon() {
+    db_.reset();
+    batch_.clear();
+}
+
+}  // namespace strata

@@ -1,0 +1,174 @@
+// The plug-in's connection on real databases with a clock the tests move:
+// when batches commit, that the lock is free between them, and what a commit
+// does while readers keep the database busy.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <boost/filesystem.hpp>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "plugin/batched_connection.h"
+
+namespace fs = boost::filesystem;
+using namespace std::chrono_literals;
+using strata::Clock;
+
+namespace {
+
+class FakeClock : public strata::BatchClock {
+public:
+    Clock::time_point Now() override { return now; }
+    void Sleep(Clock::duration duration) override {
+        now += duration;
+        if (onSleep) onSleep();
+    }
+    Clock::time_point now{};
+    std::function<void()> onSleep;
+};
+
+// Another connection, as the recorder or one of its readers holds it.
+class Other {
+public:
+    explicit Other(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
+    ~Other() { sqlite3_close(db_); }
+    Other(const Other&) = delete;
+    Other& operator=(const Other&) = delete;
+    int Exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+    int Count() {
+        sqlite3_stmt* statement = nullptr;
+        int count = -1;
+        if (sqlite3_prepare_v2(db_, "SELECT COUNT(*) FROM Rows", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            count = sqlite3_column_int(statement, 0);
+        }
+        sqlite3_finalize(statement);
+        return count;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// Holding the lock shuts the recorder out, so a busy wait then is short; one
+// that only wants to take the lock may wait long.
+TEST(BatchPolicyTest, BusyWaitIsShortOnlyWhileHoldingTheLock) {
+    for (const bool holding : {false, true}) {
+        FakeClock clock;
+        strata::BatchPolicy policy(clock, strata::BatchBounds{});
+        if (holding) policy.Began();
+        const Clock::time_point start = clock.now;
+        for (int attempt = 0; policy.RetryBusy(attempt); ++attempt) {
+        }
+        EXPECT_EQ(clock.now - start, holding ? Clock::duration(20ms) : Clock::duration(2s)) << holding;
+    }
+}
+
+class BatchedConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / fs::unique_path("tolvane2-batches-%%%%-%%%%");
+        fs::create_directories(folder_);
+        database_ = (folder_ / "2012-03-03.db").string();
+        ASSERT_EQ(Other(database_).Exec("CREATE TABLE Rows(Id INTEGER UNIQUE)"), SQLITE_OK);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::int32_t Insert(strata::BatchedConnection& connection, int id) {
+        const std::string sql = "INSERT INTO Rows(Id) VALUES(" + std::to_string(id) + ")";
+        return connection.Execute(sql.c_str(), static_cast<std::int32_t>(sql.size()));
+    }
+    int Committed() { return Other(database_).Count(); }
+
+    fs::path folder_;
+    std::string database_;
+    FakeClock clock_;
+};
+
+// A killed run keeps every batch committed before it: a batch commits once it
+// is 20 ms old or holds 1,000 statements.
+TEST_F(BatchedConnectionTest, BatchCommitsAtItsAgeOrStatementBound) {
+    const struct {
+        const char* name;
+        int statements;               // before the last one
+        Clock::duration agedBefore;  // clock moved before the last one
+        bool committed;
+    } cases[] = {
+        {"young and small", 998, 19ms, false},
+        {"1,000 statements", 999, 0ms, true},
+        {"20 ms old", 1, 20ms, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Other(database_).Exec("DELETE FROM Rows"), SQLITE_OK);
+        strata::BatchedConnection connection(clock_, strata::BatchBounds{});
+        ASSERT_EQ(connection.Open(database_.c_str()), 0);
+        for (int id = 1; id <= c.statements; ++id) ASSERT_EQ(Insert(connection, id), 0);
+        clock_.now += c.agedBefore;
+        ASSERT_EQ(Insert(connection, 0), 0);
+        EXPECT_EQ(Committed(), c.committed ? c.statements + 1 : 0);
+        EXPECT_EQ(connection.Disconnect(), 0);
+        EXPECT_EQ(Committed(), c.statements + 1);
+    }
+}
+
+// The recorder gets the lock in the pause after each batch.
+TEST_F(BatchedConnectionTest, LockIsFreeInThePauseAfterEachBatch) {
+    strata::BatchBounds bounds;
+    bounds.mostStatements = 2;
+    strata::BatchedConnection connection(clock_, bounds);
+    ASSERT_EQ(connection.Open(database_.c_str()), 0);
+    Other recorder(database_);
+    int recorderRows = 0;
+    clock_.onSleep = [&] { EXPECT_EQ(recorder.Exec("INSERT INTO Rows(Id) VALUES(" + std::to_string(100 + recorderRows++) + ")"), SQLITE_OK); };
+    for (int id = 1; id <= 5; ++id) ASSERT_EQ(Insert(connection, id), 0);
+    EXPECT_EQ(recorderRows, 2) << "one pause after each of the two full batches";
+    EXPECT_EQ(connection.Disconnect(), 0);
+    EXPECT_EQ(Committed(), 5 + recorderRows);
+}
+
+// A reader holding the database open keeps the commit from finishing. The
+// commit must not keep waiting with its PENDING lock, which shuts out every
+// new reader: it gives the lock up and is replayed once the reader is done,
+// or, when the reader never lets go, fails and says so at Disconnect.
+TEST_F(BatchedConnectionTest, BusyCommitGivesUpItsLockAndIsReplayed) {
+    const struct {
+        const char* name;
+        Clock::duration readerHolds;
+        bool written;
+    } cases[] = {
+        {"reader done after 100 ms", 100ms, true},
+        {"reader never done", 3600s, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Other(database_).Exec("DELETE FROM Rows"), SQLITE_OK);
+        strata::BatchBounds bounds;
+        bounds.mostStatements = 2;
+        strata::BatchedConnection connection(clock_, bounds);
+        ASSERT_EQ(connection.Open(database_.c_str()), 0);
+        Other reader(database_);
+        ASSERT_EQ(reader.Exec("BEGIN"), SQLITE_OK);
+        ASSERT_GE(reader.Count(), 0);
+        const Clock::time_point readerDone = clock_.now + c.readerHolds;
+        clock_.onSleep = [&] {
+            if (clock_.now >= readerDone) reader.Exec("COMMIT");
+        };
+        ASSERT_EQ(Insert(connection, 1), 0);
+        const std::int32_t code = Insert(connection, 2);
+        clock_.onSleep = nullptr;
+
+        Other newReader(database_);
+        ASSERT_EQ(newReader.Exec("BEGIN"), SQLITE_OK);
+        EXPECT_EQ(newReader.Count(), c.written ? 2 : 0) << "a new reader is not locked out";
+        newReader.Exec("COMMIT");
+        reader.Exec("COMMIT");
+        EXPECT_EQ(code == 0, c.written) << std::hex << code;
+        EXPECT_EQ(connection.Disconnect() == 0, c.written) << "lost rows are said at the end";
+    }
+}
+
+}  // namespace
