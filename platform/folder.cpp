@@ -8,11 +8,10 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/rename_no_replace.h"
 
 namespace platform {
 
-static_assert(kRefusedLinkError == ELOOP, "the link refusal is the system's own number");
+static_assert(kRefusedLinkError == ELOOP && kAlreadyExistsError == EEXIST, "the system's own numbers");
 
 namespace {
 

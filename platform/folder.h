@@ -16,6 +16,15 @@ struct FileIdentity {
     }
 };
 
+// What a move that never replaces returns for an occupied destination.
+#ifdef _WIN32
+constexpr int kAlreadyExistsError = 183;  // ERROR_ALREADY_EXISTS
+#else
+constexpr int kAlreadyExistsError = 17;  // EEXIST
+#endif
+// What Exchange returns where the file system cannot swap two names.
+constexpr int kRenameCannotRefuse = -1;
+
 // What opening a link as a folder of the storage fails with.
 #ifdef _WIN32
 constexpr int kRefusedLinkError = 1921;  // ERROR_CANT_RESOLVE_FILENAME

@@ -5,7 +5,6 @@
 #include <boost/filesystem/path.hpp>
 #include <utility>
 
-#include "platform/rename_no_replace.h"
 #include "platform/windows_path.h"
 
 namespace platform {

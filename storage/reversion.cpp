@@ -7,7 +7,6 @@
 #include "app/console.h"
 #include "app/dates.h"
 #include "platform/database_claim.h"
-#include "platform/rename_no_replace.h"
 #include "storage/layout.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"

@@ -7,7 +7,6 @@
 #include "app/console.h"
 #include "platform/database_claim.h"
 #include "platform/durable_copy.h"
-#include "platform/rename_no_replace.h"
 #include "storage/placed_databases.h"
 
 namespace fs = boost::filesystem;

@@ -29,7 +29,6 @@
 #include "platform/dynamic_library.h"
 #include "platform/file_handle.h"
 #include "platform/page_cache.h"
-#include "platform/rename_no_replace.h"
 #include "platform/run_clock.h"
 #include "platform/time_zone.h"
 #include "platform/unicode_run.h"
@@ -164,25 +163,33 @@ TEST(DynamicLibrary, BareNameIsFoundBesideTheExecutableFirst) {
     EXPECT_TRUE(loaded) << platform::DynamicLibrary::LastError();
 }
 
-TEST(RenameNoReplace, MovesOnlyOntoNothing) {
+// A plain rename would replace an empty folder or a file silently.
+TEST(Folder, MovesOnlyOntoNothingAndSwapsAtOnce) {
     const fs::path temp = MakeTempFolder("tolvane2-rename");
-    const std::string folder = temp.string();
-    const std::string a = (temp / "a").string(), b = (temp / "b").string(), emptyDir = (temp / "d").string();
-    std::ofstream(a) << "a";
-    std::ofstream(b) << "b";
-    ASSERT_TRUE(fs::create_directory(emptyDir));
-
-    const int ontoFile = platform::RenameNoReplace(a.c_str(), b.c_str());
-    const int ontoEmptyFolder = platform::RenameNoReplace(a.c_str(), emptyDir.c_str());
-    const int ontoNothing = platform::RenameNoReplace(a.c_str(), (temp / "c").string().c_str());
-    if (ontoFile == platform::kRenameCannotRefuse)
-        GTEST_SKIP() << "the temporary file system cannot refuse replacements";
-    EXPECT_EQ(ontoFile, platform::kAlreadyExistsError);
-    EXPECT_EQ(ontoEmptyFolder, platform::kAlreadyExistsError);
-    EXPECT_EQ(ontoNothing, 0);
+    std::ofstream((temp / "a").string()) << "a";
+    std::ofstream((temp / "b").string()) << "b";
+    ASSERT_TRUE(fs::create_directory(temp / "d"));
+    ASSERT_TRUE(fs::create_directories(temp / "source" / "keep"));
+    int swapped = platform::kRenameCannotRefuse;
+    {
+        int error = -1;
+        const platform::Folder folder = platform::Folder::OpenPath(temp.string(), error);
+        ASSERT_EQ(error, 0);
+        EXPECT_EQ(folder.MoveNoReplace("a", folder, "b"), platform::kAlreadyExistsError);
+        EXPECT_EQ(folder.MoveNoReplace("a", folder, "d"), platform::kAlreadyExistsError);
+        EXPECT_EQ(folder.MoveNoReplace("source", folder, "d"), platform::kAlreadyExistsError);
+        EXPECT_EQ(folder.MoveNoReplace("source", folder, "moved"), 0);
+        EXPECT_EQ(folder.MoveNoReplace("a", folder, "c"), 0);
+        swapped = folder.Exchange("b", "c");
+    }
+    EXPECT_TRUE(fs::is_directory(temp / "moved" / "keep"));
+    EXPECT_FALSE(fs::exists(temp / "source"));
     std::string text;
-    std::ifstream(b) >> text;  // closed at once: an open file cannot be removed everywhere
-    EXPECT_EQ(text, "b");
+    std::ifstream((temp / "b").string()) >> text;  // closed at once: an open file cannot be removed everywhere
+    if (swapped != platform::kRenameCannotRefuse) {
+        EXPECT_EQ(swapped, 0);
+        EXPECT_EQ(text, "a");
+    }
     fs::remove_all(temp);
 }
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "storage/move_entry.h"
 #include "storage_test_support.h"
 
 namespace {
@@ -129,31 +128,6 @@ TEST_F(Layout, ListFolderListsEveryEntryOnceAndNothingForAMissingFolder) {
     EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_TRUE(ListFolder(At("absent")).empty());
     EXPECT_TRUE(ListFolder(At("b")).empty());
-}
-
-TEST_F(Layout, MoveWithoutReplacingRefusesAnyExistingDestination) {
-    // A plain rename would replace the empty folder and the file silently.
-    Folder("source/keep");
-    Folder("empty-destination");
-    File("file-source");
-    File("file-destination");
-    const struct {
-        const char* from;
-        const char* to;
-    } cases[] = {{"source", "empty-destination"}, {"file-source", "file-destination"}};
-    for (const auto& c : cases) {
-        try {
-            MoveWithoutReplacing(At(c.from), At(c.to));
-            ADD_FAILURE() << c.from << " replaced " << c.to;
-        } catch (const fs::filesystem_error& e) {
-            EXPECT_EQ(std::string(e.what()), "boost::filesystem::rename: " + storagetest::ExistsText() + ": \"" +
-                                                 At(c.from).string() + "\", \"" + At(c.to).string() + "\"");
-        }
-        EXPECT_TRUE(fs::exists(At(c.from))) << c.from;
-    }
-    MoveWithoutReplacing(At("source"), At("moved"));
-    EXPECT_TRUE(fs::is_directory(At("moved/keep")));
-    EXPECT_FALSE(fs::exists(At("source")));
 }
 
 }  // namespace
