@@ -75,15 +75,18 @@ BlockLayout PlanBlock(uint32_t headerLength, uint32_t extraLength, uint32_t payl
     const size_t payloadEnd = l.header + headerLength + payloadLength;
     // 16 zero bytes start at the last whole word of header and payload, and
     // the motion-trigger entries follow them; that word's offset is a
-    // multiple of 4 (the header's length is), as the entries need. Where no
+    // multiple of 4 when the header's length is, as the entries need. Where no
     // entries follow, the zeros run on to 16 bytes past the payload, so a
     // decoder may read a little past its end.
     l.zeroBegin = l.header + ((size_t{headerLength} + payloadLength) & ~size_t{3});
-    l.triggers = l.zeroBegin + kZeroTail;
+    // A malformed block's header length need not be a multiple of 4: the
+    // entries then start at the next boundary they may be read at, and the
+    // zeros run on to it.
+    l.triggers = RoundUp(l.zeroBegin + kZeroTail, alignof(TMotionTriggerInfoEx));
     l.zeroEnd = triggerCount != 0 ? l.triggers : payloadEnd + kZeroTail;
     // The size is the sum of the parts: count and size words, record, extra
     // data, gap, header, payload, zeros, entries and the slack.
-    const size_t parts = payloadEnd + kZeroTail + triggerCount * sizeof(TMotionTriggerInfoEx);
+    const size_t parts = std::max(payloadEnd + kZeroTail, l.triggers) + triggerCount * sizeof(TMotionTriggerInfoEx);
     l.total = RoundUp(parts + kSlack, 8);
     return l;
 }

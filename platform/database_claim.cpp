@@ -97,15 +97,8 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
     return ClaimOutcome::InUse;
 }
 
-bool DatabaseClaim::ReadNumberAt(std::uint64_t offset, std::uint32_t& value) const {
-    unsigned char bytes[4];
-    if (fd_ < 0 ||
-        ::pread(fd_, bytes, sizeof bytes, static_cast<off_t>(offset)) != static_cast<ssize_t>(sizeof bytes)) {
-        return false;
-    }
-    value =
-        (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) | bytes[3];
-    return true;
+bool DatabaseClaim::ReadAt(std::uint64_t offset, unsigned char* bytes, std::size_t size) const {
+    return fd_ >= 0 && ::pread(fd_, bytes, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
 }
 
 // The lease and the lock stay with the descriptor, which does not care about

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,9 +31,9 @@ public:
 
     // Tries every 10 ms for up to 500 ms while the file is held.
     ClaimOutcome Take(const Folder& folder, const std::string& name);
-    // The 32-bit big-endian number at the given offset of the file; false
-    // when the file is shorter.
-    bool ReadNumberAt(std::uint64_t offset, std::uint32_t& value) const;
+    // Reads size bytes at the given offset of the claimed file; false when
+    // the file is shorter.
+    bool ReadAt(std::uint64_t offset, unsigned char* bytes, std::size_t size) const;
     const EntryFacts& Facts() const { return facts_; }
     // Moves the claimed file to a free name of its folder.
     int MoveTo(const Folder& folder, const std::string& from, const std::string& to) const;

@@ -47,17 +47,13 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
     return ClaimOutcome::Claimed;
 }
 
-bool DatabaseClaim::ReadNumberAt(std::uint64_t offset, std::uint32_t& value) const {
+bool DatabaseClaim::ReadAt(std::uint64_t offset, unsigned char* bytes, std::size_t size) const {
     if (handle_ == nullptr) return false;
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    unsigned char bytes[4];
     DWORD got = 0;
-    if (!::ReadFile(handle_, bytes, sizeof bytes, &got, &at) || got != sizeof bytes) return false;
-    value = (static_cast<std::uint32_t>(bytes[0]) << 24) | (static_cast<std::uint32_t>(bytes[1]) << 16) |
-            (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
-    return true;
+    return ::ReadFile(handle_, bytes, static_cast<DWORD>(size), &got, &at) && got == size;
 }
 
 // Renamed through the handle that keeps everyone else out; never replaces.

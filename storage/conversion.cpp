@@ -1,7 +1,6 @@
 #include "storage/conversion.h"
 
 #include <boost/filesystem/exception.hpp>
-#include <cerrno>
 
 #include "app/console.h"
 #include "app/dates.h"

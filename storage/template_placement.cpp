@@ -1,7 +1,6 @@
 #include "storage/template_placement.h"
 
 #include <boost/filesystem/exception.hpp>
-#include <cerrno>
 #include <sstream>
 
 #include "app/console.h"
@@ -146,13 +145,7 @@ void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim&
 // The application id of a database file, 0 when it has none or is too short.
 std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string& name) {
     std::string header;
-    if (platform::ReadSmallFile(folder, name, kApplicationIdOffset + 4, header) != 0 ||
-        header.size() < kApplicationIdOffset + 4) {
-        return 0;
-    }
-    std::uint32_t id = 0;
-    for (std::size_t i = 0; i < 4; ++i) id = (id << 8) | static_cast<unsigned char>(header[kApplicationIdOffset + i]);
-    return id;
+    return platform::ReadSmallFile(folder, name, kApplicationIdOffset + 4, header) == 0 ? ApplicationIdIn(header) : 0;
 }
 
 }  // namespace
@@ -245,8 +238,10 @@ bool TemplatePlacement::SetAsideAndInstall(const PlacementTarget& target) {
     if (outcome == platform::ClaimOutcome::CannotJudge) ++unjudged_;
     if (outcome != platform::ClaimOutcome::Claimed) return false;
 
-    std::uint32_t applicationId = 0;
-    const bool marked = claim.ReadNumberAt(kApplicationIdOffset, applicationId) && applicationId == kToolMark;
+    // Read through the claim: the file judged free is the file whose mark counts.
+    std::string header(kApplicationIdOffset + 4, '\0');
+    const bool marked = claim.ReadAt(0, reinterpret_cast<unsigned char*>(&header[0]), header.size()) &&
+                        ApplicationIdIn(header) == kToolMark;
     try {
         SwapIntoPlace(target, claim, BackupNameOf(target.name, BackupFor(target, marked)));
         return true;

@@ -14,12 +14,6 @@ namespace {
 constexpr std::size_t kLargestTemplate = 64u << 20;
 constexpr char kSqliteMagic[] = "SQLite format 3";  // and its terminating zero: 16 bytes
 
-std::uint32_t NumberAt(const std::string& bytes, std::size_t offset) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
-    return value;
-}
-
 void SetNumberAt(std::string& bytes, std::size_t offset, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
 }
@@ -29,6 +23,14 @@ bool IsSqliteHeader(const std::string& bytes) {
 }
 
 }  // namespace
+
+std::uint32_t ApplicationIdIn(const std::string& header) {
+    if (header.size() < kApplicationIdOffset + 4) return 0;
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = (value << 8) | static_cast<unsigned char>(header[kApplicationIdOffset + i]);
+    return value;
+}
 
 const fs::path& TemplateDatabasePath() {
     static const fs::path path = fs::path("PellamDB") / "dbtemplate.db";
@@ -46,7 +48,7 @@ TemplateSource TemplateSource::FromFile(const fs::path& path) {
     // Only a database whose own id is free can carry the mark; anything else
     // is copied as it is, and its copies are then never taken for the tool's.
     if (IsSqliteHeader(source.bytes_)) {
-        source.ownId_ = NumberAt(source.bytes_, kApplicationIdOffset);
+        source.ownId_ = ApplicationIdIn(source.bytes_);
         source.marks_ = source.ownId_ == 0;
         if (source.marks_) SetNumberAt(source.bytes_, kApplicationIdOffset, kToolMark);
     }

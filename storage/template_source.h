@@ -12,8 +12,6 @@ public:
     // Looks for PellamDB/dbtemplate.db in the current folder, then beside the
     // executable, then in ../share/tolvane2/ beside it.
     static TemplateSource Find();
-    // A template read from one place only (tests, tools).
-    static TemplateSource FromFile(const boost::filesystem::path& path);
 
     bool Found() const { return error_ == 0; }
     // Why none was found: the system's error number for the first place looked at.
@@ -26,6 +24,8 @@ public:
     std::uint32_t OwnApplicationId() const { return ownId_; }
 
 private:
+    static TemplateSource FromFile(const boost::filesystem::path& path);
+
     int error_ = 0;
     std::string bytes_;
     bool marks_ = false;
@@ -35,6 +35,9 @@ private:
 // Where SQLite keeps the application id, and the one the tool writes there.
 constexpr std::uint64_t kApplicationIdOffset = 68;
 constexpr std::uint32_t kToolMark = 0x546C7632;  // "Tlv2"
+
+// The application id in a database's first bytes, 0 when they are fewer.
+std::uint32_t ApplicationIdIn(const std::string& header);
 
 // The path the copy messages name, relative as the operator is told to place it.
 const boost::filesystem::path& TemplateDatabasePath();

@@ -345,6 +345,22 @@ TEST(FrameHeaderTags, DecodedTags) {
     }
 }
 
+// A block may declare a header length that is no multiple of 4; the
+// entries must still be where they can be read.
+TEST(FrameHeaderTags, MotionTriggersAreAlignedWhateverTheHeaderLength) {
+    for (size_t pad : {0, 1, 2, 3}) {
+        SCOPED_TRACE(pad);
+        HeaderBlockParts parts;
+        parts.header = WithTags(TagList().Tag20({{3, true, 5, {}}})).Encode();
+        parts.header.resize(parts.header.size() + pad, 0);
+        const Bytes block = EncodeHeaderBlock(parts);
+        MediaPacketRef p(BuildMediaPacket(block.data(), block.size(), 0));
+        ASSERT_EQ(p->motionTriggerCount, 1);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p->motionTriggers) % alignof(TMotionTriggerInfoEx), 0u);
+        EXPECT_EQ(p->motionTriggers[0].level, 5);
+    }
+}
+
 TEST(FrameHeaderTags, FlagBitsAreOredIntoTagStatus) {
     MediaPacketRef p = BuildPacket(WithTags(TagList().Tag18({0x30, 0x12})).Flags(kFlagTagList | 1u << 22 | 1u << 19));
     EXPECT_EQ(p->statusBits, 0x1230u | 1u | 8u);
