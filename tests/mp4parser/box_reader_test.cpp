@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "box_builder.h"
+#include "mp4parser/BoxHeader.h"
 #include "mp4parser/MP4Parser.h"
 
 using namespace ORVL::SDK::Brannock2;
@@ -272,6 +273,9 @@ TEST(BoxReaderTest, MalformedInnerBoxesFailWithoutReadingPastThem) {
     const Case cases[] = {
         {"moov claims more than the file", Cat({Ftyp(), SimpleMdat(), Writer().U32(0x7FFFFFFF).Text("moov")}),
          "stream: end of file"},
+        // Never allocated: the claim is checked against the file first.
+        {"moov claims a TiB", Cat({Ftyp(), SimpleMdat(), Writer().U32(1).Text("moov").U64(1ull << 40)}),
+         "stream: end of file"},
         {"huge stts count", withStbl(FullBox("stts", 0, 0, Writer().U32(0x40000000).U32(1).U32(1))),
          "bad_format: count exceeds box"},
         {"huge stsc count", withStbl(FullBox("stsc", 0, 0, Writer().U32(0x10000000))), "bad_format: count exceeds box"},
@@ -313,7 +317,8 @@ TEST(BoxReaderTest, MisstatedSizesOfPassedOverBoxesKeepTheFile) {
     };
     Bytes sdtpTooLong = FullBox("sdtp", 0, 0, {0x20, 0x10});
     sdtpTooLong[3] += 4;
-    const Bytes dref = FullBox("dref", 0, 0, Writer().U32(3).U32(12).Text("url ").U32(1));
+    // A count that would ask for gigabytes if it were believed.
+    const Bytes dref = FullBox("dref", 0, 0, Writer().U32(0xFFFFFFFF).U32(12).Text("url ").U32(1));
     struct Case {
         const char* name;
         Bytes file;
@@ -374,6 +379,23 @@ TEST(BoxReaderTest, ZeroPaddingBetweenBoxes) {
             }
         }
     }
+}
+
+// A run of zeros leaves several places where the next box may start. One
+// that only looks like a box header (here three bytes into the real one, over
+// a file large enough for the size it reads) but is not followed by anything
+// box-like loses to the later one that is.
+TEST(BoxReaderTest, PaddingCandidateThatIsNotFollowedSoundlyLosesToOneThatIs) {
+    // One zero byte of padding, then "free" of 32 bytes and "skip" of 8; past
+    // them only bytes that can start neither padding nor a box.
+    Bytes file = Cat({Bytes(1, 0), Box("free", Bytes(24, 'a')), Box("skip", {})});
+    const std::uint64_t limit = 1ull << 30;
+    const auto peek = [&file](std::uint64_t at, std::uint8_t* destination, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) destination[i] = at + i < file.size() ? file[at + i] : 0xFF;
+        return true;
+    };
+    ASSERT_NE(zero_padding::PlausibleBoxSize(peek, 4, limit), 0u);  // the decoy is there
+    EXPECT_EQ(FindBoxAfterZeros(0, limit, peek), 1u);
 }
 
 // Data references are read for their own sake only; sizes that do not fit
@@ -471,10 +493,10 @@ TEST(BoxReaderTest, VersionOneEditListTooShortForWideFieldsHasNarrowOnes) {
     EXPECT_EQ(track.editList[1].mediaTime, 0);
 }
 
-// Files beyond 4 GiB, written sparse: a top-level box with a 64-bit size of
-// 2^32 + 16 is passed over, and a sample beyond 4 GiB is found through co64.
+// Files beyond 4 GiB, written sparse: a top-level box with a 64-bit size
+// above 2^32 is passed over, and a sample beyond 4 GiB is found through co64.
 TEST(BoxReaderTest, FilesBeyondFourGiB) {
-    const std::uint64_t bigBody = 0x100000000ull;
+    const std::uint64_t bigBody = 0x100001000ull;
     const Bytes ftyp = Ftyp();
     const Bytes sample = NalSample(4, {{5, 12}});
     TrackSpec t;
@@ -482,6 +504,7 @@ TEST(BoxReaderTest, FilesBeyondFourGiB) {
     t.samples = {sample};
     // The sample lies in the big box's last bytes.
     const std::uint64_t sampleAt = ftyp.size() + 16 + bigBody - 64;
+    ASSERT_GT(sampleAt, 0xFFFFFFFFull);
     MovieSpec probe;
     probe.tracks = {t};
     const Bytes moov = Box("moov", Cat({Mvhd(1000), Trak(t, {sampleAt})}));
