@@ -10,7 +10,8 @@
 // TOLVANE2_FAULT_ACTION "enospc" or "eio", or the process is killed before it
 // ("kill"), or a folder is swapped for a link before it goes ahead ("swap",
 // see SwapFolderForLink). TOLVANE2_FAULT_LOG, when set, names a file that receives one line
-// per counted call: its number, name and path(s).
+// per counted call: its number, name and path(s). TOLVANE2_FAULT_NO_RENAME2 set
+// makes renameat2 answer EINVAL, as file systems that cannot refuse or swap do.
 //
 // Everything here runs inside the intercepted calls: no allocation, no
 // stdio, only fixed buffers and the real functions.
@@ -221,6 +222,7 @@ int renameat(int fromDirectory, const char* from, int toDirectory, const char* t
 }
 
 int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to, unsigned flags) {
+    if (flags != 0 && std::getenv("TOLVANE2_FAULT_NO_RENAME2") != nullptr) return Failed(EINVAL);
     FAIL_IF(CountRenameCall("renameat2", fromDirectory, from, toDirectory, to));
     return REAL(renameat2)(fromDirectory, from, toDirectory, to, flags);
 }

@@ -15,6 +15,7 @@
 #include <boost/filesystem.hpp>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -204,22 +205,80 @@ TEST_F(OperatorRuns, ADatabaseTheRecorderHoldsIsLeftAsItIs) {
 }
 
 #ifdef FAULT_LIBRARY
+class OperatorRunsWithFaults : public OperatorRuns {
+protected:
+    // The fault library preloaded, watching the storage.
+    testsupport::ProcessOptions Faulted(const std::map<std::string, std::string>& settings) const {
+        testsupport::ProcessOptions options;
+        const std::string runtime = SANITIZER_RUNTIME;
+        options.environment["LD_PRELOAD"] = runtime.empty() ? FAULT_LIBRARY : runtime + ":" + FAULT_LIBRARY;
+        options.environment["TOLVANE2_FAULT_ROOT"] = fs::canonical(Storage()).string();
+        for (const auto& setting : settings) options.environment[setting.first] = setting.second;
+        return options;
+    }
+};
+
 // The disk fills up while the first copy is written: that location-day keeps
 // its database under its own name, the next one is rebuilt.
-TEST_F(OperatorRuns, ACopyThatCannotBeWrittenLeavesTheDatabaseInPlace) {
+TEST_F(OperatorRunsWithFaults, ACopyThatCannotBeWrittenLeavesTheDatabaseInPlace) {
     MakeStorage(Layout::New);
-    testsupport::ProcessOptions full;
-    const std::string runtime = SANITIZER_RUNTIME;
-    full.environment["LD_PRELOAD"] = runtime.empty() ? FAULT_LIBRARY : runtime + ":" + FAULT_LIBRARY;
-    full.environment["TOLVANE2_FAULT_ROOT"] = fs::canonical(Storage()).string();
-    full.environment["TOLVANE2_FAULT_AT"] = "1";
-    full.environment["TOLVANE2_FAULT_ACTION"] = "enospc";
-    RunWith({"-o"}, full);
+    RunWith({"-o"}, Faulted({{"TOLVANE2_FAULT_AT", "1"}, {"TOLVANE2_FAULT_ACTION", "enospc"}}));
     const bool firstFailed = !fs::exists(Database("1").string() + ".old");
     Expect("1", firstFailed ? Outcome::Untouched : Outcome::Rebuilt);
     Expect("2", firstFailed ? Outcome::Rebuilt : Outcome::Untouched);
 }
+
+// A copy reaches the disk before it gets a name that a later run would trust.
+TEST_F(OperatorRunsWithFaults, TheCopyIsFlushedBeforeItIsNamed) {
+    MakeStorage(Layout::New);
+    const fs::path log = folder_.Path() / "calls.log";
+    RunWith({"-o"}, Faulted({{"TOLVANE2_FAULT_LOG", log.string()}}));
+    const std::string calls = storagegen::ReadFile(log);
+    const std::string copy = fs::canonical(Database("1").parent_path()).string() + "/" + kDay + ".db.tmp";
+    const auto flushed = calls.find(" fsync " + copy + "\n");
+    const auto named = calls.find(" " + copy + " " + copy.substr(0, copy.size() - 4) + ".new\n");
+    ASSERT_NE(named, std::string::npos) << calls;
+    EXPECT_LT(flushed, named) << calls;
+}
+
+// Where the file system cannot refuse a rename or swap two names, the tool
+// looks before it renames: an existing destination, even an empty folder
+// that a plain rename would replace, is never merged into.
+TEST_F(OperatorRunsWithFaults, WithoutARenameThatRefusesNothingIsReplaced) {
+    MakeStorage(Layout::Old);
+    fs::create_directories(Folder("1", Layout::New));
+    RunWith({}, Faulted({{"TOLVANE2_FAULT_NO_RENAME2", "1"}}));
+    EXPECT_TRUE(fs::exists(Folder("1", Layout::Old) / RecordingName(1))) << out_;
+    EXPECT_EQ(storagegen::ReadFile(Folder("1", Layout::Old) / (kDay + ".db")), originals_[0]);
+    Expect("2", Outcome::Rebuilt);
+}
 #endif
+
+// A recorder's database in WAL mode, its last rows still only in its log, is
+// set aside together with the log: the backup still holds them.
+TEST_F(OperatorRuns, AWalDatabaseIsSetAsideWithItsLog) {
+    MakeStorage(Layout::New);
+    const fs::path database = Database("1");
+    const fs::path scratch = folder_.Path() / "wal";
+    fs::create_directory(scratch);
+    sqlite3* db = nullptr;
+    sqlite3_open((scratch / "wal.db").string().c_str(), &db);
+    sqlite3_exec(db,
+                 "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; CREATE TABLE MediaFileDiskMap(PathName);"
+                 "INSERT INTO MediaFileDiskMap VALUES('only in the log')",
+                 nullptr, nullptr, nullptr);
+    // Copied while the connection is open: the rows are in the log alone.
+    fs::remove(database);
+    fs::copy_file(scratch / "wal.db", database);
+    fs::copy_file(scratch / "wal.db-wal", database.string() + "-wal");
+    sqlite3_close(db);
+    RunWith({"-o"});
+    EXPECT_FALSE(fs::exists(database.string() + "-wal")) << out_;
+    EXPECT_EQ(repairtest::Query(database.string() + ".old", "SELECT PathName FROM MediaFileDiskMap"),
+              (repairtest::Rows{{"only in the log"}}))
+        << out_;
+    EXPECT_EQ(repairtest::Query(database, "SELECT COUNT(*) FROM MediaFileDiskMap"), (repairtest::Rows{{"2"}}));
+}
 
 #ifndef _WIN32
 // The copy stays the recorder's: its owner, group and mode are those of the
@@ -244,6 +303,9 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
                                other.Storage() / kDay / "2", other.Database("1"), other.Database("2")}) {
         ASSERT_EQ(chmod(folder.c_str(), fs::is_directory(folder) ? 0777 : 0666), 0);
     }
+    // The recorder is inside a transaction on the first: that much the lock
+    // bytes tell, lease or not.
+    const Holder recorder(other.Database("1"), "BEGIN IMMEDIATE");
     const auto result = testsupport::RunProcess("/usr/bin/setpriv",
                                                 {"--reuid=65534", "--regid=65534", "--clear-groups",
                                                  testsupport::ToolPath(), "-p", other.Storage().string(), "-o"},
@@ -251,7 +313,10 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
     if (result.exitCode != 0) GTEST_SKIP() << "cannot run as another account: " << result.err;
     other.out_ = result.out;
     for (const auto& location : kLocations) other.Expect(location, Outcome::Untouched);
-    EXPECT_NE(result.out.find("CopyTemplateDB - 2 day database(s) left as they were"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find(other.Database("1").string() + "or" + other.Database("1").string() + ".oldis locked!"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("CopyTemplateDB - 1 day database(s) left as they were"), std::string::npos) << result.out;
 }
 #endif
 
@@ -259,10 +324,19 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
 TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
     const fs::path outside = folder_.Path() / "outside.db";
     storagegen::WriteFile(outside, "the operator's own file\n");
+    // What a conversion stopped between moving a location-day and installing
+    // its copy leaves; the next conversion finishes it before anything else.
+    const auto completeCopy = [](const fs::path& db) {
+        std::string copy = storagegen::ReadFile(TemplatePath());
+        copy.replace(68, 4, "Tlv2");
+        storagegen::WriteFile(db.string() + ".new", copy);
+    };
     const struct {
         const char* name;
         std::function<void(const fs::path&)> leave;
         Outcome outcome;
+        std::vector<std::string> flags = {"-o"};
+        Outcome second = Outcome::Rebuilt;
     } cases[] = {
         {"a foreign .db.new", [](const fs::path& db) { storagegen::WriteFile(db.string() + ".new", "notes\n"); },
          Outcome::Untouched},
@@ -275,13 +349,9 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
          Outcome::Untouched},
         {"a .db.tmp folder", [](const fs::path& db) { fs::create_directory(db.string() + ".tmp"); },
          Outcome::Untouched},
-        {"a complete copy of the tool's own",
-         [](const fs::path& db) {
-             std::string copy = storagegen::ReadFile(TemplatePath());
-             copy.replace(68, 4, "Tlv2");
-             storagegen::WriteFile(db.string() + ".new", copy);
-         },
-         Outcome::Rebuilt},
+        {"a complete copy of the tool's own", completeCopy, Outcome::Rebuilt},
+        // Nothing moves, so only the finished location-day is placed and rebuilt.
+        {"a complete copy, then a conversion", completeCopy, Outcome::Rebuilt, {}, Outcome::Untouched},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -291,9 +361,9 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
         const bool left = fs::exists(fs::symlink_status(run.Database("1").string() + ".new")) ||
                           fs::exists(run.Database("1").string() + ".tmp");
         if (!left) continue;  // the system made no link here
-        run.RunWith({"-o"});
+        run.RunWith(c.flags);
         run.Expect("1", c.outcome);
-        run.Expect("2", Outcome::Rebuilt);
+        run.Expect("2", c.second);
     }
     EXPECT_EQ(storagegen::ReadFile(outside), "the operator's own file\n");
 }

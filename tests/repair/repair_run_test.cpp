@@ -96,7 +96,7 @@ private:
     }
 
     void Build() {
-        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", u8"é", u8"中文"}) {
+        for (const char* location : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", u8"é", u8"中文"}) {
             fs::create_directories(Location(location));
         }
         // 1: three camera minutes one minute apart, camera at UTC+8, times with milliseconds.
@@ -167,6 +167,13 @@ private:
         mkfifo((Location("11") / NameAt(2, "100100")).c_str(), 0600);
 #endif
         Plain("11", 3, "100200");
+        // 12: only the camera keeps daylight saving; the recorder's clock, and
+        // so the name, does not.
+        {
+            RecordingSpec cameraOnly;
+            cameraOnly.cameraDaylightSaving = true;
+            Recording("12", NameAt(1, "100000"), cameraOnly, "100000");
+        }
     }
 
     repairtest::TempFolder folder_;
@@ -254,6 +261,14 @@ TEST_P(RepairRunTest, DaylightSavingChangeOpensANewIntervalAndLeavesAMarker) {
     EXPECT_TRUE(fs::is_directory(run.Location("3") / "DL"));
     EXPECT_TRUE(fs::is_empty(run.Location("3") / "DL"));
     EXPECT_FALSE(fs::exists(run.Location("2") / "DL"));
+
+    // The hour follows the recorder's flag alone.
+    const Rows cameraOnly = run.Intervals("12");
+    ASSERT_EQ(cameraOnly.size(), 1u);
+    EXPECT_EQ(cameraOnly[0][1], run.RecordTime("100000"));
+    EXPECT_EQ(cameraOnly[0][4], "0");
+    EXPECT_EQ(cameraOnly[0][8], "1");
+    EXPECT_FALSE(fs::exists(run.Location("12") / "DL"));
 }
 
 TEST_P(RepairRunTest, UnreadableRecordingGetsNoRowAndSplitsNothing) {
