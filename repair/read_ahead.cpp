@@ -44,26 +44,32 @@ bool ReadBoxHeader(const platform::CacheFile& file, std::int64_t offset, std::in
 
 }  // namespace
 
-void WarmRecording(const std::string& path) {
-    const platform::CacheFile file(path);
+std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
+    std::vector<ByteRange> ranges;
     const std::int64_t size = file.Size();
-    if (size <= 0) return;
+    if (size <= 0) return ranges;
     std::int64_t offset = 0;
     TopLevelBox box;
     bool movieFound = false;
     for (int i = 0; i < kMostTopLevelBoxes && offset < size && ReadBoxHeader(file, offset, size, box); ++i) {
         if (std::memcmp(box.type, "moov", 4) == 0) {
-            file.WillNeed(offset, std::min(box.size, kLargestMovie));
+            ranges.push_back({offset, std::min(box.size, kLargestMovie)});
             movieFound = true;
         }
         if (std::memcmp(box.type, "mdat", 4) == 0) {
-            file.WillNeed(offset, std::min(box.size, kMediaEdge));
-            file.WillNeed(offset + std::max<std::int64_t>(0, box.size - kMediaEdge), std::min(box.size, kMediaEdge));
+            ranges.push_back({offset, std::min(box.size, kMediaEdge)});
+            ranges.push_back({offset + std::max<std::int64_t>(0, box.size - kMediaEdge), std::min(box.size, kMediaEdge)});
         }
         offset += box.size;
     }
     // No movie at the top: a file embedded in a larger one, found from its trailer.
-    if (!movieFound) file.WillNeed(std::max<std::int64_t>(0, size - kMediaEdge), kMediaEdge);
+    if (!movieFound) ranges.push_back({std::max<std::int64_t>(0, size - kMediaEdge), kMediaEdge});
+    return ranges;
+}
+
+void WarmRecording(const std::string& path) {
+    const platform::CacheFile file(path);
+    for (const ByteRange& range : RangesToWarm(file)) file.WillNeed(range.offset, range.length);
 }
 
 ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead) {

@@ -53,7 +53,20 @@ private:
     std::vector<std::thread> workers_;
 };
 
-// Reads a recording's top-level box headers and asks for the bytes that the
-// first and last packets come from: the movie box and both ends of the media
-// data.
+namespace platform {
+class CacheFile;
+}
+
+struct ByteRange {
+    std::int64_t offset;
+    std::int64_t length;
+    bool operator==(const ByteRange& other) const { return offset == other.offset && length == other.length; }
+};
+
+// The bytes that the first and last packets come from, found from the
+// recording's top-level box headers: the movie box and both ends of the media
+// data (a file without a movie at its top: its end, where the trailer points).
+std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file);
+
+// Asks the system to read those ranges of a recording into its cache.
 void WarmRecording(const std::string& path);

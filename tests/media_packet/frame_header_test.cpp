@@ -359,6 +359,17 @@ TEST(FrameHeaderTags, MotionTriggersAreAlignedWhateverTheHeaderLength) {
         EXPECT_EQ(reinterpret_cast<uintptr_t>(p->motionTriggers) % alignof(TMotionTriggerInfoEx), 0u);
         EXPECT_EQ(p->motionTriggers[0].level, 5);
     }
+    // A malformed block a fuzzer found, read the way any reader of the packet would.
+    const std::string hex =
+        "00000000000000000000003a00000015000000026865766361616d65080f08080808080808080808ffffffffffff001421010aff"
+        "680047373236ff066160013c0f08080808080808000000000000000000000000000000000000000000000000000000000000000000"
+        "00262a0000000000000000";
+    Bytes block;
+    for (size_t i = 0; i < hex.size(); i += 2) block.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    MediaPacketRef p(BuildMediaPacket(block.data(), block.size(), 0));
+    unsigned levels = 0;
+    for (uint8_t i = 0; i < p->motionTriggerCount; ++i) levels += p->motionTriggers[i].level;
+    EXPECT_GT(p->motionTriggerCount, 0) << levels;
 }
 
 TEST(FrameHeaderTags, FlagBitsAreOredIntoTagStatus) {

@@ -1,5 +1,6 @@
-// The cache warming reads only what lies inside a file, whatever its box
-// headers claim, and never holds up the run that owns it.
+// The cache warming asks for the bytes the indexing reads first and last,
+// only what lies inside a file whatever its box headers claim, and never holds
+// up the run that owns it.
 
 #include "repair/read_ahead.h"
 
@@ -10,11 +11,15 @@
 #endif
 
 #include <boost/filesystem.hpp>
+#include <ostream>
 #include <string>
 
+#include "platform/page_cache.h"
 #include "tools/storage_generator/storage_generator.h"
 
 namespace fs = boost::filesystem;
+
+void PrintTo(const ByteRange& range, std::ostream* out) { *out << range.offset << "+" << range.length; }
 
 namespace {
 
@@ -24,29 +29,35 @@ std::string Box(std::uint32_t size, const char* type, std::size_t bodyBytes) {
     return box + type + std::string(bodyBytes, '\0');
 }
 
-TEST(ReadAheadTest, MalformedAndMissingFilesAreWarmedWithoutHarm) {
+TEST(ReadAheadTest, WarmsTheMovieAndBothEndsOfTheMediaDataOnly) {
     const fs::path folder = fs::temp_directory_path() / fs::unique_path("tolvane2-warm-%%%%-%%%%");
     const std::string wide = std::string("\0\0\0\1mdat", 8) + std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+    constexpr std::int64_t kEdge = 16 * 1024;
+    const ByteRange fileEnd{0, kEdge};  // of a file shorter than an edge without a movie at its top
     const struct {
         const char* name;
         std::string bytes;
+        std::vector<ByteRange> ranges;
     } cases[] = {
-        {"empty", ""},
-        {"short", std::string("\0\0\0", 3)},
-        {"box smaller than its header", Box(4, "ftyp", 8)},
-        {"box beyond the end", Box(4000, "moov", 8)},
-        {"64-bit size beyond the end", wide},
-        {"size zero runs to the end", Box(0, "mdat", 100)},
-        {"well formed", Box(16, "ftyp", 8) + Box(24, "mdat", 16) + Box(8, "moov", 0)},
+        {"empty", "", {}},
+        {"short", std::string("\0\0\0", 3), {fileEnd}},
+        {"box smaller than its header", Box(4, "ftyp", 8), {fileEnd}},
+        {"box beyond the end", Box(4000, "moov", 8), {fileEnd}},
+        {"64-bit size beyond the end", wide, {fileEnd}},
+        {"size zero runs to the end", Box(0, "mdat", 100), {{0, 108}, {0, 108}, fileEnd}},
+        {"well formed", Box(16, "ftyp", 8) + Box(24, "mdat", 16) + Box(8, "moov", 0), {{16, 24}, {16, 24}, {40, 8}}},
+        {"media data longer than two edges", Box(16, "ftyp", 8) + Box(40000, "mdat", 39992) + Box(8, "moov", 0),
+         {{16, kEdge}, {16 + 40000 - kEdge, kEdge}, {40016, 8}}},
     };
     std::vector<std::string> paths;
     for (const auto& c : cases) {
         paths.push_back((folder / c.name).string());
         storagegen::WriteFile(paths.back(), c.bytes);
-        WarmRecording(paths.back());
+        EXPECT_EQ(RangesToWarm(platform::CacheFile(paths.back())), c.ranges) << c.name;
     }
-    WarmRecording((folder / "missing").string());
-    WarmRecording(folder.string());  // a folder
+    for (const std::string& notARecording : {(folder / "missing").string(), folder.string()}) {
+        EXPECT_TRUE(RangesToWarm(platform::CacheFile(notARecording)).empty()) << notARecording;
+    }
 #ifndef _WIN32
     const std::string fifo = (folder / "fifo").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
