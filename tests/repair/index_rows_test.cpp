@@ -3,7 +3,11 @@
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <string>
 
+#include <sqlite3.h>
+
 #include "repair/index_rows.h"
+#include "repair_test_support.h"
+#include "support/process.h"
 
 namespace {
 
@@ -58,25 +62,38 @@ TEST(JoinsIntervalTest, AllowsThreeSecondsBeforeAndTenAfterTheEnd) {
     EXPECT_TRUE(JoinsInterval(daylight, TimesFrom("2012-03-03 10:01:00", 60, 1)));
 }
 
-TEST(RowFormatTest, TimeIntervalRowHasTheExactStatementText) {
+// The statements, executed on the template's own tables, store every value in
+// its column, and a name with a quote as it is.
+TEST(RowFormatTest, StatementsStoreEachValueInItsColumn) {
+    const repairtest::TempFolder folder("row-format");
+    const boost::filesystem::path database = folder.Path() / "day.db";
+    boost::filesystem::copy_file(testsupport::BuildDirectory() + "/PellamDB/dbtemplate.db", database);
     FileTimes interval = TimesFrom("2012-03-03 02:00:00.750", 180, 1);
     interval.cameraDLSaving = 1;
-    EXPECT_EQ(FormatTimeIntervalRow(2, interval, 16, 68),
-              "INSERT INTO TimeInterval(IntervalSerial, \t\t\t\t\t\t   StartRecordTime, StartRecordTimeMSec, "
-              "EndRecordTime, EndRecordTimeMSec, RecordTimeZone, RecordDLSaving, \t\t\t\t\t\t   StartCameraTime, "
-              "StartCameraTimeMSec, EndCameraTime, EndCameraTimeMSec, CameraTimeZone, CameraDLSaving) "
-              "VALUES(2, 1330740000, 0, 1330740180, 0, 16, 1, 1330740005, 0, 1330740185, 0, 68, 1)");
-}
-
-TEST(RowFormatTest, MediaFileDiskMapRowHasTheExactStatementText) {
     const FileTimes file = TimesFrom("2012-03-03 02:00:00", 60);
-    EXPECT_EQ(FormatMediaFileDiskMapRow(123, 1, "00000123_2012-03-03_100000.3gp", file),
-              "INSERT INTO MediaFileDiskMap (MFSerial, IntervalSerial, PathName, StartRecordTime, "
-              "StartRecordTimeMSec, EndRecordTime, EndRecordTimeMSec, StartCameraTime, StartCameraTimeMSec, "
-              "EndCameraTime, EndCameraTimeMSec) VALUES(123, 1, '00000123_2012-03-03_100000.3gp', 1330740000, 0, "
-              "1330740060, 0, 1330740005, 0, 1330740065, 0)");
-    const std::string quoted = FormatMediaFileDiskMapRow(4294967295u, 7, "it's.3gp", file);
-    EXPECT_NE(quoted.find("VALUES(4294967295, 7, 'it''s.3gp', "), std::string::npos) << quoted;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(database.string().c_str(), &db), SQLITE_OK);
+    for (const std::string& statement :
+         {FormatTimeIntervalRow(2, interval, 16, 68), FormatMediaFileDiskMapRow(123, 1, "00000123_x.3gp", file),
+          FormatMediaFileDiskMapRow(4294967295u, 7, "it's.3gp", file)}) {
+        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << statement;
+    }
+    sqlite3_close(db);
+    EXPECT_EQ(repairtest::Query(database,
+                                "SELECT IntervalSerial, StartRecordTime, StartRecordTimeMSec, EndRecordTime, "
+                                "EndRecordTimeMSec, RecordTimeZone, RecordDLSaving, StartCameraTime, "
+                                "StartCameraTimeMSec, EndCameraTime, EndCameraTimeMSec, CameraTimeZone, "
+                                "CameraDLSaving FROM TimeInterval"),
+              (repairtest::Rows{{"2", "1330740000", "0", "1330740180", "0", "16", "1", "1330740005", "0",
+                                 "1330740185", "0", "68", "1"}}));
+    const std::vector<std::string> times{"1330740000", "0", "1330740060", "0", "1330740005", "0", "1330740065", "0"};
+    repairtest::Rows files{{"123", "1", "00000123_x.3gp"}, {"4294967295", "7", "it's.3gp"}};
+    for (auto& row : files) row.insert(row.end(), times.begin(), times.end());
+    EXPECT_EQ(repairtest::Query(database,
+                                "SELECT MFSerial, IntervalSerial, PathName, StartRecordTime, StartRecordTimeMSec, "
+                                "EndRecordTime, EndRecordTimeMSec, StartCameraTime, StartCameraTimeMSec, "
+                                "EndCameraTime, EndCameraTimeMSec FROM MediaFileDiskMap ORDER BY rowid"),
+              files);
 }
 
 }  // namespace
