@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/byte_order.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -33,12 +34,3 @@ inline bool IsVideoSyntax(uint32_t mediaType) {
 // Codes whose extension has the audio syntax.
 inline bool IsAudioSyntax(uint32_t mediaType) { return mediaType >= MEDIA_G7221 && mediaType <= MEDIA_DMYA; }
 
-inline uint32_t BigEndian32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-inline void PutBigEndian32(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value >> 24);
-    p[1] = static_cast<uint8_t>(value >> 16);
-    p[2] = static_cast<uint8_t>(value >> 8);
-    p[3] = static_cast<uint8_t>(value);
-}

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "media/byte_order.h"
 #include "mp4parser/BadFormat.h"
 
 namespace ORVL {
@@ -49,11 +50,6 @@ BoxHeader ReadBoxHeader(Reader& reader) {
 }
 
 namespace zero_padding {
-
-inline std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
 
 // The size of a box header that could start at position: a printable type and
 // a size (the 64-bit one when the size field is 1) that holds the header and
@@ -106,7 +102,7 @@ std::uint64_t FindBoxAfterZeros(std::uint64_t from, std::uint64_t limit, Peek pe
     std::uint64_t position = from;
     std::uint8_t bytes[4];
     while (position < limit && limit - position >= 4 && peek(position, bytes, 4) &&
-           zero_padding::BigEndian32(bytes) == 0)
+           BigEndian32(bytes) == 0)
         position += 4;
     const std::uint64_t wordStart = position;
     std::uint64_t firstNonZero = position;

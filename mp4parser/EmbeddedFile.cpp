@@ -7,6 +7,7 @@
 
 #include <boost/iostreams/stream_buffer.hpp>
 
+#include "media/byte_order.h"
 #include "mp4parser/BoxHeader.h"
 #include "mp4parser/StreamFailure.h"
 
@@ -22,16 +23,6 @@ typedef boost::iostreams::stream_buffer<FileDescriptor> ScanBuffer;
 // media data or the movie) in one read, small enough that a header far into
 // the file costs no more than a page.
 constexpr std::streamsize kScanBufferSize = 512;
-
-std::uint32_t BigEndian32(const unsigned char* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
-           static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
-}
-
-std::uint32_t LittleEndian32(const unsigned char* bytes) {
-    return static_cast<std::uint32_t>(bytes[3]) << 24 | static_cast<std::uint32_t>(bytes[2]) << 16 |
-           static_cast<std::uint32_t>(bytes[1]) << 8 | bytes[0];
-}
 
 struct TopLevelHeader {
     std::uint64_t size = 0;
@@ -54,7 +45,7 @@ HeaderRead ReadTopLevelHeader(ScanBuffer& buffer, TopLevelHeader& header) {
     header.headerLength = 8;
     if (header.size == 1) {
         if (buffer.sgetn(reinterpret_cast<char*>(bytes), 8) != 8) return HeaderRead::Partial;
-        header.size = static_cast<std::uint64_t>(BigEndian32(bytes)) << 32 | BigEndian32(bytes + 4);
+        header.size = BigEndian64(bytes);
         header.headerLength = 16;
     }
     return HeaderRead::Complete;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "media/byte_order.h"
 #include "media/media_packet.h"
 #include "mp4parser/Codecs.h"
 
@@ -16,10 +17,6 @@ constexpr std::size_t kPrefixSize = 16;
 
 // Bytes of speech data per AMR frame type, the frame's header byte excluded.
 const std::uint8_t kAmrFrameSizes[16] = {12, 13, 15, 17, 19, 20, 26, 31, 5, 0, 0, 0, 0, 0, 0, 5};
-
-void PutBigEndian(std::uint8_t* at, std::uint64_t value, unsigned bytes) {
-    for (unsigned i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
-}
 
 // Writes bit fields MSB first; each value is cut to its width.
 class BitWriter {

@@ -8,21 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "media/byte_order.h"
 #include "mp4parser/StreamFailure.h"
 
 namespace ORVL {
 namespace SDK {
 namespace Brannock2 {
-
-// Reads big-endian integers and byte runs from a span of the file held in
-// memory (a whole movie box, read at once), keeping file positions so that
-// whatever is recorded from it matches reading the file itself. Reading
-// outside the held span fails the way the file reader does at the end of the
-// file: "end of file" when nothing is left, "bad read" when only a part is.
-inline std::uint32_t BigEndian32At(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
 
 // Leaves new elements uninitialised: a buffer that a read fills at once need
 // not be zeroed first.
@@ -83,7 +74,7 @@ public:
         Require(4);
         const std::uint8_t* p = Current();
         position_ += 4;
-        return BigEndian32At(p);
+        return BigEndian32(p);
     }
 
     // The next count bytes in place, passed over.

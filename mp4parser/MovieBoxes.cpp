@@ -117,8 +117,8 @@ void ReadCountedEntries(BoxBody& box, std::uint64_t entrySize, std::vector<Entry
 void ReadTimeToSample(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.stts);
     ReadCountedEntries(box, 8, track.timeToSample, [](TimeToSampleEntry& entry, const std::uint8_t* bytes) {
-        entry.sampleCount = BigEndian32At(bytes);
-        entry.sampleDelta = BigEndian32At(bytes + 4);
+        entry.sampleCount = BigEndian32(bytes);
+        entry.sampleDelta = BigEndian32(bytes + 4);
     });
 }
 
@@ -126,8 +126,8 @@ void ReadCompositionOffsets(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.ctts);
     ReadCountedEntries(box, 8, track.compositionOffsets,
                        [](CompositionOffsetEntry& entry, const std::uint8_t* bytes) {
-                           entry.sampleCount = BigEndian32At(bytes);
-                           entry.sampleOffset = BigEndian32At(bytes + 4);
+                           entry.sampleCount = BigEndian32(bytes);
+                           entry.sampleOffset = BigEndian32(bytes + 4);
                        });
     track.hasCompositionOffsets = true;
 }
@@ -135,7 +135,7 @@ void ReadCompositionOffsets(BoxBody& box, TrackDescription& track) {
 void ReadSyncSamples(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.stss);
     ReadCountedEntries(box, 4, track.syncSamples,
-                       [](std::uint32_t& number, const std::uint8_t* bytes) { number = BigEndian32At(bytes); });
+                       [](std::uint32_t& number, const std::uint8_t* bytes) { number = BigEndian32(bytes); });
     track.hasSyncSamples = true;
 }
 
@@ -144,9 +144,9 @@ void ReadSyncSamples(BoxBody& box, TrackDescription& track) {
 void ReadSampleToChunk(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.stsc);
     ReadCountedEntries(box, 12, track.sampleToChunk, [](SampleToChunkEntry& entry, const std::uint8_t* bytes) {
-        entry.firstChunk = BigEndian32At(bytes);
-        entry.samplesPerChunk = BigEndian32At(bytes + 4);
-        entry.sampleDescriptionIndex = BigEndian32At(bytes + 8);
+        entry.firstChunk = BigEndian32(bytes);
+        entry.samplesPerChunk = BigEndian32(bytes + 4);
+        entry.sampleDescriptionIndex = BigEndian32(bytes + 8);
     });
     for (std::size_t k = 1; k < track.sampleToChunk.size(); ++k) {
         const SampleToChunkEntry& before = track.sampleToChunk[k - 1];
@@ -169,7 +169,7 @@ void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
     sizes.sizes.resize(sizes.sampleCount);
     std::uint32_t largest = 0;
     for (std::uint32_t i = 0; i < sizes.sampleCount; ++i) {
-        const std::uint32_t size = BigEndian32At(bytes + 4 * std::size_t{i});
+        const std::uint32_t size = BigEndian32(bytes + 4 * std::size_t{i});
         sizes.sizes[i] = size;
         largest = std::max(largest, size);
     }
@@ -181,7 +181,7 @@ void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
     ReadFullBoxFields(box, track.stco);
     if (wide) {
         ReadCountedEntries(box, 8, track.chunkOffsets, [](std::uint64_t& offset, const std::uint8_t* bytes) {
-            offset = std::uint64_t{BigEndian32At(bytes)} << 32 | BigEndian32At(bytes + 4);
+            offset = std::uint64_t{BigEndian32(bytes)} << 32 | BigEndian32(bytes + 4);
         });
     } else {
         const std::uint32_t count = box.ReadUInt32();
@@ -189,7 +189,7 @@ void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
         const std::uint8_t* bytes = box.Take(std::uint64_t{count} * 4);
         std::vector<std::uint64_t>& offsets = track.chunkOffsets;
         offsets.resize(count);
-        for (std::uint32_t i = 0; i < count; ++i) offsets[i] = BigEndian32At(bytes + 4 * std::size_t{i});
+        for (std::uint32_t i = 0; i < count; ++i) offsets[i] = BigEndian32(bytes + 4 * std::size_t{i});
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "media/byte_order.h"
 #include "platform/page_cache.h"
 
 namespace {
@@ -15,12 +16,6 @@ constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
 constexpr int kMostTopLevelBoxes = 64;
 constexpr std::uint64_t kWakeEvery = 8;
 
-std::uint64_t BigEndian(const unsigned char* bytes, int count) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
-    return value;
-}
-
 struct TopLevelBox {
     std::int64_t size = 0;  // header included
     char type[4] = {};
@@ -31,11 +26,11 @@ bool ReadBoxHeader(const platform::CacheFile& file, std::int64_t offset, std::in
     const std::int64_t got = file.ReadAt(header, sizeof header, offset);
     if (got < 8) return false;
     std::memcpy(box.type, header + 4, 4);
-    box.size = static_cast<std::int64_t>(BigEndian(header, 4));
+    box.size = static_cast<std::int64_t>(BigEndian32(header));
     if (box.size == 0) box.size = fileSize - offset;
     if (box.size == 1) {
         if (got < 16) return false;
-        const std::uint64_t wide = BigEndian(header + 8, 8);
+        const std::uint64_t wide = BigEndian64(header + 8);
         if (wide > static_cast<std::uint64_t>(fileSize)) return false;
         box.size = static_cast<std::int64_t>(wide);
     }

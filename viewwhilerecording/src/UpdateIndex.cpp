@@ -3,7 +3,7 @@
 #include <exception>
 #include <memory>
 
-#include "BigEndian.h"
+#include "media/byte_order.h"
 #include "BoxProbe.h"
 #include "CodecConfiguration.h"
 #include "Exceptions.h"

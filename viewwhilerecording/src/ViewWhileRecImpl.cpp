@@ -6,7 +6,7 @@
 #include <iterator>
 #include <limits>
 
-#include "BigEndian.h"
+#include "media/byte_order.h"
 #include "Exceptions.h"
 #include "ViewWhileRec.h"
 
