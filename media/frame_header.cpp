@@ -125,7 +125,11 @@ void ReadTag(const TagHeader& tag, BitReader& reader, TMediaPacket* p) {
     }
 }
 
-void ReadVideoExtension(BitReader& reader, uint32_t flags, TMediaPacket* p) {
+// The video extension: three optional windows, a bit, four reserved bits,
+// then (with the tag-list flag) zero bytes and the tags, each handed to
+// visitTag, which must consume its body.
+template <typename VisitTag>
+void WalkVideoExtension(BitReader& reader, uint32_t flags, TMediaPacket* p, VisitTag visitTag) {
     for (int w = 0; w < 3; ++w) {
         p->windowEnabled[w] = reader.Read(1);
         if (!p->windowEnabled[w]) continue;
@@ -141,7 +145,24 @@ void ReadVideoExtension(BitReader& reader, uint32_t flags, TMediaPacket* p) {
     p->tagAreaLength = static_cast<uint32_t>(reader.BytesRemaining());
     while (reader.BytesRemaining() > 0) {
         const TagHeader tag = ReadTagHeader(reader);
-        ReadTag(tag, reader, p);
+        visitTag(tag, reader);
+    }
+}
+
+void ReadVideoExtension(BitReader& reader, uint32_t flags, TMediaPacket* p) {
+    WalkVideoExtension(reader, flags, p, [p](const TagHeader& tag, BitReader& tags) { ReadTag(tag, tags, p); });
+}
+
+// Reads the count and its entries whatever length the tag declares.
+void ReadMotionTriggers(BitReader& body, std::vector<TMotionTriggerInfoEx>& triggers) {
+    const uint32_t count = body.Read(8);
+    triggers.assign(count, TMotionTriggerInfoEx{});
+    for (TMotionTriggerInfoEx& t : triggers) {
+        t.index = static_cast<uint8_t>(body.Read(8));
+        t.valid = 1;
+        t.flag = body.Read(1);
+        t.level = static_cast<uint8_t>(body.Read(7));
+        for (uint16_t& v : t.values) v = static_cast<uint16_t>(body.Read(16));
     }
 }
 
@@ -207,4 +228,23 @@ void ParseFrameHeader(TMediaPacket* p) {
     // Wrapping 32-bit arithmetic, as the field is read back as unsigned.
     p->utcSeconds =
         static_cast<int32_t>(f.seconds + static_cast<uint32_t>(p->dstAdjust) - static_cast<uint32_t>(p->zoneOffset));
+}
+
+// The motion-trigger pass walks the extension as the decoding does, but the
+// other way round at the tags: it reads tag 20 whatever length it declares
+// and passes every other tag over by its declared length.
+void CollectMotionTriggers(const uint8_t* header, size_t headerSize, std::vector<TMotionTriggerInfoEx>& triggers) {
+    triggers.clear();
+    CheckFrameHeaderSize(header, headerSize);
+    const FrameHeaderFields fields = ReadFrameHeaderFields(header);
+    if (!IsVideoSyntax(MediaTypeOfCodec(header + 4)) || (fields.flags & kFlagTagList) == 0) return;
+    BitReader reader(header + kFrameHeaderFixedSize, header + fields.headerLength);
+    TMediaPacket passedOver{};  // what the walk decodes on its way is not kept
+    WalkVideoExtension(reader, fields.flags, &passedOver, [&triggers](const TagHeader& tag, BitReader& tags) {
+        if (tag.number == kTagMotionTriggers) {
+            ReadMotionTriggers(tags, triggers);
+        } else {
+            tags.TakeBytes(tag.length);
+        }
+    });
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "media/byte_order.h"
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "media/media_packet.h"
+#include "media/byte_order.h"
+#include "media/packet_record.h"
 
 // The fixed 20 bytes of a camera frame header, decoded from big-endian.
 struct FrameHeaderFields {
@@ -34,3 +35,12 @@ inline bool IsVideoSyntax(uint32_t mediaType) {
 // Codes whose extension has the audio syntax.
 inline bool IsAudioSyntax(uint32_t mediaType) { return mediaType >= MEDIA_G7221 && mediaType <= MEDIA_DMYA; }
 
+// Decodes the packet's frame header into its fields. The header must hold
+// 20 + 4 x E bytes; BuildMediaPacket checks that before it calls this.
+void ParseFrameHeader(TMediaPacket* packet);
+
+// Refills triggers from the tag-20 entries of a video frame header
+// (headerSize bytes, which must hold 20 + 4 x E), walking the extension as
+// ParseFrameHeader does. Throws std::runtime_error("end of stream") when the
+// extension or a tag body runs out.
+void CollectMotionTriggers(const uint8_t* header, size_t headerSize, std::vector<TMotionTriggerInfoEx>& triggers);

@@ -1,7 +1,8 @@
+#include "media/header_block.h"
+
 #include <stdexcept>
 
-#include "media/frame_header.h"
-#include "media/media_packet.h"
+#include "media/byte_order.h"
 
 HeaderBlock::HeaderBlock(const uint8_t* block, size_t size) : block_(block) {
     if (block == nullptr || size < kPrefixSize) throw std::runtime_error("header block too short");

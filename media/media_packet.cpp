@@ -8,8 +8,9 @@
 #include <new>
 #include <stdexcept>
 
+#include <boost/thread/tss.hpp>
+
 #include "media/frame_header.h"
-#include "media/motion_trigger.h"
 
 // Block of one packet: reference count, size in 8-byte units, the record,
 // the extra data, a gap, the header (placed so that the payload after it
@@ -25,6 +26,7 @@ static_assert(sizeof(RefCount) == 4 && RefCount::is_always_lock_free,
 constexpr size_t kBlockAlignment = 16;
 constexpr size_t kRecordOffset = 8;  // after the count and the size word
 constexpr size_t kZeroTail = 16;
+// Slack the design adds to every block beyond the sum of its parts.
 constexpr size_t kSlack = 259;
 static_assert(kRecordOffset % alignof(TMediaPacket) == 0, "record alignment");
 static_assert(alignof(TMotionTriggerInfoEx) <= 4, "entries sit on a word boundary");
@@ -104,7 +106,17 @@ BlockHolder AllocateBlock(size_t size) {
     return BlockHolder(block);
 }
 
+// The builder's list of motion-trigger entries, one per thread, refilled by
+// every build; kept for the thread's life so that its capacity is reused.
+std::vector<TMotionTriggerInfoEx>& BuilderMotionTriggers() {
+    static boost::thread_specific_ptr<std::vector<TMotionTriggerInfoEx>> list;
+    if (!list.get()) list.reset(new std::vector<TMotionTriggerInfoEx>());
+    return *list;
+}
+
 }  // namespace
+
+const std::vector<TMotionTriggerInfoEx>& ThreadMotionTriggers() { return BuilderMotionTriggers(); }
 
 TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSize, uint32_t payloadLength) {
     const HeaderBlock source(headerBlock, headerBlockSize);
@@ -115,7 +127,9 @@ TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSiz
         throw std::runtime_error("payload too long");
     }
 
-    const size_t triggerCount = CollectMotionTriggers(source.Header(), headerLength);
+    std::vector<TMotionTriggerInfoEx>& triggers = BuilderMotionTriggers();
+    CollectMotionTriggers(source.Header(), headerLength, triggers);
+    const size_t triggerCount = triggers.size();
     const BlockLayout layout = PlanBlock(headerLength, extraLength, payloadLength, triggerCount);
     BlockHolder block = AllocateBlock(layout.total);
     uint8_t* base = block.get();
@@ -135,7 +149,6 @@ TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSiz
 
     ParseFrameHeader(packet);
 
-    const std::vector<TMotionTriggerInfoEx>& triggers = ThreadMotionTriggers();
     packet->motionTriggerCount = static_cast<uint8_t>(triggerCount);
     if (triggerCount) {
         auto* entries = reinterpret_cast<TMotionTriggerInfoEx*>(base + layout.triggers);

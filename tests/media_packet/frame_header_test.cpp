@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "media/motion_trigger.h"
+#include "media/media_packet.h"
 #include "packet_builder.h"
 
 using namespace frame_writer;
