@@ -13,6 +13,8 @@
 #include "repair/file_times.h"
 #include "repair/index_rows.h"
 #include "repair/recording_name.h"
+#include "storage/location_day_files.h"
+#include "storage/storage_folders.h"
 
 namespace fs = boost::filesystem;
 
@@ -44,6 +46,22 @@ struct ReadableRecording {
     FileTimes times;
 };
 
+// The recorder leaves this folder beside daylight-saving recordings; a
+// failure to create it does not make the recording unreadable. The location
+// folder is reached from the storage's handle, so that a folder swapped for a
+// link meanwhile gets no marker outside the storage.
+void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
+    const fs::path day = locationFolder.parent_path();
+    int error = 0;
+    const platform::Folder storage = OpenStorageFolder(day.parent_path(), error);
+    if (error != 0) return;
+    const platform::Folder location =
+        OpenBeneath(storage, {day.filename().string(), locationFolder.filename().string()}, error);
+    if (error == 0 && location.Facts(kDaylightSavingMarker).kind == platform::EntryKind::Missing) {
+        location.MakeFolder(kDaylightSavingMarker);
+    }
+}
+
 // Reads every recording of a location-day before any row is written, so that
 // the rows go to the database back to back and its lock is held only briefly.
 std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& files, long biasMinutes,
@@ -52,7 +70,9 @@ std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& fi
     for (const std::string& path : files) {
         fileStarted();
         FileTimes times;
-        if (ReadTimesOrReport(times, path, biasMinutes)) readable.push_back({&path, times});
+        if (!ReadTimesOrReport(times, path, biasMinutes)) continue;
+        if (times.recordDLSaving == 1) EnsureDaylightSavingMarker(fs::path(path).parent_path());
+        readable.push_back({&path, times});
     }
     return readable;
 }

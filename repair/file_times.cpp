@@ -10,14 +10,10 @@
 #include "repair/index_rows.h"
 #include "repair/recording_name.h"
 #include "repair/row_time.h"
-#include "storage/storage_folders.h"
 
 namespace fs = boost::filesystem;
 
 namespace {
-
-// The recorder leaves this folder beside daylight-saving recordings.
-constexpr const char* kDaylightSavingMarker = "DL";
 
 bool HasUsableTime(const TMediaPacket* packet) {
     return packet != nullptr && static_cast<std::uint32_t>(packet->utcSeconds) != 0;
@@ -32,21 +28,6 @@ bool IsVideo(const TMediaPacket& packet) { return packet.mediaType < 255; }
 void ReadDaylightSavingFlags(const TMediaPacket& packet, FileTimes& times) {
     times.cameraDLSaving = packet.dstAdjust != 0 ? 1 : 0;
     times.recordDLSaving = RecordDaylightSavingFromExtraData(packet.extraData, packet.extraDataLength);
-}
-
-// A failure to create the marker does not make the recording unreadable. The
-// location folder is reached from the storage's handle, so that a folder
-// swapped for a link meanwhile gets no marker outside the storage.
-void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
-    const fs::path day = locationFolder.parent_path();
-    int error = 0;
-    const platform::Folder storage = OpenStorageFolder(day.parent_path(), error);
-    if (error != 0) return;
-    const platform::Folder location =
-        OpenBeneath(storage, {day.filename().string(), locationFolder.filename().string()}, error);
-    if (error == 0 && location.Facts(kDaylightSavingMarker).kind == platform::EntryKind::Missing) {
-        location.MakeFolder(kDaylightSavingMarker);
-    }
 }
 
 }  // namespace
@@ -72,10 +53,7 @@ bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes) 
     if (!HasUsableTime(last)) return false;
     times.cameraEnd = TimeOf(*last);
 
-    if (times.recordDLSaving == 1) {
-        times.recordStart -= boost::posix_time::hours(1);
-        EnsureDaylightSavingMarker(file.parent_path());
-    }
+    if (times.recordDLSaving == 1) times.recordStart -= boost::posix_time::hours(1);
     times.recordEnd = times.recordStart + (times.cameraEnd - times.cameraStart);
     return true;
 }

@@ -21,7 +21,7 @@ struct FileTimes {
 // time shifted to UTC by biasMinutes, the machine's minutes west of UTC), the
 // camera start and end from the first and last packets, and the daylight-saving
 // flags from the second packet. A daylight-saving recording starts one hour
-// earlier and leaves a "DL" folder beside it. False when the file cannot be
+// earlier. Reads only. False when the file cannot be
 // opened or has no first or last packet with a usable time; a bad file name
 // or malformed media data throws.
 bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes);

@@ -84,8 +84,7 @@ std::vector<fs::path> LocationFoldersOrNone(const fs::path& dayFolder) {
 std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range) {
     std::vector<fs::path> days;
     for (fs::directory_iterator it(storage), end; it != end; ++it) {
-        if (!IsDayFolder(*it) || IsLinkEntry(*it)) continue;
-        if (range.Contains(it->path().filename().string())) days.push_back(it->path());
+        if (IsDayFolderInRange(*it, range)) days.push_back(it->path());
     }
     return days;
 }

@@ -108,7 +108,7 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
         if (error != 0) return;
         for (const fs::directory_entry& day : ListFolder(location.path())) {
             const std::string dayName = EntryName(day);
-            if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
+            if (!IsDayFolderInRange(day, range)) continue;
             console::WriteLine("Processing Path: " + day.path().string() + " structure");
             const DayMove move{storageFolder, locationFolder, locationName,
                                dayName,       day.path(),     storage / dayName / locationName};
@@ -126,7 +126,7 @@ void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::F
                                  const fs::path& storage, const DateRange& range) {
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
-        if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
+        if (!IsDayFolderInRange(day, range)) continue;
         for (const fs::directory_entry& location : ListFolder(day.path())) {
             if (IsLinkEntry(location)) continue;
             int error = 0;

@@ -48,3 +48,7 @@ std::string DayDatabaseName(const std::string& dayFolderName) { return dayFolder
 std::string EntryName(const fs::directory_entry& entry) { return entry.path().filename().string(); }
 
 bool IsLinkEntry(const fs::directory_entry& entry) { return platform::IsSymbolicLink(entry.path()); }
+
+bool IsDayFolderInRange(const boost::filesystem::directory_entry& entry, const DateRange& range) {
+    return IsDayFolder(entry) && !IsLinkEntry(entry) && range.Contains(EntryName(entry));
+}

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/dates.h"
+
 // The names that make a folder a day folder or a file a recording file, shared
 // by every road so that none keeps its own copy of these rules.
 //
@@ -18,6 +20,10 @@ bool IsExistingDirectory(const boost::filesystem::path& path);
 // True when the entry is a directory named like a date (YYYY-MM-DD). A status
 // error answers false.
 bool IsDayFolder(const boost::filesystem::directory_entry& entry);
+
+// True when the entry is a day folder, not a link, whose date lies in range:
+// the one rule by which every road picks the day folders it acts on.
+bool IsDayFolderInRange(const boost::filesystem::directory_entry& entry, const DateRange& range);
 
 // True when the entry's extension is exactly ".3gp" (byte-exact, case-sensitive).
 bool IsRecordingFile(const boost::filesystem::directory_entry& entry);

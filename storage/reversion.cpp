@@ -8,6 +8,7 @@
 #include "app/dates.h"
 #include "platform/database_claim.h"
 #include "storage/layout.h"
+#include "storage/location_day_files.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
@@ -30,9 +31,7 @@ void RemoveRegularFile(const platform::Folder& folder, const std::string& name) 
 // A database goes together with SQLite's files beside it.
 void RemoveDatabaseFiles(const platform::Folder& folder, const std::string& database) {
     RemoveRegularFile(folder, database);
-    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
-        RemoveRegularFile(folder, database + *suffix);
-    }
+    ForEachCompanion(folder, database, [&folder](const std::string& companion) { RemoveRegularFile(folder, companion); });
 }
 
 // Deletes what the new structure added to a location folder: the day
@@ -49,7 +48,7 @@ void RemoveDayDatabases(const platform::Folder& folder, const std::string& dayNa
     RemoveRegularFile(folder, PreparedCopyName(database));
     // Only the marker folder goes, and only when empty: a file named DL is
     // the operator's and stays.
-    if (folder.Facts("DL").kind == EntryKind::Folder) folder.RemoveEmptyFolder("DL");
+    if (folder.Facts(kDaylightSavingMarker).kind == EntryKind::Folder) folder.RemoveEmptyFolder(kDaylightSavingMarker);
 }
 
 struct FilesInUse {};
@@ -148,7 +147,7 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
     unsigned long handled = 0;  // every entry met, moved or not
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
-        if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(dayName)) continue;
+        if (!IsDayFolderInRange(day, range)) continue;
         {
             const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
             if (error != 0) continue;

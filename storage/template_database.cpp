@@ -41,7 +41,7 @@ void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate
     TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts);
     const DateRange range(beginDate, endDate);
     for (const fs::directory_entry& day : ListFolder(storage)) {
-        if (!IsDayFolder(day) || IsLinkEntry(day) || !range.Contains(EntryName(day))) continue;
+        if (!IsDayFolderInRange(day, range)) continue;
         PlaceDay(placement, storageFolder, day);
     }
     placement.ReportUnjudged();

@@ -24,18 +24,6 @@ const TemplateCopyTexts kConvertDirectoryStructureTexts = {
     false,
 };
 
-const char* const* CompanionSuffixes() {
-    static const char* const suffixes[] = {"-journal", "-wal", "-shm", nullptr};
-    return suffixes;
-}
-
-std::string PartialCopyName(const std::string& target) { return target + ".tmp"; }
-std::string PreparedCopyName(const std::string& target) { return target + ".new"; }
-std::string SwappingName(const std::string& target) { return target + ".swap"; }
-std::string BackupNameOf(const std::string& target, BackupName backup) {
-    return target + (backup == BackupName::Old ? ".old" : ".prev");
-}
-
 BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks) {
     // The tool's own earlier copy never takes the original's name.
     if (databaseMarked) return BackupName::Prev;
@@ -54,10 +42,9 @@ bool IsPresent(const platform::Folder& folder, const std::string& name) {
 }
 
 bool HasCompanions(const platform::Folder& folder, const std::string& database) {
-    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
-        if (IsPresent(folder, database + *suffix)) return true;
-    }
-    return false;
+    bool any = false;
+    ForEachCompanion(folder, database, [&any](const std::string&) { any = true; });
+    return any;
 }
 
 boost::system::error_code SystemError(int error) {
@@ -82,12 +69,9 @@ void Check(int error, const char* call, const std::string& from, const std::stri
 // journal must never outlive its database under a name SQLite would pair
 // with whatever database takes that name next.
 void RemoveBackup(const PlacementTarget& target, const std::string& backup) {
-    for (const char* const* suffix = CompanionSuffixes(); *suffix; ++suffix) {
-        const std::string companion = backup + *suffix;
-        if (IsPresent(target.folder, companion)) {
-            Check(target.folder.RemoveFile(companion), "boost::filesystem::remove", companion);
-        }
-    }
+    ForEachCompanion(target.folder, backup, [&target](const std::string& companion) {
+        Check(target.folder.RemoveFile(companion), "boost::filesystem::remove", companion);
+    });
     Check(target.folder.RemoveFile(backup), "boost::filesystem::remove", backup);
 }
 

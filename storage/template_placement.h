@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/folder.h"
+#include "storage/location_day_files.h"
 #include "storage/template_source.h"
 
 // The texts a caller of the placement reports a failed copy with, and
@@ -40,7 +41,6 @@ struct PlacementTarget {
 //
 // A database placed before copies were marked reads as unmarked: it cannot
 // be told apart from the recorder's.
-enum class BackupName { Old, Prev };
 BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks);
 
 // The placements of one road: the template read at its start, and what the
@@ -87,14 +87,3 @@ private:
     unsigned unjudged_ = 0;
 };
 
-// The names SQLite gives the files that belong to a database.
-const char* const* CompanionSuffixes();  // null-terminated
-
-// The tool's own names beside a target: a copy being written, a complete
-// copy waiting to be renamed into place, the name they swap through, and
-// the backups.
-std::string PartialCopyName(const std::string& target);
-std::string PreparedCopyName(const std::string& target);
-// Where the copy and the database it replaces swap names.
-std::string SwappingName(const std::string& target);
-std::string BackupNameOf(const std::string& target, BackupName backup);
