@@ -56,7 +56,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # tolvane2_<version>_<arch>.deb
 set(CPACK_PACKAGE_CONTACT "Tolvane2 maintainers <maintainers@users.noreply.c-seed-8e94ee25.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps on the binaries the package holds (package-depends.cmake).
+set(CPACK_TOLVANE2_BINARIES ${CMAKE_BINARY_DIR}/Tolvane2 ${CMAKE_BINARY_DIR}/Strata_SQLite.so)
+if(TARGET Tolvane2Audit)
+  list(APPEND CPACK_TOLVANE2_BINARIES ${CMAKE_BINARY_DIR}/Tolvane2Audit)
+endif()
+set(CPACK_TOLVANE2_SHLIBDEPS_FOLDER ${CMAKE_BINARY_DIR}/package-shlibdeps)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package-depends.cmake)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[rebuild the recording databases of a video-recording storage
 Tolvane2 converts a recorder's storage folder from the old layout
 (location/day) to the new one (day/location), places a fresh day database
