@@ -39,8 +39,8 @@ expected=(
   usr/share/doc/tolvane2/copyright
   usr/share/doc/tolvane2/changelog.gz
 )
-# The audit is packaged whenever the build has it.
-if [ -f "$build/Tolvane2Audit" ]; then
+# The audit is packaged whenever the build defines it.
+if grep -q 'CPACK_TOLVANE2_BINARIES.*Tolvane2Audit' "$build/CPackConfig.cmake"; then
   expected+=(usr/bin/Tolvane2Audit usr/share/man/man1/Tolvane2Audit.1.gz)
 fi
 for file in "${expected[@]}"; do
