@@ -22,7 +22,10 @@ install(FILES ${CMAKE_BINARY_DIR}/PellamDB/dbtemplate.db DESTINATION share/tolva
 
 # Man pages and the changelog carry the version, and are gzipped without a
 # time stamp (-n) so that the same sources give the same package.
-find_program(GZIP_PROGRAM gzip REQUIRED)
+find_program(GZIP_PROGRAM gzip)
+if(NOT GZIP_PROGRAM)
+  message(FATAL_ERROR "gzip is needed for the man pages")
+endif()
 set(man_pages Tolvane2.1)
 if(TARGET Tolvane2Audit)
   list(APPEND man_pages Tolvane2Audit.1)
