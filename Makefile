@@ -6,8 +6,10 @@ DEMO_BUILD := build
 # outside the clone, which later builds reuse, as does the wine prefix.
 WINDOWS_BUILD := build-windows
 WINDOWS_CACHE ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/tolvane2-win32
+# The Debian package: a release build of its own, without tests or benchmarks.
+PACKAGE_BUILD := build-package
 
-.PHONY: install test demo clean windows-deps windows windows-test windows-package
+.PHONY: install test demo clean windows-deps windows windows-test windows-package package-deps package package-test
 
 install:
 	bash tools/install-deps.sh
@@ -38,5 +40,17 @@ windows-test: windows
 windows-package: windows
 	bash tools/windows-package.sh $(WINDOWS_BUILD)
 
+package-deps:
+	bash tools/install-deps.sh package
+
+package: package-deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTOLVANE2_TESTS=OFF -DTOLVANE2_BENCH=OFF \
+	  -DTOLVANE2_PACKAGE=ON
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+
+package-test: package
+	bash tools/package-test.sh $(PACKAGE_BUILD)
+
 clean:
-	rm -rf $(TEST_BUILD) $(DEMO_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(TEST_BUILD) $(DEMO_BUILD) $(WINDOWS_BUILD) $(PACKAGE_BUILD)

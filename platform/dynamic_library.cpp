@@ -7,6 +7,7 @@
 namespace platform {
 
 const char* const kLibrarySuffix = ".so";
+const bool kPrivateLibraryFolder = true;
 
 namespace {
 

@@ -7,6 +7,10 @@ namespace platform {
 
 // File-name suffix of a loadable library on this platform.
 extern const char* const kLibrarySuffix;
+// Whether a program installed here keeps its private libraries apart, in
+// ../lib/<package>/ beside its executable's folder (a Debian package), rather
+// than only beside the executable (a Windows program).
+extern const bool kPrivateLibraryFolder;
 
 // An owned handle to a library loaded at run time; unloads on destruction.
 class DynamicLibrary {

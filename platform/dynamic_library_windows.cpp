@@ -7,6 +7,7 @@
 namespace platform {
 
 const char* const kLibrarySuffix = ".dll";
+const bool kPrivateLibraryFolder = false;
 
 // The system loader looks in the executable's folder first by itself.
 bool DynamicLibrary::Load(const std::string& name) {

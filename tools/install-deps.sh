@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demo need,
-# only those that are missing. Runs as root or through sudo.
+# only those that are missing. Runs as root or through sudo. With the argument
+# "package", also what building and checking the Debian package needs.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg time
 )
+if [ "${1:-}" = package ]; then
+  # CPack's dependency scan (dpkg-shlibdeps, file), the checks of
+  # tools/package-test.sh (readelf, strings) and lintian.
+  packages+=(dpkg-dev file binutils lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

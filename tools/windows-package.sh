@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # Packs what an operator copies onto a recorder from the Windows build
-# (argument 1, default build-windows) into Tolvane2-win32.zip in that folder:
-# the tool, its database plug-in, the template database and a short README.
+# (argument 1, default build-windows) into Tolvane2-<version>-win32.zip in
+# that folder: the tool, its database plug-in, the template database and a
+# short README. The version is the project's, read from the build's cache.
 set -euo pipefail
 build=$(cd "${1:-build-windows}" && pwd)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+if [ -z "$version" ]; then
+  echo "No project version in $build/CMakeCache.txt: configure the build first" >&2
+  exit 1
+fi
+zip=$build/Tolvane2-$version-win32.zip
 stage=$build/package
 rm -rf "$stage"
 mkdir -p "$stage/PellamDB"
 cp "$build/Tolvane2.exe" "$build/Strata_SQLite.dll" "$stage/"
 cp "$build/PellamDB/dbtemplate.db" "$stage/PellamDB/"
-sed 's/$/\r/' > "$stage/README.txt" <<'TEXT'
-Tolvane2 - rebuilds the recording databases of a video-recording storage folder
+sed -e "s/@VERSION@/$version/" -e 's/$/\r/' > "$stage/README.txt" <<'TEXT'
+Tolvane2 @VERSION@ - rebuilds the recording databases of a video-recording storage folder
 
 Copy this folder's contents onto the recorder, keeping them together:
   Tolvane2.exe            the tool (32-bit console program, needs nothing else)
@@ -26,8 +33,8 @@ Run it from this folder, so that it finds PellamDB\dbtemplate.db:
 
 An existing day database is kept beside the new one as <date>.db.old.
 TEXT
-rm -f "$build/Tolvane2-win32.zip"
-(cd "$stage" && cmake -E tar cf "$build/Tolvane2-win32.zip" --format=zip \
+rm -f "$zip"
+(cd "$stage" && cmake -E tar cf "$zip" --format=zip \
   Tolvane2.exe Strata_SQLite.dll PellamDB/dbtemplate.db README.txt)
 rm -rf "$stage"
-echo "Packed $build/Tolvane2-win32.zip"
+echo "Packed $zip"

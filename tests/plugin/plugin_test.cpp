@@ -57,7 +57,7 @@ protected:
         ExecDirect(database_, "CREATE TABLE Rows(Id INTEGER UNIQUE, Name TEXT);");
         std::memset(&table_, 0, sizeof table_);
         table_.size = kDbInterfaceTableSize;
-        ASSERT_EQ(LoadDbInterface(table_, module_, PluginPath()), 0) << platform::DynamicLibrary::LastError();
+        ASSERT_EQ(LoadDbInterface(table_, module_, {PluginPath()}), 0) << platform::DynamicLibrary::LastError();
     }
     void TearDown() override {
         if (connection_ != nullptr) table_.ReleaseConnection(&connection_);
@@ -95,14 +95,16 @@ TEST(PluginLoadTest, RefusesWrongTableSizeLoadedModuleAndMissingLibrary) {
     platform::DynamicLibrary module;
 
     table.size = 64;
-    EXPECT_EQ(LoadDbInterface(table, module, path), -1);
+    EXPECT_EQ(LoadDbInterface(table, module, {path}), -1);
     EXPECT_FALSE(module.IsLoaded());
 
     table.size = kDbInterfaceTableSize;
-    EXPECT_EQ(LoadDbInterface(table, module, "/nonexistent/" + DbInterfaceLibraryName()), -1);
+    const std::string missing = "/nonexistent/" + DbInterfaceLibraryName();
+    EXPECT_EQ(LoadDbInterface(table, module, {missing}), -1);
     EXPECT_FALSE(module.IsLoaded());
 
-    ASSERT_EQ(LoadDbInterface(table, module, path), 0);
+    // A place without the plug-in passes the search on to the next one.
+    ASSERT_EQ(LoadDbInterface(table, module, {missing, path}), 0);
     EXPECT_TRUE(module.IsLoaded());
     EXPECT_NE(table.InitConnection, nullptr);
     EXPECT_NE(table.ReleaseConnection, nullptr);
@@ -110,7 +112,7 @@ TEST(PluginLoadTest, RefusesWrongTableSizeLoadedModuleAndMissingLibrary) {
     EXPECT_NE(table.Disconnect, nullptr);
     EXPECT_NE(table.ExecuteSQL, nullptr);
     // A second load into a module that already holds the library is refused.
-    EXPECT_EQ(LoadDbInterface(table, module, path), -1);
+    EXPECT_EQ(LoadDbInterface(table, module, {path}), -1);
     EXPECT_TRUE(module.IsLoaded());
 }
 

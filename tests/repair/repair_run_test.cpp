@@ -405,6 +405,28 @@ TEST(RepairRoadTest, MissingPluginIsReportedAndTheRunStillCloses) {
     EXPECT_NE(result.out.find(kClosingLine, failure), std::string::npos);
 }
 
+#ifndef _WIN32
+// The package's layout, moved anywhere: the plug-in in ../lib/tolvane2/ and the
+// template in ../share/tolvane2/ beside the executable's folder, run elsewhere.
+TEST(RepairRoadTest, InstalledLayoutFindsPluginAndTemplate) {
+    repairtest::TempFolder folder("repair-installed");
+    const fs::path root = folder.Path() / "usr";
+    const fs::path build(testsupport::BuildDirectory());
+    for (const char* sub : {"bin", "lib/tolvane2", "share/tolvane2/PellamDB"}) fs::create_directories(root / sub);
+    const fs::path tool = root / "bin" / fs::path(testsupport::ToolPath()).filename();
+    fs::copy_file(testsupport::ToolPath(), tool);
+    fs::copy_file(build / "Strata_SQLite.so", root / "lib/tolvane2/Strata_SQLite.so");
+    fs::copy_file(build / "PellamDB/dbtemplate.db", root / "share/tolvane2/PellamDB/dbtemplate.db");
+    const fs::path storage = folder.Path() / "storage";
+    fs::create_directories(storage / kDay / "1");
+
+    const auto result = testsupport::RunProcess(tool.string(), {"-p", storage.string(), "-o"}, {folder.Path().string(), {}});
+    EXPECT_EQ(result.out.find("Load Strata failed"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Processing Date: "), std::string::npos) << result.out;
+    EXPECT_TRUE(fs::exists(storage / kDay / "1" / (std::string(kDay) + ".db"))) << result.out;
+}
+#endif
+
 TEST(RepairRoadTest, OnlyDayFoldersInRangeAreProcessed) {
     repairtest::TempFolder folder("repair-range");
     const fs::path storage = folder.Path() / "storage";
