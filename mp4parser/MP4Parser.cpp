@@ -25,19 +25,6 @@ std::uint64_t MediaLength(FileDescriptor& file) {
     return end > 0 ? static_cast<std::uint64_t>(end) : 0;
 }
 
-bool IsPassedOverAtTopLevel(std::uint32_t type) {
-    switch (type) {
-        case FourCC("free"):
-        case FourCC("ftyp"):
-        case FourCC("mfra"):
-        case FourCC("skip"):
-        case FourCC("udta"):
-        case FourCC("uuid"):
-        case FourCC("wide"): return true;
-        default: return false;
-    }
-}
-
 }  // namespace
 
 MP4Parser::MP4Parser(const std::string& path) : file_(path), smallestStartOffset_(DBL_MAX) {

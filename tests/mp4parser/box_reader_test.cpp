@@ -95,6 +95,8 @@ TEST(BoxReaderTest, TopLevelLayoutsAndTrailers) {
         {"zero words in an embedded file", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Bytes(4, 0), moov, mdat}), "ORVL", 0),
          "ok"},
         {"uuid passed over", Cat({ftyp, Box("uuid", Bytes(16 + 5, 0x75)), moov, mdat}), "ok"},
+        {"uuid shorter than its extended type", Cat({ftyp, Box("uuid", Bytes(12, 0x75)), moov, mdat}),
+         "bad_format: box smaller than its header"},
         {"free, skip, wide, udta, mfra", Cat({ftyp, Box("free", {}), Box("skip", {1}), Box("wide", {}),
                                                Box("udta", {}), Box("mfra", {}), moov, mdat}), "ok"},
         {"64-bit size", Cat({ftyp, LargeBox("free", Bytes(40, 1)), moov, mdat}), "ok"},
