@@ -61,18 +61,20 @@ bool BoxBody::PassOverZeroPadding() {
     return start < end_;
 }
 
+// The shared header rule, but what does not fit ends the loop rather than
+// failing the file: a child is found only through its parent's bytes.
 bool BoxBody::ReadChildHeader(BoxHeader& child) {
     child.start = reader_.Position();
-    if (Remaining() < 8) return false;
-    std::uint64_t size = reader_.ReadUInt32();
-    child.type = reader_.ReadUInt32();
-    std::uint64_t headerLength = 8;
-    if (size == 1) {
-        if (Remaining() < 8) return false;
-        size = ReadUInt64(reader_);
-        headerLength = 16;
+    if (Remaining() < kBoxSizeAndTypeLength) return false;
+    DecodedBoxHeader decoded;
+    const bool largeSize = DecodeBoxSizeAndType(reader_.Take(kBoxSizeAndTypeLength), decoded);
+    child.type = decoded.type;
+    if (largeSize) {
+        if (Remaining() < kLargeBoxSizeLength) return false;
+        DecodeLargeBoxSize(reader_.Take(kLargeBoxSizeLength), decoded);
     }
-    if (child.type == FourCC("uuid")) headerLength += 16;
+    const std::uint64_t size = decoded.size;
+    const std::uint64_t headerLength = decoded.HeaderLength();
     if (size < headerLength || headerLength > end_ - child.start) return false;
     child.size = size;
     // A size beyond the 64-bit range claims more than any parent holds.

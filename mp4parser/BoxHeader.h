@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "media/box_header.h"
 #include "media/byte_order.h"
 #include "mp4parser/BadFormat.h"
 
@@ -34,17 +35,26 @@ std::uint64_t ReadUInt64(Reader& reader) {
 
 // Reads a box header at the reader's position (zero padding in front of it
 // must have been passed over with FindBoxAfterZeros). A size of 0 never means
-// "to the end of the file" here.
+// "to the end of the file" here. The header is read a 32-bit word at a time,
+// so a file that ends inside it fails as the read of that word does.
 template <typename Reader>
 BoxHeader ReadBoxHeader(Reader& reader) {
     BoxHeader header;
     header.start = reader.Position();
-    std::uint64_t size = reader.ReadUInt32();
-    header.type = reader.ReadUInt32();
-    if (size == 1) size = ReadUInt64(reader);
-    header.size = size;
-    header.end = header.start + size;
-    if (header.type == FourCC("uuid")) reader.Skip(16);
+    std::uint8_t bytes[kBoxSizeAndTypeLength + kLargeBoxSizeLength];
+    const auto readWords = [&reader](std::uint8_t* destination, std::size_t count) {
+        for (std::size_t at = 0; at < count; at += 4) reader.ReadBytes(destination + at, 4);
+    };
+    readWords(bytes, kBoxSizeAndTypeLength);
+    DecodedBoxHeader decoded;
+    if (DecodeBoxSizeAndType(bytes, decoded)) {
+        readWords(bytes + kBoxSizeAndTypeLength, kLargeBoxSizeLength);
+        DecodeLargeBoxSize(bytes + kBoxSizeAndTypeLength, decoded);
+    }
+    header.size = decoded.size;
+    header.type = decoded.type;
+    header.end = header.start + decoded.size;
+    if (decoded.HasExtendedType()) reader.Skip(kBoxExtendedTypeLength);
     header.bodyStart = reader.Position();
     return header;
 }
@@ -60,15 +70,13 @@ std::uint64_t PlausibleBoxSize(Peek& peek, std::uint64_t position, std::uint64_t
     if (position > limit || limit - position < 8 || !peek(position, bytes, 8)) return 0;
     for (int i = 4; i < 8; ++i)
         if (bytes[i] < 0x20 || bytes[i] > 0x7E) return 0;
-    std::uint64_t size = BigEndian32(bytes);
-    std::uint64_t headerLength = 8;
-    if (size == 1) {
+    DecodedBoxHeader header;
+    if (DecodeBoxSizeAndType(bytes, header)) {
         if (limit - position < 16 || !peek(position + 8, bytes + 8, 8)) return 0;
-        size = std::uint64_t{BigEndian32(bytes + 8)} << 32 | BigEndian32(bytes + 12);
-        headerLength = 16;
+        DecodeLargeBoxSize(bytes + 8, header);
     }
-    if (size < headerLength || size > limit - position) return 0;
-    return size;
+    if (header.size < header.SizeFieldsLength() || header.size > limit - position) return 0;
+    return header.size;
 }
 
 // A box of size bytes at position is followed by the limit, zero padding or
@@ -125,6 +133,11 @@ std::uint64_t FindBoxAfterZeros(std::uint64_t from, std::uint64_t limit, Peek pe
         if (zero_padding::PlausibleBoxSize(peek, candidates[i], limit) != 0) return candidates[i];
     return earliest;
 }
+
+// The top-level boxes that both the box reader and the embedded-file walk
+// pass over: neither the movie nor the media data, but no sign of a foreign
+// file either.
+bool IsPassedOverAtTopLevel(std::uint32_t type);
 
 // A box must be at least 8 bytes, hold its own header and end inside the
 // 64-bit range; anything else would send the walk backwards or nowhere.

@@ -14,6 +14,16 @@ constexpr std::uint8_t kJpegObjectType = 0x6C;
 
 const std::uint8_t kStartCode[4] = {0, 0, 0, 1};
 
+// Room reserved beyond the configuration's length for the converted sets, as
+// the recording format's reader reserves it (each set's 2-byte length becomes
+// a 4-byte start code); a capacity only, the sets are appended whatever it is.
+constexpr std::size_t kAvcSetsRoom = 569;
+constexpr std::size_t kHevcSetsRoom = 1024;
+// Where the counts start: an avcC's count of sequence sets after its 5-byte
+// head, an hvcC's count of arrays after its 22-byte head.
+constexpr std::size_t kAvcSequenceSetCount = 5;
+constexpr std::size_t kHevcArrayCount = 22;
+
 // Reads a configuration body with every read checked against its end.
 class ConfigurationCursor {
 public:
@@ -54,9 +64,9 @@ private:
 };
 
 void ConvertAvcConfiguration(const std::vector<std::uint8_t>& body, std::vector<std::uint8_t>& sets) {
-    sets.reserve(body.size() + 569);
+    sets.reserve(body.size() + kAvcSetsRoom);
     ConfigurationCursor cursor(body, "bad avcC");
-    cursor.Seek(5);
+    cursor.Seek(kAvcSequenceSetCount);
     const unsigned sequenceSets = cursor.ReadUInt8() & 0x1F;
     for (unsigned i = 0; i < sequenceSets; ++i) cursor.CopyUnitWithStartCode(sets);
     const unsigned pictureSets = cursor.ReadUInt8();
@@ -64,9 +74,9 @@ void ConvertAvcConfiguration(const std::vector<std::uint8_t>& body, std::vector<
 }
 
 void ConvertHevcConfiguration(const std::vector<std::uint8_t>& body, std::vector<std::uint8_t>& sets) {
-    sets.reserve(body.size() + 1024);
+    sets.reserve(body.size() + kHevcSetsRoom);
     ConfigurationCursor cursor(body, "bad hvcC");
-    cursor.Seek(22);
+    cursor.Seek(kHevcArrayCount);
     const unsigned arrays = cursor.ReadUInt8();
     for (unsigned a = 0; a < arrays; ++a) {
         cursor.ReadUInt8();  // unit type

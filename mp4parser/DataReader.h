@@ -15,9 +15,10 @@ namespace ORVL {
 namespace SDK {
 namespace Brannock2 {
 
-// Reads byte runs and big-endian integers through a buffered stream over a
-// seekable input device, keeping its own 64-bit position (bytes consumed from
-// the device's position 0).
+// Reads byte runs and big-endian integers of a finished file through a
+// buffered stream over a seekable input device, keeping its own 64-bit
+// position (bytes consumed from the device's position 0). The live reader has
+// a DataReader of its own (ViewWhileRecording), for a file still growing.
 template <typename Device>
 class DataReader {
 public:

@@ -7,6 +7,7 @@
 
 #include <boost/iostreams/stream_buffer.hpp>
 
+#include "media/box_header.h"
 #include "media/byte_order.h"
 #include "mp4parser/BoxHeader.h"
 #include "mp4parser/StreamFailure.h"
@@ -24,38 +25,31 @@ typedef boost::iostreams::stream_buffer<FileDescriptor> ScanBuffer;
 // the file costs no more than a page.
 constexpr std::streamsize kScanBufferSize = 512;
 
-struct TopLevelHeader {
-    std::uint64_t size = 0;
-    std::uint32_t type = 0;
-    std::uint64_t headerLength = 8;
-};
-
 enum class HeaderRead { Complete, Nothing, Partial };
 
-// Reads a box header of the walk: the 32-bit size and the type, and the
-// 64-bit size when the size field is 1, so that media data beyond 4 GiB does
-// not end the walk.
-HeaderRead ReadTopLevelHeader(ScanBuffer& buffer, TopLevelHeader& header) {
-    unsigned char bytes[8];
-    const std::streamsize got = buffer.sgetn(reinterpret_cast<char*>(bytes), 8);
+// The walk's own header rule: it reads the size fields only (the 64-bit size
+// too, so that media data beyond 4 GiB does not end it) and passes over the
+// rest of a box from there, a uuid's extended type included; a header cut
+// short is told apart from none at all, since only the first is a failure.
+HeaderRead ReadTopLevelHeader(ScanBuffer& buffer, DecodedBoxHeader& header) {
+    constexpr std::streamsize kSizeAndType = kBoxSizeAndTypeLength;
+    constexpr std::streamsize kLargeSize = kLargeBoxSizeLength;
+    std::uint8_t bytes[kBoxSizeAndTypeLength];
+    const std::streamsize got = buffer.sgetn(reinterpret_cast<char*>(bytes), kSizeAndType);
     if (got == 0) return HeaderRead::Nothing;
-    if (got != 8) return HeaderRead::Partial;
-    header.size = BigEndian32(bytes);
-    header.type = BigEndian32(bytes + 4);
-    header.headerLength = 8;
-    if (header.size == 1) {
-        if (buffer.sgetn(reinterpret_cast<char*>(bytes), 8) != 8) return HeaderRead::Partial;
-        header.size = BigEndian64(bytes);
-        header.headerLength = 16;
+    if (got != kSizeAndType) return HeaderRead::Partial;
+    if (DecodeBoxSizeAndType(bytes, header)) {
+        if (buffer.sgetn(reinterpret_cast<char*>(bytes), kLargeSize) != kLargeSize) return HeaderRead::Partial;
+        DecodeLargeBoxSize(bytes, header);
     }
     return HeaderRead::Complete;
 }
 
-// Moves past the rest of a box. False when the box is smaller than its own
-// header or too large to seek over: the walk ends there.
-bool PassOver(ScanBuffer& buffer, const TopLevelHeader& header) {
-    if (header.size < header.headerLength) return false;
-    const std::uint64_t rest = header.size - header.headerLength;
+// Moves past the rest of a box. False when the box is smaller than its size
+// fields or too large to seek over: the walk ends there.
+bool PassOver(ScanBuffer& buffer, const DecodedBoxHeader& header) {
+    if (header.size < header.SizeFieldsLength()) return false;
+    const std::uint64_t rest = header.size - header.SizeFieldsLength();
     if (rest > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return false;
     buffer.pubseekoff(static_cast<boost::iostreams::stream_offset>(rest), std::ios_base::cur, std::ios_base::in);
     return true;
@@ -64,8 +58,8 @@ bool PassOver(ScanBuffer& buffer, const TopLevelHeader& header) {
 // A size of 0 starts zero padding between boxes, except for media data,
 // where it means "to the end of the file" in other writers' files.
 // A 64-bit size of 0 is no padding: it is a box smaller than its header.
-bool IsZeroPadding(const TopLevelHeader& header) {
-    return header.headerLength == 8 && header.size == 0 && header.type != FourCC("mdat");
+bool IsZeroPadding(const DecodedBoxHeader& header) {
+    return !header.largeSize && header.size == 0 && header.type != FourCC("mdat");
 }
 
 std::uint64_t BufferLength(ScanBuffer& buffer) {
@@ -122,7 +116,7 @@ std::uint64_t BufferPosition(ScanBuffer& buffer) {
 bool HoldsMovieAndMediaData(ScanBuffer& buffer) {
     bool movie = false;
     bool mediaData = false;
-    TopLevelHeader header;
+    DecodedBoxHeader header;
     for (;;) {
         const std::uint64_t start = BufferPosition(buffer);
         if (ReadTopLevelHeader(buffer, header) != HeaderRead::Complete) break;
@@ -130,20 +124,13 @@ bool HoldsMovieAndMediaData(ScanBuffer& buffer) {
             if (!PassOverZeroPadding(buffer, start)) break;
             continue;
         }
-        switch (header.type) {
-            case FourCC("mdat"):
-                if (header.size == 0) return false;
-                mediaData = true;
-                break;
-            case FourCC("moov"): movie = true; break;
-            case FourCC("ftyp"):
-            case FourCC("mfra"):
-            case FourCC("free"):
-            case FourCC("wide"):
-            case FourCC("skip"):
-            case FourCC("uuid"):
-            case FourCC("udta"): break;
-            default: return false;
+        if (header.type == FourCC("mdat")) {
+            if (header.size == 0) return false;
+            mediaData = true;
+        } else if (header.type == FourCC("moov")) {
+            movie = true;
+        } else if (!IsPassedOverAtTopLevel(header.type)) {
+            return false;
         }
         if (!PassOver(buffer, header)) return false;
         if (movie && mediaData) return true;
@@ -167,7 +154,7 @@ EmbeddedFileTrailer ReadTrailer(ScanBuffer& buffer) {
 void CheckEmbeddedBoxes(ScanBuffer& buffer, const EmbeddedFileTrailer& trailer) {
     buffer.pubseekpos(trailer.startOffset, std::ios_base::in);
     std::uint64_t sum = 0;
-    TopLevelHeader header;
+    DecodedBoxHeader header;
     for (;;) {
         const std::uint64_t start = BufferPosition(buffer);
         const HeaderRead read = ReadTopLevelHeader(buffer, header);

@@ -25,19 +25,6 @@ std::uint64_t MediaLength(FileDescriptor& file) {
     return end > 0 ? static_cast<std::uint64_t>(end) : 0;
 }
 
-bool IsPassedOverAtTopLevel(std::uint32_t type) {
-    switch (type) {
-        case FourCC("free"):
-        case FourCC("ftyp"):
-        case FourCC("mfra"):
-        case FourCC("skip"):
-        case FourCC("udta"):
-        case FourCC("uuid"):
-        case FourCC("wide"): return true;
-        default: return false;
-    }
-}
-
 }  // namespace
 
 MP4Parser::MP4Parser(const std::string& path) : file_(path), smallestStartOffset_(DBL_MAX) {
@@ -115,8 +102,7 @@ MemoryReader::Bytes MP4Parser::ReadBoxBody(const BoxHeader& header) {
 void MP4Parser::BuildTables() {
     std::vector<std::size_t> parameterSetLengths;
     for (const TrackDescription& track : movie_.tracks) {
-        tables_.push_back(SummariseSampleTable(track, movie_.mvhd.timescale, mediaLength_));
-        tableBuilt_.push_back(false);
+        tables_.push_back(SummariseSampleTable(track, movie_.mvhd.timescale));
         decodeTimes_.emplace_back(track);
         locators_.emplace_back(track);
         if (!tables_.back().Empty()) smallestStartOffset_ = std::min(smallestStartOffset_, tables_.back().startOffset);
@@ -130,19 +116,6 @@ void MP4Parser::BuildTables() {
     const std::uint64_t cap = mediaLength_ + kMadeUpHeaderBlockSize;
     sampleBuffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(sizes.sample, cap)));
     headerBuffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(sizes.headerBlock, cap)));
-}
-
-const SampleTable& MP4Parser::FullTable(std::size_t track) const {
-    if (!tableBuilt_.at(track)) {
-        tables_[track] = BuildSampleTable(movie_.tracks[track], movie_.mvhd.timescale, mediaLength_);
-        tableBuilt_[track] = true;
-    }
-    return tables_[track];
-}
-
-const std::vector<SampleTable>& MP4Parser::SampleTables() const {
-    for (std::size_t track = 0; track < tables_.size(); ++track) FullTable(track);
-    return tables_;
 }
 
 IndexEntry MP4Parser::SampleAt(std::int32_t track, std::int32_t sample) const {

@@ -52,8 +52,6 @@ public:
 
     std::vector<TrackCursor>& TrackCursors() { return cursors_; }
     const Movie& GetMovie() const { return movie_; }
-    // Every track's full table (built here for the tracks not read so far).
-    const std::vector<SampleTable>& SampleTables() const;
     const std::vector<std::uint8_t>& ParameterSets(std::size_t track) const { return parameterSets_[track]; }
     double SmallestStartOffset() const { return smallestStartOffset_; }
     std::uint64_t BaseOffset() const { return baseOffset_; }
@@ -64,9 +62,6 @@ private:
     void PassOverZeroPadding();
     MemoryReader::Bytes ReadBoxBody(const BoxHeader& header);
     void BuildTables();
-    // A track's table with its entries, built only when asked for: reading
-    // needs no more than the summaries, the decode times and the locators.
-    const SampleTable& FullTable(std::size_t track) const;
     // Offset, size and key-frame flag of one sample; out_of_range for a track
     // or sample that does not exist.
     IndexEntry SampleAt(std::int32_t track, std::int32_t sample) const;
@@ -86,10 +81,7 @@ private:
     std::uint64_t mediaLength_ = 0;
     FileReader reader_;
     Movie movie_;
-    // Summaries (count, edit duration, start offset) until FullTable fills in
-    // the entries.
-    mutable std::vector<SampleTable> tables_;
-    mutable std::vector<bool> tableBuilt_;
+    std::vector<SampleTable> tables_;
     std::vector<DecodeTimes> decodeTimes_;
     std::vector<SampleLocator> locators_;
     double smallestStartOffset_;

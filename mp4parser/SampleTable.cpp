@@ -1,7 +1,6 @@
 #include "mp4parser/SampleTable.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cstdint>
 #include <limits>
 
@@ -19,47 +18,6 @@ void CheckSampleCount(const SampleSizes& stsz) {
         ThrowBadFormat("sample count too large");
 }
 
-// Samples live in the file, so a file can hold no more samples of a size than
-// fit in it, and no sample larger than itself. Checked before a table's
-// entries are allocated.
-void CheckSampleSizesAgainstFile(const SampleSizes& stsz, std::uint64_t mediaLength) {
-    CheckSampleCount(stsz);
-    if (stsz.largestSize > mediaLength) ThrowBadFormat("sample size exceeds file");
-    if (stsz.sampleSize != 0 && stsz.sampleCount > mediaLength / stsz.sampleSize)
-        ThrowBadFormat("sample count exceeds file");
-}
-
-void AssignSizesAndSyncFlags(const TrackDescription& track, std::vector<IndexEntry>& entries) {
-    const SampleSizes& stsz = track.stsz;
-    for (std::size_t j = 0; j < entries.size(); ++j) {
-        entries[j].size = stsz.sampleSize != 0 ? stsz.sampleSize : stsz.sizes[j];
-        entries[j].sync = track.hasSyncSamples ? 0 : 1;
-    }
-    for (std::uint32_t number : track.syncSamples)
-        if (number >= 1 && number <= entries.size()) entries[number - 1].sync = 1;
-}
-
-// Walks the chunks: each "stsc" run gives its chunks a number of samples,
-// which lie one after another from the chunk's offset.
-void AssignChunkOffsets(const TrackDescription& track, std::vector<IndexEntry>& entries) {
-    const std::vector<SampleToChunkEntry>& runs = track.sampleToChunk;
-    const std::vector<std::uint64_t>& chunks = track.chunkOffsets;
-    if (runs.empty() || chunks.empty()) return;
-    std::uint64_t chunk = 1;
-    std::size_t run = 0;
-    std::size_t sample = 0;
-    while (sample < entries.size() && chunk <= chunks.size()) {
-        std::uint64_t offset = chunks[chunk - 1];
-        while (run + 1 < runs.size() && runs[run + 1].firstChunk == runs[run].firstChunk) ++run;
-        for (std::uint32_t k = 0; k < runs[run].samplesPerChunk && sample < entries.size(); ++k, ++sample) {
-            entries[sample].offset = offset;
-            offset += entries[sample].size;
-        }
-        ++chunk;
-        if (run + 1 < runs.size() && chunk == runs[run + 1].firstChunk) ++run;
-    }
-}
-
 // Empty edits delay the track; the other edits add up to its edit duration.
 // A movie timescale of 0 gives the edits no length rather than infinite ones.
 void ApplyEditList(const TrackDescription& track, std::uint32_t movieTimescale, SampleTable& table) {
@@ -73,76 +31,7 @@ void ApplyEditList(const TrackDescription& track, std::uint32_t movieTimescale, 
     }
 }
 
-// Gives each sample its decode tick (a running 32-bit sum of "stts" deltas);
-// returns how many samples got one and the final sum.
-std::uint32_t AssignDecodeTicks(const TrackDescription& track, SampleTable& table, std::uint32_t& sum) {
-    const double timescale = track.mdhd.timescale;
-    const bool withOffsets = track.hasCompositionOffsets;
-    std::uint32_t sample = 0;
-    sum = 0;
-    for (const TimeToSampleEntry& run : track.timeToSample) {
-        for (std::uint32_t k = 0; k < run.sampleCount && sample < table.count; ++k, ++sample) {
-            IndexEntry& entry = table.entries[sample];
-            if (withOffsets) {
-                entry.compositionTime = sum;  // ticks for now; the offsets walk turns them into seconds
-                entry.decodeTime = sum;
-            } else {
-                entry.compositionTime = sum / timescale;
-                entry.decodeTime = -1.0;
-            }
-            sum += run.sampleDelta;
-        }
-        if (sample >= table.count) break;
-    }
-    return sample;
-}
-
-std::uint32_t ApplyCompositionOffsets(const TrackDescription& track, SampleTable& table) {
-    const double timescale = track.mdhd.timescale;
-    std::uint32_t sample = 0;
-    for (const CompositionOffsetEntry& run : track.compositionOffsets) {
-        for (std::uint32_t k = 0; k < run.sampleCount && sample < table.count; ++k, ++sample) {
-            IndexEntry& entry = table.entries[sample];
-            const std::uint32_t tick = static_cast<std::uint32_t>(entry.decodeTime);
-            entry.compositionTime = static_cast<std::uint32_t>(tick + run.sampleOffset) / timescale;
-            entry.decodeTime = tick / timescale;
-        }
-        if (sample >= table.count) break;
-    }
-    return sample;
-}
-
-void AssignTimes(const TrackDescription& track, std::uint32_t movieTimescale, SampleTable& table) {
-    if (track.mdhd.timescale == 0) {
-        table.count = 0;
-        return;
-    }
-    ApplyEditList(track, movieTimescale, table);
-    std::uint32_t sum = 0;
-    // Samples without a decode time cannot be placed in time: they are left
-    // out of the count, with or without composition offsets.
-    table.count = AssignDecodeTicks(track, table, sum);
-    if (table.editDuration == 0) table.editDuration = static_cast<double>(sum) / track.mdhd.timescale;
-    if (track.hasCompositionOffsets) table.count = ApplyCompositionOffsets(track, table);
-}
-
 }  // namespace
-
-SampleTable BuildSampleTable(const TrackDescription& track, std::uint32_t movieTimescale, std::uint64_t mediaLength) {
-    CheckSampleSizesAgainstFile(track.stsz, mediaLength);
-    SampleTable table;
-    table.entries.assign(track.stsz.sampleCount, IndexEntry());
-    table.count = track.stsz.sampleCount;
-    AssignSizesAndSyncFlags(track, table.entries);
-    AssignChunkOffsets(track, table.entries);
-    AssignTimes(track, movieTimescale, table);
-    return table;
-}
-
-std::int64_t FindSampleAtTime(const SampleTable& table, double x, double smallestStartOffset) {
-    return FindSampleAtTime(table.count, table.startOffset, x, smallestStartOffset,
-                            [&](std::uint32_t i) { return table.TimeOf(i); });
-}
 
 DecodeTimes::DecodeTimes(const TrackDescription& track) : timescale_(track.mdhd.timescale) {
     runs_.reserve(track.timeToSample.size());
@@ -172,8 +61,10 @@ SampleLocator::SampleLocator(const TrackDescription& track) : track_(&track) {
         sortedSyncSamples_ = track.syncSamples;
         std::sort(sortedSyncSamples_.begin(), sortedSyncSamples_.end());
     }
-    // The walk of AssignChunkOffsets, a span of chunks at a time: a run keeps
-    // its chunks until the chunk number reaches the next run's first chunk.
+    // The chunk walk, a span of chunks at a time: a run keeps its chunks until
+    // the chunk number reaches the next run's first chunk (runs that share a
+    // first chunk give way to the last of them), and the walk ends with the
+    // chunks or the samples; samples beyond the last chunk have offset 0.
     const std::vector<SampleToChunkEntry>& runs = track.sampleToChunk;
     const std::uint64_t chunkCount = track.chunkOffsets.size();
     const std::uint64_t samples = track.stsz.sampleCount;
@@ -251,11 +142,9 @@ IndexEntry SampleLocator::EntryAt(std::uint32_t j) const {
     return entry;
 }
 
-SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
-                                 std::uint64_t /*mediaLength*/) {
-    // Nothing per sample is allocated here, so sizes that claim more than the
-    // file holds fail only the reads of such samples, not the file: a track
-    // that is never read cannot spoil the others.
+SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale) {
+    // Sizes that claim more than the file holds fail only the reads of such
+    // samples, not the file: a track that is never read cannot spoil the others.
     CheckSampleCount(track.stsz);
     SampleTable table;
     table.count = track.stsz.sampleCount;

@@ -20,36 +20,25 @@ struct IndexEntry {
     std::uint32_t sync = 0;
 };
 
-// The sample's decode time in seconds.
-inline double TimeOfSample(const IndexEntry& entry) {
-    return entry.decodeTime >= 0 ? entry.decodeTime : entry.compositionTime;
-}
-
+// A track's table as reading needs it: how many samples have times, and the
+// edits. Where each sample lies and when it plays is found on demand
+// (SampleLocator, DecodeTimes) rather than held one entry per sample.
 struct SampleTable {
-    std::vector<IndexEntry> entries;  // one per "stsz" sample
-    std::uint32_t count = 0;          // samples that have times (at most entries.size())
-    double editDuration = 0;          // seconds
-    double startOffset = 0;           // seconds, from empty edits
+    std::uint32_t count = 0;  // samples that have times (at most the "stsz" count)
+    double editDuration = 0;  // seconds
+    double startOffset = 0;   // seconds, from empty edits
 
     bool Empty() const { return count == 0; }
-    double TimeOf(std::uint32_t index) const { return TimeOfSample(entries[index]); }
 };
 
-// Builds a track's table. mediaLength (bytes of the media file) bounds the
-// sample sizes and counts that the file may claim before anything is
-// allocated for them.
-SampleTable BuildSampleTable(const TrackDescription& track, std::uint32_t movieTimescale, std::uint64_t mediaLength);
+// A track's table from its run tables. Nothing per sample is allocated, so
+// sample sizes are not checked against the file here: they fail the reads of
+// such samples only.
+SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale);
 
-// The same table without its entries: the count, edit duration and start
-// offset that BuildSampleTable gives, at the cost of the track's run tables
-// rather than one entry per sample. Sizes are not checked against the file,
-// since nothing is allocated for them here.
-SampleTable SummariseSampleTable(const TrackDescription& track, std::uint32_t movieTimescale,
-                                 std::uint64_t mediaLength);
-
-// Sample times straight from a track's "stts" runs, equal to the times of its
-// full table: the decode tick of a sample (the 32-bit running sum of the
-// deltas before it) over the media timescale.
+// Sample times straight from a track's "stts" runs: the decode tick of a
+// sample (the 32-bit running sum of the deltas before it) over the media
+// timescale.
 class DecodeTimes {
 public:
     DecodeTimes() = default;
@@ -71,8 +60,8 @@ private:
 };
 
 // Where a sample lies, how large it is and whether it is a key frame, found
-// from a track's run tables on demand, equal to the full table's entry: the
-// chunk walk is done once per run of chunks rather than once per sample.
+// from a track's run tables on demand: the chunk walk ("stsc" runs over the
+// "stco" offsets) is done once per run of chunks rather than once per sample.
 class SampleLocator {
 public:
     SampleLocator() = default;
@@ -128,8 +117,6 @@ std::int64_t FindSampleAtTime(std::uint32_t n, double startOffset, double x, dou
     while (k + 1 < n && timeOf(k + 1) <= c) ++k;
     return k;
 }
-
-std::int64_t FindSampleAtTime(const SampleTable& table, double x, double smallestStartOffset);
 
 }  // namespace Brannock2
 }  // namespace SDK

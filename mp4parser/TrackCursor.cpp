@@ -11,16 +11,25 @@ namespace Brannock2 {
 
 namespace {
 
+// The recording format's reader sizes its buffers with this slack: room to
+// align the start (to 16 bytes for samples, to 4 for header blocks) and 4
+// spare bytes; 15 + 4 and 3 + 4.
 constexpr std::size_t kSampleBufferSlack = 19;
 constexpr std::size_t kHeaderBufferSlack = 7;
+// Units per sample that the recording format's estimate allows for, each
+// growing by 3 - its length-size field when its length becomes a start code.
+// A sample of more units makes the buffer grow when it is read.
+constexpr std::size_t kAvcUnitsEstimated = 5;
+constexpr std::size_t kHevcUnitsEstimated = 2;
 
 // Largest sample plus what converting it to start-code form may add.
 std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetLength) {
     const std::uint32_t type = track.FirstSampleEntryType();
     const unsigned lengthField = LengthSizeFieldOf(track.FirstSampleEntry());
+    const std::size_t growthPerUnit = 3 - lengthField;
     std::size_t extra = 0;
-    if (IsAvcEntry(type)) extra = parameterSetLength + 5 * (3 - lengthField);
-    if (IsHevcEntry(type)) extra = parameterSetLength + 2 * (3 - lengthField);
+    if (IsAvcEntry(type)) extra = parameterSetLength + kAvcUnitsEstimated * growthPerUnit;
+    if (IsHevcEntry(type)) extra = parameterSetLength + kHevcUnitsEstimated * growthPerUnit;
     return std::size_t{track.stsz.largestSize} + extra;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/byte_order.h"
+#include "media/box_header.h"
 #include "platform/page_cache.h"
 
 namespace {
@@ -21,19 +21,22 @@ struct TopLevelBox {
     char type[4] = {};
 };
 
+// The read-ahead's own header rule: it must never fail the indexing, so a
+// header that cannot be read or does not fit the file ends its walk, and a
+// size of 0 is taken as "to the end of the file", which warms more, not less.
 bool ReadBoxHeader(const platform::CacheFile& file, std::int64_t offset, std::int64_t fileSize, TopLevelBox& box) {
-    unsigned char header[16];
+    std::uint8_t header[kBoxSizeAndTypeLength + kLargeBoxSizeLength];
     const std::int64_t got = file.ReadAt(header, sizeof header, offset);
-    if (got < 8) return false;
+    if (got < static_cast<std::int64_t>(kBoxSizeAndTypeLength)) return false;
     std::memcpy(box.type, header + 4, 4);
-    box.size = static_cast<std::int64_t>(BigEndian32(header));
-    if (box.size == 0) box.size = fileSize - offset;
-    if (box.size == 1) {
-        if (got < 16) return false;
-        const std::uint64_t wide = BigEndian64(header + 8);
-        if (wide > static_cast<std::uint64_t>(fileSize)) return false;
-        box.size = static_cast<std::int64_t>(wide);
+    DecodedBoxHeader decoded;
+    if (DecodeBoxSizeAndType(header, decoded)) {
+        if (got < static_cast<std::int64_t>(sizeof header)) return false;
+        DecodeLargeBoxSize(header + kBoxSizeAndTypeLength, decoded);
+        if (decoded.size > static_cast<std::uint64_t>(fileSize)) return false;
     }
+    const bool toTheEnd = !decoded.largeSize && decoded.size == 0;
+    box.size = toTheEnd ? fileSize - offset : static_cast<std::int64_t>(decoded.size);
     return box.size >= 8 && box.size <= fileSize - offset;
 }
 

@@ -21,6 +21,8 @@ struct Expectation {
     std::uint32_t packets = 0;
 };
 
+void PrintTo(const Expectation& e, std::ostream* out) { *out << e.file; }
+
 std::vector<Expectation> LoadExpectations() {
     std::ifstream in(std::string(TEST_DATA_DIR) + "/expectations.txt");
     std::vector<Expectation> all;

@@ -81,6 +81,8 @@ struct Shape {
     Packet last;
 };
 
+void PrintTo(const Shape& shape, std::ostream* out) { *out << shape.name; }
+
 const Shape kShapes[] = {
     // Without its pairing the header track is passed over, and the headers
     // are made up from the track: UTC, no daylight saving, no extra data, the

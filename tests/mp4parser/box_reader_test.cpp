@@ -95,6 +95,8 @@ TEST(BoxReaderTest, TopLevelLayoutsAndTrailers) {
         {"zero words in an embedded file", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Bytes(4, 0), moov, mdat}), "ORVL", 0),
          "ok"},
         {"uuid passed over", Cat({ftyp, Box("uuid", Bytes(16 + 5, 0x75)), moov, mdat}), "ok"},
+        {"uuid shorter than its extended type", Cat({ftyp, Box("uuid", Bytes(12, 0x75)), moov, mdat}),
+         "bad_format: box smaller than its header"},
         {"free, skip, wide, udta, mfra", Cat({ftyp, Box("free", {}), Box("skip", {1}), Box("wide", {}),
                                                Box("udta", {}), Box("mfra", {}), moov, mdat}), "ok"},
         {"64-bit size", Cat({ftyp, LargeBox("free", Bytes(40, 1)), moov, mdat}), "ok"},
@@ -130,7 +132,7 @@ TEST(BoxReaderTest, EmbeddedFileReadsAsIfItBeganAtZero) {
     MP4Parser parser(WriteTempFile("embedded.mp4", file));
     EXPECT_EQ(parser.BaseOffset(), 200u);
     ASSERT_EQ(parser.GetMovie().trackCount, 1u);
-    EXPECT_EQ(parser.SampleTables()[0].entries[1].offset, 200u);
+    EXPECT_EQ(SampleLocator(parser.GetMovie().tracks[0]).EntryAt(1).offset, 200u);
 }
 
 TEST(BoxReaderTest, MovieFieldsOfBothHeaderVersions) {
@@ -524,8 +526,8 @@ TEST(BoxReaderTest, FilesBeyondFourGiB) {
     }
 
     MP4Parser parser(path);
-    ASSERT_EQ(parser.SampleTables().size(), 1u);
-    EXPECT_EQ(parser.SampleTables()[0].entries[0].offset, sampleAt);
+    ASSERT_EQ(parser.GetMovie().tracks.size(), 1u);
+    EXPECT_EQ(SampleLocator(parser.GetMovie().tracks[0]).EntryAt(0).offset, sampleAt);
     TMediaPacket* packet = parser.Read();
     ASSERT_NE(packet, nullptr);
     EXPECT_EQ(packet->payloadLength, 4u + 4 * 0 + 12 + 16);  // parameter sets (2 x 8) + start code + unit

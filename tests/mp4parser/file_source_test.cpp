@@ -122,7 +122,7 @@ TEST(FileDescriptorTest, CopiesShareTheFileAndCloseOnceForAll) {
     EXPECT_EQ(copy.BaseOffset(), 10u);
 }
 
-TEST(DataReaderTest, ReadsBigEndianIntegersAndKeepsPosition) {
+TEST(BufferedDataReaderTest, ReadsBigEndianIntegersAndKeepsPosition) {
     FileDescriptor file(CountingFile());
     DataReader<FileDescriptor> reader;
     reader.Open(file);
@@ -135,7 +135,7 @@ TEST(DataReaderTest, ReadsBigEndianIntegersAndKeepsPosition) {
     EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(1)(reader), 0x0Du);
 }
 
-TEST(DataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
+TEST(BufferedDataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
     const std::string path = CountingFile();
     struct Case {
         std::uint64_t at;
@@ -161,7 +161,7 @@ TEST(DataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
     }
 }
 
-TEST(DataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
+TEST(BufferedDataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
     std::vector<Seek> seeks;
     DataReader<RecordingDevice> reader;
     reader.Open(RecordingDevice(&seeks, 100));
@@ -171,7 +171,7 @@ TEST(DataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
     EXPECT_EQ(seeks.size(), before);
 }
 
-TEST(DataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
+TEST(BufferedDataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
     const std::int64_t threeGiB = 3LL << 30;
     std::vector<Seek> seeks;
     DataReader<RecordingDevice> reader;
@@ -197,7 +197,7 @@ TEST(DataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
     EXPECT_EQ(seeks[0].offset, 5);
 }
 
-TEST(DataReaderTest, MovesInsideTheBufferAndLongReadsKeepBytesAndPositionsRight) {
+TEST(BufferedDataReaderTest, MovesInsideTheBufferAndLongReadsKeepBytesAndPositionsRight) {
     std::vector<Seek> seeks;
     DataReader<RecordingDevice> reader;
     reader.Open(RecordingDevice(&seeks, 20000));
@@ -231,7 +231,7 @@ TEST(DataReaderTest, MovesInsideTheBufferAndLongReadsKeepBytesAndPositionsRight)
     EXPECT_EQ(FailureText([&] { reader.ReadBytes(bytes.data(), bytes.size()); }), "end of file");
 }
 
-TEST(DataReaderTest, ThreeGiBSkipOnARealFileLandsExactly) {
+TEST(BufferedDataReaderTest, ThreeGiBSkipOnARealFileLandsExactly) {
     FileDescriptor file(CountingFile());
     DataReader<FileDescriptor> reader;
     reader.Open(file);
@@ -242,7 +242,7 @@ TEST(DataReaderTest, ThreeGiBSkipOnARealFileLandsExactly) {
     EXPECT_EQ(reader.ReadUInt8(), 99);
 }
 
-TEST(DataReaderTest, DestroyingLeavesTheFileOpenAndCloseClosesIt) {
+TEST(BufferedDataReaderTest, DestroyingLeavesTheFileOpenAndCloseClosesIt) {
     FileDescriptor file(CountingFile());
     {
         DataReader<FileDescriptor> reader;

@@ -34,6 +34,8 @@ struct ZoneCase {
     const char* recordZone;
 };
 
+void PrintTo(const ZoneCase& zone, std::ostream* out) { *out << zone.tz; }
+
 std::string NameAt(const std::string& serial, const std::string& hhmmss) {
     return serial + "_" + kDay + "_" + hhmmss + ".3gp";
 }

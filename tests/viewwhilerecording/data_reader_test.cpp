@@ -1,4 +1,5 @@
-// The positioned file reader and the bit reader under the block headers.
+// The live reader's cursor on a growing file (its DataReader) and the bit
+// reader over it (StreamBitReader) that decodes the block headers.
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ namespace {
 using namespace ORVL::SDK::ViewWhileRecording;
 using Bytes = std::vector<std::uint8_t>;
 
-class DataReaderTest : public ::testing::Test {
+class LiveDataReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         path = (boost::filesystem::temp_directory_path() / boost::filesystem::unique_path("vwr-%%%%-%%%%")).string();
@@ -44,12 +45,15 @@ protected:
     std::string path;
 };
 
+// The bit reader's tests work on the same growing file.
+using StreamBitReaderTest = LiveDataReaderTest;
+
 std::string ApiFunction(const IOException& e) {
     const char* const* name = boost::get_error_info<boost::errinfo_api_function>(e);
     return name ? *name : "";
 }
 
-TEST_F(DataReaderTest, ReadsBigEndianFieldsAndRereadsAfterMovingBack) {
+TEST_F(LiveDataReaderTest, ReadsBigEndianFieldsAndRereadsAfterMovingBack) {
     Write({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F});
     DataReader reader = Open();
     EXPECT_EQ(0x01, reader.ReadU8());
@@ -67,7 +71,7 @@ TEST_F(DataReaderTest, ReadsBigEndianFieldsAndRereadsAfterMovingBack) {
     EXPECT_EQ(0x0D, reader.ReadU8());
 }
 
-TEST_F(DataReaderTest, ShortReadRaisesFreadAndLaterReadsReturnTheBytesAtThePosition) {
+TEST_F(LiveDataReaderTest, ShortReadRaisesFreadAndLaterReadsReturnTheBytesAtThePosition) {
     Write({0xA0, 0xA1, 0xA2, 0xA3, 0xA4});
     DataReader reader = Open();
     reader.SetPosition(2);
@@ -93,7 +97,7 @@ TEST_F(DataReaderTest, ShortReadRaisesFreadAndLaterReadsReturnTheBytesAtThePosit
     EXPECT_EQ(0xA9, reader.ReadU8());
 }
 
-TEST_F(DataReaderTest, AvailableFollowsTheGrowingFile) {
+TEST_F(LiveDataReaderTest, AvailableFollowsTheGrowingFile) {
     Write({1, 2, 3});
     DataReader reader = Open();
     EXPECT_EQ(3u, reader.Available());
@@ -107,7 +111,7 @@ TEST_F(DataReaderTest, AvailableFollowsTheGrowingFile) {
     EXPECT_THROW(reader.RequireAvailable(1), IOException);
 }
 
-TEST_F(DataReaderTest, ExceptionsAreCaughtAsTheirBases) {
+TEST_F(LiveDataReaderTest, ExceptionsAreCaughtAsTheirBases) {
     DataReader reader = Open();
     EXPECT_THROW(reader.ReadU8(), std::exception);
     EXPECT_THROW(reader.ReadU8(), boost::exception);
@@ -120,7 +124,7 @@ struct UeCase {
     std::int64_t expected;  // -1: malformed
 };
 
-TEST_F(DataReaderTest, ExpGolombCodes) {
+TEST_F(StreamBitReaderTest, ExpGolombCodes) {
     const std::string zeros31(31, '0');
     const UeCase cases[] = {
         {"1", 0},
@@ -148,7 +152,7 @@ TEST_F(DataReaderTest, ExpGolombCodes) {
     }
 }
 
-TEST_F(DataReaderTest, BitReaderReadsOnlyTheBytesItNeeds) {
+TEST_F(StreamBitReaderTest, ReadsOnlyTheBytesItNeeds) {
     Write({0xB5, 0x12, 0x34, 0x56, 0x78, 0xFF});
     DataReader reader = Open();
     StreamBitReader bits(reader);

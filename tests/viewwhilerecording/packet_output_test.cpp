@@ -69,6 +69,7 @@ TEST_F(PacketOutputTest, OpenAndFindTheLiveRegion) {
         {{0, 0, 0, 1, 'f', 't', 'y', 'p', 0, 0, 0, 0, 0, 0, 0, 40}, 0, 40},
         {{0, 0, 0, 4, 'f', 't', 'y', 'p'}, VWR_E_BAD_FORMAT, 0},
         {{0, 0, 0, 20, 'm', 'o', 'o', 'v'}, VWR_E_BAD_FORMAT, 0},
+        {{0, 0, 0, 40, 'u', 'u', 'i', 'd', 1, 2, 3, 4}, VWR_S_NO_DATA, 0},  // extended type still to come
     };
     const std::string file = (folder / "start.3gp").string();
     for (const Case& c : cases) {

@@ -1,6 +1,7 @@
 #include "BoxProbe.h"
 
 #include "DataReader.h"
+#include "media/box_header.h"
 
 namespace ORVL {
 namespace SDK {
@@ -8,20 +9,25 @@ namespace ViewWhileRecording {
 
 namespace {
 
+// The probe's own header rule: the extended type of a "uuid" is read, not
+// passed over, so that a probe succeeds only once the whole header is
+// written; the sizes are not checked, since only the type is used.
 BoxHeader ReadBoxHeader(DataReader& reader) {
-    BoxHeader box;
-    box.size = reader.ReadU32();
-    reader.GetData(box.type, sizeof box.type);
-    box.headerLength = 8;
-    if (box.size == 1) {
-        box.size = reader.ReadU64();
-        box.headerLength += 8;
+    std::uint8_t bytes[kBoxSizeAndTypeLength + kLargeBoxSizeLength];
+    reader.GetData(bytes, kBoxSizeAndTypeLength);
+    DecodedBoxHeader decoded;
+    if (DecodeBoxSizeAndType(bytes, decoded)) {
+        reader.GetData(bytes + kBoxSizeAndTypeLength, kLargeBoxSizeLength);
+        DecodeLargeBoxSize(bytes + kBoxSizeAndTypeLength, decoded);
     }
-    if (box.Is("uuid")) {
-        std::uint8_t extendedType[16];
+    if (decoded.HasExtendedType()) {
+        std::uint8_t extendedType[kBoxExtendedTypeLength];
         reader.GetData(extendedType, sizeof extendedType);
-        box.headerLength += sizeof extendedType;
     }
+    BoxHeader box;
+    box.size = decoded.size;
+    for (int i = 0; i < 4; ++i) box.type[i] = static_cast<char>(bytes[4 + i]);
+    box.headerLength = static_cast<std::uint32_t>(decoded.HeaderLength());
     return box;
 }
 

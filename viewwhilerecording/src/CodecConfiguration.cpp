@@ -10,8 +10,10 @@ namespace ViewWhileRecording {
 
 namespace {
 
-// Room the start codes may need beyond the configuration's own length: each
-// 4-byte start code replaces a 2-byte length (plus the count byte).
+// The recorder's reader stores the sets in a buffer of the configuration's
+// length plus 513 bytes: each 4-byte start code replaces a 2-byte length, 2
+// bytes more for each of up to 256 sets (one, then a count byte of further
+// ones), and one to spare. Sets that need more make the pair malformed.
 constexpr std::uint64_t kStartCodeRoom = 513;
 constexpr std::uint8_t kStartCode[4] = {0, 0, 0, 1};
 

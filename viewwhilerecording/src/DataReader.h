@@ -4,6 +4,8 @@
 // reads at a 64-bit position, moves to any offset, and the number of bytes
 // written beyond the position. Every byte the live reader looks at comes
 // through here, so a short read is the one signal that data is not there yet.
+// Not the ISO parser's DataReader<Device> (Brannock2), which reads a finished
+// file through a stream buffer.
 
 #include <cstdint>
 #include <vector>

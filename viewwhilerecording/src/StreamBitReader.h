@@ -1,7 +1,9 @@
 #pragma once
 
 // Reads a bit string most significant bit first from a DataReader, one byte
-// at a time, for the bit-coded block headers.
+// at a time, for the bit-coded block headers. Unlike the packet builder's
+// BitReader (media/bit_reader.h), which reads bytes already in memory, it
+// pulls them from the growing file, so a code cut short is a short read.
 
 #include <cstdint>
 

@@ -121,61 +121,84 @@ void ViewWhileRecImpl::SetFromForwardSearch(Node c) {
 
 std::int32_t ViewWhileRecImpl::SeekTo(std::uint64_t time) {
     const PacketKey key = SearchKey(time);
-    const Node first = packetIndex.begin();
-    const Node end = packetIndex.end();
     const Node lo = packetIndex.lower_bound(key);
-    const Node up = packetIndex.upper_bound(key);
-
-    if (lo == up) {  // no packet has the key itself
-        if (lo == end) {
-            ClearPosition();
-            return VWR_S_NO_DATA;
-        }
-        if (lo == first) {
-            if (Backward()) return VWR_E_AT_BEGIN;
-            ClearPosition();
-            return 0;
-        }
+    if (lo != packetIndex.upper_bound(key)) {
         if (Backward()) {
-            const Node x = std::next(lo);
-            if ((*std::prev(lo))->time == time) {
-                SetPosition(**lo);
-            } else if (x == end) {
-                ClearPosition();
-            } else {
-                SetPosition(**x);
-            }
-            return 0;
-        }
-        const Node c = std::prev(lo);
-        if (c == first) {
-            ClearPosition();
+            SeekBackwardOnKey(lo);
         } else {
-            SetFromForwardSearch(std::prev(c));
+            SeekForwardOnKey(lo);
         }
         return 0;
     }
-
-    if (packetIndex.size() == 1) {
+    // No packet has the key itself; lo is the first one after it.
+    if (lo == packetIndex.end()) {
+        // Every packet is earlier: what is not indexed yet may be later.
         ClearPosition();
-    } else if (up == end) {
-        if (Backward()) {
-            ClearPosition();
-        } else {
-            SetFromForwardSearch(std::prev(lo));
-        }
-    } else if (lo == first) {
-        if (Backward()) {
-            SetPosition(**std::next(lo));
-        } else {
-            ClearPosition();
-        }
-    } else if (Backward()) {
-        SetPosition(**std::next(lo));
+        return VWR_S_NO_DATA;
+    }
+    if (lo == packetIndex.begin()) {
+        // Every packet is later: backward there is nothing to go to.
+        if (Backward()) return VWR_E_AT_BEGIN;
+        ClearPosition();
+        return 0;
+    }
+    if (Backward()) {
+        SeekBackwardBetween(lo, time);
+    } else {
+        SeekForwardBetween(lo);
+    }
+    return 0;
+}
+
+// lo is the last packet of the time (the key's sequence is the largest): the
+// next backward read returns it, or, when lo is the last packet, starts from
+// the last packet.
+void ViewWhileRecImpl::SeekBackwardOnKey(Node lo) {
+    const Node next = std::next(lo);
+    if (next == packetIndex.end()) {
+        ClearPosition();
+    } else {
+        SetPosition(**next);
+    }
+}
+
+// lo is the first packet of the time (the key's sequence is 0): the next
+// forward read returns the latest key video packet up to lo itself, or the
+// first packet when there is none.
+void ViewWhileRecImpl::SeekForwardOnKey(Node lo) {
+    if (lo == packetIndex.begin()) {
+        ClearPosition();
     } else {
         SetFromForwardSearch(std::prev(lo));
     }
-    return 0;
+}
+
+// lo, neither the first nor past the end, is the first packet after the key:
+// the next backward read returns the last packet of the time, or lo when no
+// packet has the time.
+void ViewWhileRecImpl::SeekBackwardBetween(Node lo, std::uint64_t time) {
+    if ((*std::prev(lo))->time == time) {
+        SetPosition(**lo);
+        return;
+    }
+    const Node next = std::next(lo);
+    if (next == packetIndex.end()) {
+        ClearPosition();
+    } else {
+        SetPosition(**next);
+    }
+}
+
+// lo, neither the first nor past the end, is the first packet at or after
+// the time: the next forward read returns the latest key video packet before
+// lo, or the first packet when there is none.
+void ViewWhileRecImpl::SeekForwardBetween(Node lo) {
+    const Node c = std::prev(lo);
+    if (c == packetIndex.begin()) {
+        ClearPosition();
+    } else {
+        SetFromForwardSearch(std::prev(c));
+    }
 }
 
 TMediaPacket* ViewWhileRecImpl::ReadPacketData(const TPacketIdxInfo& info) {

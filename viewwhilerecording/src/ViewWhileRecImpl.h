@@ -69,6 +69,11 @@ private:
     void SetPosition(const TPacketIdxInfo& info);
     void ClearPosition() { hasPosition = false; currentTime = 0; }
     void SetFromForwardSearch(Node c);
+    // SeekTo's cases, by direction and by whether a packet has the search key.
+    void SeekBackwardOnKey(Node lo);
+    void SeekForwardOnKey(Node lo);
+    void SeekBackwardBetween(Node lo, std::uint64_t time);
+    void SeekForwardBetween(Node lo);
     TMediaPacket* ReadPacketData(const TPacketIdxInfo& info);
     void ReadH264Payload(std::uint8_t* dest, std::uint32_t dataSize);
 
