@@ -1,6 +1,7 @@
 #include "app/progress.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "app/console.h"
 #include "platform/run_clock.h"

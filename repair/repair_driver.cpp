@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/console.h"
-#include "app/progress.h"
 #include "app/dates.h"
+#include "app/progress.h"
 #include "platform/dynamic_library.h"
 #include "repair/day_indexing.h"
 #include "repair/plugin_loader.h"

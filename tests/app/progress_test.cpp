@@ -25,9 +25,9 @@ TEST(WalkProgress, RedrawsAtMostTenTimesASecondOnTheInjectedClock) {
             std::int64_t at;
             bool startsLocation;
             bool drawn;
-        } steps[] = {{5000, true, true},    {5000, false, false}, {5050, false, false}, {5099, false, false},
-                     {5100, false, true},   {5150, true, false},  {5199, false, false}, {5200, false, true},
-                     {9000, false, true},   {9001, false, false}};
+        } steps[] = {{5000, true, true},  {5000, false, false}, {5050, false, false}, {5099, false, false},
+                     {5100, false, true}, {5150, true, false},  {5199, false, false}, {5200, false, true},
+                     {9000, false, true}, {9001, false, false}};
         for (const auto& step : steps) {
             now = step.at;
             const std::size_t before = display.shown.size();
@@ -74,9 +74,13 @@ TEST(WalkProgress, DurationsAndFittedLines) {
         const char* text;
         int columns;
         const char* fitted;
-    } cases[] = {{"abcdef", 80, "abcdef"}, {"abcdef", 4, "abc"}, {"abc", 4, "abc"}, {"abcd", 4, "abc"},
+    } cases[] = {{"abcdef", 80, "abcdef"},
+                 {"abcdef", 4, "abc"},
+                 {"abc", 4, "abc"},
+                 {"abcd", 4, "abc"},
                  // Two-byte characters stay whole.
-                 {"\xc3\xa9\xc3\xa9\xc3\xa9", 3, "\xc3\xa9\xc3\xa9"}, {"abc", 0, ""}};
+                 {"\xc3\xa9\xc3\xa9\xc3\xa9", 3, "\xc3\xa9\xc3\xa9"},
+                 {"abc", 0, ""}};
     for (const auto& c : cases) EXPECT_EQ(console::FitStatus(c.text, c.columns), c.fitted) << c.text;
 }
 
