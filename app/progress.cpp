@@ -14,18 +14,19 @@ public:
     void Clear() override { console::ClearStatus(); }
 };
 
-}  // namespace
-
-StatusDisplay& ConsoleStatusDisplay() {
-    static ConsoleStatus display;
-    return display;
-}
-
+// Seconds as h:mm:ss.
 std::string FormatDuration(std::uint64_t seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
                   static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
     return text;
+}
+
+}  // namespace
+
+StatusDisplay& ConsoleStatusDisplay() {
+    static ConsoleStatus display;
+    return display;
 }
 
 WalkProgress::WalkProgress() : WalkProgress(ConsoleStatusDisplay(), platform::RunClockMilliseconds) {}

@@ -66,6 +66,3 @@ private:
     bool inLocation_ = false;
     bool finished_ = false;
 };
-
-// Seconds as h:mm:ss; exposed for tests.
-std::string FormatDuration(std::uint64_t seconds);
