@@ -3,14 +3,52 @@
 #include <iostream>
 
 #include "platform/console_colour.h"
+#include "platform/status_line.h"
 
 namespace console {
 
-void WriteLine(const std::string& text) { std::cout << text << std::endl; }
+namespace {
+// Everything prints from the main thread.
+bool statusShown = false;
+}  // namespace
 
-void WriteEmptyLine() { std::cout << std::endl; }
+void ShowStatus(const std::string& text) {
+    if (!platform::StatusLineAvailable()) return;
+    platform::DrawStatusLine(FitStatus(text, platform::StatusLineColumns()));
+    statusShown = true;
+}
 
-void WriteErrorLine(const std::string& text) { std::cerr << text << std::endl; }
+void ClearStatus() {
+    if (!statusShown) return;
+    statusShown = false;
+    platform::EraseStatusLine();
+}
+
+std::string FitStatus(const std::string& text, int columns) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+        if (!continuation && ++characters >= static_cast<std::size_t>(columns > 0 ? columns : 1)) {
+            return text.substr(0, i);
+        }
+    }
+    return text;
+}
+
+void WriteLine(const std::string& text) {
+    ClearStatus();
+    std::cout << text << std::endl;
+}
+
+void WriteEmptyLine() {
+    ClearStatus();
+    std::cout << std::endl;
+}
+
+void WriteErrorLine(const std::string& text) {
+    ClearStatus();
+    std::cerr << text << std::endl;
+}
 
 void WriteCode(std::ostream& out, std::int32_t code) {
     out << std::hex << static_cast<std::uint32_t>(code) << std::dec;

@@ -17,6 +17,16 @@ void WriteEmptyLine();
 // Writes text and a line end to standard error and flushes.
 void WriteErrorLine(const std::string& text);
 
+// The status line: one line on standard error, redrawn in place, shown only
+// when standard error is a terminal (otherwise these do nothing, so captured
+// output stays exactly the program's lines). Every line written through this
+// console erases it first; whoever shows it redraws it at its next refresh.
+void ShowStatus(const std::string& text);
+void ClearStatus();
+// text cut to fewer than `columns` characters (UTF-8 sequences kept whole), so
+// that it never wraps; exposed for tests.
+std::string FitStatus(const std::string& text, int columns);
+
 // Writes a 32-bit return code in lowercase hexadecimal as its two's-complement
 // bit pattern (-1 -> ffffffff) and leaves the stream decimal again.
 void WriteCode(std::ostream& out, std::int32_t code);

@@ -65,14 +65,17 @@ void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
 // Reads every recording of a location-day before any row is written, so that
 // the rows go to the database back to back and its lock is held only briefly.
 std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& files, long biasMinutes,
-                                              const std::function<void()>& fileStarted) {
+                                              const std::function<void()>& fileStarted,
+                                              const std::function<void()>& fileDone) {
     std::vector<ReadableRecording> readable;
     for (const std::string& path : files) {
         fileStarted();
         FileTimes times;
-        if (!ReadTimesOrReport(times, path, biasMinutes)) continue;
-        if (times.recordDLSaving == 1) EnsureDaylightSavingMarker(fs::path(path).parent_path());
-        readable.push_back({&path, times});
+        if (ReadTimesOrReport(times, path, biasMinutes)) {
+            if (times.recordDLSaving == 1) EnsureDaylightSavingMarker(fs::path(path).parent_path());
+            readable.push_back({&path, times});
+        }
+        fileDone();
     }
     return readable;
 }
@@ -139,11 +142,17 @@ std::string DayDatabasePath(const std::string& locationPath) {
 
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table) {
-    ParseFilesADay(files, locationPath, table, [] {});
+    ParseFilesADay(files, locationPath, table, [] {}, [] {});
 }
 
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted) {
+    ParseFilesADay(files, locationPath, table, fileStarted, [] {});
+}
+
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
+                    const std::function<void()>& fileDone) {
     const std::string databasePath = DayDatabasePath(locationPath);
     const DayDatabaseAccess access(locationPath);
     if (access.GetState() != DayDatabaseAccess::State::Placed) {
@@ -170,7 +179,7 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
     std::uint16_t cameraZone = recordZone;
     if (files.empty() || !ProbeCameraTimeZone(files.front(), cameraZone)) cameraZone = recordZone;
 
-    const std::vector<ReadableRecording> readable = ReadRecordings(files, biasMinutes, fileStarted);
+    const std::vector<ReadableRecording> readable = ReadRecordings(files, biasMinutes, fileStarted, fileDone);
     IntervalRows rows(database, recordZone, cameraZone);
     for (const ReadableRecording& recording : readable) rows.Add(*recording.path, recording.times);
     rows.Finish();

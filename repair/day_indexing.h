@@ -16,9 +16,12 @@
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table);
 // The same, telling fileStarted before each recording is read, so that a
-// read-ahead can follow the indexing.
+// read-ahead can follow the indexing, and fileDone after it, for progress.
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted);
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
+                    const std::function<void()>& fileDone);
 
 // The day database of a location folder: <location>/<name of its parent>.db.
 std::string DayDatabasePath(const std::string& locationPath);

@@ -13,6 +13,7 @@
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "app/progress.h"
 #include "platform/dynamic_library.h"
 #include "repair/day_indexing.h"
 #include "repair/plugin_loader.h"
@@ -92,11 +93,20 @@ std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range
 // Indexes one location folder from its recordings in serial order; listed
 // here unless the walk has listed them already.
 void RepairLocationFolder(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead& readAhead,
-                          ReadAhead::Recordings listed) {
+                          ReadAhead::Recordings listed, WalkProgress* progress) {
     try {
         if (!listed) listed = UpcomingRecordingsOrThrow(locationPath);
         if (listed->empty()) return;
-        ParseFilesADay(*listed, locationPath, table, [&] { readAhead.FileStarted(); });
+        const fs::path location(locationPath);
+        if (progress) {
+            progress->LocationStarted(location.parent_path().filename().string(), location.filename().string(),
+                                      listed->size());
+        }
+        ParseFilesADay(
+            *listed, locationPath, table, [&] { readAhead.FileStarted(); },
+            [&] {
+                if (progress) progress->RecordingDone();
+            });
     } catch (const std::exception& e) {
         console::ReportStdException("RepairLocADay", e);
     } catch (...) {
@@ -165,13 +175,16 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
     const std::vector<fs::path> days = DayFolders(storage, range);
     ReadAhead readAhead(kFilesAhead, kWarmingThreads);
     ReadAheadFeed feed(readAhead, days);
+    // The walk's total is not known up front: listing every location first
+    // would read a large storage's folders twice.
+    WalkProgress progress;
     for (std::size_t day = 0; day < days.size(); ++day) {
         console::WriteLine("Processing Date: " + days[day].filename().string());
         const std::vector<fs::path> locations = LocationFolders(days[day]);
         for (std::size_t i = 0; i < locations.size(); ++i) {
             // The feed listed this location a little earlier, for the
             // read-ahead; the indexing reads the same list.
-            RepairLocationFolder(locations[i].string(), table, readAhead, feed.Reached(day, i));
+            RepairLocationFolder(locations[i].string(), table, readAhead, feed.Reached(day, i), &progress);
         }
     }
 }
@@ -180,7 +193,7 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
 
 void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table) {
     ReadAhead none(0, 0);
-    RepairLocationFolder(locationPath, table, none, nullptr);
+    RepairLocationFolder(locationPath, table, none, nullptr, nullptr);
 }
 
 

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+// Where a progress line is shown: the console's status line in a run.
+class StatusDisplay {
+public:
+    virtual ~StatusDisplay() = default;
+    virtual void Show(const std::string& text) = 0;
+    virtual void Clear() = 0;
+};
+
+// The console's status line on standard error; it shows nothing unless
+// standard error is a terminal.
+StatusDisplay& ConsoleStatusDisplay();
+
+// Progress of a walk over location-days, for any walk that reads recordings:
+// "<day>, location <name>: <done>/<total> recordings, <rate>/s, <time> left".
+// Time left is of the whole walk once its total is known, else of the
+// location-day being read. The line is redrawn at most ten times a second
+// (the console erases it before every other line; it comes back at the next
+// refresh) and erased by Finish or the destructor. Main thread only.
+class WalkProgress {
+public:
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<std::int64_t()>;
+
+    // The console's status line and the run clock.
+    WalkProgress();
+    WalkProgress(StatusDisplay& display, Clock clock);
+    ~WalkProgress();
+    WalkProgress(const WalkProgress&) = delete;
+    WalkProgress& operator=(const WalkProgress&) = delete;
+
+    // The walk's total of recordings, where the walk knows it.
+    void SetWalkTotal(std::uint64_t recordings);
+    // A location-day with this many recordings is read next.
+    void LocationStarted(const std::string& day, const std::string& location, std::uint64_t recordings);
+    // One recording of it has been read.
+    void RecordingDone();
+    // Erases the line; the walk is over.
+    void Finish();
+
+    static constexpr std::int64_t kRefreshMilliseconds = 100;
+
+private:
+    void Refresh();
+    std::string Text(std::int64_t now) const;
+
+    StatusDisplay& display_;
+    Clock clock_;
+    std::optional<std::int64_t> started_;
+    std::optional<std::int64_t> lastShown_;
+    std::optional<std::uint64_t> walkTotal_;
+    std::string day_;
+    std::string location_;
+    std::uint64_t locationTotal_ = 0;
+    std::uint64_t locationDone_ = 0;
+    // Recordings of the locations before this one, read or not.
+    std::uint64_t passed_ = 0;
+    // Recordings actually read: the rate counts only these.
+    std::uint64_t read_ = 0;
+    bool inLocation_ = false;
+    bool finished_ = false;
+};

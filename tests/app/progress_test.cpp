@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/console.h"
+#include "app/progress.h"
+
+namespace {
+
+struct RecordedDisplay : StatusDisplay {
+    void Show(const std::string& text) override { shown.push_back(text); }
+    void Clear() override { shown.push_back("<clear>"); }
+    std::vector<std::string> shown;
+};
+
+// Each step sets the clock, then reports; the line is drawn at the first
+// report and then only once 100 ms have passed since it was last drawn.
+TEST(WalkProgress, RedrawsAtMostTenTimesASecondOnTheInjectedClock) {
+    RecordedDisplay display;
+    std::int64_t now = 5000;
+    {
+        WalkProgress progress(display, [&] { return now; });
+        const struct {
+            std::int64_t at;
+            bool startsLocation;
+            bool drawn;
+        } steps[] = {{5000, true, true},  {5000, false, false}, {5050, false, false}, {5099, false, false},
+                     {5100, false, true}, {5150, true, false},  {5199, false, false}, {5200, false, true},
+                     {9000, false, true}, {9001, false, false}};
+        for (const auto& step : steps) {
+            now = step.at;
+            const std::size_t before = display.shown.size();
+            if (step.startsLocation) {
+                progress.LocationStarted("2012-03-03", "1", 450);
+            } else {
+                progress.RecordingDone();
+            }
+            EXPECT_EQ(display.shown.size() - before, step.drawn ? 1u : 0u) << "at " << step.at;
+        }
+    }
+    EXPECT_EQ(display.shown.back(), "<clear>");
+}
+
+TEST(WalkProgress, SaysDoneOfTotalRateAndTimeLeft) {
+    RecordedDisplay display;
+    std::int64_t now = 0;
+    WalkProgress progress(display, [&] { return now; });
+    progress.LocationStarted("2012-03-03", "1", 450);
+    EXPECT_EQ(display.shown.back(), "2012-03-03, location 1: 0/450 recordings");
+    for (int i = 0; i < 169; ++i) progress.RecordingDone();
+    now = 2000;
+    progress.RecordingDone();
+    // 85 a second; 280 left of the location-day.
+    EXPECT_EQ(display.shown.back(), "2012-03-03, location 1: 170/450 recordings, 85.0/s, 0:00:03 left for location");
+
+    // A location left unread still counts as passed towards the walk's total.
+    progress.SetWalkTotal(1000000);
+    now = 4000;
+    progress.LocationStarted("2012-03-04", "2", 20);
+    now = 4100;
+    progress.RecordingDone();
+    EXPECT_EQ(display.shown.back(), "2012-03-04, location 2: 1/20 recordings, 41.7/s, 6:39:26 left");
+    progress.Finish();
+    progress.LocationStarted("2012-03-05", "1", 3);
+    EXPECT_EQ(display.shown.back(), "<clear>");
+}
+
+// A status line that wrapped could no longer be erased in place.
+TEST(WalkProgress, StatusLinesAreCutToTheTerminalWidth) {
+    const struct {
+        const char* text;
+        int columns;
+        const char* fitted;
+    } cases[] = {{"abcdef", 80, "abcdef"},
+                 {"abcdef", 4, "abc"},
+                 {"abc", 4, "abc"},
+                 {"abcd", 4, "abc"},
+                 // Two-byte characters stay whole.
+                 {"\xc3\xa9\xc3\xa9\xc3\xa9", 3, "\xc3\xa9\xc3\xa9"},
+                 {"abc", 0, ""}};
+    for (const auto& c : cases) EXPECT_EQ(console::FitStatus(c.text, c.columns), c.fitted) << c.text;
+}
+
+}  // namespace
