@@ -1,0 +1,111 @@
+#include "repair/read_ahead_feed.h"
+
+#include <algorithm>
+#include <boost/filesystem/operations.hpp>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "repair/recording_name.h"
+#include "storage/layout.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+// Ascending serial order. Each serial is read once rather than at every
+// comparison; files with equal serials may end in any order.
+std::vector<std::string> SortedBySerial(std::vector<std::string> files) {
+    std::vector<std::pair<std::uint64_t, std::string>> keyed;
+    keyed.reserve(files.size());
+    for (std::string& file : files) {
+        const std::uint64_t serial = GetFileSerial(file);
+        keyed.emplace_back(serial, std::move(file));
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> sorted;
+    sorted.reserve(keyed.size());
+    for (auto& entry : keyed) sorted.push_back(std::move(entry.second));
+    return sorted;
+}
+
+// Null when the recordings cannot be listed: the indexing then lists again
+// and says why.
+ReadAhead::Recordings RecordingsOrNull(const fs::path& location) {
+    try {
+        return ListRecordingsInReadingOrder(location);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// A linked location folder is not entered: its day database may lie outside
+// the storage.
+std::vector<fs::path> LocationFolders(const fs::path& dayFolder) {
+    std::vector<fs::path> locations;
+    for (fs::directory_iterator it(dayFolder), end; it != end; ++it) {
+        if (IsExistingDirectory(it->path()) && !IsLinkEntry(*it)) locations.push_back(it->path());
+    }
+    return locations;
+}
+
+}  // namespace
+
+ReadAhead::Recordings ListRecordingsInReadingOrder(const fs::path& location) {
+    if (!IsExistingDirectory(location)) return std::make_shared<const std::vector<std::string>>();
+    return std::make_shared<const std::vector<std::string>>(SortedBySerial(CollectRecordingFiles(location)));
+}
+
+const ReadAheadFeed::DayListing& ReadAheadFeed::ListedDay(std::size_t day) {
+    auto listed = listedDays_.find(day);
+    if (listed != listedDays_.end()) return listed->second;
+    DayListing listing;
+    try {
+        listing.locations = LocationFolders(days_[day]);
+    } catch (...) {
+        listing.failure = std::current_exception();
+    }
+    return listedDays_.emplace(day, std::move(listing)).first->second;
+}
+
+const std::vector<fs::path>& ReadAheadFeed::LocationsOf(std::size_t day) {
+    // Days the walk has left are let go.
+    listedDays_.erase(listedDays_.begin(), listedDays_.lower_bound(day));
+    const DayListing& listing = ListedDay(day);
+    if (listing.failure) std::rethrow_exception(listing.failure);
+    return listing.locations;
+}
+
+ReadAhead::Recordings ReadAheadFeed::Reached(std::size_t day, std::size_t location) {
+    const Position reached{day, location};
+    while (!(reached < next_) && Advance()) {
+    }
+    while ((!lastWithRecordings_ || !(reached < *lastWithRecordings_)) && Advance()) {
+    }
+    ReadAhead::Recordings recordings;
+    const auto listed = listed_.find(reached);
+    if (listed != listed_.end()) recordings = std::move(listed->second);
+    // Lists of locations the walk has passed are let go.
+    listed_.erase(listed_.begin(), listed_.upper_bound(reached));
+    return recordings;
+}
+
+// Feeds the next location of the walk; false at its end. A day folder that
+// cannot be listed feeds nothing here; the walk reports it when it gets there.
+bool ReadAheadFeed::Advance() {
+    while (next_.first < days_.size()) {
+        const std::vector<fs::path>& locations = ListedDay(next_.first).locations;
+        if (next_.second < locations.size()) {
+            ReadAhead::Recordings files = RecordingsOrNull(locations[next_.second]);
+            if (files && !files->empty()) {
+                readAhead_.Append(files);
+                lastWithRecordings_ = next_;
+            }
+            listed_[next_] = std::move(files);
+            ++next_.second;
+            return true;
+        }
+        next_ = {next_.first + 1, 0};
+    }
+    return false;
+}
