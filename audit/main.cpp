@@ -7,6 +7,7 @@
 
 #include "app/dates.h"
 #include "audit/audit_command_line.h"
+#include "audit/html_report.h"
 #include "audit/json_report.h"
 #include "audit/storage_audit.h"
 #include "audit/summary.h"
@@ -70,6 +71,7 @@ int main(int argc, char* argv[]) {
     std::cout << std::flush;
     bool written = true;
     if (!options.jsonFile.empty()) written = WriteOutput(options.jsonFile, audit::JsonReport(report)) && written;
+    if (!options.htmlFile.empty()) written = WriteOutput(options.htmlFile, audit::HtmlReport(report)) && written;
     if (!written) return kCannotRun;
     return report.ProblemCount() == 0 ? kNoProblem : kProblems;
 }
