@@ -61,7 +61,10 @@ json AuditJson(const fs::path& storage, const fs::path& jsonFile, int expectedEx
 }
 
 TEST(AuditRun, UsageVersionAndUnreadableStorage) {
+    repairtest::TempFolder temp("audit-usage");
+    const std::string inside = (temp.Path() / "audit.json").string();
     const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
+        {{"-p", temp.Path().string(), "--json", inside}, 2, "writes nothing inside the storage"},
         {{"--version"}, 0, "Tolvane2Audit " TOLVANE2_VERSION},
         {{"--help"}, 0, "usage: Tolvane2Audit -p PATH"},
         {{}, 2, "-p PATH"},
@@ -75,6 +78,7 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
         EXPECT_EQ(result.exitCode, exitCode) << args.size();
         EXPECT_NE((result.out + result.err).find(text), std::string::npos) << result.out << result.err;
     }
+    EXPECT_FALSE(fs::exists(inside));
 }
 
 TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
