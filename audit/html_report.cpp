@@ -18,6 +18,9 @@ constexpr double kDayWidth = 1120;
 constexpr double kRowHeight = 22;
 constexpr double kAxisHeight = 18;
 constexpr std::int64_t kDaySeconds = 86400;
+// Rows of a day's problems table per kind: enough to act on, few enough
+// that a day of thousands stays light.
+constexpr std::size_t kRowsPerKind = 100;
 
 std::string Escape(const std::string& text) {
     std::string out;
@@ -114,6 +117,42 @@ std::string IntervalTitle(const Interval& interval, const Clock& clock) {
     return title;
 }
 
+// Recordings without a row that would overlap on the screen share one mark,
+// which says how many it stands for (data-count) and which files: a day of
+// minute-long recordings without rows is one mark, not 1,440 of them.
+void RedMarks(std::ostringstream& svg, const LocationDay& location, const Clock& clock, double top) {
+    constexpr double kMarkWidth = 3;
+    std::vector<const Problem*> marks;
+    for (const Problem& problem : location.problems) {
+        if (problem.kind == ProblemKind::NoRow && problem.range) marks.push_back(&problem);
+    }
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const Problem* a, const Problem* b) { return a->range->start < b->range->start; });
+    for (std::size_t first = 0; first < marks.size();) {
+        std::size_t last = first;
+        TimeRange span = *marks[first]->range;
+        std::map<std::string, unsigned> reasons{{marks[first]->detail, 1}};
+        while (last + 1 < marks.size() && clock.X(marks[last + 1]->range->start) <= clock.X(span.end) + kMarkWidth) {
+            ++last;
+            span.end = std::max(span.end, marks[last]->range->end);
+            ++reasons[marks[last]->detail];
+        }
+        const std::size_t count = last - first + 1;
+        std::string title;
+        if (count == 1) {
+            title = marks[first]->name + ": " + clock.Range(span) + ", no row: " + marks[first]->detail;
+        } else {
+            title = std::to_string(count) + " recordings without a row, " + clock.Range(span) + ": " +
+                    marks[first]->name + " to " + marks[last]->name + "; why:";
+            for (const auto& [reason, times] : reasons) title += " " + reason + " (" + std::to_string(times) + ")";
+        }
+        svg << "<g data-count=\"" << count << "\">";
+        Mark(svg, "norow", clock, span, top + 1, kRowHeight - 2, kMarkWidth, title);
+        svg << "</g>";
+        first = last + 1;
+    }
+}
+
 void Timeline(std::ostringstream& page, const std::vector<const LocationDay*>& locations, const Clock& clock,
               std::size_t index) {
     const double height = kAxisHeight + kRowHeight * static_cast<double>(locations.size()) + 4;
@@ -153,11 +192,7 @@ void Timeline(std::ostringstream& page, const std::vector<const LocationDay*>& l
                  "coverage lost against " + problem.name + ": " + clock.Range(*problem.range),
                  ("url(#" + hatch + ")").c_str());
         }
-        for (const Problem& problem : location.problems) {
-            if (problem.kind != ProblemKind::NoRow || !problem.range) continue;
-            Mark(svg, "norow", clock, *problem.range, top + 1, kRowHeight - 2, 3,
-                 problem.name + ": " + clock.Range(*problem.range) + ", no row: " + problem.detail);
-        }
+        RedMarks(svg, location, clock, top);
         svg << "</g>\n";
     }
     svg << "</svg>\n";
@@ -177,7 +212,13 @@ void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay
         page << "<h4>" << Escape(ProblemTitle(kind)) << " (" << problems.size() << ")</h4>\n"
              << "<table class=\"problems\" data-kind=\"" << ProblemId(kind)
              << "\"><tr><th>Location</th><th>File</th><th>Time</th><th>Detail</th></tr>\n";
+        std::size_t shown = 0;
         for (const auto& [location, problem] : problems) {
+            if (++shown > kRowsPerKind) {
+                page << "<tr><td colspan=\"4\">and " << problems.size() - kRowsPerKind
+                     << " more: every one is in the audit's JSON (--json)</td></tr>\n";
+                break;
+            }
             page << "<tr><td>" << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>"
                  << (problem->range ? Escape(clock.Range(*problem->range)) : "") << "</td><td>"
                  << Escape(problem->detail) << "</td></tr>\n";

@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "audit/day_database_reading.h"
 #include "platform/file_handle.h"
@@ -70,18 +72,6 @@ struct DatabaseNames {
     }
 };
 
-std::int64_t ModifiedSeconds(const fs::path& path) {
-    boost::system::error_code error;
-    const std::time_t time = fs::last_write_time(path, error);
-    return error ? 0 : static_cast<std::int64_t>(time);
-}
-
-std::int64_t SizeOf(const fs::path& path) {
-    boost::system::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? -1 : static_cast<std::int64_t>(size);
-}
-
 const char* KindWord(platform::EntryKind kind) {
     switch (kind) {
         case platform::EntryKind::Folder:
@@ -97,22 +87,23 @@ const char* KindWord(platform::EntryKind kind) {
 
 Contents ListContents(const platform::Folder& folder, const fs::path& shown, const DatabaseNames& databases) {
     Contents contents;
-    std::vector<std::pair<std::string, platform::EntryFacts>> entries;
-    for (const fs::directory_entry& entry : ListFolder(shown)) {
+    const std::vector<fs::directory_entry> entries = ListFolder(shown);
+    for (const fs::directory_entry& entry : entries) contents.names.insert(EntryName(entry));
+    std::vector<std::pair<std::uint64_t, Recording>> recordings;
+    for (const fs::directory_entry& entry : entries) {
         const std::string name = EntryName(entry);
-        contents.names.insert(name);
-        entries.emplace_back(name, folder.Facts(name));
-    }
-    for (const auto& [name, facts] : entries) {
+        // One status of the entry itself, from the held folder: links are seen as links.
+        const platform::EntryFacts facts = folder.Facts(name);
         if (facts.kind == platform::EntryKind::Missing) continue;  // gone since it was listed
         if (facts.kind == platform::EntryKind::Link) {
             contents.problems.push_back({ProblemKind::LinkPassedOver, name, "a symbolic link: not followed", {}});
             continue;
         }
         if (facts.kind == platform::EntryKind::Folder && name == kDaylightSavingMarker) continue;
-        if (facts.kind == platform::EntryKind::RegularFile && IsRecordingFile(fs::directory_entry(shown / name))) {
-            const fs::path path = shown / name;
-            contents.recordings.push_back({name, path, SizeOf(path), ModifiedSeconds(path)});
+        if (facts.kind == platform::EntryKind::RegularFile && IsRecordingFile(entry)) {
+            recordings.emplace_back(
+                GetFileSerial(name),
+                Recording{name, entry.path(), static_cast<std::int64_t>(facts.size), facts.modified});
             continue;
         }
         if (databases.IsBase(name)) continue;
@@ -130,10 +121,11 @@ Contents ListContents(const platform::Folder& folder, const fs::path& shown, con
         }
         contents.problems.push_back({ProblemKind::NotARecording, name, KindWord(facts.kind), {}});
     }
-    std::sort(contents.recordings.begin(), contents.recordings.end(), [](const Recording& a, const Recording& b) {
-        const auto sa = GetFileSerial(a.name), sb = GetFileSerial(b.name);
-        return sa != sb ? sa < sb : a.name < b.name;
+    // Serial order, as a repair reads them.
+    std::sort(recordings.begin(), recordings.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
     });
+    for (auto& recording : recordings) contents.recordings.push_back(std::move(recording.second));
     return contents;
 }
 
@@ -310,12 +302,12 @@ private:
     }
 
     void CheckRows(const Contents& contents) {
-        std::set<std::string> present;
+        std::unordered_set<std::string> present;
         for (const Recording& recording : contents.recordings) present.insert(recording.name);
         std::map<std::uint32_t, std::uint32_t> daylightSaving;
         for (const IntervalRow& row : database_.intervals) daylightSaving[row.serial] = row.recordDLSaving;
 
-        std::map<std::string, unsigned> seen;
+        std::unordered_map<std::string, unsigned> seen;
         for (const FileRow& row : database_.files) {
             const TimeRange range{row.recordStart, row.recordEnd};
             if (present.count(row.pathName) == 0) {
@@ -415,7 +407,8 @@ private:
         readAhead.Append(paths);
         progress.LocationStarted(result_.day, result_.location, toRead.size());
 
-        std::map<std::string, const FileRow*> rows;
+        if (toRead.empty()) return;
+        std::unordered_map<std::string, const FileRow*> rows;
         for (const FileRow& row : database_.files) rows.emplace(row.pathName, &row);
         const std::set<std::string> growing(result_.growing.begin(), result_.growing.end());
         for (const Recording* recording : toRead) {
@@ -473,7 +466,7 @@ private:
     const DatabaseNames names_;
     LocationDay result_;
     DayDatabaseContents database_;
-    std::map<std::string, unsigned> listed_;  // rows per recording name
+    std::unordered_map<std::string, unsigned> listed_;  // rows per recording name
 };
 
 }  // namespace

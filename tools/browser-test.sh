@@ -54,6 +54,10 @@ make_new() {  # like recording, in the new layout
 make_new 1 2012-03-03 20 110000
 make_new 1 2012-03-03 21 230000
 echo "no recording" > "$storage/2012-03-03/2/00000022_2012-03-03_120000.3gp"
+# Five minutes in a row without rows: one mark on the screen, standing for five.
+for minute in 0 1 2 3 4; do
+  echo "no recording" > "$storage/2012-03-04/2/0000003${minute}_2012-03-04_160${minute}00.3gp"
+done
 cp "$storage/2012-03-03/3/2012-03-03.db" "$storage/2012-03-03/3/2012-03-03.db.old"
 sqlite3 "$storage/2012-03-03/3/2012-03-03.db.old" \
   "UPDATE TimeInterval SET EndRecordTime = EndRecordTime + 7200 WHERE StartRecordTime % 86400 = 14 * 3600"

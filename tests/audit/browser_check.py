@@ -14,24 +14,36 @@ from html.parser import HTMLParser
 
 
 class Marks(HTMLParser):
-    """Counts the marks of each location row of each day's timeline."""
+    """Collects the marks of each location row of each day's timeline: for
+    each kind a list of (title, how many recordings the mark stands for)."""
 
     def __init__(self):
         super().__init__()
         self.day = None
-        self.location = None
+        self.groups = []  # open <g> elements: a location, a count, or neither
         self.rect = None
         self.title = None
-        self.marks = {}  # (day, location) -> {"bar": [titles], "norow": [titles]}
+        self.marks = {}  # (day, location) -> {"bar": [...], "norow": [...]}
+
+    def location(self):
+        return next((value for kind, value in reversed(self.groups) if kind == "location"), None)
+
+    def count(self):
+        return next((value for kind, value in reversed(self.groups) if kind == "count"), 1)
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
         if tag == "details" and "data-day" in attrs:
             self.day = attrs["data-day"]
-        elif tag == "g" and "data-location" in attrs:
-            self.location = attrs["data-location"]
-            self.marks.setdefault((self.day, self.location), {"bar": [], "norow": []})
-        elif tag == "rect" and self.location is not None:
+        elif tag == "g":
+            if "data-location" in attrs:
+                self.groups.append(("location", attrs["data-location"]))
+                self.marks.setdefault((self.day, attrs["data-location"]), {"bar": [], "norow": []})
+            elif "data-count" in attrs:
+                self.groups.append(("count", int(attrs["data-count"])))
+            else:
+                self.groups.append(("other", None))
+        elif tag == "rect" and self.location() is not None:
             self.rect = attrs.get("class")
         elif tag == "title" and self.rect is not None:
             self.title = ""
@@ -42,14 +54,14 @@ class Marks(HTMLParser):
 
     def handle_endtag(self, tag):
         if tag == "title" and self.title is not None:
-            kinds = self.marks[(self.day, self.location)]
+            kinds = self.marks[(self.day, self.location())]
             if self.rect in kinds:
-                kinds[self.rect].append(self.title)
+                kinds[self.rect].append((self.title, self.count()))
             self.title = None
         elif tag == "rect":
             self.rect = None
-        elif tag == "g":
-            self.location = None
+        elif tag == "g" and self.groups:
+            self.groups.pop()
 
 
 def fail(message):
@@ -129,15 +141,23 @@ def main():
         if len(drawn["bar"]) != len(day["intervals"]):
             fail("%s location %s: %d bars drawn, %d intervals" % (key + (len(drawn["bar"]), len(day["intervals"]))))
         unlisted = [p for p in day["problems"] if p["kind"] == "no_row" and "range" in p]
-        if len(drawn["norow"]) != len(unlisted):
-            fail("%s location %s: %d red marks, %d recordings without a row" % (key + (len(drawn["norow"]), len(unlisted))))
-        for problem in unlisted:
-            if not any(title.startswith(problem["name"]) for title in drawn["norow"]):
-                fail("no red mark titled with " + problem["name"])
+        names = [p["name"] for p in unlisted]
+        stands_for = sum(count for _, count in drawn["norow"])
+        if stands_for != len(unlisted):
+            fail("%s location %s: red marks for %d recordings, %d without a row" % (key + (stands_for, len(unlisted))))
+        for title, count in drawn["norow"]:
+            if count == 1 and not any(title.startswith(name + ":") for name in names):
+                fail("a red mark titled with no such recording: " + title)
+            if count > 1 and sum(name in title for name in names) < 2:
+                fail("a red mark for %d recordings names neither end: %s" % (count, title))
+        if all(count == 1 for _, count in drawn["norow"]):
+            for name in names:
+                if not any(title.startswith(name + ":") for title, _ in drawn["norow"]):
+                    fail("no red mark titled with " + name)
         for interval in day["intervals"]:
-            if interval["files"] and not any(interval["first_file"] in title for title in drawn["bar"]):
+            if interval["files"] and not any(interval["first_file"] in title for title, _ in drawn["bar"]):
                 fail("no bar titled with " + interval["first_file"])
-        checked += len(drawn["bar"]) + len(drawn["norow"])
+        checked += len(drawn["bar"]) + stands_for
     if checked == 0:
         fail("nothing was drawn")
 
