@@ -88,10 +88,14 @@ const char* KindWord(platform::EntryKind kind) {
 Contents ListContents(const platform::Folder& folder, const fs::path& shown, const DatabaseNames& databases) {
     Contents contents;
     const std::vector<fs::directory_entry> entries = ListFolder(shown);
-    for (const fs::directory_entry& entry : entries) contents.names.insert(EntryName(entry));
-    std::vector<std::pair<std::uint64_t, Recording>> recordings;
-    for (const fs::directory_entry& entry : entries) {
-        const std::string name = EntryName(entry);
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const fs::directory_entry& entry : entries) names.push_back(EntryName(entry));
+    contents.names.insert(names.begin(), names.end());
+
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const fs::directory_entry& entry = entries[i];
+        const std::string& name = names[i];
         // One status of the entry itself, from the held folder: links are seen as links.
         const platform::EntryFacts facts = folder.Facts(name);
         if (facts.kind == platform::EntryKind::Missing) continue;  // gone since it was listed
@@ -101,9 +105,7 @@ Contents ListContents(const platform::Folder& folder, const fs::path& shown, con
         }
         if (facts.kind == platform::EntryKind::Folder && name == kDaylightSavingMarker) continue;
         if (facts.kind == platform::EntryKind::RegularFile && IsRecordingFile(entry)) {
-            recordings.emplace_back(
-                GetFileSerial(name),
-                Recording{name, entry.path(), static_cast<std::int64_t>(facts.size), facts.modified});
+            contents.recordings.push_back({name, entry.path(), static_cast<std::int64_t>(facts.size), facts.modified});
             continue;
         }
         if (databases.IsBase(name)) continue;
@@ -121,11 +123,6 @@ Contents ListContents(const platform::Folder& folder, const fs::path& shown, con
         }
         contents.problems.push_back({ProblemKind::NotARecording, name, KindWord(facts.kind), {}});
     }
-    // Serial order, as a repair reads them.
-    std::sort(recordings.begin(), recordings.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
-    });
-    for (auto& recording : recordings) contents.recordings.push_back(std::move(recording.second));
     return contents;
 }
 
@@ -402,6 +399,12 @@ private:
         for (const Recording& recording : contents.recordings) {
             if (rowsKnown && (settings_.verify || listed_.count(recording.name) == 0)) toRead.push_back(&recording);
         }
+        // Serial order, as a repair reads them.
+        std::vector<std::pair<std::uint64_t, const Recording*>> bySerial;
+        for (const Recording* recording : toRead) bySerial.emplace_back(GetFileSerial(recording->name), recording);
+        std::stable_sort(bySerial.begin(), bySerial.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < bySerial.size(); ++i) toRead[i] = bySerial[i].second;
         auto paths = std::make_shared<std::vector<std::string>>();
         for (const Recording* recording : toRead) paths->push_back(recording->path.string());
         readAhead.Append(paths);
