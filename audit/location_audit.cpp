@@ -87,10 +87,19 @@ const char* KindWord(platform::EntryKind kind) {
 
 Contents ListContents(const platform::Folder& folder, const fs::path& shown, const DatabaseNames& databases) {
     Contents contents;
-    const std::vector<fs::directory_entry> entries = ListFolder(shown);
+    // In name order, so that every output reads the same whatever order the
+    // file system lists in.
+    std::vector<std::pair<std::string, fs::directory_entry>> listed;
+    for (fs::directory_entry& entry : ListFolder(shown)) listed.emplace_back(EntryName(entry), std::move(entry));
+    std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> names;
-    names.reserve(entries.size());
-    for (const fs::directory_entry& entry : entries) names.push_back(EntryName(entry));
+    std::vector<fs::directory_entry> entries;
+    names.reserve(listed.size());
+    entries.reserve(listed.size());
+    for (auto& [name, entry] : listed) {
+        names.push_back(std::move(name));
+        entries.push_back(std::move(entry));
+    }
     contents.names.insert(names.begin(), names.end());
 
     for (std::size_t i = 0; i < entries.size(); ++i) {

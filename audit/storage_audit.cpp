@@ -92,6 +92,8 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
             }
         }
     }
+    std::sort(report.storageProblems.begin(), report.storageProblems.end(),
+              [](const Problem& a, const Problem& b) { return a.name < b.name; });
     report.layout = newLayout && oldLayout ? Layout::Mixed
                     : newLayout            ? Layout::New
                     : oldLayout            ? Layout::Old

@@ -37,6 +37,8 @@ echo "no recording" > "$day/2/00000005_2012-03-03_140000.3gp"
 cp "$day/2/2012-03-03.db" "$day/2/2012-03-03.db.old"
 sqlite3 "$day/2/2012-03-03.db.old" "UPDATE TimeInterval SET EndRecordTime = EndRecordTime + 600"
 echo "copy" > "$day/1/2012-03-03.db.new"
+echo "notes" > "$day/1/notes.txt"
+echo "notes" > "$day/1/Another.txt"
 find "$storage" -name '*.3gp' -exec touch -d '1 hour ago' {} +
 
 linux_exit=0
