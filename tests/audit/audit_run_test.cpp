@@ -142,6 +142,11 @@ TEST(AuditRun, LeavesTheStorageAsItWas) {
     const fs::path day = storage / kDay;
     audittest::WriteDayDatabase(day / "1" / "2012-03-03.db", {}, {});
     audittest::WriteDayDatabase(day / "1" / "2012-03-03.db.old", {{1, 1, 2}}, {{"gone.3gp", 1, 2}});
+    // A repair leaves a "DL" folder beside a daylight-saving recording; an audit must not.
+    repairtest::RecordingSpec daylight;
+    daylight.daylightElement = true;
+    repairtest::WriteRecordingFile(day / "1" / "00000008_2012-03-03_110000.3gp", daylight);
+    Finished(day / "1" / "00000008_2012-03-03_110000.3gp");
     audittest::WriteDayDatabase(day / "2" / "2012-03-03.db", {}, {});
     std::string journal("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
     journal.resize(1024, '\x01');
@@ -169,8 +174,8 @@ TEST(AuditRun, LeavesTheStorageAsItWas) {
     EXPECT_EQ(Snapshot(storage), before);
     sqlite3_close(writer);
 
-    EXPECT_EQ(report["location_days"][0]["problems"].size(),
-              4u);  // two recordings without rows; time and a recording lost
+    // Three recordings without rows; time and a recording lost against the backup.
+    EXPECT_EQ(report["location_days"][0]["problems"].size(), 5u);
     EXPECT_EQ(report["location_days"][1]["database"]["state"], "needs_recovery");
     EXPECT_EQ(report["location_days"][2]["database"]["state"], "not_read");
     EXPECT_EQ(report["location_days"][3]["database"]["state"], "read");
