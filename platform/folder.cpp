@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <utility>
 
-
 namespace platform {
 
 static_assert(kRefusedLinkError == ELOOP && kAlreadyExistsError == EEXIST, "the system's own numbers");
@@ -32,6 +31,8 @@ EntryFacts FactsFromStatus(const struct stat& status) {
     facts.owner = status.st_uid;
     facts.group = status.st_gid;
     facts.mode = status.st_mode & 07777;
+    facts.size = static_cast<std::uint64_t>(status.st_size);
+    facts.modified = static_cast<std::int64_t>(status.st_mtime);
     return facts;
 }
 

@@ -29,7 +29,7 @@ constexpr int kRenameCannotRefuse = -1;
 #ifdef _WIN32
 constexpr int kRefusedLinkError = 1921;  // ERROR_CANT_RESOLVE_FILENAME
 #else
-constexpr int kRefusedLinkError = 40;  // ELOOP
+constexpr int kRefusedLinkError = 40;    // ELOOP
 #endif
 
 enum class EntryKind { Missing, RegularFile, Folder, Link, Other, Unreadable };
@@ -40,6 +40,8 @@ struct EntryFacts {
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
     std::uint32_t mode = 0;  // permission bits
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // seconds since 1970
 };
 
 // A folder held open for as long as the tool works inside it. Every operation

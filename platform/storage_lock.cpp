@@ -4,7 +4,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 
 namespace platform {
 
@@ -23,6 +27,26 @@ StorageLock::Outcome StorageLock::Acquire(const std::string& folder) {
     }
     fd_ = fd;
     return Outcome::Locked;
+}
+
+bool StorageLockHeld(const std::string& folder) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return false;
+    // Lines read "1: FLOCK  ADVISORY  WRITE 4711 08:01:123456 0 EOF"; waiters
+    // ("1: -> FLOCK ...") hold nothing. The device numbers there need not be
+    // the ones stat reports (subvolumes), so the inode decides.
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string ordinal, type, advisory, access, pid, where;
+        if (!(fields >> ordinal >> type >> advisory >> access >> pid >> where)) continue;
+        if (type != "FLOCK" || access != "WRITE") continue;
+        const std::size_t colon = where.rfind(':');
+        if (colon == std::string::npos) continue;
+        if (where.substr(colon + 1) == std::to_string(static_cast<unsigned long long>(status.st_ino))) return true;
+    }
+    return false;
 }
 
 }  // namespace platform

@@ -24,4 +24,8 @@ private:
     std::intptr_t fd_ = -1;  // a descriptor, or a system handle's value
 };
 
+// Whether a run holds a storage's lock now, found without taking any lock,
+// so that looking never keeps a run from starting.
+bool StorageLockHeld(const std::string& folder);
+
 }  // namespace platform

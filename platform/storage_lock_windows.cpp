@@ -22,6 +22,12 @@ HANDLE OpenLockFile(const std::string& folder) {
 
 }  // namespace
 
+bool StorageLockHeld(const std::string& folder) {
+    // The lock file goes with the last handle of the run that holds it.
+    const boost::filesystem::path lockFile = boost::filesystem::path(folder) / kLockFileName;
+    return GetFileAttributesW(lockFile.wstring().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 StorageLock::~StorageLock() {
     if (fd_ != -1) CloseHandle(reinterpret_cast<HANDLE>(fd_));
 }

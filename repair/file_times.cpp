@@ -32,16 +32,16 @@ void ReadDaylightSavingFlags(const TMediaPacket& packet, FileTimes& times) {
 
 }  // namespace
 
-bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes) {
+RecordingRead ReadRecordingTimes(FileTimes& times, const std::string& path, long biasMinutes) {
     const fs::path file(path);
     times.recordStart = RecordTimeFromFileName(file.filename().string()) + boost::posix_time::minutes(biasMinutes);
 
     CParsers parsers(path);
-    if (!parsers.IsOpened()) return false;
+    if (!parsers.IsOpened()) return RecordingRead::NotOpened;
     parsers.FilterTracks();
 
     const TMediaPacket* first = parsers.Read();
-    if (!HasUsableTime(first)) return false;
+    if (!HasUsableTime(first)) return RecordingRead::NoFirstPacket;
     times.cameraStart = TimeOf(*first);
 
     times.recordDLSaving = 0;
@@ -50,12 +50,16 @@ bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes) 
 
     parsers.SeekBackward();
     const TMediaPacket* last = parsers.ReadBackward();
-    if (!HasUsableTime(last)) return false;
+    if (!HasUsableTime(last)) return RecordingRead::NoLastPacket;
     times.cameraEnd = TimeOf(*last);
 
     if (times.recordDLSaving == 1) times.recordStart -= boost::posix_time::hours(1);
     times.recordEnd = times.recordStart + (times.cameraEnd - times.cameraStart);
-    return true;
+    return RecordingRead::Read;
+}
+
+bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes) {
+    return ReadRecordingTimes(times, path, biasMinutes) == RecordingRead::Read;
 }
 
 bool ProbeCameraTimeZone(const std::string& path, std::uint16_t& zone) {

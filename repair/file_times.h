@@ -26,6 +26,12 @@ struct FileTimes {
 // or malformed media data throws.
 bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes);
 
+// What reading a recording's times came to, for callers that say why.
+enum class RecordingRead { Read, NotOpened, NoFirstPacket, NoLastPacket };
+// The times exactly as ReadFileTimes finds them, and what reading came to:
+// for callers that say why a recording gives none.
+RecordingRead ReadRecordingTimes(FileTimes& times, const std::string& path, long biasMinutes);
+
 // The zone code recorded in the file's first video packet: 48 - zone offset
 // in quarter hours. False when the file has no video packet with a zone.
 bool ProbeCameraTimeZone(const std::string& path, std::uint16_t& zone);

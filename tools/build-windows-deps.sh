@@ -138,4 +138,8 @@ if ! up_to_date gtest "$gtest_key"; then
   mark_built gtest "$gtest_key"
 fi
 
+# --- JSON for Modern C++ (the audit's JSON): header-only, Debian's headers
+# serve both builds.
+ln -sfn /usr/include/nlohmann "$prefix/include/nlohmann"
+
 echo "Windows dependencies ready in $prefix"

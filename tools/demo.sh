@@ -37,8 +37,17 @@ echo "not a recording" > "$storage/3/2012-03-03/00000004_2012-03-03_100600.3gp"
 ./make_recording -o "$storage/3/2012-03-03/00000005_2012-03-03_110600.3gp" \
   --start "2012-03-03 10:06:00" --dl-element 1 --dst > /dev/null
 
+# Finished an hour ago: the audit takes recordings changed in the last two
+# minutes for ones the recorder is still writing.
+find "$storage" -name '*.3gp' -exec touch -d '1 hour ago' {} +
+
 echo "---- sample storage (location/day) before the run"
 find "$storage" -type d | LC_ALL=C sort
+echo
+# The audit only looks: exit code 1 says it found problems, which this
+# storage has before and after the run.
+echo "---- audit before the run"
+./Tolvane2Audit -p "$storage" --html audit-before.html || true
 echo
 ./Tolvane2 -p "$storage"
 echo
@@ -50,3 +59,10 @@ echo "---- rows rebuilt in $db"
 sqlite3 -header -column "$db" 'SELECT * FROM TimeInterval;'
 echo
 sqlite3 -header -column "$db" 'SELECT * FROM MediaFileDiskMap;'
+echo
+echo "---- audit after the run"
+./Tolvane2Audit -p "$storage" --html audit-after.html || true
+echo
+echo "Audit pages of the sample storage, before and after the run (open them in a browser):"
+echo "  $(pwd)/audit-before.html"
+echo "  $(pwd)/audit-after.html"

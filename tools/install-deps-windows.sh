@@ -45,6 +45,7 @@ packages=(
   wine wine32:i386
   tcl dpkg-dev xz-utils
   libboost1.74-dev sqlite3 googletest cmake make g++
+  nlohmann-json3-dev
 )
 missing=()
 for p in "${packages[@]}"; do

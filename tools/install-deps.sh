@@ -10,6 +10,7 @@ packages=(
   libboost-system1.74-dev libboost-date-time1.74-dev libboost-iostreams1.74-dev libboost-thread1.74-dev
   libboost1.74-dev  # the header-only libraries, Nowide among them
   libsqlite3-dev sqlite3
+  nlohmann-json3-dev  # the audit's JSON, header-only
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg time
 )

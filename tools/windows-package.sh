@@ -14,13 +14,14 @@ zip=$build/Tolvane2-$version-win32.zip
 stage=$build/package
 rm -rf "$stage"
 mkdir -p "$stage/PellamDB"
-cp "$build/Tolvane2.exe" "$build/Strata_SQLite.dll" "$stage/"
+cp "$build/Tolvane2.exe" "$build/Tolvane2Audit.exe" "$build/Strata_SQLite.dll" "$stage/"
 cp "$build/PellamDB/dbtemplate.db" "$stage/PellamDB/"
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' > "$stage/README.txt" <<'TEXT'
 Tolvane2 @VERSION@ - rebuilds the recording databases of a video-recording storage folder
 
 Copy this folder's contents onto the recorder, keeping them together:
   Tolvane2.exe            the tool (32-bit console program, needs nothing else)
+  Tolvane2Audit.exe       the read-only audit: what a storage holds, what a repair would change
   Strata_SQLite.dll       the database plug-in, found beside Tolvane2.exe
   PellamDB\dbtemplate.db  the template of every day database
 
@@ -30,11 +31,13 @@ Run it from this folder, so that it finds PellamDB\dbtemplate.db:
   Tolvane2.exe -p "D:\Rec" -b 2012-03-03 -e 2012-03-07
   Tolvane2.exe -p "D:\Rec" -r                   revert to the old structure
   Tolvane2.exe -h                               all options
+  Tolvane2Audit.exe -p "D:\Rec" --html audit.html   check a storage, changing nothing
+                                                (exit code 0: no problem, 1: problems)
 
 An existing day database is kept beside the new one as <date>.db.old.
 TEXT
 rm -f "$zip"
 (cd "$stage" && cmake -E tar cf "$zip" --format=zip \
-  Tolvane2.exe Strata_SQLite.dll PellamDB/dbtemplate.db README.txt)
+  Tolvane2.exe Tolvane2Audit.exe Strata_SQLite.dll PellamDB/dbtemplate.db README.txt)
 rm -rf "$stage"
 echo "Packed $zip"

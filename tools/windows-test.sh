@@ -4,6 +4,7 @@
 # Tolvane2.exe. One wine server serves the whole run.
 set -euo pipefail
 build=${1:-build-windows}
+tools=$(cd "$(dirname "$0")" && pwd)
 jobs=${JOBS:-$(nproc)}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -32,3 +33,6 @@ ctest --output-on-failure -j "$jobs" --timeout 1200
 # Every test program is one ctest entry; the count of tests is gtest's own.
 awk '/\[  PASSED  \] [0-9]+ test/ {passed += $4} END {print "Tests passed under wine: " passed}' \
   Testing/Temporary/LastTest.log
+cd - > /dev/null
+# The audit's JSON against the Linux build's (TOLVANE2_LINUX_BUILD, default build-test).
+bash "$tools/windows-audit-compare.sh" "$build" "${TOLVANE2_LINUX_BUILD:-build-test}"

@@ -1,0 +1,94 @@
+#include "audit/audit_command_line.h"
+
+#include <boost/filesystem/operations.hpp>
+#include <boost/program_options.hpp>
+#include <sstream>
+
+#include "app/dates.h"
+
+namespace po = boost::program_options;
+namespace fs = boost::filesystem;
+
+namespace audit {
+
+namespace {
+
+po::options_description OptionTable() {
+    po::options_description table("Options", 100, 50);
+    table.add_options()("path,p", po::value<std::string>(), "the storage folder")(
+        "begin,b", po::value<std::string>(), "first day to audit, YYYY-MM-DD")("end,e", po::value<std::string>(),
+                                                                               "last day to audit, YYYY-MM-DD")(
+        "html", po::value<std::string>(), "also write the audit as one static page")("json", po::value<std::string>(),
+                                                                                     "also write the audit as JSON")(
+        "gap", po::value<unsigned>(), "report gaps longer than this many seconds (default 60)")(
+        "verify", "read every recording and list rows a repair would write differently")("help,h", "this text")(
+        "version", "the version");
+    return table;
+}
+
+bool ValidDate(const std::string& text) { return MatchDateFormat(text.c_str()); }
+
+}  // namespace
+
+std::string AuditUsage() {
+    std::ostringstream text;
+    text << "Tolvane2Audit: a read-only audit of a storage folder's recordings and day databases.\n"
+         << "usage: Tolvane2Audit -p PATH [-b YYYY-MM-DD] [-e YYYY-MM-DD] [--html FILE] [--json FILE]\n"
+         << "                     [--gap SECONDS] [--verify]\n"
+         << OptionTable()
+         << "Exit code: 0 no problem found, 1 problems found, 2 usage error or a storage it cannot read.\n";
+    return text.str();
+}
+
+ParseOutcome ParseAuditCommandLine(int argc, const char* const argv[], AuditOptions& options, std::string& error) {
+    po::variables_map values;
+    try {
+        po::store(po::command_line_parser(argc, argv).options(OptionTable()).run(), values);
+        po::notify(values);
+    } catch (const std::exception& e) {
+        error = e.what();
+        return ParseOutcome::UsageError;
+    }
+    if (values.count("help") != 0) return ParseOutcome::Help;
+    if (values.count("version") != 0) return ParseOutcome::Version;
+    if (values.count("path") == 0) {
+        error = "the storage folder (-p PATH) is missing";
+        return ParseOutcome::UsageError;
+    }
+    options.path = values["path"].as<std::string>();
+    for (const auto& [name, target] : {std::pair<const char*, std::string*>{"begin", &options.beginDate},
+                                       std::pair<const char*, std::string*>{"end", &options.endDate}}) {
+        if (values.count(name) == 0) continue;
+        *target = values[name].as<std::string>();
+        if (!ValidDate(*target)) {
+            error = std::string("--") + name + " takes a date as YYYY-MM-DD, not " + *target;
+            return ParseOutcome::UsageError;
+        }
+    }
+    if (values.count("html") != 0) options.htmlFile = values["html"].as<std::string>();
+    if (values.count("json") != 0) options.jsonFile = values["json"].as<std::string>();
+    if (values.count("gap") != 0) options.gapSeconds = values["gap"].as<unsigned>();
+    options.verify = values.count("verify") != 0;
+    for (const std::string* file : {&options.htmlFile, &options.jsonFile}) {
+        if (!file->empty() && LiesInside(*file, options.path)) {
+            error = "the audit writes nothing inside the storage: " + *file;
+            return ParseOutcome::UsageError;
+        }
+    }
+    return ParseOutcome::Run;
+}
+
+bool LiesInside(const std::string& file, const std::string& storage) {
+    boost::system::error_code error;
+    const fs::path folder = fs::canonical(storage, error);
+    if (error) return false;
+    const fs::path target = fs::weakly_canonical(fs::absolute(file), error);
+    if (error) return false;
+    auto part = target.begin();
+    for (auto it = folder.begin(); it != folder.end(); ++it, ++part) {
+        if (part == target.end() || *part != *it) return false;
+    }
+    return true;
+}
+
+}  // namespace audit

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What an audit found on a storage: per location-day its recordings, rows and
+// intervals, the problems (each one makes the audit end with exit code 1) and
+// the information that needs no action. Every output is written from this
+// model alone.
+namespace audit {
+
+// Whole seconds since 1970, UTC, as the rows hold them; end included.
+struct TimeRange {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+};
+
+// The order here is the order of every summary; the ids are stable names for
+// programs reading the JSON.
+enum class ProblemKind {
+    NoRow,             // a recording the recorder will not show
+    MissingRecording,  // a row pointing nowhere
+    ListedTwice,
+    Overlap,           // two intervals covering the same time
+    NameTimeMismatch,  // a row more than five minutes off its file name
+    Before2000,
+    LostCoverage,   // covered by <date>.db.old, not by <date>.db
+    LostRecording,  // listed in <date>.db.old, not in <date>.db
+    NoDatabase,
+    DatabaseDamaged,  // fails quick_check or cannot be read as a day database
+    NeedsRecovery,    // a hot journal: the last writer stopped mid-transaction
+    NotWritable,      // the recorder's account could not write it
+    Leftover,         // of an interrupted run
+    LinkPassedOver,
+    NotARecording,
+    StaleRow,  // --verify: the row differs from what a repair would write now
+};
+constexpr int kProblemKinds = static_cast<int>(ProblemKind::StaleRow) + 1;
+
+const char* ProblemId(ProblemKind kind);     // "no_row", ...
+const char* ProblemTitle(ProblemKind kind);  // "no row", ...
+
+struct Problem {
+    ProblemKind kind;
+    std::string name;    // the file (or interval) it is about
+    std::string detail;  // why, in words
+    std::optional<TimeRange> range;
+};
+
+// Where a location-day's database stands.
+enum class DatabaseState {
+    Missing,
+    Read,
+    NeedsRecovery,
+    Busy,     // a writer held it longer than the audit waits
+    NotRead,  // left alone on purpose (a WAL database without its -wal and -shm)
+    Damaged,
+};
+const char* DatabaseStateId(DatabaseState state);
+
+// Who placed the day database: the tool marks its copies.
+enum class DatabaseOrigin { Unknown, Tool, Recorder };
+const char* DatabaseOriginId(DatabaseOrigin origin);
+
+// An interval of the day database and the recordings its rows name.
+struct Interval {
+    TimeRange range;
+    std::string firstFile;
+    std::string lastFile;
+    unsigned files = 0;
+};
+
+// A recording that has no row, as a repair would read it now.
+struct UnlistedRecording {
+    std::string name;
+    std::optional<TimeRange> times;  // when readable: what a repair would write
+    std::string reason;              // when not
+};
+
+struct LocationDay {
+    std::string day;
+    std::string location;
+    std::string folder;  // as the operator gave the storage
+    unsigned recordings = 0;
+    unsigned rows = 0;
+    std::vector<Interval> intervals;  // of <date>.db, in start order
+    DatabaseState database = DatabaseState::Missing;
+    std::string databaseDetail;
+    DatabaseOrigin origin = DatabaseOrigin::Unknown;
+    bool oldDatabase = false;  // <date>.db.old exists
+    std::vector<Problem> problems;
+    // Information.
+    std::vector<TimeRange> gaps;
+    std::vector<std::string> growing;  // modified within the last two minutes
+    std::vector<UnlistedRecording> unlisted;
+
+    unsigned CountOf(ProblemKind kind) const;
+};
+
+enum class Layout { Empty, New, Old, Mixed };
+const char* LayoutId(Layout layout);
+
+struct Report {
+    std::string storage;
+    Layout layout = Layout::Empty;
+    bool repairRunning = false;
+    bool verified = false;
+    unsigned gapSeconds = 60;
+    std::int64_t auditedAt = 0;            // seconds since 1970
+    long biasMinutes = 0;                  // the machine's, as the rows were written with
+    std::vector<Problem> storageProblems;  // above any location-day
+    std::vector<LocationDay> locationDays;
+
+    unsigned ProblemCount() const;
+    std::map<ProblemKind, unsigned> ProblemsByKind() const;
+};
+
+}  // namespace audit

@@ -1,0 +1,181 @@
+#include "audit/day_database_reading.h"
+
+#include <sqlite3.h>
+
+#include <boost/filesystem/operations.hpp>
+#include <cstring>
+#include <memory>
+
+#include "platform/file_handle.h"
+#include "storage/template_source.h"
+
+namespace fs = boost::filesystem;
+
+namespace audit {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 100;
+
+struct CloseDatabase {
+    void operator()(sqlite3* database) const { sqlite3_close_v2(database); }
+};
+struct FinalizeStatement {
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Database = std::unique_ptr<sqlite3, CloseDatabase>;
+using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path) : handle_(platform::OpenFileForReading(path, &size_)) {}
+    ~ReadOnlyFile() {
+        if (handle_ != platform::kInvalidFileHandle) platform::CloseFile(handle_);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool IsOpen() const { return handle_ != platform::kInvalidFileHandle; }
+    std::int64_t Size() const { return size_; }
+    // The first bytes, fewer when the file is shorter.
+    std::string Head(std::size_t count) const {
+        std::string bytes(count, '\0');
+        std::size_t have = 0;
+        while (have < count) {
+            const std::int64_t got =
+                platform::ReadFileAt(handle_, &bytes[have], count - have, static_cast<std::int64_t>(have));
+            if (got <= 0) break;
+            have += static_cast<std::size_t>(got);
+        }
+        bytes.resize(have);
+        return bytes;
+    }
+
+private:
+    std::int64_t size_ = -1;
+    platform::FileHandle handle_;
+};
+
+bool Exists(const std::string& path) {
+    boost::system::error_code error;
+    return fs::symlink_status(path, error).type() != fs::file_not_found && !error;
+}
+
+// The header's read and write versions: 2 in WAL mode.
+bool IsWalDatabase(const std::string& header) { return header.size() >= 20 && (header[18] == 2 || header[19] == 2); }
+
+DayDatabaseContents Outcome(DatabaseState state, std::string detail) {
+    DayDatabaseContents contents;
+    contents.state = state;
+    contents.detail = std::move(detail);
+    return contents;
+}
+
+// Maps a failed step to what it says about the database.
+DayDatabaseContents Failure(sqlite3* database, int code) {
+    const std::string message = database != nullptr ? sqlite3_errmsg(database) : sqlite3_errstr(code);
+    if (code == SQLITE_READONLY_ROLLBACK) return Outcome(DatabaseState::NeedsRecovery, "hot journal: " + message);
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+        return Outcome(DatabaseState::Busy, "held by a writer: " + message);
+    }
+    return Outcome(DatabaseState::Damaged, message);
+}
+
+std::uint32_t Column(sqlite3_stmt* statement, int column) {
+    return static_cast<std::uint32_t>(sqlite3_column_int64(statement, column));
+}
+
+std::string TextColumn(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text != nullptr ? std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+                           : std::string();
+}
+
+// Runs one query, handing every row to take; the SQLite code of the end.
+template <typename Take>
+int EachRow(sqlite3* database, const char* sql, Take take) {
+    sqlite3_stmt* raw = nullptr;
+    int code = sqlite3_prepare_v2(database, sql, -1, &raw, nullptr);
+    const Statement statement(raw);
+    if (code != SQLITE_OK) return code;
+    while ((code = sqlite3_step(raw)) == SQLITE_ROW) take(raw);
+    return code == SQLITE_DONE ? SQLITE_OK : code;
+}
+
+int CopyRows(sqlite3* database, DayDatabaseContents& contents) {
+    int code =
+        EachRow(database,
+                "SELECT IntervalSerial, StartRecordTime, EndRecordTime, RecordDLSaving "
+                "FROM TimeInterval ORDER BY rowid",
+                [&](sqlite3_stmt* row) {
+                    contents.intervals.push_back({Column(row, 0), Column(row, 1), Column(row, 2), Column(row, 3)});
+                });
+    if (code != SQLITE_OK) return code;
+    return EachRow(database,
+                   "SELECT PathName, IntervalSerial, StartRecordTime, EndRecordTime, StartCameraTime, "
+                   "EndCameraTime FROM MediaFileDiskMap ORDER BY rowid",
+                   [&](sqlite3_stmt* row) {
+                       contents.files.push_back({TextColumn(row, 0), Column(row, 1), Column(row, 2), Column(row, 3),
+                                                 Column(row, 4), Column(row, 5)});
+                   });
+}
+
+}  // namespace
+
+DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
+    std::string header;
+    {
+        const ReadOnlyFile file(path);
+        if (!file.IsOpen()) return Outcome(DatabaseState::Damaged, "cannot be opened for reading");
+        header = file.Head(kHeaderSize);
+    }
+    // SQLite takes an empty file for an empty database, and would delete a
+    // journal found beside one: neither may happen to the recorder's files.
+    if (header.empty()) return Outcome(DatabaseState::Damaged, "empty file");
+    if (header.size() < kHeaderSize || std::memcmp(header.data(), "SQLite format 3", 16) != 0) {
+        return Outcome(DatabaseState::Damaged, "not an SQLite database");
+    }
+    if (IsWalDatabase(header) && (!Exists(path + "-wal") || !Exists(path + "-shm"))) {
+        return Outcome(DatabaseState::NotRead, "WAL database without its -wal and -shm; reading would create them");
+    }
+
+    sqlite3* raw = nullptr;
+    int code = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
+    const Database database(raw);
+    if (code != SQLITE_OK) return Failure(raw, code);
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
+    // A reader never checkpoints, not even as the last connection to close.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+
+    DayDatabaseContents contents;
+    contents.applicationId = ApplicationIdIn(header);
+    code = sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
+    if (code == SQLITE_OK) code = CopyRows(raw, contents);
+    if (code != SQLITE_OK) {
+        sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
+        DayDatabaseContents failed = Failure(raw, code);
+        failed.applicationId = contents.applicationId;
+        return failed;
+    }
+    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+    contents.state = DatabaseState::Read;
+
+    if (quickCheck) {
+        std::string verdict;
+        code = EachRow(raw, "PRAGMA quick_check", [&](sqlite3_stmt* row) {
+            if (verdict.empty()) verdict = TextColumn(row, 0);
+        });
+        if (code == SQLITE_OK && verdict != "ok") {
+            contents.state = DatabaseState::Damaged;
+            contents.detail = "quick_check: " + verdict;
+        } else if (code != SQLITE_OK && (code & 0xff) != SQLITE_BUSY) {
+            contents.state = DatabaseState::Damaged;
+            contents.detail = std::string("quick_check: ") + sqlite3_errmsg(raw);
+        }
+    }
+    return contents;
+}
+
+}  // namespace audit

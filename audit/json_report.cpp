@@ -1,0 +1,105 @@
+#include "audit/json_report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace audit {
+
+namespace {
+
+using nlohmann::json;
+
+// Raised when the meaning of a field changes; new fields do not raise it.
+constexpr int kFormat = 1;
+
+json Range(const TimeRange& range) { return json::array({range.start, range.end}); }
+
+json Ranges(const std::vector<TimeRange>& ranges) {
+    json list = json::array();
+    for (const TimeRange& range : ranges) list.push_back(Range(range));
+    return list;
+}
+
+json Intervals(const std::vector<Interval>& intervals) {
+    json list = json::array();
+    for (const Interval& interval : intervals) {
+        list.push_back({{"range", Range(interval.range)},
+                        {"first_file", interval.firstFile},
+                        {"last_file", interval.lastFile},
+                        {"files", interval.files}});
+    }
+    return list;
+}
+
+json Problems(const std::vector<Problem>& problems) {
+    json list = json::array();
+    for (const Problem& problem : problems) {
+        json item = {{"kind", ProblemId(problem.kind)}, {"name", problem.name}, {"detail", problem.detail}};
+        if (problem.range) item["range"] = Range(*problem.range);
+        list.push_back(std::move(item));
+    }
+    return list;
+}
+
+json LocationDayJson(const LocationDay& locationDay) {
+    json unlisted = json::array();
+    for (const UnlistedRecording& recording : locationDay.unlisted) {
+        json item = {{"name", recording.name}, {"reason", recording.reason}};
+        if (recording.times) item["range"] = Range(*recording.times);
+        unlisted.push_back(std::move(item));
+    }
+    return {
+        {"day", locationDay.day},
+        {"location", locationDay.location},
+        {"recordings", locationDay.recordings},
+        {"rows", locationDay.rows},
+        {"database",
+         {{"state", DatabaseStateId(locationDay.database)},
+          {"origin", DatabaseOriginId(locationDay.origin)},
+          {"detail", locationDay.databaseDetail},
+          {"old_backup", locationDay.oldDatabase}}},
+        {"intervals", Intervals(locationDay.intervals)},
+        {"gaps", Ranges(locationDay.gaps)},
+        {"growing", locationDay.growing},
+        {"unlisted", unlisted},
+        {"problems", Problems(locationDay.problems)},
+    };
+}
+
+}  // namespace
+
+std::string JsonReport(const Report& report) {
+    unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
+    json days = json::array();
+    for (const LocationDay& locationDay : report.locationDays) {
+        recordings += locationDay.recordings;
+        rows += locationDay.rows;
+        intervals += static_cast<unsigned>(locationDay.intervals.size());
+        gaps += static_cast<unsigned>(locationDay.gaps.size());
+        days.push_back(LocationDayJson(locationDay));
+    }
+    json byKind = json::object();
+    for (const auto& [kind, count] : report.ProblemsByKind()) byKind[ProblemId(kind)] = count;
+    const json document = {
+        {"format", kFormat},
+        {"storage", report.storage},
+        {"layout", LayoutId(report.layout)},
+        {"repair_running", report.repairRunning},
+        {"verified", report.verified},
+        {"gap_seconds", report.gapSeconds},
+        {"audited_at", report.auditedAt},
+        {"bias_minutes", report.biasMinutes},
+        {"totals",
+         {{"location_days", report.locationDays.size()},
+          {"recordings", recordings},
+          {"rows", rows},
+          {"intervals", intervals},
+          {"gaps", gaps},
+          {"problems", report.ProblemCount()},
+          {"problems_by_kind", byKind}}},
+        {"storage_problems", Problems(report.storageProblems)},
+        {"location_days", days},
+    };
+    return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace audit

@@ -1,0 +1,496 @@
+#include "audit/location_audit.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <boost/filesystem/operations.hpp>
+#include <map>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "audit/day_database_reading.h"
+#include "platform/file_handle.h"
+#include "repair/file_times.h"
+#include "repair/read_ahead.h"
+#include "repair/recording_name.h"
+#include "repair/row_time.h"
+#include "storage/layout.h"
+#include "storage/template_placement.h"
+#include "storage/template_source.h"
+
+namespace fs = boost::filesystem;
+
+namespace audit {
+
+namespace {
+
+// The recorder's daylight-saving marker folder.
+constexpr const char* kDaylightSavingMarker = "DL";
+
+struct Recording {
+    std::string name;
+    fs::path path;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+// What a location folder holds, sorted by kind.
+struct Contents {
+    std::vector<Recording> recordings;
+    std::set<std::string> names;    // every entry's name
+    std::vector<Problem> problems;  // links, strangers, leftovers
+};
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The names of a location-day that belong to its databases: the database and
+// its backups (each possibly with companions), and what runs leave behind.
+struct DatabaseNames {
+    explicit DatabaseNames(const std::string& day)
+        : database(DayDatabaseName(day)),
+          bases{database, BackupNameOf(database, BackupName::Old), BackupNameOf(database, BackupName::Prev)},
+          interrupted{PartialCopyName(database), PreparedCopyName(database), SwappingName(database)} {}
+
+    std::string database;
+    std::vector<std::string> bases;
+    std::vector<std::string> interrupted;
+
+    // The base a companion belongs to, or "" when the name is no companion.
+    std::string CompanionBase(const std::string& name) const {
+        for (const char* const* suffix = CompanionSuffixes(); *suffix != nullptr; ++suffix) {
+            if (EndsWith(name, *suffix)) return name.substr(0, name.size() - std::string(*suffix).size());
+        }
+        return "";
+    }
+    bool IsBase(const std::string& name) const { return std::find(bases.begin(), bases.end(), name) != bases.end(); }
+    bool IsInterrupted(const std::string& name) const {
+        return std::find(interrupted.begin(), interrupted.end(), name) != interrupted.end();
+    }
+};
+
+const char* KindWord(platform::EntryKind kind) {
+    switch (kind) {
+        case platform::EntryKind::Folder:
+            return "a folder";
+        case platform::EntryKind::RegularFile:
+            return "a file";
+        case platform::EntryKind::Unreadable:
+            return "unreadable";
+        default:
+            return "neither file nor folder";
+    }
+}
+
+Contents ListContents(const platform::Folder& folder, const fs::path& shown, const DatabaseNames& databases) {
+    Contents contents;
+    // In name order, so that every output reads the same whatever order the
+    // file system lists in.
+    std::vector<std::pair<std::string, fs::directory_entry>> listed;
+    for (fs::directory_entry& entry : ListFolder(shown)) listed.emplace_back(EntryName(entry), std::move(entry));
+    std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> names;
+    std::vector<fs::directory_entry> entries;
+    names.reserve(listed.size());
+    entries.reserve(listed.size());
+    for (auto& [name, entry] : listed) {
+        names.push_back(std::move(name));
+        entries.push_back(std::move(entry));
+    }
+    contents.names.insert(names.begin(), names.end());
+
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const fs::directory_entry& entry = entries[i];
+        const std::string& name = names[i];
+        // One status of the entry itself, from the held folder: links are seen as links.
+        const platform::EntryFacts facts = folder.Facts(name);
+        if (facts.kind == platform::EntryKind::Missing) continue;  // gone since it was listed
+        if (facts.kind == platform::EntryKind::Link) {
+            contents.problems.push_back({ProblemKind::LinkPassedOver, name, "a symbolic link: not followed", {}});
+            continue;
+        }
+        if (facts.kind == platform::EntryKind::Folder && name == kDaylightSavingMarker) continue;
+        if (facts.kind == platform::EntryKind::RegularFile && IsRecordingFile(entry)) {
+            contents.recordings.push_back({name, entry.path(), static_cast<std::int64_t>(facts.size), facts.modified});
+            continue;
+        }
+        if (databases.IsBase(name)) continue;
+        if (databases.IsInterrupted(name)) {
+            contents.problems.push_back({ProblemKind::Leftover, name, "left by an interrupted run", {}});
+            continue;
+        }
+        const std::string base = databases.CompanionBase(name);
+        if (!base.empty() && (databases.IsBase(base) || databases.IsInterrupted(base))) {
+            if (contents.names.count(base) == 0 || databases.IsInterrupted(base)) {
+                contents.problems.push_back(
+                    {ProblemKind::Leftover, name, "companion without its database " + base, {}});
+            }
+            continue;
+        }
+        contents.problems.push_back({ProblemKind::NotARecording, name, KindWord(facts.kind), {}});
+    }
+    return contents;
+}
+
+// The recorder's account is taken to own the location folder: it writes
+// there, and the journal it creates must fit beside the database.
+bool RecorderCanWrite(const platform::EntryFacts& folder, const platform::EntryFacts& database) {
+    const auto writable = [](const platform::EntryFacts& of, const platform::EntryFacts& by) {
+        if (of.owner == by.owner) return (of.mode & 0200) != 0;
+        if (of.group == by.group) return (of.mode & 0020) != 0;
+        return (of.mode & 0002) != 0;
+    };
+    return writable(folder, folder) && writable(database, folder);
+}
+
+// The systems that report no owner or mode (0 for all) cannot be judged.
+bool HasOwnership(const platform::EntryFacts& facts) { return facts.mode != 0; }
+
+std::optional<std::uint32_t> NameTime(const std::string& name, long biasMinutes) {
+    try {
+        return RowSeconds(RecordTimeFromFileName(name) + boost::posix_time::minutes(biasMinutes));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::string Seconds(std::uint32_t value) { return std::to_string(value); }
+
+// Merges ranges into their union, in start order.
+std::vector<TimeRange> Union(std::vector<TimeRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(), [](const TimeRange& a, const TimeRange& b) { return a.start < b.start; });
+    std::vector<TimeRange> merged;
+    for (const TimeRange& range : ranges) {
+        if (!merged.empty() && range.start <= merged.back().end) {
+            merged.back().end = std::max(merged.back().end, range.end);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
+}
+
+// What `covered` holds that `by` does not.
+std::vector<TimeRange> Uncovered(const std::vector<TimeRange>& covered, const std::vector<TimeRange>& by) {
+    std::vector<TimeRange> lost;
+    for (TimeRange range : Union(covered)) {
+        for (const TimeRange& cover : Union(by)) {
+            if (cover.end < range.start || cover.start > range.end) continue;
+            if (cover.start > range.start) lost.push_back({range.start, cover.start});
+            if (cover.end >= range.end) {
+                range.start = range.end + 1;
+                break;
+            }
+            range.start = cover.end;
+        }
+        if (range.start < range.end) lost.push_back(range);
+    }
+    return lost;
+}
+
+std::vector<TimeRange> RecordRanges(const std::vector<IntervalRow>& rows) {
+    std::vector<TimeRange> ranges;
+    for (const IntervalRow& row : rows) ranges.push_back({row.recordStart, row.recordEnd});
+    return ranges;
+}
+
+// A recording read as a repair reads it: its times, or why it has none.
+struct RecordingReading {
+    std::optional<FileTimes> times;
+    std::string reason;
+};
+
+RecordingReading ReadRecording(const Recording& recording, long biasMinutes) {
+    if (recording.size == 0) return {std::nullopt, "empty"};
+    try {
+        RecordTimeFromFileName(recording.name);
+    } catch (const std::exception& e) {
+        return {std::nullopt, std::string("no time in its name: ") + e.what()};
+    }
+    {
+        const platform::FileHandle handle = platform::OpenFileForReading(recording.path.string());
+        if (handle == platform::kInvalidFileHandle) return {std::nullopt, "unreadable"};
+        platform::CloseFile(handle);
+    }
+    try {
+        FileTimes times;
+        switch (ReadRecordingTimes(times, recording.path.string(), biasMinutes)) {
+            case RecordingRead::Read:
+                return {times, ""};
+            case RecordingRead::NotOpened:
+                return {std::nullopt, "bad format"};
+            case RecordingRead::NoFirstPacket:
+                return {std::nullopt, "no creation time (no first packet with a time)"};
+            case RecordingRead::NoLastPacket:
+                return {std::nullopt, "no last packet with a time"};
+        }
+    } catch (const std::exception& e) {
+        return {std::nullopt, std::string("bad format: ") + e.what()};
+    } catch (...) {
+        return {std::nullopt, "bad format"};
+    }
+    return {std::nullopt, "bad format"};
+}
+
+class LocationDayAudit {
+public:
+    LocationDayAudit(const platform::Folder& folder, const fs::path& shown, const std::string& day,
+                     const AuditSettings& settings)
+        : folder_(folder), shown_(shown), settings_(settings), names_(day) {}
+
+    LocationDay Run(LocationDay result, ReadAhead& readAhead, AuditProgress& progress) {
+        result_ = std::move(result);
+        const Contents contents = ListContents(folder_, shown_, names_);
+        result_.recordings = static_cast<unsigned>(contents.recordings.size());
+        result_.problems = contents.problems;
+        for (const Recording& recording : contents.recordings) {
+            if (recording.modified > settings_.now - kGrowingSeconds) result_.growing.push_back(recording.name);
+        }
+
+        ReadDatabase();
+        if (database_.state == DatabaseState::Read) {
+            CheckRows(contents);
+            CheckIntervals();
+        }
+        CompareWithOld(contents);
+        ReadRecordings(contents, readAhead, progress);
+        return std::move(result_);
+    }
+
+private:
+    void Add(ProblemKind kind, std::string name, std::string detail, std::optional<TimeRange> range = {}) {
+        result_.problems.push_back({kind, std::move(name), std::move(detail), range});
+    }
+
+    void ReadDatabase() {
+        const platform::EntryFacts facts = folder_.Facts(names_.database);
+        if (facts.kind == platform::EntryKind::Missing) {
+            Add(ProblemKind::NoDatabase, names_.database, "missing");
+            return;
+        }
+        if (facts.kind != platform::EntryKind::RegularFile) {
+            if (facts.kind != platform::EntryKind::Link) {
+                Add(ProblemKind::DatabaseDamaged, names_.database, KindWord(facts.kind));
+            }
+            result_.database = DatabaseState::NotRead;
+            result_.databaseDetail = "not a regular file";
+            return;
+        }
+        database_ = ReadDayDatabase((shown_ / names_.database).string(), true);
+        result_.database = database_.state;
+        result_.databaseDetail = database_.detail;
+        if (database_.state == DatabaseState::Read || database_.state == DatabaseState::Damaged ||
+            database_.applicationId != 0) {
+            result_.origin = database_.applicationId == kToolMark ? DatabaseOrigin::Tool : DatabaseOrigin::Recorder;
+        }
+        if (database_.state == DatabaseState::Damaged)
+            Add(ProblemKind::DatabaseDamaged, names_.database, database_.detail);
+        if (database_.state == DatabaseState::NeedsRecovery) {
+            Add(ProblemKind::NeedsRecovery, names_.database, database_.detail);
+        }
+        const platform::EntryFacts own = folder_.OwnFacts();
+        if (HasOwnership(own) && HasOwnership(facts) && !RecorderCanWrite(own, facts)) {
+            Add(ProblemKind::NotWritable, names_.database,
+                "owner " + std::to_string(facts.owner) + ", mode " + ModeText(facts.mode) +
+                    "; the location folder: owner " + std::to_string(own.owner) + ", mode " + ModeText(own.mode));
+        }
+        result_.rows = static_cast<unsigned>(database_.files.size());
+        for (const FileRow& row : database_.files) listed_[row.pathName] += 1;
+    }
+
+    static std::string ModeText(std::uint32_t mode) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+        return text;
+    }
+
+    void CheckRows(const Contents& contents) {
+        std::unordered_set<std::string> present;
+        for (const Recording& recording : contents.recordings) present.insert(recording.name);
+        std::map<std::uint32_t, std::uint32_t> daylightSaving;
+        for (const IntervalRow& row : database_.intervals) daylightSaving[row.serial] = row.recordDLSaving;
+
+        std::unordered_map<std::string, unsigned> seen;
+        for (const FileRow& row : database_.files) {
+            const TimeRange range{row.recordStart, row.recordEnd};
+            if (present.count(row.pathName) == 0) {
+                Add(ProblemKind::MissingRecording, row.pathName, "listed, but not in the folder", range);
+            }
+            if (++seen[row.pathName] == 2) {
+                Add(ProblemKind::ListedTwice, row.pathName,
+                    "listed " + std::to_string(listed_[row.pathName]) + " times", range);
+            }
+            if (row.recordStart < kYear2000 || row.cameraStart < kYear2000) {
+                Add(ProblemKind::Before2000, row.pathName,
+                    "record start " + Seconds(row.recordStart) + ", camera start " + Seconds(row.cameraStart), range);
+            } else if (auto named = NameTime(row.pathName, settings_.biasMinutes)) {
+                if (daylightSaving[row.intervalSerial] == 1) *named -= 3600;
+                const std::int64_t off = static_cast<std::int64_t>(row.recordStart) - *named;
+                if (off > kNameTimeToleranceSeconds || -off > kNameTimeToleranceSeconds) {
+                    Add(ProblemKind::NameTimeMismatch, row.pathName,
+                        "row starts " + std::to_string(off) + " s from its name's time", range);
+                }
+            }
+        }
+    }
+
+    void CheckIntervals() {
+        std::vector<IntervalRow> intervals = database_.intervals;
+        std::stable_sort(intervals.begin(), intervals.end(),
+                         [](const IntervalRow& a, const IntervalRow& b) { return a.recordStart < b.recordStart; });
+        std::map<std::uint32_t, Interval> members;
+        for (const FileRow& file : database_.files) {
+            Interval& interval = members[file.intervalSerial];
+            if (interval.files++ == 0) interval.firstFile = file.pathName;
+            interval.lastFile = file.pathName;
+        }
+        std::vector<TimeRange> ranges;
+        for (const IntervalRow& row : intervals) {
+            Interval interval = members[row.serial];
+            interval.range = {row.recordStart, row.recordEnd};
+            result_.intervals.push_back(interval);
+            ranges.push_back(interval.range);
+            if (row.recordStart < kYear2000) {
+                Add(ProblemKind::Before2000, "interval " + std::to_string(row.serial),
+                    "starts " + Seconds(row.recordStart), TimeRange{row.recordStart, row.recordEnd});
+            }
+        }
+        // Each interval against the one reaching furthest among those before it.
+        const IntervalRow* furthest = nullptr;
+        for (const IntervalRow& row : intervals) {
+            if (furthest != nullptr && row.recordStart < furthest->recordEnd) {
+                Add(ProblemKind::Overlap,
+                    "intervals " + std::to_string(furthest->serial) + " and " + std::to_string(row.serial),
+                    "both cover " + Seconds(row.recordStart) + " to " +
+                        Seconds(std::min(row.recordEnd, furthest->recordEnd)),
+                    TimeRange{row.recordStart, std::min(row.recordEnd, furthest->recordEnd)});
+            }
+            if (furthest == nullptr || row.recordEnd > furthest->recordEnd) furthest = &row;
+        }
+        const std::vector<TimeRange> covered = Union(ranges);
+        for (std::size_t i = 1; i < covered.size(); ++i) {
+            if (covered[i].start - covered[i - 1].end > settings_.gapSeconds) {
+                result_.gaps.push_back({covered[i - 1].end, covered[i].start});
+            }
+        }
+    }
+
+    void CompareWithOld(const Contents& contents) {
+        const std::string oldName = BackupNameOf(names_.database, BackupName::Old);
+        if (contents.names.count(oldName) == 0) return;
+        result_.oldDatabase = true;
+        if (folder_.Facts(oldName).kind != platform::EntryKind::RegularFile) return;
+        if (database_.state != DatabaseState::Read) return;
+        const DayDatabaseContents old = ReadDayDatabase((shown_ / oldName).string(), false);
+        if (old.state != DatabaseState::Read) return;
+        for (const TimeRange& lost : Uncovered(RecordRanges(old.intervals), RecordRanges(database_.intervals))) {
+            Add(ProblemKind::LostCoverage, oldName,
+                "covered " + Seconds(lost.start) + " to " + Seconds(lost.end) + " before, not now", lost);
+        }
+        std::set<std::string> reported;
+        for (const FileRow& row : old.files) {
+            if (listed_.count(row.pathName) == 0 && reported.insert(row.pathName).second) {
+                Add(ProblemKind::LostRecording, row.pathName, "listed in " + oldName + " only",
+                    TimeRange{row.recordStart, row.recordEnd});
+            }
+        }
+    }
+
+    // Without --verify only the recordings without a row are read, so that
+    // auditing a healthy storage costs little more than listing it.
+    void ReadRecordings(const Contents& contents, ReadAhead& readAhead, AuditProgress& progress) {
+        // Where the rows could not be read, no recording is known to lack one.
+        const bool rowsKnown = result_.database == DatabaseState::Read || result_.database == DatabaseState::Missing;
+        std::vector<const Recording*> toRead;
+        for (const Recording& recording : contents.recordings) {
+            if (rowsKnown && (settings_.verify || listed_.count(recording.name) == 0)) toRead.push_back(&recording);
+        }
+        // Serial order, as a repair reads them.
+        std::vector<std::pair<std::uint64_t, const Recording*>> bySerial;
+        for (const Recording* recording : toRead) bySerial.emplace_back(GetFileSerial(recording->name), recording);
+        std::stable_sort(bySerial.begin(), bySerial.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < bySerial.size(); ++i) toRead[i] = bySerial[i].second;
+        auto paths = std::make_shared<std::vector<std::string>>();
+        for (const Recording* recording : toRead) paths->push_back(recording->path.string());
+        readAhead.Append(paths);
+        progress.LocationStarted(result_.day, result_.location, toRead.size());
+
+        if (toRead.empty()) return;
+        std::unordered_map<std::string, const FileRow*> rows;
+        for (const FileRow& row : database_.files) rows.emplace(row.pathName, &row);
+        const std::set<std::string> growing(result_.growing.begin(), result_.growing.end());
+        for (const Recording* recording : toRead) {
+            readAhead.FileStarted();
+            const RecordingReading reading = ReadRecording(*recording, settings_.biasMinutes);
+            progress.RecordingDone();
+            const auto row = rows.find(recording->name);
+            if (row == rows.end()) {
+                NoRow(*recording, reading, growing.count(recording->name) != 0);
+            } else {
+                CompareRow(*row->second, reading);
+            }
+        }
+    }
+
+    void NoRow(const Recording& recording, const RecordingReading& reading, bool growing) {
+        UnlistedRecording unlisted{recording.name, std::nullopt, reading.reason};
+        std::optional<TimeRange> range;
+        if (reading.times) {
+            range = TimeRange{RowSeconds(reading.times->recordStart), RowSeconds(reading.times->recordEnd)};
+            unlisted.times = range;
+        } else if (auto named = NameTime(recording.name, settings_.biasMinutes)) {
+            range = TimeRange{*named, *named};
+        }
+        result_.unlisted.push_back(unlisted);
+        // The recorder lists a recording once it is finished.
+        if (growing) return;
+        Add(ProblemKind::NoRow, recording.name, reading.times ? "readable: a repair would list it" : reading.reason,
+            range);
+    }
+
+    void CompareRow(const FileRow& row, const RecordingReading& reading) {
+        const TimeRange range{row.recordStart, row.recordEnd};
+        if (!reading.times) {
+            Add(ProblemKind::StaleRow, row.pathName, "a repair would drop its row: " + reading.reason, range);
+            return;
+        }
+        const FileTimes& now = *reading.times;
+        const std::uint32_t fresh[4] = {RowSeconds(now.recordStart), RowSeconds(now.recordEnd),
+                                        RowSeconds(now.cameraStart), RowSeconds(now.cameraEnd)};
+        const std::uint32_t stored[4] = {row.recordStart, row.recordEnd, row.cameraStart, row.cameraEnd};
+        if (!std::equal(std::begin(fresh), std::end(fresh), std::begin(stored))) {
+            Add(ProblemKind::StaleRow, row.pathName,
+                "row " + Seconds(row.recordStart) + " to " + Seconds(row.recordEnd) + " (camera " +
+                    Seconds(row.cameraStart) + " to " + Seconds(row.cameraEnd) + "), a repair writes " +
+                    Seconds(fresh[0]) + " to " + Seconds(fresh[1]) + " (camera " + Seconds(fresh[2]) + " to " +
+                    Seconds(fresh[3]) + ")",
+                range);
+        }
+    }
+
+    const platform::Folder& folder_;
+    const fs::path shown_;
+    const AuditSettings& settings_;
+    const DatabaseNames names_;
+    LocationDay result_;
+    DayDatabaseContents database_;
+    std::unordered_map<std::string, unsigned> listed_;  // rows per recording name
+};
+
+}  // namespace
+
+LocationDay AuditLocationDay(const platform::Folder& folder, const fs::path& shown, const std::string& day,
+                             const std::string& location, const AuditSettings& settings, ReadAhead& readAhead,
+                             AuditProgress& progress) {
+    LocationDay result;
+    result.day = day;
+    result.location = location;
+    result.folder = shown.string();
+    return LocationDayAudit(folder, shown, day, settings).Run(std::move(result), readAhead, progress);
+}
+
+}  // namespace audit

@@ -1,0 +1,129 @@
+#include "audit/storage_audit.h"
+
+#include <algorithm>
+#include <boost/filesystem/operations.hpp>
+#include <cctype>
+#include <system_error>
+
+#include "platform/storage_lock.h"
+#include "repair/read_ahead.h"
+#include "storage/layout.h"
+#include "storage/storage_folders.h"
+
+namespace fs = boost::filesystem;
+
+namespace audit {
+
+namespace {
+
+// How far reading runs ahead, as in a repair.
+constexpr std::size_t kFilesAhead = 32;
+constexpr unsigned kWarmingThreads = 4;
+
+struct Target {
+    std::string day;
+    std::string location;
+    std::string first;  // the two folder names beneath the storage
+    std::string second;
+};
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+// Locations by number where both are numbers (2 before 10), else by name.
+bool LocationBefore(const std::string& a, const std::string& b) {
+    if (AllDigits(a) && AllDigits(b) && a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+void PassOverLink(Report& report, const std::string& name) {
+    report.storageProblems.push_back({ProblemKind::LinkPassedOver, name, "a symbolic link: not followed", {}});
+}
+
+}  // namespace
+
+bool AuditStorage(const std::string& storage, const DateRange& range, const AuditSettings& settings,
+                  AuditProgress& progress, Report& report, std::string& error) {
+    const fs::path root(storage);
+    report.storage = storage;
+    report.verified = settings.verify;
+    report.gapSeconds = settings.gapSeconds;
+    report.auditedAt = settings.now;
+    report.biasMinutes = settings.biasMinutes;
+    int code = 0;
+    const platform::Folder storageFolder =
+        IsExistingDirectory(root) ? OpenStorageFolder(root, code) : platform::Folder();
+    if (!storageFolder.IsOpen()) {
+        error = code != 0 ? std::system_category().message(code) : "not a folder";
+        return false;
+    }
+    report.repairRunning = platform::StorageLockHeld(storage);
+
+    std::vector<Target> targets;
+    bool newLayout = false;
+    bool oldLayout = false;
+    for (const fs::directory_entry& entry : ListFolder(root)) {
+        const std::string name = EntryName(entry);
+        if (IsLinkEntry(entry)) {
+            PassOverLink(report, name);
+        } else if (IsDayFolder(entry)) {
+            newLayout = true;
+            if (!range.Contains(name)) continue;
+            for (const fs::directory_entry& location : ListFolder(entry.path())) {
+                if (IsLinkEntry(location)) {
+                    PassOverLink(report, name + "/" + EntryName(location));
+                } else if (IsExistingDirectory(location.path())) {
+                    targets.push_back({name, EntryName(location), name, EntryName(location)});
+                }
+            }
+        } else if (IsExistingDirectory(entry.path())) {
+            // A folder holding day folders is a location of the old layout.
+            for (const fs::directory_entry& day : ListFolder(entry.path())) {
+                const bool dayLink = IsLinkEntry(day);
+                if (!dayLink && !IsDayFolder(day)) continue;
+                oldLayout = true;
+                if (!range.Contains(EntryName(day))) continue;
+                if (dayLink) {
+                    PassOverLink(report, name + "/" + EntryName(day));
+                } else {
+                    targets.push_back({EntryName(day), name, name, EntryName(day)});
+                }
+            }
+        }
+    }
+    std::sort(report.storageProblems.begin(), report.storageProblems.end(),
+              [](const Problem& a, const Problem& b) { return a.name < b.name; });
+    report.layout = newLayout && oldLayout ? Layout::Mixed
+                    : newLayout            ? Layout::New
+                    : oldLayout            ? Layout::Old
+                                           : Layout::Empty;
+    std::sort(targets.begin(), targets.end(), [](const Target& a, const Target& b) {
+        if (a.day != b.day) return a.day < b.day;
+        if (a.location != b.location) return LocationBefore(a.location, b.location);
+        return a.first < b.first;
+    });
+
+    ReadAhead readAhead(kFilesAhead, kWarmingThreads);
+    for (const Target& target : targets) {
+        int opened = 0;
+        const platform::Folder folder = OpenBeneath(storageFolder, {target.first, target.second}, opened);
+        const fs::path shown = root / target.first / target.second;
+        if (opened != 0) {
+            // Swapped for a link or gone since it was listed.
+            LocationDay skipped;
+            skipped.day = target.day;
+            skipped.location = target.location;
+            skipped.folder = shown.string();
+            skipped.database = DatabaseState::NotRead;
+            skipped.databaseDetail = "folder cannot be opened: " + std::system_category().message(opened);
+            report.locationDays.push_back(std::move(skipped));
+            continue;
+        }
+        report.locationDays.push_back(
+            AuditLocationDay(folder, shown, target.day, target.location, settings, readAhead, progress));
+    }
+    return true;
+}
+
+}  // namespace audit

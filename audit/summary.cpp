@@ -1,0 +1,86 @@
+#include "audit/summary.h"
+
+#include <map>
+#include <string>
+
+namespace audit {
+
+namespace {
+
+const char* LayoutWords(Layout layout) {
+    switch (layout) {
+        case Layout::New:
+            return "new layout: <storage>/<day>/<location>";
+        case Layout::Old:
+            return "old layout: <storage>/<location>/<day>";
+        case Layout::Mixed:
+            return "mixed: both layouts";
+        case Layout::Empty:
+            break;
+    }
+    return "no day folders";
+}
+
+std::string DatabaseWords(const LocationDay& locationDay) {
+    switch (locationDay.database) {
+        case DatabaseState::Missing:
+            return "no database";
+        case DatabaseState::Read:
+            return locationDay.origin == DatabaseOrigin::Tool ? "database placed by Tolvane2"
+                                                              : "the recorder's database";
+        case DatabaseState::NeedsRecovery:
+            return "database needs recovery";
+        case DatabaseState::Busy:
+            return "database busy, not read";
+        case DatabaseState::NotRead:
+            return "database not read";
+        case DatabaseState::Damaged:
+            return "database damaged";
+    }
+    return "";
+}
+
+std::string ProblemWords(const std::map<ProblemKind, unsigned>& counts) {
+    if (counts.empty()) return "no problems";
+    std::string text = "problems:";
+    bool first = true;
+    for (const auto& [kind, count] : counts) {
+        text += first ? " " : ", ";
+        text += std::string(ProblemTitle(kind)) + " " + std::to_string(count);
+        first = false;
+    }
+    return text;
+}
+
+}  // namespace
+
+void WriteSummary(const Report& report, std::ostream& out) {
+    out << "Storage: " << report.storage << " (" << LayoutWords(report.layout) << ")\n";
+    if (report.repairRunning)
+        out << "A repair is running on this storage now: what it has not reached yet may change.\n";
+    if (!report.storageProblems.empty()) {
+        std::map<ProblemKind, unsigned> counts;
+        for (const Problem& problem : report.storageProblems) ++counts[problem.kind];
+        out << "Storage folder: " << ProblemWords(counts) << "\n";
+    }
+    unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
+    for (const LocationDay& locationDay : report.locationDays) {
+        std::map<ProblemKind, unsigned> counts;
+        for (const Problem& problem : locationDay.problems) ++counts[problem.kind];
+        out << locationDay.day << " " << locationDay.location << ": " << locationDay.recordings << " recordings, "
+            << locationDay.rows << " rows, " << locationDay.intervals.size() << " intervals, "
+            << locationDay.gaps.size() << " gaps";
+        if (!locationDay.growing.empty()) out << ", " << locationDay.growing.size() << " growing";
+        out << "; " << DatabaseWords(locationDay) << "; " << ProblemWords(counts) << "\n";
+        recordings += locationDay.recordings;
+        rows += locationDay.rows;
+        intervals += static_cast<unsigned>(locationDay.intervals.size());
+        gaps += static_cast<unsigned>(locationDay.gaps.size());
+    }
+    out << "Total: " << report.locationDays.size() << " location-days, " << recordings << " recordings, " << rows
+        << " rows, " << intervals << " intervals, " << gaps << " gaps; "
+        << (report.ProblemCount() == 0 ? std::string() : std::to_string(report.ProblemCount()) + " ")
+        << ProblemWords(report.ProblemsByKind()) << "\n";
+}
+
+}  // namespace audit

@@ -1,0 +1,235 @@
+// The audit of one location-day over folders generated for each problem kind:
+// a healthy folder, then one change per row that must show as exactly the
+// problems named, and nothing else.
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <algorithm>
+#include <boost/filesystem.hpp>
+#include <ctime>
+#include <functional>
+
+#include "audit/location_audit.h"
+#include "audit_test_support.h"
+#include "repair/read_ahead.h"
+#include "repair/repair_test_support.h"
+#include "storage/storage_folders.h"
+#include "tools/storage_generator/storage_generator.h"
+
+namespace fs = boost::filesystem;
+using audit::ProblemKind;
+using audittest::WriteDayDatabase;
+using repairtest::kTenOClockUtc;
+
+namespace {
+
+const char* const kDay = "2012-03-03";
+const std::string kFirst = "00000001_2012-03-03_100000.3gp";
+const std::string kSecond = "00000002_2012-03-03_100100.3gp";
+const std::string kThird = "00000003_2012-03-03_100200.3gp";
+constexpr std::uint32_t kTen = kTenOClockUtc;
+
+struct Folder {
+    fs::path path;
+    fs::path database() const { return path / (std::string(kDay) + ".db"); }
+};
+
+// Two one-minute recordings, one interval, rows exactly as a repair writes them.
+void Healthy(const Folder& folder) {
+    repairtest::RecordingSpec spec;
+    repairtest::WriteRecordingFile(folder.path / kFirst, spec);
+    spec.startUtc += 60;
+    repairtest::WriteRecordingFile(folder.path / kSecond, spec);
+    WriteDayDatabase(folder.database(), {{1, kTen, kTen + 120}},
+                     {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}}, true);
+}
+
+void Rows(const Folder& folder, const std::vector<audittest::IntervalSpec>& intervals,
+          const std::vector<audittest::FileRowSpec>& files) {
+    fs::remove(folder.database());
+    WriteDayDatabase(folder.database(), intervals, files, true);
+}
+
+struct Case {
+    const char* name;
+    std::function<void(const Folder&)> change;
+    std::vector<ProblemKind> expected;
+    const char* detail = "";  // in the first problem's detail
+    bool verify = false;
+    std::size_t gaps = 0;
+    bool growing = false;  // the audit runs right after the folder was made
+};
+
+const std::vector<Case>& Cases() {
+    static const std::vector<Case> cases = {
+        {"healthy", [](const Folder&) {}, {}},
+        {"unreadable recording without a row",
+         [](const Folder& f) { repairtest::WriteGarbage(f.path / kThird); },
+         {ProblemKind::NoRow},
+         "bad format"},
+        {"empty recording without a row",
+         [](const Folder& f) { storagegen::WriteFile(f.path / kThird, ""); },
+         {ProblemKind::NoRow},
+         "empty"},
+        {"readable recording without a row",
+         [](const Folder& f) {
+             repairtest::RecordingSpec spec;
+             spec.startUtc += 120;
+             repairtest::WriteRecordingFile(f.path / kThird, spec);
+         },
+         {ProblemKind::NoRow},
+         "readable"},
+        {"a recording still written has no row yet",
+         [](const Folder& f) { repairtest::WriteGarbage(f.path / kThird); },
+         {},
+         "",
+         false,
+         0,
+         true},
+        {"row without its recording",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 180}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}, {kThird, kTen + 120, kTen + 180}});
+         },
+         {ProblemKind::MissingRecording}},
+        {"recording listed twice",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 120}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}, {kSecond, kTen + 60, kTen + 120}});
+         },
+         {ProblemKind::ListedTwice}},
+        {"overlapping intervals",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 50, kTen + 120}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120, 2}});
+         },
+         {ProblemKind::Overlap}},
+        {"row ten minutes off its name",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 660, kTen + 720}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 660, kTen + 720, 2}});
+         },
+         {ProblemKind::NameTimeMismatch},
+         "",
+         false,
+         1},
+        {"row dated 1970",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, {kSecond, 60, 120}});
+         },
+         {ProblemKind::Before2000}},
+        {"coverage and a recording lost against the backup",
+         [](const Folder& f) {
+             WriteDayDatabase(f.path / (std::string(kDay) + ".db.old"), {{1, kTen, kTen + 300}},
+                              {{kFirst, kTen, kTen + 60}, {kThird, kTen + 240, kTen + 300}});
+         },
+         {ProblemKind::LostCoverage, ProblemKind::LostRecording}},
+        {"no day database: the audit is the dry run",
+         [](const Folder& f) { fs::remove(f.database()); },
+         {ProblemKind::NoRow, ProblemKind::NoRow, ProblemKind::NoDatabase}},
+        {"database that is no database",
+         [](const Folder& f) { storagegen::WriteFile(f.database(), std::string(4096, 'x')); },
+         {ProblemKind::DatabaseDamaged},
+         "not an SQLite database"},
+        {"database with a hot journal",
+         [](const Folder& f) {
+             std::string journal("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+             journal.resize(1024, '\x01');
+             storagegen::WriteFile(f.path / (std::string(kDay) + ".db-journal"), journal);
+         },
+         {ProblemKind::NeedsRecovery}},
+        {"leftovers of interrupted runs",
+         [](const Folder& f) {
+             storagegen::WriteFile(f.path / (std::string(kDay) + ".db.new"), "copy");
+             storagegen::WriteFile(f.path / (std::string(kDay) + ".db.old-journal"), "companion");
+         },
+         {ProblemKind::Leftover, ProblemKind::Leftover}},
+        {"files that are not recordings",
+         [](const Folder& f) {
+             storagegen::WriteFile(f.path / "notes.txt", "x");
+             storagegen::WriteFile(f.path / "00000004_2012-03-03_100300.3GP", "x");
+             fs::create_directories(f.path / "DL");
+         },
+         {ProblemKind::NotARecording, ProblemKind::NotARecording}},
+        {"stale row, with --verify",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 119}});
+         },
+         {ProblemKind::StaleRow},
+         "a repair writes",
+         true},
+        {"gaps are no problem",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 61 + 60, kTen + 200}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 119}});
+         },
+         {},
+         "",
+         false,
+         1},
+#ifndef _WIN32
+        {"database the recorder cannot write",
+         [](const Folder& f) { ::chmod(f.database().c_str(), 0444); },
+         {ProblemKind::NotWritable}},
+        {"link passed over",
+         [](const Folder& f) { fs::create_symlink("/etc/hostname", f.path / "00000005_2012-03-03_100400.3gp"); },
+         {ProblemKind::LinkPassedOver}},
+#endif
+    };
+    return cases;
+}
+
+void PrintTo(const Case& test, std::ostream* out) { *out << test.name; }
+
+class LocationAuditTest : public testing::TestWithParam<Case> {};
+
+TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
+    const Case& test = GetParam();
+    repairtest::TempFolder temp("audit-model");
+    const Folder folder{temp.Path() / kDay / "1"};
+    fs::create_directories(folder.path);
+    Healthy(folder);
+    test.change(folder);
+
+    int error = 0;
+    const platform::Folder storage = OpenStorageFolder(temp.Path(), error);
+    const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
+    ASSERT_EQ(error, 0);
+    audit::AuditSettings settings;
+    settings.verify = test.verify;
+    settings.now = static_cast<std::int64_t>(std::time(nullptr)) + (test.growing ? 0 : 3600);
+    ReadAhead none(0, 0);
+    audit::AuditProgress quiet;
+    const audit::LocationDay day = audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
+
+    std::vector<ProblemKind> found;
+    for (const audit::Problem& problem : day.problems) found.push_back(problem.kind);
+    std::sort(found.begin(), found.end());
+    std::vector<ProblemKind> expected = test.expected;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected) << test.name;
+    if (!day.problems.empty()) {
+        EXPECT_NE(day.problems.front().detail.find(test.detail), std::string::npos);
+    }
+    EXPECT_EQ(day.gaps.size(), test.gaps);
+    EXPECT_EQ(day.growing.empty(), !test.growing);
+#ifndef _WIN32
+    ::chmod(folder.database().c_str(), 0644);
+#endif
+}
+
+std::string CaseName(const testing::TestParamInfo<Case>& info) {
+    std::string name = info.param.name;
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LocationAuditTest, testing::ValuesIn(Cases()), CaseName);
+
+}  // namespace
