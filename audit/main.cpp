@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "app/dates.h"
+#include "app/progress.h"
 #include "audit/audit_command_line.h"
 #include "audit/html_report.h"
 #include "audit/json_report.h"
@@ -20,6 +21,20 @@ namespace {
 constexpr int kNoProblem = 0;
 constexpr int kProblems = 1;
 constexpr int kCannotRun = 2;
+
+// The console's status line while the recordings are read; nothing unless
+// standard error is a terminal.
+class StatusLineProgress : public audit::AuditProgress {
+public:
+    void LocationStarted(const std::string& day, const std::string& location, std::size_t recordings) override {
+        line_.LocationStarted(day, location, recordings);
+    }
+    void RecordingDone() override { line_.RecordingDone(); }
+    void Finish() { line_.Finish(); }
+
+private:
+    WalkProgress line_;
+};
 
 bool WriteOutput(const std::string& file, const std::string& text) {
     boost::nowide::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -58,11 +73,12 @@ int main(int argc, char* argv[]) {
     settings.verify = options.verify;
     settings.now = static_cast<std::int64_t>(std::time(nullptr));
     settings.biasMinutes = platform::StandardBiasMinutes();
-    // The console's status line attaches here.
-    audit::AuditProgress progress;
+    StatusLineProgress progress;
     audit::Report report;
-    if (!audit::AuditStorage(options.path, DateRange(options.beginDate, options.endDate), settings, progress, report,
-                             error)) {
+    const bool audited =
+        audit::AuditStorage(options.path, DateRange(options.beginDate, options.endDate), settings, progress, report, error);
+    progress.Finish();
+    if (!audited) {
         std::cerr << "Tolvane2Audit - cannot read the storage " << options.path << ": " << error << std::endl;
         return kCannotRun;
     }
