@@ -24,7 +24,7 @@ void CheckSampleCount(const SampleSizes& stsz) {
 // entries are allocated.
 void CheckSampleSizesAgainstFile(const SampleSizes& stsz, std::uint64_t mediaLength) {
     CheckSampleCount(stsz);
-    if (stsz.largestSize > mediaLength) ThrowBadFormat("sample size exceeds file");
+    if (stsz.Largest() > mediaLength) ThrowBadFormat("sample size exceeds file");
     if (stsz.sampleSize != 0 && stsz.sampleCount > mediaLength / stsz.sampleSize)
         ThrowBadFormat("sample count exceeds file");
 }
@@ -32,7 +32,7 @@ void CheckSampleSizesAgainstFile(const SampleSizes& stsz, std::uint64_t mediaLen
 void AssignSizesAndSyncFlags(const TrackDescription& track, std::vector<IndexEntry>& entries) {
     const SampleSizes& stsz = track.stsz;
     for (std::size_t j = 0; j < entries.size(); ++j) {
-        entries[j].size = stsz.sampleSize != 0 ? stsz.sampleSize : stsz.sizes[j];
+        entries[j].size = stsz.sampleSize != 0 ? stsz.sampleSize : static_cast<std::uint32_t>(stsz.sizes[j]);
         entries[j].sync = track.hasSyncSamples ? 0 : 1;
     }
     for (std::uint32_t number : track.syncSamples)
@@ -43,7 +43,7 @@ void AssignSizesAndSyncFlags(const TrackDescription& track, std::vector<IndexEnt
 // which lie one after another from the chunk's offset.
 void AssignChunkOffsets(const TrackDescription& track, std::vector<IndexEntry>& entries) {
     const std::vector<SampleToChunkEntry>& runs = track.sampleToChunk;
-    const std::vector<std::uint64_t>& chunks = track.chunkOffsets;
+    const StoredNumbers& chunks = track.chunkOffsets;
     if (runs.empty() || chunks.empty()) return;
     std::uint64_t chunk = 1;
     std::size_t run = 0;
@@ -198,7 +198,7 @@ SampleLocator::SampleLocator(const TrackDescription& track) : track_(&track) {
 
 std::uint32_t SampleLocator::SizeOf(std::uint64_t j) const {
     const SampleSizes& stsz = track_->stsz;
-    return stsz.sampleSize != 0 ? stsz.sampleSize : stsz.sizes[j];
+    return stsz.sampleSize != 0 ? stsz.sampleSize : static_cast<std::uint32_t>(stsz.sizes[j]);
 }
 
 std::uint64_t SampleLocator::OffsetOf(std::uint64_t j) const {

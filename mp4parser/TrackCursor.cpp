@@ -14,14 +14,16 @@ namespace {
 constexpr std::size_t kSampleBufferSlack = 19;
 constexpr std::size_t kHeaderBufferSlack = 7;
 
-// Largest sample plus what converting it to start-code form may add.
+// What converting a sample to start-code form may add to it. The sample's
+// own size is left to its read, which grows the buffer: finding the largest
+// would cost a sweep over every size of the track for a few samples read.
 std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetLength) {
     const std::uint32_t type = track.FirstSampleEntryType();
     const unsigned lengthField = LengthSizeFieldOf(track.FirstSampleEntry());
     std::size_t extra = 0;
     if (IsAvcEntry(type)) extra = parameterSetLength + 5 * (3 - lengthField);
     if (IsHevcEntry(type)) extra = parameterSetLength + 2 * (3 - lengthField);
-    return std::size_t{track.stsz.largestSize} + extra;
+    return extra;
 }
 
 }  // namespace

@@ -22,11 +22,12 @@ TrackDescription TrackOf(std::uint32_t samples, std::uint32_t size, std::uint32_
     TrackDescription t;
     t.stsz.sampleCount = samples;
     t.stsz.sampleSize = size;
-    t.stsz.largestSize = size;
     t.mdhd.timescale = timescale;
     t.timeToSample = {{samples, 1}};
     t.sampleToChunk = {{1, 1, 1, 0}};
-    for (std::uint32_t i = 0; i < samples; ++i) t.chunkOffsets.push_back(1000 + 100 * i);
+    std::vector<std::uint64_t> chunks;
+    for (std::uint32_t i = 0; i < samples; ++i) chunks.push_back(1000 + 100 * i);
+    t.chunkOffsets = StoredNumbers::Of(chunks);
     return t;
 }
 
@@ -75,7 +76,7 @@ TEST(SampleTableTest, OffsetsFromChunkRuns) {
     for (const Case& c : cases) {
         TrackDescription t = TrackOf(c.samples, 10, 600);
         t.sampleToChunk = c.runs;
-        t.chunkOffsets = c.chunks;
+        t.chunkOffsets = StoredNumbers::Of(c.chunks);
         EXPECT_EQ(Offsets(BuildSampleTable(t, 1000, kLargeFile)), c.expected) << c.name;
     }
 }
@@ -205,8 +206,10 @@ TEST(SampleTableTest, LocatorMatchesTheFullTableEntryForEntry) {
         t.mdhd.timescale = 600;
         t.stsz.sampleCount = next(40);
         t.stsz.sampleSize = next(3) == 0 ? 1 + next(50) : 0;
+        std::vector<std::uint64_t> sizes;
         if (t.stsz.sampleSize == 0)
-            for (std::uint32_t i = 0; i < t.stsz.sampleCount; ++i) t.stsz.sizes.push_back(next(100));
+            for (std::uint32_t i = 0; i < t.stsz.sampleCount; ++i) sizes.push_back(next(100));
+        t.stsz.sizes = StoredNumbers::Of(sizes, 4);
         t.timeToSample = {{t.stsz.sampleCount, 1}};
         const std::uint32_t runs = next(5);
         std::uint32_t first = 1;
@@ -215,7 +218,9 @@ TEST(SampleTableTest, LocatorMatchesTheFullTableEntryForEntry) {
             t.sampleToChunk.push_back({first, next(5), 1, 0});
         }
         const std::uint32_t chunks = next(20);
-        for (std::uint32_t c = 0; c < chunks; ++c) t.chunkOffsets.push_back(1000 * (c + 1) + next(500));
+        std::vector<std::uint64_t> offsets;
+        for (std::uint32_t c = 0; c < chunks; ++c) offsets.push_back(1000 * (c + 1) + next(500));
+        t.chunkOffsets = StoredNumbers::Of(offsets, next(2) == 0 ? 4 : 8);
         t.hasSyncSamples = next(2) == 0;
         for (std::uint32_t k = next(6); k > 0; --k) t.syncSamples.push_back(next(45));
         if (next(2) == 0) std::sort(t.syncSamples.begin(), t.syncSamples.end());
