@@ -62,10 +62,11 @@ std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
     return ranges;
 }
 
-void WarmRecording(const std::string& path) {
-    const platform::CacheFile file(path);
+void WarmRecording(const platform::CacheFile& file) {
     for (const ByteRange& range : RangesToWarm(file)) file.WillNeed(range.offset, range.length);
 }
+
+void WarmRecording(const std::string& path) { WarmRecording(platform::CacheFile(path)); }
 
 ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead) {
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
@@ -115,13 +116,16 @@ bool ReadAhead::CanTake() {
 }
 
 // Waking a worker costs more than a warm file's whole indexing: the window
-// opens by a few files first, and one worker is woken, which wakes the next
-// while there is more to take. A wake-up that a worker misses while it goes
-// to sleep only delays it to the next one.
+// opens by a few files first, and one worker is woken. A wake-up that a worker
+// misses while it goes to sleep only delays it to the next one.
 void ReadAhead::FileStarted() {
     if (++started_ % kWakeEvery == 0) changed_.notify_one();
 }
 
+// A worker whose recording must come from the disk wakes the next one before
+// it waits, so that the disk gets as many requests at once as there are
+// workers; one whose recording is cached warms it and goes on alone, since
+// waking another would cost more than the warming.
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -135,8 +139,9 @@ void ReadAhead::Work() {
         if (front.next == files->size()) upcoming_.pop_front();
         const bool more = CanTake();
         lock.unlock();
-        if (more) changed_.notify_one();
-        WarmRecording(path);
+        const platform::CacheFile file(path);
+        if (more && !file.IsCached(0)) changed_.notify_one();
+        WarmRecording(file);
         lock.lock();
     }
 }

@@ -69,4 +69,5 @@ struct ByteRange {
 std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file);
 
 // Asks the system to read those ranges of a recording into its cache.
+void WarmRecording(const platform::CacheFile& file);
 void WarmRecording(const std::string& path);
