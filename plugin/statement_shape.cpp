@@ -4,15 +4,33 @@ namespace strata {
 
 namespace {
 
-// SQLite's white space; any other control byte is left to SQLite.
-bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsIdentifierStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
-}
-bool IsIdentifierByte(unsigned char c) { return IsIdentifierStart(c) || IsDigit(c) || c == '$'; }
+// Byte classes, looked up once per byte: statements are long and arrive one
+// per row.
+enum : unsigned char { kOther = 0, kSpace = 1, kDigit = 2, kIdentifierStart = 4, kIdentifierByte = 8 };
+
+struct ByteClasses {
+    unsigned char of[256] = {};
+    constexpr ByteClasses() {
+        // SQLite's white space; any other control byte is left to SQLite.
+        for (const unsigned char c : {' ', '\t', '\n', '\r', '\f'}) of[c] = kSpace;
+        for (int c = '0'; c <= '9'; ++c) of[c] = kDigit | kIdentifierByte;
+        for (int c = 'a'; c <= 'z'; ++c) of[c] = kIdentifierStart | kIdentifierByte;
+        for (int c = 'A'; c <= 'Z'; ++c) of[c] = kIdentifierStart | kIdentifierByte;
+        for (int c = 0x80; c <= 0xFF; ++c) of[c] = kIdentifierStart | kIdentifierByte;
+        of[static_cast<unsigned char>('_')] = kIdentifierStart | kIdentifierByte;
+        of[static_cast<unsigned char>('$')] = kIdentifierByte;
+    }
+};
+constexpr ByteClasses kClasses;
+
+bool Is(unsigned char c, unsigned char mask) { return (kClasses.of[c] & mask) != 0; }
+bool IsSpace(unsigned char c) { return Is(c, kSpace); }
+bool IsDigit(unsigned char c) { return Is(c, kDigit); }
+bool IsIdentifierStart(unsigned char c) { return Is(c, kIdentifierStart); }
+bool IsIdentifierByte(unsigned char c) { return Is(c, kIdentifierByte); }
 
 bool IsWord(const char* begin, const char* end, const char* word) {
+    if (end - begin != 6) return false;  // INSERT, VALUES
     for (; begin < end && *word != '\0'; ++begin, ++word) {
         const char c = (*begin >= 'a' && *begin <= 'z') ? static_cast<char>(*begin - 'a' + 'A') : *begin;
         if (c != *word) return false;
@@ -29,14 +47,22 @@ constexpr std::size_t kLongestInteger = 18;
 std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t length) {
     StatementShape result;
     result.shape.reserve(length);
+    result.values.reserve(16);
     const char* p = statement;
     const char* const end = statement + length;
+    const char* copied = statement;  // the text before it is in the shape already
+    auto literal = [&](const char* begin, const char* after, StatementValue value) {
+        result.shape.append(copied, begin);
+        result.shape += '?';
+        result.values.push_back(std::move(value));
+        copied = after;
+    };
     bool first = true;
     bool afterValues = false;
     while (p < end) {
         const unsigned char c = static_cast<unsigned char>(*p);
         if (IsSpace(c)) {
-            result.shape += *p++;
+            ++p;
             continue;
         }
         if (IsIdentifierStart(c)) {
@@ -46,7 +72,6 @@ std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t l
             if (first ? !IsWord(word, p, "INSERT") : afterValues) return std::nullopt;
             if (IsWord(word, p, "VALUES")) afterValues = true;
             first = false;
-            result.shape.append(word, p);
             continue;
         }
         if (first) return std::nullopt;
@@ -62,7 +87,6 @@ std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t l
                 }
                 break;
             }
-            result.shape.append(p, q + 1);
             p = q + 1;
             continue;
         }
@@ -81,8 +105,7 @@ std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t l
                     break;
                 }
             }
-            result.shape += '?';
-            result.values.push_back(std::move(value));
+            literal(p, q + 1, std::move(value));
             p = q + 1;
             continue;
         }
@@ -93,15 +116,15 @@ std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t l
             if (p < end && (IsIdentifierByte(static_cast<unsigned char>(*p)) || *p == '.')) return std::nullopt;
             StatementValue value;
             for (const char* d = digits; d < p; ++d) value.integer = value.integer * 10 + (*d - '0');
-            result.shape += '?';
-            result.values.push_back(std::move(value));
+            literal(digits, p, std::move(value));
             continue;
         }
         const bool punctuation = c == '(' || c == ')' || c == ',' || (afterValues ? c == ';' : c == '.');
         if (!punctuation) return std::nullopt;  // operators, comments, parameters, any other literal
-        result.shape += *p++;
+        ++p;
     }
     if (!afterValues || result.values.empty()) return std::nullopt;
+    result.shape.append(copied, end);
     return result;
 }
 
