@@ -14,7 +14,15 @@ constexpr std::int64_t kMediaEdge = 16 * 1024;
 // A movie box beyond this is left to the reader's own requests.
 constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
 constexpr int kMostTopLevelBoxes = 64;
-constexpr std::uint64_t kWakeEvery = 8;
+// Recorders write the movie after the media data: a cold recording's tail is
+// asked for at once, beside its head, so that the disk fetches both while
+// the box headers are still being read. Enough for the movie of a recording
+// of a few minutes and its last samples.
+constexpr std::int64_t kLikelyTail = 64 * 1024;
+// The indexing wakes a worker once the window has opened by this many files:
+// a wake-up costs the indexing more than a warm file, and a quarter of the
+// window is still far enough ahead of it.
+constexpr std::uint64_t kWakeEvery = 16;
 
 struct TopLevelBox {
     std::int64_t size = 0;  // header included
@@ -60,6 +68,13 @@ std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
     // No movie at the top: a file embedded in a larger one, found from its trailer.
     if (!movieFound) ranges.push_back({std::max<std::int64_t>(0, size - kMediaEdge), kMediaEdge});
     return ranges;
+}
+
+void StartReadingEnds(const platform::CacheFile& file) {
+    const std::int64_t size = file.Size();
+    if (size <= 0) return;
+    file.WillNeed(0, std::min(size, kMediaEdge));
+    if (size > kMediaEdge) file.WillNeed(std::max(kMediaEdge, size - kLikelyTail), kLikelyTail);
 }
 
 void WarmRecording(const platform::CacheFile& file) {
@@ -122,10 +137,11 @@ void ReadAhead::FileStarted() {
     if (++started_ % kWakeEvery == 0) changed_.notify_one();
 }
 
-// A worker whose recording must come from the disk wakes the next one before
-// it waits, so that the disk gets as many requests at once as there are
-// workers; one whose recording is cached warms it and goes on alone, since
-// waking another would cost more than the warming.
+// A worker whose recording must come from the disk wakes the next one and
+// asks for both ends of the file before it waits, so that the disk gets as
+// many requests at once as there are workers; one whose recording is cached
+// warms it and goes on alone, since waking another would cost more than the
+// warming.
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -140,7 +156,10 @@ void ReadAhead::Work() {
         const bool more = CanTake();
         lock.unlock();
         const platform::CacheFile file(path);
-        if (more && !file.IsCached(0)) changed_.notify_one();
+        if (!file.IsCached(0)) {
+            if (more) changed_.notify_one();
+            StartReadingEnds(file);
+        }
         WarmRecording(file);
         lock.lock();
     }

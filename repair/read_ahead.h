@@ -68,6 +68,10 @@ struct ByteRange {
 // data (a file without a movie at its top: its end, where the trailer points).
 std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file);
 
+// Asks the system to read the first bytes and the tail of a recording, where
+// the ranges above usually lie, before its box headers are read.
+void StartReadingEnds(const platform::CacheFile& file);
+
 // Asks the system to read those ranges of a recording into its cache.
 void WarmRecording(const platform::CacheFile& file);
 void WarmRecording(const std::string& path);

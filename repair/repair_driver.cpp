@@ -41,10 +41,12 @@ std::vector<std::string> SortedBySerial(std::vector<std::string> files) {
 }
 
 // How far the cache warming runs ahead of the indexing, and with how many
-// requests in flight: enough to keep a disk array busy, few enough that the
-// warmed bytes are still cached when the indexing reaches them.
-constexpr std::size_t kFilesAhead = 32;
-constexpr unsigned kWarmingThreads = 4;
+// requests in flight. A disk served the floor's reads fastest with about 32
+// requests at once: each warming thread keeps one or two in flight.
+constexpr unsigned kWarmingThreads = 16;
+// Four files per thread keep every thread busy while the indexing catches up,
+// and a few megabytes of warmed bytes are still cached when it reaches them.
+constexpr std::size_t kFilesAhead = 64;
 
 ReadAhead::Recordings UpcomingRecordingsOrThrow(const std::string& locationPath) {
     const fs::path location(locationPath);
