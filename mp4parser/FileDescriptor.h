@@ -55,7 +55,8 @@ public:
         std::array<Block, 2> recent;
         std::size_t nextRecent = 0;
 
-        Impl() = default;
+        // Provided, so that making one does not zero its blocks first.
+        Impl() {}
         Impl(const Impl&) = delete;
         Impl& operator=(const Impl&) = delete;
         ~Impl();
