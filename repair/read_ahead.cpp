@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "media/byte_order.h"
 #include "platform/page_cache.h"
@@ -83,8 +84,10 @@ void WarmRecording(const platform::CacheFile& file) {
 
 void WarmRecording(const std::string& path) { WarmRecording(platform::CacheFile(path)); }
 
-ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead) {
-    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+// One worker to start with; the others only once recordings turn out to come
+// from the disk (a warm run never needs them).
+ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead), mostWorkers_(threads) {
+    if (threads > 0) workers_.emplace_back([this] { Work(); });
 }
 
 ReadAhead::~ReadAhead() {
@@ -137,6 +140,23 @@ void ReadAhead::FileStarted() {
     if (++started_ % kWakeEvery == 0) changed_.notify_one();
 }
 
+// An idle worker, or a new one while there are fewer than allowed (none when
+// the system cannot start one: the warming only runs slower).
+void ReadAhead::WakeAnother() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (idle_ == 0) {
+            if (stopping_ || workers_.size() >= mostWorkers_) return;
+            try {
+                workers_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+            }
+            return;
+        }
+    }
+    changed_.notify_one();
+}
+
 // A worker whose recording must come from the disk wakes the next one and
 // asks for both ends of the file before it waits, so that the disk gets as
 // many requests at once as there are workers; one whose recording is cached
@@ -145,7 +165,9 @@ void ReadAhead::FileStarted() {
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        ++idle_;
         changed_.wait(lock, [this] { return stopping_ || CanTake(); });
+        --idle_;
         if (stopping_) return;
         Upcoming& front = upcoming_.front();
         const Recordings files = front.files;  // keeps the list alive while unlocked
@@ -157,7 +179,7 @@ void ReadAhead::Work() {
         lock.unlock();
         const platform::CacheFile file(path);
         if (!file.IsCached(0)) {
-            if (more) changed_.notify_one();
+            if (more) WakeAnother();
             StartReadingEnds(file);
         }
         WarmRecording(file);
