@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <boost/date_time/posix_time/time_parsers.hpp>
 #include <boost/filesystem/path.hpp>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -31,10 +32,34 @@ std::uint64_t GetFileSerial(const std::string& path) {
     return serial;
 }
 
+namespace {
+
+// YYYY-MM-DD?HHMMSS all in digits, as recorders name their files: built as
+// the text parser builds it (the same date constructor, so the same
+// exceptions for impossible dates), at a fraction of its cost per file.
+std::optional<boost::posix_time::ptime> PlainRecordingTime(const char* text) {
+    static const char kShape[] = "dddd-dd-dd?dddddd";
+    for (std::size_t i = 0; i < kTimeTextLength; ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : kShape[i] == '-' && text[i] != '-') return std::nullopt;
+    }
+    auto number = [text](std::size_t at, std::size_t digits) {
+        unsigned short value = 0;
+        for (std::size_t i = at; i < at + digits; ++i) value = static_cast<unsigned short>(value * 10 + (text[i] - '0'));
+        return value;
+    };
+    const unsigned short year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const boost::gregorian::date date(year, month, day);
+    return boost::posix_time::ptime(date, boost::posix_time::time_duration(number(11, 2), number(13, 2), number(15, 2)));
+}
+
+}  // namespace
+
 boost::posix_time::ptime RecordTimeFromFileName(const std::string& fileName) {
     if (fileName.size() < kShortestTimedName) {
         throw std::out_of_range("file name too short to hold a recording time: " + fileName);
     }
+    if (const auto plain = PlainRecordingTime(fileName.data() + fileName.size() - kShortestTimedName)) return *plain;
     std::string text = fileName.substr(fileName.size() - kShortestTimedName, kTimeTextLength);
     text[10] = ' ';
     text.insert(13, ":");
