@@ -36,8 +36,8 @@ seconds_of_repair() {
 # its slice and stops itself; all are continued together, and the time runs
 # from the first start to the last end (per round, warm).
 sliced_floor() {
-  local k=$1 cold=$2 i pid state pids=() out=$work/sliced-floor
-  rm -f "$out".*
+  local k=$1 cold=$2 i pid state pids=() out=$work/sliced-floor/slice
+  rm -rf "$work/sliced-floor" && mkdir -p "$work/sliced-floor"
   for ((i = 0; i < k; i++)); do
     "$build/repair_floor" "$storage" $cold --slice "$i/$k" > "$out.$i" &
     pids+=($!)
