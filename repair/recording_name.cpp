@@ -45,12 +45,14 @@ std::optional<boost::posix_time::ptime> PlainRecordingTime(const char* text) {
     }
     auto number = [text](std::size_t at, std::size_t digits) {
         unsigned short value = 0;
-        for (std::size_t i = at; i < at + digits; ++i) value = static_cast<unsigned short>(value * 10 + (text[i] - '0'));
+        for (std::size_t i = at; i < at + digits; ++i)
+            value = static_cast<unsigned short>(value * 10 + (text[i] - '0'));
         return value;
     };
     const unsigned short year = number(0, 4), month = number(5, 2), day = number(8, 2);
     const boost::gregorian::date date(year, month, day);
-    return boost::posix_time::ptime(date, boost::posix_time::time_duration(number(11, 2), number(13, 2), number(15, 2)));
+    return boost::posix_time::ptime(date,
+                                    boost::posix_time::time_duration(number(11, 2), number(13, 2), number(15, 2)));
 }
 
 }  // namespace

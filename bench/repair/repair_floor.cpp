@@ -280,8 +280,9 @@ int main(int argc, char** argv) {
         }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / rounds;
-    if (sliced) std::printf("floor_start_ns %lld\nfloor_end_ns %lld\nfloor_rounds %d\n",
-                            static_cast<long long>(startNs), static_cast<long long>(SteadyNanoseconds()), rounds);
+    if (sliced)
+        std::printf("floor_start_ns %lld\nfloor_end_ns %lld\nfloor_rounds %d\n", static_cast<long long>(startNs),
+                    static_cast<long long>(SteadyNanoseconds()), rounds);
     std::printf("floor_files %zu\nfloor_seconds %.6f\nfloor_files_per_second %.0f\nfloor_bytes_per_file %.0f\n",
                 files.size(), seconds, files.size() / seconds,
                 static_cast<double>(bytesRead) / rounds / static_cast<double>(files.size()));

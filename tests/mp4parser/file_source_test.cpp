@@ -118,7 +118,8 @@ TEST(FileDescriptorTest, ShortReadsGiveTheFileBytesWhereverTheyFallAgainstTheBlo
     const struct {
         std::int64_t at;
         std::size_t count;
-    } reads[] = {{0, 8}, {4090, 100}, {10, 500}, {4096, 8}, {9990, 100}, {2, 3000}, {5000, 4096}, {6000, 16}, {4095, 2}};
+    } reads[] = {{0, 8},    {4090, 100},  {10, 500},  {4096, 8}, {9990, 100},
+                 {2, 3000}, {5000, 4096}, {6000, 16}, {4095, 2}};
     for (const auto& r : reads) {
         file.seek(r.at, std::ios_base::beg);
         std::vector<char> got;

@@ -191,7 +191,7 @@ TEST_F(BatchedConnectionTest, RowsAreStoredAsTheirOwnTextStoresThem) {
         "INSERT INTO Mixed(t) VALUES('\xe4\xb8\xad')",
         "INSERT INTO Mixed(i) VALUES(9) -- a comment",
         "INSERT INTO Mixed(u) VALUES(5)",
-        "INSERT INTO Mixed(u) VALUES(5)",   // fails: unique
+        "INSERT INTO Mixed(u) VALUES(5)",     // fails: unique
         "INSERT INTO Mixed(i) VALUES(1, 2)",  // fails: two values for one column
         "INSERT INTO Missing(i) VALUES(1)",   // fails: no such table
         "INSERT INTO Mixed(u, i) VALUES(6, 7)",
