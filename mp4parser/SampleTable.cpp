@@ -145,7 +145,7 @@ std::int64_t FindSampleAtTime(const SampleTable& table, double x, double smalles
 }
 
 DecodeTimes::DecodeTimes(const TrackDescription& track) : timescale_(track.mdhd.timescale) {
-    runs_.reserve(track.timeToSample.size());
+    runs_.reserve(track.timeToSample.size() + 1);
     std::uint64_t sample = 0;
     std::uint32_t tick = 0;
     for (const TimeToSampleEntry& run : track.timeToSample) {
@@ -178,6 +178,7 @@ SampleLocator::SampleLocator(const TrackDescription& track) : track_(&track) {
     const std::uint64_t chunkCount = track.chunkOffsets.size();
     const std::uint64_t samples = track.stsz.sampleCount;
     if (runs.empty() || chunkCount == 0) return;
+    spans_.reserve(runs.size());
     std::uint64_t chunk = 1;
     std::size_t run = 0;
     std::uint64_t sample = 0;

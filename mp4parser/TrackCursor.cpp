@@ -31,6 +31,7 @@ std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetL
 std::vector<TrackCursor> BuildTrackCursors(const Movie& movie, const std::vector<std::size_t>& parameterSetLengths,
                                            WorkingBufferSizes& sizes) {
     std::vector<TrackCursor> cursors;
+    cursors.reserve(movie.tracks.size());
     std::size_t sampleNeeds = 0;
     std::size_t headerNeeds = kMadeUpHeaderBlockSize;
     const std::size_t trackCount = movie.tracks.size();

@@ -50,6 +50,7 @@ bool ReadBoxHeader(const platform::CacheFile& file, std::int64_t offset, std::in
 
 std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
     std::vector<ByteRange> ranges;
+    ranges.reserve(3);  // the movie and both ends of the media data
     const std::int64_t size = file.Size();
     if (size <= 0) return ranges;
     std::int64_t offset = 0;
