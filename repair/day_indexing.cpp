@@ -121,7 +121,7 @@ private:
 
     void WriteFileRow(const std::string& path, const FileTimes& file) {
         const std::string row = FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_,
-                                                          fs::path(path).filename().string(), file);
+                                                          RecordingFileName(path), file);
         const std::int32_t code = database_.Execute(row);
         if (code != 0) ReportCode("ParseFilesADay - insert into " + path + " mediafilediskmap scRet: 0x", code);
     }

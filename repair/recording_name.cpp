@@ -15,8 +15,20 @@ constexpr std::size_t kShortestTimedName = kTimeTextLength + kTimeTextEndFromNam
 
 }  // namespace
 
+std::string RecordingFileName(const std::string& path) {
+#ifndef _WIN32
+    // A path that ends in a name: the name is what follows the last separator.
+    // Anything else (a root, a trailing separator) is left to the library.
+    const std::size_t separator = path.rfind('/');
+    if (!path.empty() && path.back() != '/') {
+        return separator == std::string::npos ? path : path.substr(separator + 1);
+    }
+#endif
+    return boost::filesystem::path(path).filename().string();
+}
+
 std::uint64_t GetFileSerial(const std::string& path) {
-    const std::string name = boost::filesystem::path(path).filename().string();
+    const std::string name = RecordingFileName(path);
     const std::size_t end = std::min(name.find('_'), name.size());
     // The recorder's names: up to nine digits always fit, and read as the
     // stream reads them without the cost of a stream per file.
