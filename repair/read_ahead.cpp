@@ -17,9 +17,9 @@ constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
 constexpr int kMostTopLevelBoxes = 64;
 // Recorders write the movie after the media data: a cold recording's tail is
 // asked for at once, beside its head, so that the disk fetches both while
-// the box headers are still being read. Enough for the movie of a recording
-// of a few minutes and its last samples.
-constexpr std::int64_t kLikelyTail = 64 * 1024;
+// the box headers are still being read. Enough for the movie of a one-minute
+// recording and its last samples; a longer movie costs one more request.
+constexpr std::int64_t kLikelyTail = 32 * 1024;
 // The indexing wakes a worker once the window has opened by this many files:
 // a wake-up costs the indexing more than a warm file, and a quarter of the
 // window is still far enough ahead of it.
