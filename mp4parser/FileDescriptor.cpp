@@ -1,5 +1,7 @@
 #include "mp4parser/FileDescriptor.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "mp4parser/StreamFailure.h"
@@ -33,6 +35,7 @@ void FileDescriptor::open(const std::string& path, std::uint64_t baseOffset) {
     }
     impl_->handle = handle;
     impl_->flags = kCloseOnLastOwner | kCloseOnStreamClose;
+    for (Impl::Block& block : impl_->recent) block.at = -1;
     if (baseOffset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
         ThrowStreamFailure("failed seeking");
     }
@@ -42,10 +45,31 @@ void FileDescriptor::open(const std::string& path, std::uint64_t baseOffset) {
 }
 
 std::streamsize FileDescriptor::read(char_type* buffer, std::streamsize count) {
-    const std::int64_t got =
-        platform::ReadFileAt(impl_->handle, buffer, static_cast<std::size_t>(count), impl_->position);
+    Impl& impl = *impl_;
+    for (const Impl::Block& block : impl.recent) {
+        if (block.at < 0 || impl.position < block.at || impl.position >= block.at + block.size) continue;
+        const std::int64_t got = std::min<std::int64_t>(count, block.at + block.size - impl.position);
+        std::memcpy(buffer, block.bytes.data() + (impl.position - block.at), static_cast<std::size_t>(got));
+        impl.position += got;
+        return static_cast<std::streamsize>(got);
+    }
+    std::int64_t got;
+    if (count < static_cast<std::streamsize>(Impl::kBlockSize)) {
+        Impl::Block& block = impl.recent[impl.nextRecent];
+        block.at = -1;
+        got = platform::ReadFileAt(impl.handle, block.bytes.data(), block.bytes.size(), impl.position);
+        if (got > 0) {
+            block.at = impl.position;
+            block.size = got;
+            impl.nextRecent = (impl.nextRecent + 1) % impl.recent.size();
+            got = std::min<std::int64_t>(got, count);
+            std::memcpy(buffer, block.bytes.data(), static_cast<std::size_t>(got));
+        }
+    } else {
+        got = platform::ReadFileAt(impl.handle, buffer, static_cast<std::size_t>(count), impl.position);
+    }
     if (got > 0) {
-        impl_->position += got;
+        impl.position += got;
         return static_cast<std::streamsize>(got);
     }
     if (got == 0) return -1;  // end of the data

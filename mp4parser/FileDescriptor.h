@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ios>
 #include <memory>
@@ -42,8 +43,20 @@ public:
         // The file's size at opening, -1 when unknown: the end of a finished
         // recording without a call to the system.
         std::int64_t sizeAtOpen = -1;
+        // The last blocks that short reads fetched whole: the embedded-file
+        // check and the box reader both read the headers at the start and at
+        // the movie, and the second one reads them from here.
+        static constexpr std::size_t kBlockSize = 4096;
+        struct Block {
+            std::int64_t at = -1;
+            std::int64_t size = 0;
+            std::array<char, kBlockSize> bytes;
+        };
+        std::array<Block, 2> recent;
+        std::size_t nextRecent = 0;
 
-        Impl() = default;
+        // Provided, so that making one does not zero its blocks first.
+        Impl() {}
         Impl(const Impl&) = delete;
         Impl& operator=(const Impl&) = delete;
         ~Impl();

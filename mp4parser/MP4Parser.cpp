@@ -100,7 +100,13 @@ MemoryReader::Bytes MP4Parser::ReadBoxBody(const BoxHeader& header) {
 }
 
 void MP4Parser::BuildTables() {
+    const std::size_t trackCount = movie_.tracks.size();
+    tables_.reserve(trackCount);
+    decodeTimes_.reserve(trackCount);
+    locators_.reserve(trackCount);
+    parameterSets_.reserve(trackCount);
     std::vector<std::size_t> parameterSetLengths;
+    parameterSetLengths.reserve(trackCount);
     for (const TrackDescription& track : movie_.tracks) {
         tables_.push_back(SummariseSampleTable(track, movie_.mvhd.timescale));
         decodeTimes_.emplace_back(track);
@@ -125,7 +131,7 @@ IndexEntry MP4Parser::SampleAt(std::int32_t track, std::int32_t sample) const {
     return locator.EntryAt(static_cast<std::uint32_t>(sample));
 }
 
-std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, std::vector<std::uint8_t>& destination) {
+std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, SampleBuffer& destination) {
     const IndexEntry entry = SampleAt(track, sample);
     const SampleEntry* description = movie_.tracks[static_cast<std::size_t>(track)].FirstSampleEntry();
     const std::uint32_t type = description != nullptr ? description->type : 0;

@@ -46,9 +46,12 @@ public:
     // place it on its last sample.
     void SeekToTime(std::uint32_t seconds, std::uint32_t milliseconds);
 
+    // Bytes that a read overwrites: grown without being zeroed first.
+    typedef MemoryReader::Bytes SampleBuffer;
+
     // Reads one sample into destination (grown as needed), H.264 and H.265
     // samples converted to start-code form; returns the bytes written.
-    std::size_t ReadSample(std::int32_t track, std::int32_t sample, std::vector<std::uint8_t>& destination);
+    std::size_t ReadSample(std::int32_t track, std::int32_t sample, SampleBuffer& destination);
 
     std::vector<TrackCursor>& TrackCursors() { return cursors_; }
     const Movie& GetMovie() const { return movie_; }
@@ -87,8 +90,8 @@ private:
     double smallestStartOffset_;
     std::vector<std::vector<std::uint8_t>> parameterSets_;
     std::vector<TrackCursor> cursors_;
-    std::vector<std::uint8_t> sampleBuffer_;
-    std::vector<std::uint8_t> headerBuffer_;
+    SampleBuffer sampleBuffer_;
+    SampleBuffer headerBuffer_;
     MediaPacketRef currentPacket_;
 };
 

@@ -42,7 +42,7 @@ public:
 
     // bytes are the file's bytes from position start on.
     MemoryReader(Bytes bytes, std::uint64_t start)
-        : bytes_(std::move(bytes)), start_(start), position_(start) {}
+        : bytes_(std::make_shared<const Bytes>(std::move(bytes))), start_(start), position_(start) {}
     MemoryReader(const MemoryReader&) = delete;
     MemoryReader& operator=(const MemoryReader&) = delete;
 
@@ -88,18 +88,21 @@ public:
     void Skip(std::int64_t count) { position_ += static_cast<std::uint64_t>(count); }
     void Seek(std::uint64_t target) { position_ = target; }
 
+    // Keeps the bytes alive for tables that point into them (StoredNumbers).
+    std::shared_ptr<const void> Owner() const { return bytes_; }
+
 private:
     std::size_t Available() const {
-        if (position_ < start_ || position_ - start_ >= bytes_.size()) return 0;
-        return bytes_.size() - static_cast<std::size_t>(position_ - start_);
+        if (position_ < start_ || position_ - start_ >= bytes_->size()) return 0;
+        return bytes_->size() - static_cast<std::size_t>(position_ - start_);
     }
     void Require(std::size_t count) const {
         const std::size_t available = Available();
         if (available < count) ThrowStreamFailure(available == 0 ? "end of file" : "bad read");
     }
-    const std::uint8_t* Current() const { return bytes_.data() + (position_ - start_); }
+    const std::uint8_t* Current() const { return bytes_->data() + (position_ - start_); }
 
-    Bytes bytes_;
+    std::shared_ptr<const Bytes> bytes_;
     std::uint64_t start_;
     std::uint64_t position_;
 };

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "media/byte_order.h"
 
 namespace ORVL {
 namespace SDK {
@@ -103,6 +108,33 @@ struct CompositionOffsetEntry {
     std::uint32_t sampleOffset = 0;
 };
 
+// A table of numbers as the file stores them: big-endian, 4 or 8 bytes each.
+// The times of a recording need a handful of entries of tables that hold
+// thousands, so an entry is decoded where it is read; the bytes stay with the
+// movie box they were read from, which the table shares.
+class StoredNumbers {
+public:
+    StoredNumbers() = default;
+    // count entries of width (4 or 8) bytes from bytes on, kept alive by owner.
+    StoredNumbers(std::shared_ptr<const void> owner, const std::uint8_t* bytes, std::uint32_t count, unsigned width)
+        : owner_(std::move(owner)), bytes_(bytes), count_(count), width_(width == 8 ? 8 : 4) {}
+    // A table of the given values, stored width bytes each.
+    static StoredNumbers Of(const std::vector<std::uint64_t>& values, unsigned width = 8);
+
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    std::uint64_t operator[](std::size_t i) const {
+        const std::uint8_t* entry = bytes_ + width_ * i;
+        return width_ == 8 ? BigEndian64(entry) : BigEndian32(entry);
+    }
+
+private:
+    std::shared_ptr<const void> owner_;
+    const std::uint8_t* bytes_ = nullptr;
+    std::uint32_t count_ = 0;
+    unsigned width_ = 4;
+};
+
 struct SampleToChunkEntry {
     std::uint32_t firstChunk = 0;
     std::uint32_t samplesPerChunk = 0;
@@ -113,8 +145,15 @@ struct SampleToChunkEntry {
 struct SampleSizes : FullBoxFields {
     std::uint32_t sampleSize = 0;   // the common size, 0 when each has its own
     std::uint32_t sampleCount = 0;
-    std::uint32_t largestSize = 0;
-    std::vector<std::uint32_t> sizes;
+    StoredNumbers sizes;  // one per sample unless they share sampleSize
+
+    // A sweep over every size: only for checks of the whole table.
+    std::uint32_t Largest() const {
+        if (sampleSize != 0) return sampleSize;
+        std::uint64_t largest = 0;
+        for (std::size_t i = 0; i < sizes.size(); ++i) largest = std::max(largest, sizes[i]);
+        return static_cast<std::uint32_t>(largest);
+    }
 };
 
 struct DataReferenceEntry : FullBoxFields {
@@ -145,7 +184,7 @@ struct TrackDescription {
     std::vector<SampleToChunkEntry> sampleToChunk;
     SampleSizes stsz;
     FullBoxFields stco;
-    std::vector<std::uint64_t> chunkOffsets;  // from "stco" or "co64"
+    StoredNumbers chunkOffsets;  // from "stco" or "co64"
     bool hasCompositionOffsets = false;
     FullBoxFields ctts;
     std::vector<CompositionOffsetEntry> compositionOffsets;

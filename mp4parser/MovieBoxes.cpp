@@ -159,38 +159,21 @@ void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
     ReadFullBoxFields(box, sizes);
     sizes.sampleSize = box.ReadUInt32();
     sizes.sampleCount = box.ReadUInt32();
-    sizes.sizes.clear();
-    if (sizes.sampleSize != 0) {
-        sizes.largestSize = sizes.sampleSize;
-        return;
-    }
+    sizes.sizes = StoredNumbers();
+    if (sizes.sampleSize != 0) return;
     box.RequireEntries(sizes.sampleCount, 4);
     const std::uint8_t* bytes = box.Take(std::uint64_t{sizes.sampleCount} * 4);
-    sizes.sizes.resize(sizes.sampleCount);
-    std::uint32_t largest = 0;
-    for (std::uint32_t i = 0; i < sizes.sampleCount; ++i) {
-        const std::uint32_t size = BigEndian32(bytes + 4 * std::size_t{i});
-        sizes.sizes[i] = size;
-        largest = std::max(largest, size);
-    }
-    sizes.largestSize = largest;
+    sizes.sizes = StoredNumbers(box.Reader().Owner(), bytes, sizes.sampleCount, 4);
 }
 
 // "co64" is read as well as "stco", so that recordings beyond 4 GiB work.
 void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
     ReadFullBoxFields(box, track.stco);
-    if (wide) {
-        ReadCountedEntries(box, 8, track.chunkOffsets, [](std::uint64_t& offset, const std::uint8_t* bytes) {
-            offset = std::uint64_t{BigEndian32(bytes)} << 32 | BigEndian32(bytes + 4);
-        });
-    } else {
-        const std::uint32_t count = box.ReadUInt32();
-        box.RequireEntries(count, 4);
-        const std::uint8_t* bytes = box.Take(std::uint64_t{count} * 4);
-        std::vector<std::uint64_t>& offsets = track.chunkOffsets;
-        offsets.resize(count);
-        for (std::uint32_t i = 0; i < count; ++i) offsets[i] = BigEndian32(bytes + 4 * std::size_t{i});
-    }
+    const unsigned width = wide ? 8 : 4;
+    const std::uint32_t count = box.ReadUInt32();
+    box.RequireEntries(count, width);
+    const std::uint8_t* bytes = box.Take(std::uint64_t{count} * width);
+    track.chunkOffsets = StoredNumbers(box.Reader().Owner(), bytes, count, width);
 }
 
 void ReadSampleTable(BoxBody& stbl, TrackDescription& track) {
@@ -268,6 +251,14 @@ void ReadTrack(BoxBody& trak, TrackDescription& track) {
 }
 
 }  // namespace
+
+StoredNumbers StoredNumbers::Of(const std::vector<std::uint64_t>& values, unsigned width) {
+    width = width == 8 ? 8 : 4;
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(values.size() * width);
+    for (std::size_t i = 0; i < values.size(); ++i) PutBigEndian(bytes->data() + width * i, values[i], width);
+    const std::uint8_t* data = bytes->data();
+    return StoredNumbers(std::move(bytes), data, static_cast<std::uint32_t>(values.size()), width);
+}
 
 void ReadMovie(BoxBody& moov, Movie& movie) {
     movie.trackCount = 0;

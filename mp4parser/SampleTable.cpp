@@ -34,7 +34,7 @@ void ApplyEditList(const TrackDescription& track, std::uint32_t movieTimescale, 
 }  // namespace
 
 DecodeTimes::DecodeTimes(const TrackDescription& track) : timescale_(track.mdhd.timescale) {
-    runs_.reserve(track.timeToSample.size());
+    runs_.reserve(track.timeToSample.size() + 1);
     std::uint64_t sample = 0;
     std::uint32_t tick = 0;
     for (const TimeToSampleEntry& run : track.timeToSample) {
@@ -69,6 +69,7 @@ SampleLocator::SampleLocator(const TrackDescription& track) : track_(&track) {
     const std::uint64_t chunkCount = track.chunkOffsets.size();
     const std::uint64_t samples = track.stsz.sampleCount;
     if (runs.empty() || chunkCount == 0) return;
+    spans_.reserve(runs.size());
     std::uint64_t chunk = 1;
     std::size_t run = 0;
     std::uint64_t sample = 0;
@@ -89,7 +90,7 @@ SampleLocator::SampleLocator(const TrackDescription& track) : track_(&track) {
 
 std::uint32_t SampleLocator::SizeOf(std::uint64_t j) const {
     const SampleSizes& stsz = track_->stsz;
-    return stsz.sampleSize != 0 ? stsz.sampleSize : stsz.sizes[j];
+    return stsz.sampleSize != 0 ? stsz.sampleSize : static_cast<std::uint32_t>(stsz.sizes[j]);
 }
 
 std::uint64_t SampleLocator::OffsetOf(std::uint64_t j) const {

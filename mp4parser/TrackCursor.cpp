@@ -22,7 +22,9 @@ constexpr std::size_t kHeaderBufferSlack = 7;
 constexpr std::size_t kAvcUnitsEstimated = 5;
 constexpr std::size_t kHevcUnitsEstimated = 2;
 
-// Largest sample plus what converting it to start-code form may add.
+// What converting a sample to start-code form may add to it. The sample's
+// own size is left to its read, which grows the buffer: finding the largest
+// would cost a sweep over every size of the track for a few samples read.
 std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetLength) {
     const std::uint32_t type = track.FirstSampleEntryType();
     const unsigned lengthField = LengthSizeFieldOf(track.FirstSampleEntry());
@@ -30,7 +32,7 @@ std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetL
     std::size_t extra = 0;
     if (IsAvcEntry(type)) extra = parameterSetLength + kAvcUnitsEstimated * growthPerUnit;
     if (IsHevcEntry(type)) extra = parameterSetLength + kHevcUnitsEstimated * growthPerUnit;
-    return std::size_t{track.stsz.largestSize} + extra;
+    return extra;
 }
 
 }  // namespace
@@ -38,6 +40,7 @@ std::size_t SampleNeeds(const TrackDescription& track, std::size_t parameterSetL
 std::vector<TrackCursor> BuildTrackCursors(const Movie& movie, const std::vector<std::size_t>& parameterSetLengths,
                                            WorkingBufferSizes& sizes) {
     std::vector<TrackCursor> cursors;
+    cursors.reserve(movie.tracks.size());
     std::size_t sampleNeeds = 0;
     std::size_t headerNeeds = kMadeUpHeaderBlockSize;
     const std::size_t trackCount = movie.tracks.size();

@@ -21,7 +21,7 @@ struct TrackCursor {
     std::uint8_t enabled = 1;         // 0: stepped over without reading
 };
 
-// Sizes of the two working buffers that the cursors need.
+// Sizes that the two working buffers start with; a read grows them.
 struct WorkingBufferSizes {
     std::size_t sample = 0;
     std::size_t headerBlock = 0;

@@ -9,7 +9,9 @@
 namespace platform {
 
 // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come;
-// only a regular file is read, and its reads then block as usual.
+// only a regular file is read, and its reads then block as usual. O_NONBLOCK
+// is the only status flag the descriptor has, so clearing them all clears it
+// without a call to ask for them first.
 FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     int handle;
     do {
@@ -17,9 +19,7 @@ FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     } while (handle < 0 && errno == EINTR);
     if (handle < 0) return kInvalidFileHandle;
     struct stat status;
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
-        ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode) || ::fcntl(handle, F_SETFL, 0) != 0) {
         ::close(handle);
         return kInvalidFileHandle;
     }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace platform {
@@ -38,6 +39,17 @@ std::int64_t CacheFile::Size() const {
 std::int64_t CacheFile::ReadAt(void* buffer, std::size_t count, std::int64_t offset) const {
     if (fd_ < 0 || offset < 0) return -1;
     return ::pread(fd_, buffer, count, static_cast<off_t>(offset));
+}
+
+bool CacheFile::IsCached(std::int64_t offset) const {
+    if (fd_ < 0 || offset < 0) return false;
+#ifdef RWF_NOWAIT
+    char byte;
+    iovec into{&byte, 1};
+    return ::preadv2(fd_, &into, 1, static_cast<off_t>(offset), RWF_NOWAIT) == 1;
+#else
+    return false;
+#endif
 }
 
 void CacheFile::WillNeed(std::int64_t offset, std::int64_t length) const {

@@ -21,6 +21,10 @@ public:
     std::int64_t Size() const;
     // Reads at an offset, waiting for the disk: bytes read, or -1.
     std::int64_t ReadAt(void* buffer, std::size_t count, std::int64_t offset) const;
+    // Whether the byte at offset is in the cache, found without waiting for
+    // the disk (asking may start reading it); false when the system cannot
+    // tell.
+    bool IsCached(std::int64_t offset) const;
     // Starts reading a range into the cache without waiting for it.
     void WillNeed(std::int64_t offset, std::int64_t length) const;
     // Drops the file's cached pages.

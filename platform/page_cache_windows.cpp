@@ -53,6 +53,10 @@ std::int64_t CacheFile::ReadAt(void* buffer, std::size_t count, std::int64_t off
     return static_cast<std::int64_t>(got);
 }
 
+// The system cache cannot be asked without reading: every range counts as one
+// that must come from the disk.
+bool CacheFile::IsCached(std::int64_t /*offset*/) const { return false; }
+
 // There is no advice call for the system cache here: the range is read, on the
 // warming thread that asks, and the cache keeps it for the reader that follows.
 void CacheFile::WillNeed(std::int64_t offset, std::int64_t length) const {

@@ -26,10 +26,9 @@ bool IsOnlySeparators(const char* begin, const char* end) {
     return true;
 }
 
-struct Finalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using PreparedStatement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+// Enough for the tool's two row statements and a few more; beyond it the
+// compiled shapes start over, so memory stays bounded whatever arrives.
+constexpr std::size_t kMostShapes = 8;
 
 // The folder that holds a file: what the path names before its last separator.
 std::string FolderOf(const std::string& path) {
@@ -57,6 +56,8 @@ std::int32_t FailureCode(int sqliteCode) {
 }
 
 void BatchedConnection::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+
+void BatchedConnection::Finalizer::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 
 BatchedConnection::BatchedConnection(BatchClock& clock, const BatchBounds& bounds) : policy_(clock, bounds) {}
 
@@ -93,11 +94,53 @@ std::int32_t BatchedConnection::Open(const char* path) {
     return 0;
 }
 
+// The shape's compiled statement, or null when it does not compile as one
+// statement taking exactly its values (the text then runs as it stands, and
+// fails as it would have).
+sqlite3_stmt* BatchedConnection::CompiledShape(const StatementShape& shaped) {
+    for (const auto& known : shapes_) {
+        if (known.first == shaped.shape) return known.second.get();
+    }
+    sqlite3_stmt* compiled = nullptr;
+    const char* tail = nullptr;
+    const char* text = shaped.shape.c_str();
+    const int length = static_cast<int>(shaped.shape.size());
+    const int prepared = sqlite3_prepare_v3(db_.get(), text, length, SQLITE_PREPARE_PERSISTENT, &compiled, &tail);
+    Compiled owned(compiled);
+    if (prepared != SQLITE_OK || !owned || !IsOnlySeparators(tail, text + length) ||
+        sqlite3_bind_parameter_count(compiled) != static_cast<int>(shaped.values.size())) {
+        return nullptr;
+    }
+    if (shapes_.size() >= kMostShapes) shapes_.clear();
+    shapes_.emplace_back(shaped.shape, std::move(owned));
+    return compiled;
+}
+
+std::int32_t BatchedConnection::RunShaped(sqlite3_stmt* compiled, const std::vector<StatementValue>& values) {
+    int rc = SQLITE_OK;
+    for (std::size_t i = 0; i < values.size() && rc == SQLITE_OK; ++i) {
+        const int index = static_cast<int>(i + 1);
+        const StatementValue& value = values[i];
+        rc = value.isText ? sqlite3_bind_text(compiled, index, value.text.data(), static_cast<int>(value.text.size()),
+                                              SQLITE_STATIC)
+                          : sqlite3_bind_int64(compiled, index, value.integer);
+    }
+    if (rc == SQLITE_OK) rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW) rc = sqlite3_step(compiled);
+    const std::int32_t code = rc == SQLITE_DONE ? 0 : LastFailure();
+    sqlite3_reset(compiled);
+    sqlite3_clear_bindings(compiled);
+    return code;
+}
+
 std::int32_t BatchedConnection::RunStatement(const char* statement, std::int32_t length) {
+    if (const std::optional<StatementShape> shaped = ShapeOfInsert(statement, static_cast<std::size_t>(length))) {
+        if (sqlite3_stmt* compiled = CompiledShape(*shaped)) return RunShaped(compiled, shaped->values);
+    }
     sqlite3_stmt* compiled = nullptr;
     const char* tail = nullptr;
     const int prepared = sqlite3_prepare_v2(db_.get(), statement, length, &compiled, &tail);
-    PreparedStatement owned(compiled);
+    Compiled owned(compiled);
     if (prepared != SQLITE_OK) return LastFailure();
     if (!owned || !IsOnlySeparators(tail, statement + length)) return FailureCode(SQLITE_MISUSE);
     int rc = SQLITE_ROW;
@@ -197,12 +240,14 @@ std::int32_t BatchedConnection::Disconnect() {
     if (!IsOpen()) return FailureCode(SQLITE_MISUSE);
     std::int32_t code = InTransaction() ? CommitBatch() : 0;
     if (code == 0) code = lostRows_;
+    shapes_.clear();
     db_.reset();
     if (FlushFolderOf(path_) != 0 && code == 0) code = FailureCode(SQLITE_IOERR_DIR_FSYNC);
     return code;
 }
 
 void BatchedConnection::Abandon() {
+    shapes_.clear();
     db_.reset();
     batch_.clear();
 }

@@ -9,11 +9,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/batch_policy.h"
+#include "plugin/statement_shape.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace strata {
 
@@ -46,11 +49,17 @@ private:
     struct Closer {
         void operator()(sqlite3* db) const;
     };
+    struct Finalizer {
+        void operator()(sqlite3_stmt* statement) const;
+    };
+    using Compiled = std::unique_ptr<sqlite3_stmt, Finalizer>;
 
     bool InTransaction() const;
     int Exec(const char* sql);
     std::int32_t LastFailure() const;
     std::int32_t RunStatement(const char* statement, std::int32_t length);
+    sqlite3_stmt* CompiledShape(const StatementShape& shaped);
+    std::int32_t RunShaped(sqlite3_stmt* compiled, const std::vector<StatementValue>& values);
     int BeginBatch();
     void NoteLoss(std::int32_t code);
     std::int32_t LoseBatch(std::int32_t code);
@@ -60,6 +69,9 @@ private:
     static int OnBusy(void* self, int attempt);
 
     std::unique_ptr<sqlite3, Closer> db_;
+    // Shapes of INSERT statements compiled once (a few: the tool writes two),
+    // finalized before the database closes.
+    std::vector<std::pair<std::string, Compiled>> shapes_;
     std::string path_;
     BatchPolicy policy_;
     // The statements of the open transaction that succeeded.

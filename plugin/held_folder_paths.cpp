@@ -29,14 +29,31 @@ bool IsHeldFolderLink(const char* path) {
 int StatusSeeingHeldFolders(const char* path, struct stat* status) {
     return IsHeldFolderLink(path) ? ::stat(path, status) : ::lstat(path, status);
 }
+
+sqlite3_vfs* UnixFiles() {
+    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+    if (vfs == nullptr || vfs->iVersion < 3 || vfs->xSetSystemCall == nullptr || vfs->xGetSystemCall == nullptr)
+        return nullptr;
+    return vfs;
+}
+
+// SQLite outlives this library in a process that unloads it: SQLite's own
+// lstat is put back then, so that nothing calls into the unloaded code.
+struct RestoredOnUnload {
+    ~RestoredOnUnload() {
+        sqlite3_vfs* vfs = UnixFiles();
+        const auto ours = reinterpret_cast<sqlite3_syscall_ptr>(&StatusSeeingHeldFolders);
+        if (vfs != nullptr && vfs->xGetSystemCall(vfs, "lstat") == ours) vfs->xSetSystemCall(vfs, "lstat", nullptr);
+    }
+} restoredOnUnload;
 #endif
 
 }  // namespace
 
 void LetSqliteReachHeldFolders() {
 #ifndef _WIN32
-    sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
-    if (vfs == nullptr || vfs->iVersion < 3 || vfs->xSetSystemCall == nullptr) return;
+    sqlite3_vfs* vfs = UnixFiles();
+    if (vfs == nullptr) return;
     vfs->xSetSystemCall(vfs, "lstat", reinterpret_cast<sqlite3_syscall_ptr>(&StatusSeeingHeldFolders));
 #endif
 }

@@ -68,6 +68,9 @@ std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& fi
                                               const std::function<void()>& fileStarted,
                                               const std::function<void()>& fileDone) {
     std::vector<ReadableRecording> readable;
+    // Sized once: growing it would hold two copies at once, the peak memory
+    // of a location of a hundred thousand recordings.
+    readable.reserve(files.size());
     for (const std::string& path : files) {
         fileStarted();
         FileTimes times;
@@ -121,7 +124,7 @@ private:
 
     void WriteFileRow(const std::string& path, const FileTimes& file) {
         const std::string row = FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_,
-                                                          fs::path(path).filename().string(), file);
+                                                          RecordingFileName(path), file);
         const std::int32_t code = database_.Execute(row);
         if (code != 0) ReportCode("ParseFilesADay - insert into " + path + " mediafilediskmap scRet: 0x", code);
     }

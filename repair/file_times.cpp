@@ -33,8 +33,7 @@ void ReadDaylightSavingFlags(const TMediaPacket& packet, FileTimes& times) {
 }  // namespace
 
 RecordingRead ReadRecordingTimes(FileTimes& times, const std::string& path, long biasMinutes) {
-    const fs::path file(path);
-    times.recordStart = RecordTimeFromFileName(file.filename().string()) + boost::posix_time::minutes(biasMinutes);
+    times.recordStart = RecordTimeFromFileName(RecordingFileName(path)) + boost::posix_time::minutes(biasMinutes);
 
     CParsers parsers(path);
     if (!parsers.IsOpened()) return RecordingRead::NotOpened;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "media/box_header.h"
 #include "platform/page_cache.h"
@@ -14,7 +15,15 @@ constexpr std::int64_t kMediaEdge = 16 * 1024;
 // A movie box beyond this is left to the reader's own requests.
 constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
 constexpr int kMostTopLevelBoxes = 64;
-constexpr std::uint64_t kWakeEvery = 8;
+// Recorders write the movie after the media data: a cold recording's tail is
+// asked for at once, beside its head, so that the disk fetches both while
+// the box headers are still being read. Enough for the movie of a one-minute
+// recording and its last samples; a longer movie costs one more request.
+constexpr std::int64_t kLikelyTail = 32 * 1024;
+// The indexing wakes a worker once the window has opened by this many files:
+// a wake-up costs the indexing more than a warm file, and a quarter of the
+// window is still far enough ahead of it.
+constexpr std::uint64_t kWakeEvery = 16;
 
 struct TopLevelBox {
     std::int64_t size = 0;  // header included
@@ -44,6 +53,7 @@ bool ReadBoxHeader(const platform::CacheFile& file, std::int64_t offset, std::in
 
 std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
     std::vector<ByteRange> ranges;
+    ranges.reserve(3);  // the movie and both ends of the media data
     const std::int64_t size = file.Size();
     if (size <= 0) return ranges;
     std::int64_t offset = 0;
@@ -65,13 +75,23 @@ std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
     return ranges;
 }
 
-void WarmRecording(const std::string& path) {
-    const platform::CacheFile file(path);
+void StartReadingEnds(const platform::CacheFile& file) {
+    const std::int64_t size = file.Size();
+    if (size <= 0) return;
+    file.WillNeed(0, std::min(size, kMediaEdge));
+    if (size > kMediaEdge) file.WillNeed(std::max(kMediaEdge, size - kLikelyTail), kLikelyTail);
+}
+
+void WarmRecording(const platform::CacheFile& file) {
     for (const ByteRange& range : RangesToWarm(file)) file.WillNeed(range.offset, range.length);
 }
 
-ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead) {
-    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+void WarmRecording(const std::string& path) { WarmRecording(platform::CacheFile(path)); }
+
+// One worker to start with; the others only once recordings turn out to come
+// from the disk (a warm run never needs them).
+ReadAhead::ReadAhead(std::size_t filesAhead, unsigned threads) : filesAhead_(filesAhead), mostWorkers_(threads) {
+    if (threads > 0) workers_.emplace_back([this] { Work(); });
 }
 
 ReadAhead::~ReadAhead() {
@@ -118,17 +138,40 @@ bool ReadAhead::CanTake() {
 }
 
 // Waking a worker costs more than a warm file's whole indexing: the window
-// opens by a few files first, and one worker is woken, which wakes the next
-// while there is more to take. A wake-up that a worker misses while it goes
-// to sleep only delays it to the next one.
+// opens by a few files first, and one worker is woken. A wake-up that a worker
+// misses while it goes to sleep only delays it to the next one.
 void ReadAhead::FileStarted() {
     if (++started_ % kWakeEvery == 0) changed_.notify_one();
 }
 
+// An idle worker, or a new one while there are fewer than allowed (none when
+// the system cannot start one: the warming only runs slower).
+void ReadAhead::WakeAnother() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (idle_ == 0) {
+            if (stopping_ || workers_.size() >= mostWorkers_) return;
+            try {
+                workers_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+            }
+            return;
+        }
+    }
+    changed_.notify_one();
+}
+
+// A worker whose recording must come from the disk wakes the next one and
+// asks for both ends of the file before it waits, so that the disk gets as
+// many requests at once as there are workers; one whose recording is cached
+// warms it and goes on alone, since waking another would cost more than the
+// warming.
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        ++idle_;
         changed_.wait(lock, [this] { return stopping_ || CanTake(); });
+        --idle_;
         if (stopping_) return;
         Upcoming& front = upcoming_.front();
         const Recordings files = front.files;  // keeps the list alive while unlocked
@@ -138,8 +181,12 @@ void ReadAhead::Work() {
         if (front.next == files->size()) upcoming_.pop_front();
         const bool more = CanTake();
         lock.unlock();
-        if (more) changed_.notify_one();
-        WarmRecording(path);
+        const platform::CacheFile file(path);
+        if (!file.IsCached(0)) {
+            if (more) WakeAnother();
+            StartReadingEnds(file);
+        }
+        WarmRecording(file);
         lock.lock();
     }
 }

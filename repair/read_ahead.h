@@ -17,7 +17,8 @@
 // on anything it does, and a file it cannot read is simply passed over.
 class ReadAhead {
 public:
-    // filesAhead: how far the warming may run ahead of the indexing.
+    // filesAhead: how far the warming may run ahead of the indexing;
+    // threads: the most workers it starts.
     ReadAhead(std::size_t filesAhead, unsigned threads);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -40,6 +41,7 @@ private:
     };
     void DropPassed();
     bool CanTake();
+    void WakeAnother();
     void Work();
 
     const std::size_t filesAhead_;
@@ -50,6 +52,9 @@ private:
     // Counted by the indexing without the lock, so that it never waits for a worker.
     std::atomic<std::uint64_t> started_{0};
     bool stopping_ = false;
+    const unsigned mostWorkers_;
+    unsigned idle_ = 0;  // workers waiting for a recording
+    // Grows under the lock until stopping_ is set, which is when it is joined.
     std::vector<std::thread> workers_;
 };
 
@@ -68,5 +73,10 @@ struct ByteRange {
 // data (a file without a movie at its top: its end, where the trailer points).
 std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file);
 
+// Asks the system to read the first bytes and the tail of a recording, where
+// the ranges above usually lie, before its box headers are read.
+void StartReadingEnds(const platform::CacheFile& file);
+
 // Asks the system to read those ranges of a recording into its cache.
+void WarmRecording(const platform::CacheFile& file);
 void WarmRecording(const std::string& path);

@@ -8,6 +8,10 @@
 // local time at which the recorder started it, as in
 // 00000123_2012-03-03_101500.3gp.
 
+// The last part of a recording's path, as boost::filesystem::path::filename
+// gives it, without building a path for every recording.
+std::string RecordingFileName(const std::string& path);
+
 // The unsigned number in front of the first "_" of the path's file name (the
 // whole name when there is none), read like a stream extraction: leading white
 // space skipped, reading stops at the first non-digit. 0 when no number can be

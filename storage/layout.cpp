@@ -18,7 +18,14 @@ bool IsDayFolder(const fs::directory_entry& entry) {
     return MatchDateFormat(EntryName(entry).c_str());
 }
 
-bool IsRecordingFile(const fs::directory_entry& entry) { return entry.path().extension().string() == ".3gp"; }
+// A listed entry's name ends its path: ending in ".3gp" is having that
+// extension, found without taking the path apart for every entry.
+bool IsRecordingFile(const fs::directory_entry& entry) {
+    static const fs::path::string_type kExtension = fs::path(".3gp").native();
+    const fs::path::string_type& path = entry.path().native();
+    return path.size() >= kExtension.size() &&
+           path.compare(path.size() - kExtension.size(), kExtension.size(), kExtension) == 0;
+}
 
 bool IsRegularFile(const fs::directory_entry& entry) { return fs::is_regular_file(entry.status()); }
 

@@ -5,8 +5,13 @@
 // top-level box headers, read the moov box, find the video track's first and
 // last samples in it and read them, close. Every read is a pread of exactly the
 // bytes needed. Prints the recordings per second and the bytes read per file.
+//
+// With --slice i/K it reads only the i-th of K equal runs of the recordings,
+// so that K processes together give the floor of a disk with K requests in
+// flight; see cold_bench.sh.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -191,6 +196,9 @@ std::vector<std::string> Recordings(const fs::path& storage) {
             }
         }
     }
+    // In name order, which is the serial order the repair reads in, and the
+    // same in every process of a sliced run.
+    std::sort(files.begin(), files.end());
     return files;
 }
 
@@ -203,18 +211,50 @@ void Evict(const std::string& path) {
     ::close(fd);
 }
 
+// "i/K" with i < K, or false.
+bool ParseSlice(const std::string& text, unsigned& index, unsigned& count) {
+    char rest = 0;
+    return std::sscanf(text.c_str(), "%u/%u%c", &index, &count, &rest) == 2 && count > 0 && index < count;
+}
+
+std::int64_t SteadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 // repair_floor <storage>          warm cache: five rounds, the mean printed
 // repair_floor <storage> --cold   every file evicted just before it is read, one round
 // repair_floor <storage> --evict  only evict every file (before a cold run of the tool)
+// ... --slice i/K                 only the i-th of K runs of the recordings; the process
+//                                 stops itself once it is ready (SIGCONT starts it), and
+//                                 prints its start and end on the steady clock
 int main(int argc, char** argv) {
-    const std::string mode = argc == 3 ? argv[2] : "";
-    if ((argc != 2 && argc != 3) || (argc == 3 && mode != "--cold" && mode != "--evict")) {
-        std::fprintf(stderr, "usage: repair_floor <storage> [--cold | --evict]\n");
+    std::string mode;
+    bool sliced = false;
+    unsigned slice = 0, slices = 1;
+    bool usage = argc < 2;
+    for (int i = 2; i < argc && !usage; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--cold" || arg == "--evict") && mode.empty()) {
+            mode = arg;
+        } else if (arg == "--slice" && !sliced && i + 1 < argc && ParseSlice(argv[i + 1], slice, slices)) {
+            sliced = true;
+            ++i;
+        } else {
+            usage = true;
+        }
+    }
+    if (usage) {
+        std::fprintf(stderr, "usage: repair_floor <storage> [--cold | --evict] [--slice i/K]\n");
         return 2;
     }
-    const std::vector<std::string> files = Recordings(argv[1]);
+    std::vector<std::string> files = Recordings(argv[1]);
+    if (sliced) {
+        const std::size_t begin = files.size() * slice / slices, end = files.size() * (slice + 1) / slices;
+        files = std::vector<std::string>(files.begin() + begin, files.begin() + end);
+    }
     if (mode == "--evict") {
         for (const std::string& path : files) Evict(path);
         return 0;
@@ -226,6 +266,10 @@ int main(int argc, char** argv) {
     if (cold) {
         for (const std::string& path : files) Evict(path);
     }
+    // The slices start together: the runner continues every process once all
+    // have listed and evicted their recordings.
+    if (sliced) ::raise(SIGSTOP);
+    const std::int64_t startNs = SteadyNanoseconds();
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < rounds; ++round) {
         for (const std::string& path : files) {
@@ -236,6 +280,9 @@ int main(int argc, char** argv) {
         }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / rounds;
+    if (sliced)
+        std::printf("floor_start_ns %lld\nfloor_end_ns %lld\nfloor_rounds %d\n", static_cast<long long>(startNs),
+                    static_cast<long long>(SteadyNanoseconds()), rounds);
     std::printf("floor_files %zu\nfloor_seconds %.6f\nfloor_files_per_second %.0f\nfloor_bytes_per_file %.0f\n",
                 files.size(), seconds, files.size() / seconds,
                 static_cast<double>(bytesRead) / rounds / static_cast<double>(files.size()));

@@ -157,7 +157,7 @@ TEST(BoxReaderTest, MovieFieldsOfBothHeaderVersions) {
         EXPECT_EQ(t.mdhd.timescale, 90000u);
         EXPECT_EQ(t.mdhd.language, 0x55C4);
         EXPECT_EQ(t.handlerType, FourCC("vide"));
-        EXPECT_EQ(t.stsz.largestSize, 14u);
+        EXPECT_EQ(t.stsz.Largest(), 14u);
     }
 }
 

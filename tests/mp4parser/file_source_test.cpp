@@ -109,6 +109,31 @@ TEST(FileDescriptorTest, BaseOffsetIsPositionZero) {
     }
 }
 
+// Short reads are served from the blocks fetched last: they must give the
+// file's bytes wherever they start or end against a block.
+TEST(FileDescriptorTest, ShortReadsGiveTheFileBytesWhereverTheyFallAgainstTheBlocks) {
+    boxbuild::Bytes bytes(10000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    FileDescriptor file(boxbuild::WriteTempFile("pattern.bin", bytes));
+    const struct {
+        std::int64_t at;
+        std::size_t count;
+    } reads[] = {{0, 8},    {4090, 100},  {10, 500},  {4096, 8}, {9990, 100},
+                 {2, 3000}, {5000, 4096}, {6000, 16}, {4095, 2}};
+    for (const auto& r : reads) {
+        file.seek(r.at, std::ios_base::beg);
+        std::vector<char> got;
+        char buffer[5000];
+        while (got.size() < r.count) {
+            const std::streamsize n = file.read(buffer, static_cast<std::streamsize>(r.count - got.size()));
+            if (n <= 0) break;
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        const std::size_t end = std::min(bytes.size(), static_cast<std::size_t>(r.at) + r.count);
+        EXPECT_EQ(got, std::vector<char>(bytes.begin() + r.at, bytes.begin() + end)) << "at " << r.at;
+    }
+}
+
 TEST(FileDescriptorTest, CopiesShareTheFileAndCloseOnceForAll) {
     const std::string path = CountingFile();
     FileDescriptor file(path);

@@ -19,11 +19,12 @@ TrackDescription TrackOf(std::uint32_t samples, std::uint32_t size, std::uint32_
     TrackDescription t;
     t.stsz.sampleCount = samples;
     t.stsz.sampleSize = size;
-    t.stsz.largestSize = size;
     t.mdhd.timescale = timescale;
     t.timeToSample = {{samples, 1}};
     t.sampleToChunk = {{1, 1, 1, 0}};
-    for (std::uint32_t i = 0; i < samples; ++i) t.chunkOffsets.push_back(1000 + 100 * i);
+    std::vector<std::uint64_t> chunks;
+    for (std::uint32_t i = 0; i < samples; ++i) chunks.push_back(1000 + 100 * i);
+    t.chunkOffsets = StoredNumbers::Of(chunks);
     return t;
 }
 
@@ -79,9 +80,9 @@ TEST(SampleTableTest, OffsetsFromChunkRuns) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TrackDescription t = TrackOf(c.samples, c.sizes.empty() ? 10 : 0, 600);
-        t.stsz.sizes = c.sizes;
+        t.stsz.sizes = StoredNumbers::Of(std::vector<std::uint64_t>(c.sizes.begin(), c.sizes.end()), 4);
         t.sampleToChunk = c.runs;
-        t.chunkOffsets = c.chunks;
+        t.chunkOffsets = StoredNumbers::Of(c.chunks);
         EXPECT_EQ(Offsets(t), c.expected);
     }
 }

@@ -171,4 +171,61 @@ TEST_F(BatchedConnectionTest, BusyCommitGivesUpItsLockAndIsReplayed) {
     }
 }
 
+// Row statements compile once per shape and run with their values bound: what
+// is stored, and how a failing statement fails, must be what the statement's
+// own text gives, whatever its literals hold.
+TEST_F(BatchedConnectionTest, RowsAreStoredAsTheirOwnTextStoresThem) {
+    const char* const table = "CREATE TABLE Mixed(i INTEGER, r REAL, t TEXT, b BLOB, u UNIQUE)";
+    const std::string direct = (folder_ / "direct.db").string();
+    ASSERT_EQ(Other(database_).Exec(table), SQLITE_OK);
+    ASSERT_EQ(Other(direct).Exec(table), SQLITE_OK);
+    const char* const statements[] = {
+        "INSERT INTO Mixed(i, t) VALUES(12, 'it''s')",
+        "INSERT INTO Mixed(i, t) VALUES(34, 'x')",
+        "insert into Mixed (t, i) values ('56', '0078')",
+        "INSERT INTO Mixed(i, r) VALUES(18446744073709551615, 123456789012345678)",
+        "INSERT INTO Mixed(b, t) VALUES(x'00ff', 'a;b')",
+        "INSERT INTO Mixed(r, i) VALUES(1.5, -3)",
+        "INSERT INTO Mixed(i) VALUES(1),(2)",
+        "INSERT INTO Mixed(i) VALUES(NULL)",
+        "INSERT INTO Mixed(t) VALUES('\xe4\xb8\xad')",
+        "INSERT INTO Mixed(i) VALUES(9) -- a comment",
+        "INSERT INTO Mixed(u) VALUES(5)",
+        "INSERT INTO Mixed(u) VALUES(5)",     // fails: unique
+        "INSERT INTO Mixed(i) VALUES(1, 2)",  // fails: two values for one column
+        "INSERT INTO Missing(i) VALUES(1)",   // fails: no such table
+        "INSERT INTO Mixed(u, i) VALUES(6, 7)",
+    };
+    strata::BatchedConnection connection(clock_, strata::BatchBounds{});
+    ASSERT_EQ(connection.Open(database_.c_str()), 0);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(direct.c_str(), &other), SQLITE_OK);
+    sqlite3_extended_result_codes(other, 1);
+    for (const std::string statement : statements) {
+        const std::int32_t code = connection.Execute(statement.c_str(), static_cast<std::int32_t>(statement.size()));
+        const int rc = sqlite3_exec(other, statement.c_str(), nullptr, nullptr, nullptr);
+        EXPECT_EQ(code, rc == SQLITE_OK ? 0 : strata::FailureCode(sqlite3_extended_errcode(other))) << statement;
+    }
+    sqlite3_close(other);
+    EXPECT_EQ(connection.Disconnect(), 0);
+    auto rows = [](const std::string& path) {
+        std::string dump;
+        Other(path).Exec("SELECT 1");
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(
+            db, "SELECT quote(i), typeof(i), quote(r), typeof(r), quote(t), typeof(t), quote(b), quote(u) FROM Mixed",
+            [](void* out, int columns, char** values, char**) {
+                for (int k = 0; k < columns; ++k) *static_cast<std::string*>(out) += std::string(values[k]) + " ";
+                *static_cast<std::string*>(out) += "\n";
+                return 0;
+            },
+            &dump, nullptr);
+        sqlite3_close(db);
+        return dump;
+    };
+    EXPECT_EQ(rows(database_), rows(direct));
+    EXPECT_NE(rows(direct).find("'it''s'"), std::string::npos);
+}
+
 }  // namespace

@@ -24,6 +24,9 @@ TEST(GetFileSerialTest, ReadsTheNumberInFrontOfTheFirstUnderscore) {
         {" 42_x.3gp", 42},
         {"4294967295_x.3gp", 4294967295u},
         {"4294967296_x.3gp", 0},  // does not fit in 32 bits
+        {"4294967297_x.3gp", 0},
+        {"000000000123_x.3gp", 123},
+        {"+7_x.3gp", 7},
         {"/rec/9_folder/15_x.3gp", 15},  // the folder's name never counts
         {"3_a_b.3gp", 3},
     };
