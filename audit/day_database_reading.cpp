@@ -121,6 +121,17 @@ int CopyRows(sqlite3* database, DayDatabaseContents& contents) {
                    });
 }
 
+// SQLite refuses a database reached through a link anywhere on its path. The
+// links on the operator's way to the storage are followed, once, here; the
+// walk has passed over the links inside it, and the database's own name
+// stays unresolved, so a database that is a link is still refused.
+std::string PathWithoutOperatorLinks(const std::string& path) {
+    const fs::path file(path);
+    boost::system::error_code error;
+    const fs::path folder = fs::canonical(file.parent_path(), error);
+    return error ? path : (folder / file.filename()).string();
+}
+
 }  // namespace
 
 DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
@@ -141,7 +152,8 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
     }
 
     sqlite3* raw = nullptr;
-    int code = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
+    int code = sqlite3_open_v2(PathWithoutOperatorLinks(path).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
+                               nullptr);
     const Database database(raw);
     if (code != SQLITE_OK) return Failure(raw, code);
     sqlite3_extended_result_codes(raw, 1);

@@ -107,6 +107,12 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
               std::string::npos)
         << after.out;
 
+    // Through a link to the storage, as operators reach it: the same findings.
+    const fs::path link = temp.Path() / "rec";
+    boost::system::error_code linked;
+    fs::create_directory_symlink(storage, link, linked);
+    if (!linked) EXPECT_EQ(Audit({"-p", link.string()}).exitCode, 0);
+
     // A location still in the old layout beside the converted ones.
     MakeRecordedStorage(storage, storagegen::Structure::Old, {"3"}, 1);
     const json mixed = AuditJson(storage, temp.Path() / "mixed.json", 1, {"--verify"});
