@@ -111,7 +111,9 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     const fs::path link = temp.Path() / "rec";
     boost::system::error_code linked;
     fs::create_directory_symlink(storage, link, linked);
-    if (!linked) EXPECT_EQ(Audit({"-p", link.string()}).exitCode, 0);
+    if (!linked && fs::is_symlink(fs::symlink_status(link))) {
+        EXPECT_EQ(Audit({"-p", link.string()}).exitCode, 0);
+    }
 
     // A location still in the old layout beside the converted ones.
     MakeRecordedStorage(storage, storagegen::Structure::Old, {"3"}, 1);
