@@ -42,10 +42,10 @@ void MakeRecordedStorage(const fs::path& storage, storagegen::Structure structur
     description.locations = locations;
     description.content.recordings = recordings;
     for (const fs::path& path : storagegen::MakeStorage(storage, description)) {
-        repairtest::RecordingSpec spec;
-        spec.startUtc =
+        repairtest::RecordingSpec recording;
+        recording.startUtc =
             repairtest::kTenOClockUtc + 60 * (static_cast<unsigned>(std::stoul(path.filename().string())) - 1);
-        repairtest::WriteRecordingFile(path, spec);
+        repairtest::WriteRecordingFile(path, recording);
         Finished(path);
     }
 }

@@ -40,10 +40,10 @@ struct Folder {
 
 // Two one-minute recordings, one interval, rows exactly as a repair writes them.
 void Healthy(const Folder& folder) {
-    repairtest::RecordingSpec spec;
-    repairtest::WriteRecordingFile(folder.path / kFirst, spec);
-    spec.startUtc += 60;
-    repairtest::WriteRecordingFile(folder.path / kSecond, spec);
+    repairtest::RecordingSpec recording;
+    repairtest::WriteRecordingFile(folder.path / kFirst, recording);
+    recording.startUtc += 60;
+    repairtest::WriteRecordingFile(folder.path / kSecond, recording);
     WriteDayDatabase(folder.database(), {{1, kTen, kTen + 120}},
                      {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}}, true);
 }
@@ -77,9 +77,9 @@ const std::vector<Case>& Cases() {
          "empty"},
         {"readable recording without a row",
          [](const Folder& f) {
-             repairtest::RecordingSpec spec;
-             spec.startUtc += 120;
-             repairtest::WriteRecordingFile(f.path / kThird, spec);
+             repairtest::RecordingSpec recording;
+             recording.startUtc += 120;
+             repairtest::WriteRecordingFile(f.path / kThird, recording);
          },
          {ProblemKind::NoRow},
          "readable"},

@@ -286,6 +286,21 @@ TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
         sqlite3_close(db);
         return written;
     };
+    // Rows the run has committed, as a reader sees them (-1 while it cannot read).
+    const auto committedByTheRun = [&] {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* count = nullptr;
+        long rows = -1;
+        if (sqlite3_open_v2(database.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM MediaFileDiskMap WHERE PathName NOT LIKE 'recorder-%'", -1,
+                               &count, nullptr) == SQLITE_OK &&
+            sqlite3_step(count) == SQLITE_ROW) {
+            rows = sqlite3_column_int64(count, 0);
+        }
+        sqlite3_finalize(count);
+        sqlite3_close(db);
+        return rows;
+    };
     std::atomic<bool> runOver{false};
     int recorderRows = 0;
     std::thread recorder([&] {
@@ -294,12 +309,13 @@ TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
         while (!runOver && !(fs::exists(database.string() + ".old") && fs::exists(database))) {
             std::this_thread::yield();
         }
-        // Between two rows the recorder leaves its database free for longer
-        // than SQLite's longest busy sleep (100 ms), so the run's waits for the
-        // lock always end, however slow the machine is: no bound is raced.
+        // After each row the recorder waits until the run has committed more
+        // of its own, so the two take turns at the lock and neither can starve
+        // the other, however fast or slow the machine is.
         while (!runOver) {
             recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            const long committed = committedByTheRun();
+            while (!runOver && committedByTheRun() == committed) std::this_thread::yield();
         }
         recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
     });
