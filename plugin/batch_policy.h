@@ -29,8 +29,13 @@ public:
 
 struct BatchBounds {
     // A transaction commits once it is this old or holds this many statements.
+    // The age bounds the recorder's wait; the count only bounds the rows kept
+    // for a replay. It is above a whole day of one-minute recordings each in
+    // an interval of its own (2 x 1,440 rows), so that an ordinary
+    // location-day's rows, written after its files are read, commit once and
+    // need no pause between transactions.
     Clock::duration longest = std::chrono::milliseconds(20);
-    int mostStatements = 1000;
+    int mostStatements = 4000;
     // The lock stays free at least this long after each transaction: longer
     // than the recorder's longest back-off step, sleeps overshooting.
     Clock::duration pause = std::chrono::milliseconds(30);

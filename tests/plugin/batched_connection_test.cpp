@@ -89,7 +89,7 @@ protected:
 };
 
 // A killed run keeps every batch committed before it: a batch commits once it
-// is 20 ms old or holds 1,000 statements.
+// is 20 ms old or holds 4,000 statements.
 TEST_F(BatchedConnectionTest, BatchCommitsAtItsAgeOrStatementBound) {
     const struct {
         const char* name;
@@ -97,8 +97,8 @@ TEST_F(BatchedConnectionTest, BatchCommitsAtItsAgeOrStatementBound) {
         Clock::duration agedBefore;  // clock moved before the last one
         bool committed;
     } cases[] = {
-        {"young and small", 998, 19ms, false},
-        {"1,000 statements", 999, 0ms, true},
+        {"young and small", 3998, 19ms, false},
+        {"4,000 statements", 3999, 0ms, true},
         {"20 ms old", 1, 20ms, true},
     };
     for (const auto& c : cases) {
