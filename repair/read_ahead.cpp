@@ -9,9 +9,13 @@
 
 namespace {
 
-// Enough for the first and last samples of a recording and their headers;
-// more only costs a cold disk the time of bytes nobody reads.
-constexpr std::int64_t kMediaEdge = 16 * 1024;
+// Enough for the box headers and the first and last samples of a
+// recording's usual frames (a longer sample is read on by the system's own
+// read-ahead). Every byte more costs a cold disk time: 8 KiB at both ends took
+// a cold run of a thousand recordings from 1.25 to 1.0 times the disk's
+// parallel floor, against 16 KiB, whose end of the media data also reached
+// past the tail asked for first and cost a request of its own.
+constexpr std::int64_t kMediaEdge = 8 * 1024;
 // A movie box beyond this is left to the reader's own requests.
 constexpr std::int64_t kLargestMovie = 16 * 1024 * 1024;
 constexpr int kMostTopLevelBoxes = 64;
@@ -163,9 +167,9 @@ void ReadAhead::WakeAnother() {
 
 // A worker whose recording must come from the disk wakes the next one and
 // asks for both ends of the file before it waits, so that the disk gets as
-// many requests at once as there are workers; one whose recording is cached
-// warms it and goes on alone, since waking another would cost more than the
-// warming.
+// many requests at once as there are workers; one whose recording's head is
+// cached warms it (unless its tail is cached too, as in a warm run) and goes
+// on alone, since waking another would cost more than the warming.
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -185,8 +189,10 @@ void ReadAhead::Work() {
         if (!file.IsCached(0)) {
             if (more) WakeAnother();
             StartReadingEnds(file);
+            WarmRecording(file);
+        } else if (!file.IsCached(file.Size() - 1)) {
+            WarmRecording(file);
         }
-        WarmRecording(file);
         lock.lock();
     }
 }

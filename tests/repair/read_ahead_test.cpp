@@ -32,7 +32,7 @@ std::string Box(std::uint32_t size, const char* type, std::size_t bodyBytes) {
 TEST(ReadAheadTest, WarmsTheMovieAndBothEndsOfTheMediaDataOnly) {
     const fs::path folder = fs::temp_directory_path() / fs::unique_path("tolvane2-warm-%%%%-%%%%");
     const std::string wide = std::string("\0\0\0\1mdat", 8) + std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
-    constexpr std::int64_t kEdge = 16 * 1024;
+    constexpr std::int64_t kEdge = 8 * 1024;
     const ByteRange fileEnd{0, kEdge};  // of a file shorter than an edge without a movie at its top
     const struct {
         const char* name;
