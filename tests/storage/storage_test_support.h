@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/placed_databases.h"
 #include "support/process.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -86,7 +87,11 @@ std::string TemplateText();
 // flags of the road under test after "-p <storage>".
 class StorageRoadTest : public ::testing::Test {
 protected:
-    explicit StorageRoadTest(std::vector<std::string> roadFlags) : roadFlags_(std::move(roadFlags)) {}
+    // Each test is a run of its own: a file of this test may get the identity
+    // of a database that an earlier test in this process placed.
+    explicit StorageRoadTest(std::vector<std::string> roadFlags) : roadFlags_(std::move(roadFlags)) {
+        ForgetPlacedDatabases();
+    }
 
     const fs::path& storage() const { return folder_.path(); }
     std::string At(const std::string& relative) const {
