@@ -11,18 +11,10 @@
 # milliseconds per file and the ratios of the repair to both floors, for each
 # run and, with several runs, their medians.
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
-recordings=${2:-1000}
 runs=${3:-1}
-work=$build/bench-repair
-storage=$work/storage-cold-1x1x${recordings}
 slices="8 16 32 64"
-
-for tool in Tolvane2 Strata_SQLite.so make_bench_storage repair_floor; do
-  [ -e "$build/$tool" ] || { echo "missing $build/$tool: build the project first" >&2; exit 1; }
-done
-mkdir -p "$work"
-[ -d "$storage" ] || "$build/make_bench_storage" "$storage" 1 1 "$recordings" > /dev/null
+. "$(dirname "$0")/one_location_day.sh"
+one_location_day "${1:-build}" "${2:-1000}" Tolvane2 Strata_SQLite.so make_bench_storage repair_floor
 
 value() { awk -v key="$1" '$1 == key { print $2 }'; }
 seconds_of_repair() {

@@ -9,17 +9,10 @@
 # workers' samples are counted apart: they run beside the indexing.
 # Needs perf (Debian: linux-perf) and perf_event_paranoid <= 2.
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
-recordings=${2:-1000}
-runs=${3:-8}
-work=$build/bench-repair
-storage=$work/storage-cold-1x1x${recordings}
 command -v perf > /dev/null || { echo "perf is missing (Debian: linux-perf)" >&2; exit 1; }
-for tool in Tolvane2 Strata_SQLite.so make_bench_storage; do
-  [ -e "$build/$tool" ] || { echo "missing $build/$tool: build the project first" >&2; exit 1; }
-done
-mkdir -p "$work"
-[ -d "$storage" ] || "$build/make_bench_storage" "$storage" 1 1 "$recordings" > /dev/null
+runs=${3:-8}
+. "$(dirname "$0")/one_location_day.sh"
+one_location_day "${1:-build}" "${2:-1000}" Tolvane2 Strata_SQLite.so make_bench_storage
 (cd "$build" && ./Tolvane2 -p "$storage" -o > /dev/null)  # warms the cache
 
 data=$work/profile.data
