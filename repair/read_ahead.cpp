@@ -186,13 +186,12 @@ void ReadAhead::Work() {
         const bool more = CanTake();
         lock.unlock();
         const platform::CacheFile file(path);
-        if (!file.IsCached(0)) {
+        const bool headCached = file.IsCached(0);
+        if (!headCached) {
             if (more) WakeAnother();
             StartReadingEnds(file);
-            WarmRecording(file);
-        } else if (!file.IsCached(file.Size() - 1)) {
-            WarmRecording(file);
         }
+        if (!headCached || !file.IsCached(file.Size() - 1)) WarmRecording(file);
         lock.lock();
     }
 }
