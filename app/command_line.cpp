@@ -6,22 +6,24 @@
 #include <iostream>
 
 #include "app/console.h"
+#include "app/design_texts.h"
 
 namespace po = boost::program_options;
 
 namespace {
 
 po::options_description BuildOptionTable() {
-    po::options_description table("converter command line", 80, 40);
+    po::options_description table(design_texts::kOptionTableCaption, 80, 40);
+    // clang-format off
     table.add_options()
-        ("help,h", "help message")
-        ("path,p", po::value<std::string>(), "recording path")
-        ("begin,b", po::value<std::string>(), "begin date")
-        ("end,e", po::value<std::string>(), "end date")
-        ("dbonly,o", "Repair database only(for new Directory Structure).")
-        ("revert,r", "Revert to the old Directory Structure and remove the sqlite database.")
-        ("verbose,v", po::value<unsigned>(),
-         "Show detail progress. 0 = Disable, 1 = Normal(default), 2 = Detail(for debug only)");
+        ("help,h", design_texts::kHelpOptionText)
+        ("path,p", po::value<std::string>(), design_texts::kPathOptionText)
+        ("begin,b", po::value<std::string>(), design_texts::kBeginOptionText)
+        ("end,e", po::value<std::string>(), design_texts::kEndOptionText)
+        ("dbonly,o", design_texts::kDatabaseOnlyOptionText)
+        ("revert,r", design_texts::kRevertOptionText)
+        ("verbose,v", po::value<unsigned>(), design_texts::kVerboseOptionText);
+    // clang-format on
     return table;
 }
 
@@ -36,26 +38,15 @@ void WriteHelpItem(const std::string& item) {
     std::cout << table;
     console::WriteEmptyLine();
     console::WriteEmptyLine();
-    WriteHelpItem("usage:\n   Tolvane2.exe -p RECORDING_PATH");
-    WriteHelpItem("example 1:\n   Tolvane2.exe -p \"C:\\Record\" -b \"2012-03-03\" -e \"2012-03-07\"");
-    WriteHelpItem("example 2:\n   Tolvane2.exe -p \"D:\\Rec\"  -o -v 2");
-    WriteHelpItem("example 3:\n   Tolvane2.exe -p \"D:\\Rec\"  -r -b \"2012-03-03\"");
-    WriteHelpItem("PS:\n  old Directory Structure EX: D:\\Rec\\1\\2012-03-03  ");
-    WriteHelpItem("PS:\n  new Directory Structure EX: D:\\Rec\\2012-03-03\\1  ");
+    for (const char* item : design_texts::kHelpItems) WriteHelpItem(item);
     std::exit(0);
 }
 
 [[noreturn]] void ReportInvalidSyntaxAndExit(const std::string& what) {
-    console::WriteLine("Invalid parameters got exception: " + what);
+    console::WriteLine(design_texts::InvalidParametersLine(what));
     std::cout << BuildOptionTable();
     console::WriteEmptyLine();
     std::exit(0);
-}
-
-const char* VerboseEcho(unsigned level) {
-    if (level == 0) return "Show no progress";
-    if (level == 1) return "Show normal progress";
-    return "Show detail progress";
 }
 
 }  // namespace
@@ -71,33 +62,33 @@ void ParseCommandLine(std::string& recordingPath, std::string& beginDate, int ar
         if (variablesMap.count("help") != 0 || variablesMap.count("path") == 0) PrintHelpAndExit(table);
 
         recordingPath = variablesMap["path"].as<std::string>();
-        console::WriteLine("Recording path: " + recordingPath);
+        console::WriteLine(design_texts::RecordingPathLine(recordingPath));
         if (variablesMap.count("begin") != 0) {
             beginDate = variablesMap["begin"].as<std::string>();
-            console::WriteLine("Begin date: " + beginDate);
+            console::WriteLine(design_texts::BeginDateLine(beginDate));
         }
         if (variablesMap.count("end") != 0) {
             endDate = variablesMap["end"].as<std::string>();
-            console::WriteLine("End date: " + endDate);
+            console::WriteLine(design_texts::EndDateLine(endDate));
         }
         if (variablesMap.count("dbonly") != 0) {
             databaseOnly = true;
-            console::WriteLine("Repair database only");
+            console::WriteLine(design_texts::kDatabaseOnlyEcho);
         }
         if (variablesMap.count("revert") != 0) {
             revert = true;
-            console::WriteLine("Revert path");
+            console::WriteLine(design_texts::kRevertEcho);
         }
         if (variablesMap.count("verbose") != 0) {
             verboseLevel = variablesMap["verbose"].as<unsigned>();
-            console::WriteLine(VerboseEcho(verboseLevel));
+            console::WriteLine(design_texts::VerboseEcho(verboseLevel));
         }
     } catch (const po::invalid_command_line_syntax& e) {
         ReportInvalidSyntaxAndExit(e.what());
     } catch (const boost::bad_lexical_cast& e) {
         ReportInvalidSyntaxAndExit(e.what());
     } catch (...) {
-        console::WriteLine("Parsing parameter failed.");
+        console::WriteLine(design_texts::kParsingFailed);
         std::exit(0);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/design_texts.h"
 #include "platform/console_colour.h"
 #include "platform/status_line.h"
 
@@ -55,10 +56,10 @@ void WriteCode(std::ostream& out, std::int32_t code) {
 }
 
 void ReportStdException(const std::string& routine, const std::exception& e) {
-    WriteLine(routine + " - got std::exception: " + e.what());
+    WriteLine(design_texts::StdExceptionLine(routine, e.what()));
 }
 
-void ReportUnknownException(const std::string& routine) { WriteLine(routine + " - got exception"); }
+void ReportUnknownException(const std::string& routine) { WriteLine(design_texts::UnknownExceptionLine(routine)); }
 
 void WriteHeading(const std::string& heading) {
     platform::SetConsoleColour(platform::kColourHeading);
@@ -93,7 +94,7 @@ void PrintBanner() {
 
 void PrintTitle() {
     platform::SetConsoleColour(platform::kColourTitle);
-    WriteLine("Orvalis Tolvane2");
+    WriteLine(design_texts::kTitle);
     WriteEmptyLine();
     platform::SetConsoleColour(platform::kColourDefault);
 }

@@ -3,12 +3,13 @@
 #include <boost/regex.hpp>
 
 #include "app/console.h"
+#include "app/design_texts.h"
 
 const char* const UnsetDate = "1970-01-01";
 
 bool MatchDateFormat(const char* text) {
     if (text == nullptr) {
-        console::WriteLine("MatchDateFormat - input argument is null");
+        console::WriteLine(design_texts::kNullDateArgument);
         return false;
     }
     static const boost::regex pattern("[1-2][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9]");

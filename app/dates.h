@@ -20,8 +20,6 @@ public:
     DateRange(const std::string& beginDate, const std::string& endDate);
 
     bool Contains(const std::string& dayFolderName) const;
-    bool BeginActive() const { return beginActive_; }
-    bool EndActive() const { return endActive_; }
 
 private:
     std::string begin_;

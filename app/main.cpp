@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/dates.h"
+#include "app/design_texts.h"
 #include "platform/broken_pipe.h"
 #include "platform/console_colour.h"
 #include "platform/lease_signal.h"
@@ -19,8 +20,7 @@ namespace {
 void PrintElapsedTime(std::int64_t startMilliseconds) {
     platform::SetConsoleColour(platform::kColourHeading);
     const double seconds = static_cast<double>(platform::RunClockMilliseconds() - startMilliseconds) / 1000.0;
-    std::cout << "Congratulation! The database have repaired completely. elapsed time: " << seconds << " s"
-              << std::endl;
+    std::cout << design_texts::RepairedCompletelyLine(seconds) << std::endl;
     platform::SetConsoleColour(platform::kColourDefault);
 }
 
@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
     // write every row twice.
     platform::StorageLock storageLock;
     if (storageLock.Acquire(options.recordingPath) == platform::StorageLock::Outcome::HeldByAnotherRun) {
-        console::WriteLine("Tolvane2 - StoragePath is in use by another run: " + options.recordingPath);
+        console::WriteLine(design_texts::StorageInUseLine(options.recordingPath));
         return 0;
     }
 

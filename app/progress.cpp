@@ -35,11 +35,7 @@ WalkProgress::WalkProgress(StatusDisplay& display, Clock clock) : display_(displ
 
 WalkProgress::~WalkProgress() { Finish(); }
 
-void WalkProgress::SetWalkTotal(std::uint64_t recordings) { walkTotal_ = recordings; }
-
 void WalkProgress::LocationStarted(const std::string& day, const std::string& location, std::uint64_t recordings) {
-    // Recordings a location left unread (its database was not replaced) are passed all the same.
-    passed_ += locationTotal_;
     day_ = day;
     location_ = location;
     locationTotal_ = recordings;
@@ -80,13 +76,8 @@ std::string WalkProgress::Text(std::int64_t now) const {
     std::snprintf(rate, sizeof rate, perSecond < 100 ? ", %.1f/s" : ", %.0f/s", perSecond);
     text += rate;
 
-    const std::uint64_t locationLeft = locationTotal_ > locationDone_ ? locationTotal_ - locationDone_ : 0;
-    std::uint64_t left = locationLeft;
-    if (walkTotal_) {
-        const std::uint64_t reached = passed_ + locationDone_;
-        left = *walkTotal_ > reached ? *walkTotal_ - reached : 0;
-    }
-    text += ", " + FormatDuration(static_cast<std::uint64_t>(static_cast<double>(left) / perSecond + 0.5)) + " left";
-    if (!walkTotal_) text += " for location";
+    const std::uint64_t left = locationTotal_ > locationDone_ ? locationTotal_ - locationDone_ : 0;
+    text += ", " + FormatDuration(static_cast<std::uint64_t>(static_cast<double>(left) / perSecond + 0.5)) +
+            " left for location";
     return text;
 }

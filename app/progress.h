@@ -18,11 +18,11 @@ public:
 StatusDisplay& ConsoleStatusDisplay();
 
 // Progress of a walk over location-days, for any walk that reads recordings:
-// "<day>, location <name>: <done>/<total> recordings, <rate>/s, <time> left".
-// Time left is of the whole walk once its total is known, else of the
-// location-day being read. The line is redrawn at most ten times a second
-// (the console erases it before every other line; it comes back at the next
-// refresh) and erased by Finish or the destructor. Main thread only.
+// "<day>, location <name>: <done>/<total> recordings, <rate>/s, <time> left
+// for location"; the rate is over every recording the walk has read. The line
+// is redrawn at most ten times a second (the console erases it before every
+// other line; it comes back at the next refresh) and erased by Finish or the
+// destructor. Main thread only.
 class WalkProgress {
 public:
     // Milliseconds on a monotonic clock.
@@ -35,8 +35,6 @@ public:
     WalkProgress(const WalkProgress&) = delete;
     WalkProgress& operator=(const WalkProgress&) = delete;
 
-    // The walk's total of recordings, where the walk knows it.
-    void SetWalkTotal(std::uint64_t recordings);
     // A location-day with this many recordings is read next.
     void LocationStarted(const std::string& day, const std::string& location, std::uint64_t recordings);
     // One recording of it has been read.
@@ -54,14 +52,11 @@ private:
     Clock clock_;
     std::optional<std::int64_t> started_;
     std::optional<std::int64_t> lastShown_;
-    std::optional<std::uint64_t> walkTotal_;
     std::string day_;
     std::string location_;
     std::uint64_t locationTotal_ = 0;
     std::uint64_t locationDone_ = 0;
-    // Recordings of the locations before this one, read or not.
-    std::uint64_t passed_ = 0;
-    // Recordings actually read: the rate counts only these.
+    // Recordings read in the whole walk: the rate counts these.
     std::uint64_t read_ = 0;
     bool inLocation_ = false;
     bool finished_ = false;

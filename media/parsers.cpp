@@ -1,11 +1,11 @@
 #include "media/parsers.h"
 
 #include "app/console.h"
+#include "app/design_texts.h"
 #include "mp4parser/MP4Parser.h"
 #include "viewwhilerecording/src/ViewWhileRec.h"
 
 #include <exception>
-#include <sstream>
 
 namespace {
 
@@ -20,17 +20,6 @@ constexpr std::uint64_t kEndOfRecordingTime = 0x000003E8FFFFFC17ull;
 constexpr std::uint32_t kLatestSeconds = 0xFFFFFFFFu;
 constexpr std::uint32_t kLatestMilliseconds = 0xFFFFFFFFu;
 
-void ReportFailure(const std::string& text, const std::exception& e) {
-    console::WriteErrorLine(text + e.what());
-}
-
-void ReportCode(const std::string& text, std::int32_t code) {
-    std::ostringstream line;
-    line << text;
-    console::WriteCode(line, code);
-    console::WriteErrorLine(line.str());
-}
-
 }  // namespace
 
 CParsers::CParsers(const std::string& path) {
@@ -38,7 +27,7 @@ CParsers::CParsers(const std::string& path) {
         isomParser = std::make_unique<MP4Parser>(path);
         opened = true;
     } catch (const std::exception& e) {
-        ReportFailure("CParsers::CParsers - isom parser open file: " + path + " failed: ", e);
+        console::WriteErrorLine(design_texts::IsomOpenFailedLine(path, e.what()));
     }
 }
 
@@ -73,14 +62,14 @@ TMediaPacket* CParsers::Read() {
         TMediaPacket* packet = nullptr;
         const std::int32_t code = ViewWhileRec_OutputRawPacket(&packet, viewWhileRecReader.get());
         if (code < 0) {
-            ReportCode("CParsers::Read - ViewWhileRec_OutputRawPacket failed scRet: 0x ", code);
+            console::WriteErrorLine(design_texts::LiveReadFailedLine(code));
         }
         return packet;
     }
     try {
         return isomParser->Read();
     } catch (const std::exception& e) {
-        ReportFailure("CParsers::Read - isom parser Read failed: ", e);
+        console::WriteErrorLine(design_texts::IsomReadFailedLine(e.what()));
         return nullptr;
     }
 }
@@ -93,7 +82,7 @@ std::int32_t CParsers::SeekBackward() {
         ViewWhileRec_SetDirection(viewWhileRecReader.get(), -1);
         const std::int32_t code = ViewWhileRec_Seek(viewWhileRecReader.get(), kEndOfRecordingTime);
         if (code < 0) {
-            ReportCode("CParsers::SeekBackward - ViewWhileRec_Seek failed scRet: 0x", code);
+            console::WriteErrorLine(design_texts::LiveSeekFailedLine(code));
         }
         return code;
     }
@@ -110,14 +99,14 @@ TMediaPacket* CParsers::ReadBackward() {
         ViewWhileRec_SetDirection(viewWhileRecReader.get(), -1);
         const std::int32_t code = ViewWhileRec_OutputRawPacket(&packet, viewWhileRecReader.get());
         if (code < 0) {
-            ReportCode("CParsers::ReadBackward - ViewWhileRec_OutputRawPacket failed scRet: 0x ", code);
+            console::WriteErrorLine(design_texts::LiveReadBackwardFailedLine(code));
         }
         return packet;
     }
     try {
         return isomParser->ReadBackward();
     } catch (const std::exception& e) {
-        ReportFailure("CParsers::ReadBackward - isom parser ReadBackward failed: ", e);
+        console::WriteErrorLine(design_texts::IsomReadBackwardFailedLine(e.what()));
         return nullptr;
     }
 }

@@ -58,7 +58,6 @@ public:
     const std::vector<std::uint8_t>& ParameterSets(std::size_t track) const { return parameterSets_[track]; }
     double SmallestStartOffset() const { return smallestStartOffset_; }
     std::uint64_t BaseOffset() const { return baseOffset_; }
-    std::size_t SampleBufferSize() const { return sampleBuffer_.size(); }
 
 private:
     void ParseTopLevel();

@@ -3,10 +3,10 @@
 #include <boost/filesystem/path.hpp>
 #include <cstdint>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "app/console.h"
+#include "app/design_texts.h"
 #include "platform/time_zone.h"
 #include "repair/day_database.h"
 #include "repair/day_database_access.h"
@@ -20,23 +20,15 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-void ReportCode(const std::string& text, std::int32_t code) {
-    std::ostringstream line;
-    line << text;
-    console::WriteCode(line, code);
-    console::WriteLine(line.str());
-}
-
 // Reads one recording's times; says why on standard output when it cannot.
 bool ReadTimesOrReport(FileTimes& times, const std::string& path, long biasMinutes) {
-    const std::string prefix = "ParseFilesADay - parse: " + path;
     try {
         if (ReadFileTimes(times, path, biasMinutes)) return true;
-        console::WriteLine(prefix + " failed");
+        console::WriteLine(design_texts::ParseFailedLine(path));
     } catch (const std::exception& e) {
-        console::WriteLine(prefix + " got std::exception: " + e.what());
+        console::WriteLine(design_texts::ParseStdExceptionLine(path, e.what()));
     } catch (...) {
-        console::WriteLine(prefix + " got exception");
+        console::WriteLine(design_texts::ParseExceptionLine(path));
     }
     return false;
 }
@@ -115,18 +107,14 @@ private:
     void CloseInterval() {
         const std::int32_t code =
             database_.Execute(FormatTimeIntervalRow(intervalSerial_, *open_, recordZone_, cameraZone_));
-        if (code != 0) {
-            ReportCode("ParseFilesADay - insert into NO." + std::to_string(intervalSerial_) +
-                           " timeinterval failed scRet: ",
-                       code);
-        }
+        if (code != 0) console::WriteLine(design_texts::IntervalInsertFailedLine(intervalSerial_, code));
     }
 
     void WriteFileRow(const std::string& path, const FileTimes& file) {
         const std::string row = FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_,
                                                           RecordingFileName(path), file);
         const std::int32_t code = database_.Execute(row);
-        if (code != 0) ReportCode("ParseFilesADay - insert into " + path + " mediafilediskmap scRet: 0x", code);
+        if (code != 0) console::WriteLine(design_texts::FileInsertFailedLine(path, code));
     }
 
     DayDatabase& database_;
@@ -144,34 +132,24 @@ std::string DayDatabasePath(const std::string& locationPath) {
 }
 
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table) {
-    ParseFilesADay(files, locationPath, table, [] {}, [] {});
-}
-
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table, const std::function<void()>& fileStarted) {
-    ParseFilesADay(files, locationPath, table, fileStarted, [] {});
-}
-
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted,
                     const std::function<void()>& fileDone) {
     const std::string databasePath = DayDatabasePath(locationPath);
     const DayDatabaseAccess access(locationPath);
     if (access.GetState() != DayDatabaseAccess::State::Placed) {
-        console::WriteLine("ParseFilesADay - " + databasePath + " was not replaced in this run, left as it was");
+        console::WriteLine(design_texts::NotReplacedLine(databasePath));
     }
     // Where there is no database at all, connecting says so as it always has.
     if (access.GetState() == DayDatabaseAccess::State::NotPlaced) return;
     DayDatabase database(table);
     std::int32_t code = database.Init();
     if (code != 0) {
-        ReportCode("Init DB connection failed scRet: ", code);
+        console::WriteLine(design_texts::InitConnectionFailedLine(code));
         return;
     }
     code = database.Connect(access.ConnectPath());
     if (code != 0) {
-        ReportCode("Connect DB: " + databasePath + " failed scRet: 0x", code);
+        console::WriteLine(design_texts::ConnectFailedLine(databasePath, code));
         return;
     }
     // It appeared since it was looked at: not this run's either.
@@ -189,5 +167,5 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
 
     // A failed final commit loses rows: say so, so that the operator runs again.
     code = database.Disconnect();
-    if (code != 0) ReportCode("ParseFilesADay - disconnect " + databasePath + " failed scRet: 0x", code);
+    if (code != 0) console::WriteLine(design_texts::DisconnectFailedLine(databasePath, code));
 }

@@ -12,13 +12,8 @@
 // TimeInterval row per interval into <location>/<day>.db through the plug-in.
 // files: full paths, non-empty, in ascending MFSerial order. Every outcome is
 // reported on standard output; exceptions that are not about one file pass
-// to the caller.
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table);
-// The same, telling fileStarted before each recording is read, so that a
+// to the caller. fileStarted is told before each recording is read, so that a
 // read-ahead can follow the indexing, and fileDone after it, for progress.
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table, const std::function<void()>& fileStarted);
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted,
                     const std::function<void()>& fileDone);

@@ -3,14 +3,15 @@
 #include <boost/filesystem.hpp>
 #include <cstdint>
 #include <cstring>
-#include <sstream>
 #include <vector>
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "app/design_texts.h"
 #include "app/progress.h"
 #include "platform/dynamic_library.h"
 #include "repair/day_indexing.h"
+#include "repair/db_interface.h"
 #include "repair/plugin_loader.h"
 #include "repair/read_ahead.h"
 #include "repair/read_ahead_feed.h"
@@ -37,27 +38,24 @@ std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range
     return days;
 }
 
-// Indexes one location folder from its recordings in serial order; listed
-// here unless the walk has listed them already.
-void RepairLocationFolder(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead& readAhead,
-                          ReadAhead::Recordings listed, WalkProgress* progress) {
+// The design's routine for one location folder of one day: indexes its
+// recordings in serial order and reports its own failures. The walk hands it
+// the listing it made for the read-ahead; where that listing failed, the
+// folder is listed here again, so that the failure is this location's.
+void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead::Recordings listed,
+                   ReadAhead& readAhead, WalkProgress& progress) {
     try {
         if (!listed) listed = ListRecordingsInReadingOrder(locationPath);
         if (listed->empty()) return;
         const fs::path location(locationPath);
-        if (progress) {
-            progress->LocationStarted(location.parent_path().filename().string(), location.filename().string(),
-                                      listed->size());
-        }
+        progress.LocationStarted(location.parent_path().filename().string(), location.filename().string(),
+                                 listed->size());
         ParseFilesADay(
-            *listed, locationPath, table, [&] { readAhead.FileStarted(); },
-            [&] {
-                if (progress) progress->RecordingDone();
-            });
+            *listed, locationPath, table, [&] { readAhead.FileStarted(); }, [&] { progress.RecordingDone(); });
     } catch (const std::exception& e) {
-        console::ReportStdException("RepairLocADay", e);
+        console::ReportStdException(design_texts::kRepairLocADay, e);
     } catch (...) {
-        console::ReportUnknownException("RepairLocADay");
+        console::ReportUnknownException(design_texts::kRepairLocADay);
     }
 }
 
@@ -69,23 +67,17 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
     // would read a large storage's folders twice.
     WalkProgress progress;
     for (std::size_t day = 0; day < days.size(); ++day) {
-        console::WriteLine("Processing Date: " + days[day].filename().string());
+        console::WriteLine(design_texts::ProcessingDateLine(days[day].filename().string()));
         // The feed listed the day and its locations a little earlier, for the
         // read-ahead; the walk and the indexing read the same lists.
         const std::vector<fs::path>& locations = feed.LocationsOf(day);
         for (std::size_t i = 0; i < locations.size(); ++i) {
-            RepairLocationFolder(locations[i].string(), table, readAhead, feed.Reached(day, i), &progress);
+            RepairLocADay(locations[i].string(), table, feed.Reached(day, i), readAhead, progress);
         }
     }
 }
 
 }  // namespace
-
-void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table) {
-    ReadAhead none(0, 0);
-    RepairLocationFolder(locationPath, table, none, nullptr, nullptr);
-}
-
 
 void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
     const fs::path storage(storagePath);
@@ -98,19 +90,16 @@ void RepairStorage(const std::string& storagePath, const std::string& beginDate,
     platform::DynamicLibrary module;
     const std::int32_t loaded = LoadDbInterface(table, module);
     if (loaded != 0) {
-        std::ostringstream line;
-        line << "Load Strata failed scRet: 0x";
-        console::WriteCode(line, loaded);
-        console::WriteLine(line.str());
+        console::WriteLine(design_texts::LoadPluginFailedLine(loaded));
         return;
     }
 
     try {
         WalkDays(storage, range, table);
     } catch (const std::exception& e) {
-        console::ReportStdException("RepairStorage", e);
+        console::ReportStdException(design_texts::kRepairStorage, e);
     } catch (...) {
-        console::ReportUnknownException("RepairStorage");
+        console::ReportUnknownException(design_texts::kRepairStorage);
     }
     module.Unload();
 }

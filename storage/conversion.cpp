@@ -4,6 +4,7 @@
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "app/design_texts.h"
 #include "storage/layout.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
@@ -14,9 +15,9 @@ namespace fs = boost::filesystem;
 namespace {
 
 void ReportRenameFailure(const fs::path& source, const fs::path& destination, int error) {
-    const fs::filesystem_error failure("boost::filesystem::rename", source, destination,
+    const fs::filesystem_error failure(design_texts::kRenameCall, source, destination,
                                        boost::system::error_code(error, boost::system::system_category()));
-    console::WriteLine(std::string("ConvertDirectoryStructure - got std::Exception: ") + failure.what());
+    console::WriteLine(design_texts::CapitalStdExceptionLine(design_texts::kConvertDirectoryStructure, failure.what()));
 }
 
 // One old-structure day folder: <storage>/<location>/<day>, moving to
@@ -109,7 +110,7 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
         for (const fs::directory_entry& day : ListFolder(location.path())) {
             const std::string dayName = EntryName(day);
             if (!IsDayFolderInRange(day, range)) continue;
-            console::WriteLine("Processing Path: " + day.path().string() + " structure");
+            console::WriteLine(design_texts::ProcessingPathLine(day.path().string()));
             const DayMove move{storageFolder, locationFolder, locationName,
                                dayName,       day.path(),     storage / dayName / locationName};
             ConvertDayFolder(placement, move);
@@ -142,7 +143,7 @@ void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::F
 void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                                const std::string& endDate) {
     const fs::path storage(storagePath);
-    if (!StartRoad("Convert the directory structure:", "ConvertDirectoryStructure", storage)) return;
+    if (!StartRoad(design_texts::kConvertHeading, design_texts::kConvertDirectoryStructure, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;

@@ -2,10 +2,10 @@
 
 #include <boost/filesystem/exception.hpp>
 #include <cerrno>
-#include <sstream>
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "app/design_texts.h"
 #include "platform/database_claim.h"
 #include "storage/layout.h"
 #include "storage/location_day_files.h"
@@ -20,7 +20,7 @@ namespace {
 using platform::EntryKind;
 
 [[noreturn]] void ThrowRenameError(const fs::path& from, const fs::path& to, int error) {
-    throw fs::filesystem_error("boost::filesystem::rename", from, to,
+    throw fs::filesystem_error(design_texts::kRenameCall, from, to,
                                boost::system::error_code(error, boost::system::system_category()));
 }
 
@@ -95,7 +95,7 @@ void MoveBack(const Reverting& reverting, const std::string& entryName, const fs
 void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::directory_entry& entry) {
     const std::string entryName = EntryName(entry);
     const fs::path destination = storage / entryName / reverting.dayName;
-    console::WriteLine("Processing Path: " + entry.path().string() + " structure");
+    console::WriteLine(design_texts::ProcessingPathLine(entry.path().string()));
     try {
         {
             int error = 0;
@@ -107,9 +107,9 @@ void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::
         }
         MoveBack(reverting, entryName, entry.path(), destination);
     } catch (const std::exception& e) {
-        console::WriteLine(std::string("RevertDirectoryStructure - got std::exception: ") + e.what());
+        console::WriteLine(design_texts::StdExceptionLine(design_texts::kRevertDirectoryStructure, e.what()));
     } catch (...) {
-        console::WriteLine("RevertDirectoryStructure - some files are in use!");
+        console::WriteLine(design_texts::kRevertFilesInUse);
     }
 }
 
@@ -118,20 +118,18 @@ void RemoveDayFolderIfEmpty(const platform::Folder& storage, const std::string& 
     if (error == 0) {
         storage.Sync();
     } else if (error == ENOTEMPTY || error == EEXIST || error == 145 /* ERROR_DIR_NOT_EMPTY */) {
-        console::WriteLine("RevertDirectoryStructure - directory: " + dayFolder.string() + "is not empty");
+        console::WriteLine(design_texts::NotEmptyLine(dayFolder.string()));
     } else {
-        console::WriteLine("RevertDirectoryStructure - Cannot remove the directory:" + dayFolder.string());
+        console::WriteLine(design_texts::CannotRemoveLine(dayFolder.string()));
     }
 }
 
 void WriteSummary(unsigned long handled) {
     if (handled == 0) {
-        console::WriteLine("Cannot find any proper path to revert.");
+        console::WriteLine(design_texts::kNothingToRevert);
         return;
     }
-    std::ostringstream text;
-    text << "Congratulation! Revert [" << handled << "] path(s) successfully.";
-    console::WriteHeading(text.str());
+    console::WriteHeading(design_texts::RevertedLine(handled));
 }
 
 }  // namespace
@@ -139,7 +137,7 @@ void WriteSummary(unsigned long handled) {
 void RevertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                               const std::string& endDate) {
     const fs::path storage(storagePath);
-    if (!StartRoad("Reverting the directory structure:", "RevertDirectoryStructure", storage)) return;
+    if (!StartRoad(design_texts::kRevertHeading, design_texts::kRevertDirectoryStructure, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;

@@ -2,6 +2,7 @@
 
 #include "app/console.h"
 #include "app/dates.h"
+#include "app/design_texts.h"
 #include "storage/layout.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
@@ -34,7 +35,7 @@ void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolde
 
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
     const fs::path storage(storagePath);
-    if (!StartRoad("Copy the template DB:", "CopyTemplateDB", storage)) return;
+    if (!StartRoad(design_texts::kCopyTemplateHeading, design_texts::kCopyTemplateDB, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;

@@ -1,28 +1,17 @@
 #include "storage/template_placement.h"
 
 #include <boost/filesystem/exception.hpp>
-#include <sstream>
 
 #include "app/console.h"
+#include "app/design_texts.h"
 #include "platform/database_claim.h"
 #include "platform/durable_copy.h"
 #include "storage/placed_databases.h"
 
 namespace fs = boost::filesystem;
 
-const TemplateCopyTexts kCopyTemplateDBTexts = {
-    "CopyTemplateDB",
-    "CopyTemplateDB - copy dbtemplate.db got std::exception: ",
-    "You need dbtemplate.db at the same folder of Tolvane2.exe or",
-    true,
-};
-
-const TemplateCopyTexts kConvertDirectoryStructureTexts = {
-    "ConvertDirectoryStructure",
-    "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: ",
-    "You need PellamDB/dbtemplate.db at the same folder of Tolvane2.exe or",
-    false,
-};
+const TemplateCopyTexts kCopyTemplateDBTexts = {design_texts::kCopyTemplateDB, true};
+const TemplateCopyTexts kConvertDirectoryStructureTexts = {design_texts::kConvertDirectoryStructure, false};
 
 BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks) {
     // The tool's own earlier copy never takes the original's name.
@@ -70,9 +59,9 @@ void Check(int error, const char* call, const std::string& from, const std::stri
 // with whatever database takes that name next.
 void RemoveBackup(const PlacementTarget& target, const std::string& backup) {
     ForEachCompanion(target.folder, backup, [&target](const std::string& companion) {
-        Check(target.folder.RemoveFile(companion), "boost::filesystem::remove", companion);
+        Check(target.folder.RemoveFile(companion), design_texts::kRemoveCall, companion);
     });
-    Check(target.folder.RemoveFile(backup), "boost::filesystem::remove", backup);
+    Check(target.folder.RemoveFile(backup), design_texts::kRemoveCall, backup);
 }
 
 // Sets the claimed database aside under the backup name and installs the
@@ -94,36 +83,36 @@ void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim&
     const platform::EntryFacts backupFacts = target.folder.Facts(backup);
     // A folder or a link under the backup's name is not ours to remove.
     if (backupFacts.kind != EntryKind::Missing && backupFacts.kind != EntryKind::RegularFile) {
-        Check(platform::kAlreadyExistsError, "boost::filesystem::rename", database, backup);
+        Check(platform::kAlreadyExistsError, design_texts::kRenameCall, database, backup);
     }
     bool companionsMoved = false;
     if (backupFacts.kind == EntryKind::RegularFile) {
         RemoveBackup(target, backup);
     } else if (HasCompanions(target.folder, backup)) {
         if (HasCompanions(target.folder, database)) {
-            Check(platform::kAlreadyExistsError, "boost::filesystem::rename", database, backup);
+            Check(platform::kAlreadyExistsError, design_texts::kRenameCall, database, backup);
         }
         companionsMoved = true;
     }
     for (const char* const* suffix = CompanionSuffixes(); *suffix && !companionsMoved; ++suffix) {
         const std::string companion = database + *suffix;
         if (!IsPresent(target.folder, companion)) continue;
-        Check(target.folder.MoveNoReplace(companion, target.folder, backup + *suffix), "boost::filesystem::rename",
+        Check(target.folder.MoveNoReplace(companion, target.folder, backup + *suffix), design_texts::kRenameCall,
               companion, backup + *suffix);
     }
-    Check(target.folder.MoveNoReplace(PreparedCopyName(database), target.folder, swapping), "boost::filesystem::rename",
+    Check(target.folder.MoveNoReplace(PreparedCopyName(database), target.folder, swapping), design_texts::kRenameCall,
           PreparedCopyName(database), swapping);
     const int exchanged = target.folder.Exchange(swapping, database);
     if (exchanged == platform::kRenameCannotRefuse) {
         // No swap here: the database moves through the claim, then the copy
         // takes its name.
-        Check(claim.MoveTo(target.folder, database, backup), "boost::filesystem::rename", database, backup);
-        Check(target.folder.MoveNoReplace(swapping, target.folder, database), "boost::filesystem::rename", swapping,
+        Check(claim.MoveTo(target.folder, database, backup), design_texts::kRenameCall, database, backup);
+        Check(target.folder.MoveNoReplace(swapping, target.folder, database), design_texts::kRenameCall, swapping,
               database);
         return;
     }
-    Check(exchanged, "boost::filesystem::rename", swapping, database);
-    Check(target.folder.MoveNoReplace(swapping, target.folder, backup), "boost::filesystem::rename", swapping, backup);
+    Check(exchanged, design_texts::kRenameCall, swapping, database);
+    Check(target.folder.MoveNoReplace(swapping, target.folder, backup), design_texts::kRenameCall, swapping, backup);
 }
 
 // The application id of a database file, 0 when it has none or is too short.
@@ -139,27 +128,17 @@ std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string&
 TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts)
     : source_(std::move(source)), texts_(texts) {
     if (!source_.Found() || source_.MarksCopies()) return;
-    std::ostringstream line;
-    line << texts_.routine << " - " << TemplateDatabasePath().string();
-    if (source_.OwnApplicationId() != 0) {
-        line << " carries an application id of its own (0x" << std::hex << source_.OwnApplicationId() << std::dec
-             << ")";
-    } else {
-        line << " is not an SQLite database";
-    }
-    line << ": its copies cannot be told from the recorder's databases, so no existing .db.old is replaced";
-    console::WriteLine(line.str());
+    console::WriteLine(design_texts::UnmarkableTemplateLine(texts_.routine, TemplateDatabasePath().string(),
+                                                            source_.OwnApplicationId()));
 }
 
 void TemplatePlacement::ReportCopyFailure(const fs::path& shown, int error) const {
-    const fs::filesystem_error failure("boost::filesystem::copy_file", TemplateDatabasePath(), shown,
-                                       SystemError(error));
-    console::WriteLine(texts_.stdExceptionPrefix + failure.what());
+    const fs::filesystem_error failure(design_texts::kCopyFileCall, TemplateDatabasePath(), shown, SystemError(error));
+    console::WriteLine(design_texts::TemplateCopyFailureLine(texts_.routine, failure.what()));
 }
 
 void TemplatePlacement::ReportNotOurs(const PlacementTarget& target, const std::string& name) const {
-    console::WriteLine(texts_.routine + " - " + Beside(target.shown, name).string() +
-                       " is in the way and is not the tool's own copy: the location-day is left as it was");
+    console::WriteLine(design_texts::NotOurCopyLine(texts_.routine, Beside(target.shown, name).string()));
 }
 
 // Our working names hold only our own files: a partial copy is a beginning of
@@ -217,7 +196,7 @@ bool TemplatePlacement::SetAsideAndInstall(const PlacementTarget& target) {
         return target.folder.MoveNoReplace(PreparedCopyName(target.name), target.folder, target.name) == 0;
     }
     if (outcome == platform::ClaimOutcome::InUse) {
-        console::WriteLine(target.shown.string() + "or" + target.shown.string() + ".old" + "is locked!");
+        console::WriteLine(design_texts::LockedLine(target.shown.string()));
     }
     if (outcome == platform::ClaimOutcome::CannotJudge) ++unjudged_;
     if (outcome != platform::ClaimOutcome::Claimed) return false;
@@ -233,7 +212,7 @@ bool TemplatePlacement::SetAsideAndInstall(const PlacementTarget& target) {
         const fs::filesystem_error error(failure.call, Beside(target.shown, failure.from),
                                          failure.to.empty() ? fs::path() : Beside(target.shown, failure.to),
                                          SystemError(failure.error));
-        console::WriteLine(std::string("CopyTemplateDB - remove existed got std::exception: ") + error.what());
+        console::WriteLine(design_texts::RemoveExistedFailureLine(error.what()));
         return false;
     }
 }
@@ -291,6 +270,7 @@ void TemplatePlacement::Install(const PlacementTarget& target) {
     }
     if (!installed) {
         Discard(target);
+        // The design's texts give one reason whatever kept the copy out.
         ReportCopyFailure(target.shown, platform::kAlreadyExistsError);
         return;
     }
@@ -299,7 +279,7 @@ void TemplatePlacement::Install(const PlacementTarget& target) {
     // The new names are not durable until their folder is; a failure here
     // loses nothing that a rerun would not place again.
     target.folder.Sync();
-    if (texts_.reportSuccess) console::WriteLine("Copy template.db to " + target.shown.string());
+    if (texts_.reportSuccess) console::WriteLine(design_texts::TemplateCopiedLine(target.shown.string()));
 }
 
 void TemplatePlacement::Place(const PlacementTarget& target) {
@@ -328,9 +308,9 @@ bool TemplatePlacement::Prepare(const PlacementTarget& target) {
     if (leftovers == Leftovers::PreparedCopy) return true;
     const int error = WritePreparedCopy(target);
     if (error == 0) return true;
-    const fs::filesystem_error failure("boost::filesystem::copy_file", TemplateDatabasePath(), target.shown,
+    const fs::filesystem_error failure(design_texts::kCopyFileCall, TemplateDatabasePath(), target.shown,
                                        SystemError(error));
-    console::WriteLine(texts_.routine + " - got std::Exception: " + failure.what());
+    console::WriteLine(design_texts::CapitalStdExceptionLine(texts_.routine, failure.what()));
     return false;
 }
 
@@ -359,9 +339,5 @@ void TemplatePlacement::ReportUnreachable(const fs::path& shown, int error) cons
 
 void TemplatePlacement::ReportUnjudged() const {
     if (unjudged_ == 0) return;
-    std::ostringstream line;
-    line << texts_.routine << " - " << unjudged_
-         << " day database(s) left as they were: whether another process has them open cannot be told here"
-            " (run as their owner, or stop the recorder)";
-    console::WriteLine(line.str());
+    console::WriteLine(design_texts::UnjudgedLine(texts_.routine, unjudged_));
 }

@@ -7,12 +7,10 @@
 #include "storage/location_day_files.h"
 #include "storage/template_source.h"
 
-// The texts a caller of the placement reports a failed copy with, and
+// The routine a caller of the placement names in the placement's lines, and
 // whether a successful copy is reported at all.
 struct TemplateCopyTexts {
-    std::string routine;             // names the caller in the placement's own lines
-    std::string stdExceptionPrefix;  // followed by the exception's text
-    std::string otherFailurePrefix;  // followed by the target and "is existed"
+    std::string routine;
     bool reportSuccess;
 };
 

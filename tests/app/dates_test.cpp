@@ -54,11 +54,4 @@ TEST(DateRange, BoundsAreInclusiveAndMalformedOrUnsetBoundsAreOpen) {
     }
 }
 
-TEST(DateRange, ActiveFlags) {
-    EXPECT_FALSE(DateRange(UnsetDate, UnsetDate).BeginActive());
-    EXPECT_FALSE(DateRange("2012-3-3", UnsetDate).BeginActive());
-    EXPECT_TRUE(DateRange("2012-03-03", UnsetDate).BeginActive());
-    EXPECT_TRUE(DateRange(UnsetDate, "2012-03-03").EndActive());
-}
-
 }  // namespace

@@ -54,13 +54,12 @@ TEST(WalkProgress, SaysDoneOfTotalRateAndTimeLeft) {
     // 85 a second; 280 left of the location-day.
     EXPECT_EQ(display.shown.back(), "2012-03-03, location 1: 170/450 recordings, 85.0/s, 0:00:03 left for location");
 
-    // A location left unread still counts as passed towards the walk's total.
-    progress.SetWalkTotal(1000000);
+    // The rate runs on across locations; the time left is the new location's.
     now = 4000;
-    progress.LocationStarted("2012-03-04", "2", 20);
+    progress.LocationStarted("2012-03-04", "2", 2000);
     now = 4100;
     progress.RecordingDone();
-    EXPECT_EQ(display.shown.back(), "2012-03-04, location 2: 1/20 recordings, 41.7/s, 6:39:26 left");
+    EXPECT_EQ(display.shown.back(), "2012-03-04, location 2: 1/2000 recordings, 41.7/s, 0:00:48 left for location");
     progress.Finish();
     progress.LocationStarted("2012-03-05", "1", 3);
     EXPECT_EQ(display.shown.back(), "<clear>");

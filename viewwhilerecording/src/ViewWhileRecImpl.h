@@ -41,7 +41,6 @@ public:
     void SetVideoOnly(bool on) { videoOnly = on ? 1 : 0; }
     void SetStepSeconds(std::uint16_t seconds) { stepSeconds = seconds; }
     void SetDirection(std::int16_t value) { direction = value; }
-    std::int16_t Direction() const { return direction; }
 
     TMediaPacket* CurrentPacket() const { return currentPacket.get(); }
     const PacketIndex& Index() const { return packetIndex; }
