@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "app/design_texts.h"
+#include "app/printable_text.h"
 #include "platform/console_colour.h"
 #include "platform/status_line.h"
 
@@ -15,7 +16,7 @@ bool statusShown = false;
 
 void ShowStatus(const std::string& text) {
     if (!platform::StatusLineAvailable()) return;
-    platform::DrawStatusLine(FitStatus(text, platform::StatusLineColumns()));
+    platform::DrawStatusLine(FitStatus(PrintableText(text), platform::StatusLineColumns()));
     statusShown = true;
 }
 
@@ -38,7 +39,7 @@ std::string FitStatus(const std::string& text, int columns) {
 
 void WriteLine(const std::string& text) {
     ClearStatus();
-    std::cout << text << std::endl;
+    std::cout << PrintableText(text) << std::endl;
 }
 
 void WriteEmptyLine() {
@@ -48,7 +49,7 @@ void WriteEmptyLine() {
 
 void WriteErrorLine(const std::string& text) {
     ClearStatus();
-    std::cerr << text << std::endl;
+    std::cerr << PrintableText(text) << std::endl;
 }
 
 void WriteCode(std::ostream& out, std::int32_t code) {
@@ -69,6 +70,7 @@ void WriteHeading(const std::string& heading) {
 }
 
 // A small ring glyph, then the maker's word in block letters, 7 columns a letter.
+// clang-format off
 const char* const kBannerLines[13] = {
     "    .;;;;.                                       ",
     "  .;`    `;.                                     ",
@@ -84,6 +86,7 @@ const char* const kBannerLines[13] = {
     "::  :: ::  ::  ::::  ::  :: ::       ::       :: ",
     " ::::  ::  ::   ::   ::  :: :::::: :::::: :::::  ",
 };
+// clang-format on
 
 void PrintBanner() {
     platform::SetConsoleColour(platform::kColourBanner);

@@ -1,13 +1,11 @@
 #include "audit/audit_command_line.h"
 
-#include <boost/filesystem/operations.hpp>
 #include <boost/program_options.hpp>
 #include <sstream>
 
 #include "app/dates.h"
 
 namespace po = boost::program_options;
-namespace fs = boost::filesystem;
 
 namespace audit {
 
@@ -15,11 +13,11 @@ namespace {
 
 po::options_description OptionTable() {
     po::options_description table("Options", 100, 50);
-    table.add_options()("path,p", po::value<std::string>(), "the storage folder")(
-        "begin,b", po::value<std::string>(), "first day to audit, YYYY-MM-DD")("end,e", po::value<std::string>(),
-                                                                               "last day to audit, YYYY-MM-DD")(
-        "html", po::value<std::string>(), "also write the audit as one static page")("json", po::value<std::string>(),
-                                                                                     "also write the audit as JSON")(
+    table.add_options()("path,p", po::value<std::string>(), "the storage folder")("begin,b", po::value<std::string>(),
+                                                                                  "first day to audit, YYYY-MM-DD")(
+        "end,e", po::value<std::string>(), "last day to audit, YYYY-MM-DD")("html", po::value<std::string>(),
+                                                                            "also write the audit as one static page")(
+        "json", po::value<std::string>(), "also write the audit as JSON (- for standard output)")(
         "gap", po::value<unsigned>(), "report gaps longer than this many seconds (default 60)")(
         "verify", "read every recording and list rows a repair would write differently")("help,h", "this text")(
         "version", "the version");
@@ -69,26 +67,7 @@ ParseOutcome ParseAuditCommandLine(int argc, const char* const argv[], AuditOpti
     if (values.count("json") != 0) options.jsonFile = values["json"].as<std::string>();
     if (values.count("gap") != 0) options.gapSeconds = values["gap"].as<unsigned>();
     options.verify = values.count("verify") != 0;
-    for (const std::string* file : {&options.htmlFile, &options.jsonFile}) {
-        if (!file->empty() && LiesInside(*file, options.path)) {
-            error = "the audit writes nothing inside the storage: " + *file;
-            return ParseOutcome::UsageError;
-        }
-    }
     return ParseOutcome::Run;
-}
-
-bool LiesInside(const std::string& file, const std::string& storage) {
-    boost::system::error_code error;
-    const fs::path folder = fs::canonical(storage, error);
-    if (error) return false;
-    const fs::path target = fs::weakly_canonical(fs::absolute(file), error);
-    if (error) return false;
-    auto part = target.begin();
-    for (auto it = folder.begin(); it != folder.end(); ++it, ++part) {
-        if (part == target.end() || *part != *it) return false;
-    }
-    return true;
 }
 
 }  // namespace audit

@@ -23,8 +23,4 @@ ParseOutcome ParseAuditCommandLine(int argc, const char* const argv[], AuditOpti
 
 std::string AuditUsage();
 
-// True when `file` would land inside the storage folder: the audit writes
-// nothing there, its own outputs included.
-bool LiesInside(const std::string& file, const std::string& storage);
-
 }  // namespace audit

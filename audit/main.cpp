@@ -1,15 +1,16 @@
 // Tolvane2Audit: says what a storage holds and what a repair would change,
 // without changing anything.
 
-#include <boost/nowide/fstream.hpp>
 #include <ctime>
 #include <iostream>
 
 #include "app/dates.h"
+#include "app/printable_text.h"
 #include "app/progress.h"
 #include "audit/audit_command_line.h"
 #include "audit/html_report.h"
 #include "audit/json_report.h"
+#include "audit/report_outputs.h"
 #include "audit/storage_audit.h"
 #include "audit/summary.h"
 #include "platform/broken_pipe.h"
@@ -36,12 +37,9 @@ private:
     WalkProgress line_;
 };
 
-bool WriteOutput(const std::string& file, const std::string& text) {
-    boost::nowide::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) std::cerr << "Tolvane2Audit - cannot write " << file << std::endl;
-    return static_cast<bool>(out);
+// One line of the audit's own on standard error; names in it are shown safely.
+void ReportError(const std::string& text) {
+    std::cerr << console::PrintableText("Tolvane2Audit - " + text) << std::endl;
 }
 
 }  // namespace
@@ -62,11 +60,23 @@ int main(int argc, char* argv[]) {
             std::cout << "Tolvane2Audit " << TOLVANE2_VERSION << std::endl;
             return kNoProblem;
         case audit::ParseOutcome::UsageError:
-            std::cerr << "Tolvane2Audit - " << error << "\n" << audit::AuditUsage() << std::flush;
+            ReportError(error);
+            std::cerr << audit::AuditUsage() << std::flush;
             return kCannotRun;
         case audit::ParseOutcome::Run:
             break;
     }
+
+    // Every output is judged and opened before anything is read, so that a
+    // refused one costs nothing and a long audit never ends unable to write.
+    std::vector<audit::ReportOutput> outputs;
+    if (!audit::PrepareOutputs(options.path, {options.jsonFile, options.htmlFile}, outputs, error)) {
+        ReportError(error);
+        return kCannotRun;
+    }
+    // Standard output may carry a report; the console's account then goes to standard error.
+    const bool reportToStandardOutput = options.jsonFile == "-" || options.htmlFile == "-";
+    std::ostream& console = reportToStandardOutput ? std::cerr : std::cout;
 
     audit::AuditSettings settings;
     settings.gapSeconds = options.gapSeconds;
@@ -75,19 +85,24 @@ int main(int argc, char* argv[]) {
     settings.biasMinutes = platform::StandardBiasMinutes();
     StatusLineProgress progress;
     audit::Report report;
-    const bool audited =
-        audit::AuditStorage(options.path, DateRange(options.beginDate, options.endDate), settings, progress, report, error);
+    const bool audited = audit::AuditStorage(options.path, DateRange(options.beginDate, options.endDate), settings,
+                                             progress, report, error);
     progress.Finish();
     if (!audited) {
-        std::cerr << "Tolvane2Audit - cannot read the storage " << options.path << ": " << error << std::endl;
+        ReportError("cannot read the storage " + options.path + ": " + error);
         return kCannotRun;
     }
 
-    audit::WriteSummary(report, std::cout);
-    std::cout << std::flush;
+    audit::WriteSummary(report, console);
+    console << std::flush;
     bool written = true;
-    if (!options.jsonFile.empty()) written = WriteOutput(options.jsonFile, audit::JsonReport(report)) && written;
-    if (!options.htmlFile.empty()) written = WriteOutput(options.htmlFile, audit::HtmlReport(report)) && written;
+    for (audit::ReportOutput& output : outputs) {
+        const bool json = output.given == options.jsonFile;
+        if (!audit::WriteReportOutput(output, json ? audit::JsonReport(report) : audit::HtmlReport(report), error)) {
+            ReportError(error);
+            written = false;
+        }
+    }
     if (!written) return kCannotRun;
     return report.ProblemCount() == 0 ? kNoProblem : kProblems;
 }

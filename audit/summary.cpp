@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "app/printable_text.h"
+
 namespace audit {
 
 namespace {
@@ -55,7 +57,7 @@ std::string ProblemWords(const std::map<ProblemKind, unsigned>& counts) {
 }  // namespace
 
 void WriteSummary(const Report& report, std::ostream& out) {
-    out << "Storage: " << report.storage << " (" << LayoutWords(report.layout) << ")\n";
+    out << "Storage: " << console::PrintableText(report.storage) << " (" << LayoutWords(report.layout) << ")\n";
     if (report.repairRunning)
         out << "A repair is running on this storage now: what it has not reached yet may change.\n";
     if (!report.storageProblems.empty()) {
@@ -67,9 +69,9 @@ void WriteSummary(const Report& report, std::ostream& out) {
     for (const LocationDay& locationDay : report.locationDays) {
         std::map<ProblemKind, unsigned> counts;
         for (const Problem& problem : locationDay.problems) ++counts[problem.kind];
-        out << locationDay.day << " " << locationDay.location << ": " << locationDay.recordings << " recordings, "
-            << locationDay.rows << " rows, " << locationDay.intervals.size() << " intervals, "
-            << locationDay.gaps.size() << " gaps";
+        out << console::PrintableText(locationDay.day) << " " << console::PrintableText(locationDay.location) << ": "
+            << locationDay.recordings << " recordings, " << locationDay.rows << " rows, "
+            << locationDay.intervals.size() << " intervals, " << locationDay.gaps.size() << " gaps";
         if (!locationDay.growing.empty()) out << ", " << locationDay.growing.size() << " growing";
         out << "; " << DatabaseWords(locationDay) << "; " << ProblemWords(counts) << "\n";
         recordings += locationDay.recordings;

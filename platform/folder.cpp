@@ -33,6 +33,7 @@ EntryFacts FactsFromStatus(const struct stat& status) {
     facts.mode = status.st_mode & 07777;
     facts.size = static_cast<std::uint64_t>(status.st_size);
     facts.modified = static_cast<std::int64_t>(status.st_mtime);
+    facts.links = static_cast<std::uint64_t>(status.st_nlink);
     return facts;
 }
 
@@ -86,9 +87,11 @@ EntryFacts Folder::Facts(const std::string& name) const {
     return FactsFromStatus(status);
 }
 
-EntryFacts Folder::OwnFacts() const {
+EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(fd_); }
+
+EntryFacts FactsOfOpenFile(int fd) {
     struct stat status {};
-    if (::fstat(fd_, &status) != 0) return EntryFacts{EntryKind::Unreadable, {}, 0, 0, 0};
+    if (::fstat(fd, &status) != 0) return EntryFacts{EntryKind::Unreadable, {}, 0, 0, 0};
     return FactsFromStatus(status);
 }
 

@@ -42,6 +42,7 @@ struct EntryFacts {
     std::uint32_t mode = 0;  // permission bits
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // seconds since 1970
+    std::uint64_t links = 0;    // names of the same file (hard links)
 };
 
 // A folder held open for as long as the tool works inside it. Every operation
@@ -101,9 +102,11 @@ private:
 #endif
 };
 
-#ifdef _WIN32
 // What a handle of this process names.
+#ifdef _WIN32
 EntryFacts FactsOfOpenFile(void* handle);
+#else
+EntryFacts FactsOfOpenFile(int fd);
 #endif
 
 }  // namespace platform

@@ -48,6 +48,7 @@ EntryFacts FactsOfOpenFile(void* handle) {
     facts.identity = {information.dwVolumeSerialNumber,
                       (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
     facts.size = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    facts.links = information.nNumberOfLinks;
     // 100-ns steps since 1601 to seconds since 1970.
     const std::uint64_t written = (static_cast<std::uint64_t>(information.ftLastWriteTime.dwHighDateTime) << 32) |
                                   information.ftLastWriteTime.dwLowDateTime;

@@ -5,11 +5,17 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <boost/filesystem.hpp>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <tuple>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "audit_test_support.h"
 #include "platform/storage_lock.h"
@@ -211,6 +217,219 @@ TEST(AuditRun, BesideARepairAndAWriter) {
     // The writer was kept waiting by nothing.
     EXPECT_EQ(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(writer);
+}
+
+std::size_t RowsOf(const fs::path& database) {
+    sqlite3* reader = nullptr;
+    std::size_t rows = 0;
+    if (sqlite3_open_v2(database.string().c_str(), &reader, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_exec(
+            reader, "SELECT COUNT(*) FROM MediaFileDiskMap",
+            [](void* count, int, char** values, char**) {
+                *static_cast<std::size_t*>(count) = std::stoul(values[0]);
+                return 0;
+            },
+            &rows, nullptr);
+    }
+    sqlite3_close(reader);
+    return rows;
+}
+
+// Everything in a folder, by name: a temporary left behind shows up here.
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct OutputStorage {
+    explicit OutputStorage(const char* tag) : temp(tag) {
+        MakeRecordedStorage(storage, storagegen::Structure::New, {"1"}, 1);
+        audittest::WriteDayDatabase(database, {{1, 1, 2}}, {{"00000001_2012-03-03_100000.3gp", 1, 2}});
+        fs::create_directory(out);
+    }
+    repairtest::TempFolder temp;
+    fs::path storage = temp.Path() / "storage";
+    fs::path database = storage / kDay / "1" / "2012-03-03.db";
+    fs::path out = temp.Path() / "out";
+};
+
+// An output is a name, never a file's bytes: whatever the name held before
+// (a hard link to a day database, above all) keeps its content.
+TEST(AuditRun, AnOutputReplacesItsNameNeverTheFileItNamed) {
+    OutputStorage at("audit-output-link");
+    const fs::path page = at.out / "page.html";
+    fs::create_hard_link(at.database, page);
+    const ProcessResult result = Audit({"-p", at.storage.string(), "--html", page.string()});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_EQ(RowsOf(at.database), 1u);
+    EXPECT_EQ(fs::hard_link_count(at.database), 1u);
+    EXPECT_EQ(storagegen::ReadFile(page).rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_EQ(Names(at.out), std::vector<std::string>{"page.html"});
+}
+
+TEST(AuditRun, OutputsAreRefusedBeforeAnythingIsRead) {
+    OutputStorage at("audit-output-refused");
+    const std::string storage = at.storage.string(), out = at.out.string();
+    storagegen::WriteFile(at.out / "a.json", "{}");
+    fs::create_hard_link(at.out / "a.json", at.out / "b.json");
+    std::vector<std::tuple<std::vector<std::string>, const char*>> cases = {
+        {{"--html", (at.out / "x.html").string(), "--json", (at.out / "x.html").string()}, "the same file"},
+        {{"--html", (at.out / "a.json").string(), "--json", (at.out / "b.json").string()}, "the same file"},
+        {{"--json", "-", "--html", "-"}, "the same file"},
+        {{"--html", out}, "not a regular file"},
+        {{"--html", (at.out / "none" / "x.html").string()}, "cannot write"},
+        {{"--html", (at.storage / kDay / "x.html").string()}, "inside the storage"},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((at.out / "fifo").c_str(), 0644), 0);
+    fs::create_directory_symlink(at.storage / kDay / "1", at.out / "into");
+    fs::create_symlink(at.database, at.out / "database");
+    fs::create_directory_symlink(at.storage, at.temp.Path() / "rec");
+    cases.push_back({{"--html", (at.out / "fifo").string()}, "not a regular file"});
+    cases.push_back({{"--html", (at.out / "into" / "x.html").string()}, "inside the storage"});
+    cases.push_back({{"--html", (at.out / "database").string()}, "inside the storage"});
+    cases.push_back({{"--html", (at.out / "into" / ".." / ".." / "x.html").string()}, "inside the storage"});
+    // The storage given through a link, the output by its real name.
+    cases.push_back(
+        {{"-p", (at.temp.Path() / "rec").string(), "--html", (at.storage / "x.html").string()}, "inside the storage"});
+#endif
+    for (const auto& [extra, text] : cases) {
+        std::vector<std::string> args{"-p", storage};
+        if (extra.front() == "-p") args.clear();
+        args.insert(args.end(), extra.begin(), extra.end());
+        const ProcessResult result = Audit(args);
+        EXPECT_EQ(result.exitCode, 2) << extra.back();
+        EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
+        EXPECT_EQ(result.out.find("Storage:"), std::string::npos) << extra.back();
+    }
+    EXPECT_EQ(RowsOf(at.database), 1u);
+    EXPECT_EQ(storagegen::ReadFile(at.out / "a.json"), "{}");
+    EXPECT_FALSE(fs::exists(at.out / "x.html"));
+    EXPECT_FALSE(fs::exists(at.storage / "x.html"));
+}
+
+TEST(AuditRun, JsonToStandardOutputLeavesTheConsoleLinesToStandardError) {
+    OutputStorage at("audit-output-stdout");
+    const ProcessResult result = Audit({"-p", at.storage.string(), "--json", "-"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(json::parse(result.out)["totals"]["location_days"], 1);
+    EXPECT_NE(result.err.find("Total: 1 location-days"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists("-"));
+}
+
+#ifndef _WIN32
+// A page a web server publishes stays readable: the result has the mode,
+// owner and group of the file it replaces, or a new file's usual mode.
+TEST(AuditRun, AReplacedOutputKeepsItsModeAndOwner) {
+    OutputStorage at("audit-output-mode");
+    const fs::path kept = at.out / "kept.html", fresh = at.out / "fresh.html";
+    storagegen::WriteFile(kept, "old");
+    ASSERT_EQ(::chmod(kept.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(kept.c_str(), 1234, 5678), 0);
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ASSERT_EQ(Audit({"-p", at.storage.string(), "--html", kept.string(), "--json", fresh.string()}).exitCode, 1);
+    struct stat status {};
+    ASSERT_EQ(::stat(kept.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(std::make_pair(status.st_uid, status.st_gid), std::make_pair(1234u, 5678u));
+    }
+    ASSERT_EQ(::stat(fresh.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0666u & ~mask);
+    EXPECT_EQ(Names(at.out), (std::vector<std::string>{"fresh.html", "kept.html"}));
+}
+
+// Where the output's folder cannot take a new file, the output itself is
+// written, but only a regular file with one name that is no database.
+TEST(AuditRun, InPlaceOnlyWhatNothingElseReads) {
+    OutputStorage at("audit-output-in-place");
+    const fs::path page = at.out / "page.html", linked = at.out / "linked.html", database = at.out / "copy.db";
+    storagegen::WriteFile(page, "old");
+    storagegen::WriteFile(linked, "old");
+    fs::create_hard_link(linked, at.temp.Path() / "other-name");
+    fs::copy_file(at.database, database);
+    const bool immutable =
+        ::geteuid() == 0 && std::system(("chattr +i '" + at.out.string() + "' 2>/dev/null").c_str()) == 0;
+    if (!immutable) ::chmod(at.out.c_str(), 0555);
+    struct Restore {
+        const fs::path& folder;
+        bool immutable;
+        ~Restore() {
+            if (immutable) std::system(("chattr -i '" + folder.string() + "'").c_str());
+            ::chmod(folder.c_str(), 0755);
+        }
+    } restore{at.out, immutable};
+    if (::access(at.out.c_str(), W_OK) == 0 && !immutable) GTEST_SKIP() << "the folder cannot be made read-only";
+
+    EXPECT_EQ(Audit({"-p", at.storage.string(), "--html", page.string()}).exitCode, 1);
+    EXPECT_EQ(storagegen::ReadFile(page).rfind("<!DOCTYPE html>", 0), 0u);
+    for (const fs::path& refused : {linked, database}) {
+        const ProcessResult result = Audit({"-p", at.storage.string(), "--html", refused.string()});
+        EXPECT_EQ(result.exitCode, 2) << refused;
+        EXPECT_NE(result.err.find("written in place"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(storagegen::ReadFile(linked), "old");
+    EXPECT_EQ(RowsOf(database), 1u);
+}
+#endif
+
+// A name can hold anything its maker put there. Both tools show each name on
+// one line, with nothing in it a terminal would act on: the same number of
+// lines as for plain names, and no control character, C1 control or
+// bidirectional override anywhere in what they print.
+TEST(AuditRun, HostileNamesPrintAsOneHarmlessLineEach) {
+    std::vector<std::string> hostile = {
+        "e\xc2\x9b"
+        "2J",
+        "g\xe2\x80\xae"
+        "h",
+        "i\xe2\x81\xa6"
+        "j"};
+    std::string storageName =
+        "s\xe2\x80\xae"
+        "t";
+#ifndef _WIN32
+    // Names the system allows only here: C0 controls and bytes that are no UTF-8.
+    hostile.insert(hostile.end(), {"a\x1b[2K\r\x1b[8m"
+                                   "b",
+                                   "c\nd",
+                                   "f\x9b"
+                                   "2J\x7f"});
+    storageName += "\x1b[2K\r";
+#endif
+    std::vector<std::string> plain;
+    for (std::size_t i = 0; i < hostile.size(); ++i) plain.push_back(std::to_string(i + 1));
+    repairtest::TempFolder temp("audit-names");
+    const auto lineCounts = [&](const std::vector<std::string>& names, const std::string& storageName) {
+        const fs::path storage = temp.Path() / storageName;
+        MakeRecordedStorage(storage, storagegen::Structure::Old, names, 1);
+        testsupport::ProcessOptions utc;
+        utc.environment["TZ"] = "UTC";
+        std::vector<std::size_t> counts;
+        for (const ProcessResult& result :
+             {Audit({"-p", storage.string()}), testsupport::RunTool({"-p", storage.string()}, utc),
+              Audit({"-p", storage.string(), "--json", "-"})}) {
+            const std::string text = result.out + result.err;
+            counts.push_back(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+            // The JSON keeps true names; the console lines are then on standard error.
+            const std::string console = counts.size() == 3 ? result.err : text;
+            for (const unsigned char byte : console) {
+                EXPECT_TRUE(byte >= 0x20 || byte == '\n' || byte == '\r') << static_cast<int>(byte) << "\n" << console;
+                EXPECT_TRUE(byte != 0x7f && byte != 0x9b) << console;
+            }
+            for (const char* hidden : {"\xe2\x80\xae", "\xe2\x81\xa6"})
+                EXPECT_EQ(console.find(hidden), std::string::npos);
+        }
+        return counts;
+    };
+    EXPECT_EQ(lineCounts(hostile, storageName), lineCounts(plain, "plain"));
 }
 
 }  // namespace
