@@ -50,6 +50,8 @@ list(TRANSFORM man_pages APPEND .gz OUTPUT_VARIABLE man_gz)
 list(TRANSFORM man_gz PREPEND ${package_doc}/)
 install(FILES ${man_gz} DESTINATION share/man/man1)
 install(FILES ${package_doc}/changelog.gz README.md doc/copyright DESTINATION ${TOLVANE2_DOC_DIR})
+# The README shows it by this path, relative to itself.
+install(FILES doc/audit-page.png DESTINATION ${TOLVANE2_DOC_DIR}/doc)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tolvane2)
@@ -66,13 +68,12 @@ if(TARGET Tolvane2Audit)
 endif()
 set(CPACK_TOLVANE2_SHLIBDEPS_FOLDER ${CMAKE_BINARY_DIR}/package-shlibdeps)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package-depends.cmake)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[rebuild the recording databases of a video-recording storage
-Tolvane2 converts a recorder's storage folder from the old layout
-(location/day) to the new one (day/location), places a fresh day database
-in every location-day and rebuilds its interval and file rows from the
-recordings themselves. Recordings are only ever renamed, never rewritten or
-deleted; every database set aside is kept. Tolvane2Audit reports, without
-changing anything, what a storage's databases miss or get wrong.]=])
+# The summary line, then the long description: the same text opens the Windows
+# zip's README.txt (tools/windows-package.sh).
+set(package_description ${PROJECT_SOURCE_DIR}/doc/description.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${package_description})
+file(READ ${package_description} CPACK_DEBIAN_PACKAGE_DESCRIPTION)
+string(STRIP "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

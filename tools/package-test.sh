@@ -46,6 +46,11 @@ fi
 for file in "${expected[@]}"; do
   [ -f "$root/$file" ] || fail "/$file is not in the package"
 done
+# What the installed README links to (its picture) is installed beside it.
+docs=$root/usr/share/doc/tolvane2
+while read -r link; do
+  [ -f "$docs/$link" ] || fail "the installed README links $link, which is not in the package"
+done < <(grep -oE '\]\([^):#]+\)' "$docs/README.md" 2>/dev/null | sed -E 's/^\]\((.*)\)$/\1/')
 if [ -f "$root/usr/bin/Tolvane2Audit" ]; then
   "$root/usr/bin/Tolvane2Audit" --version | grep -qF "$version" || fail "Tolvane2Audit --version does not say $version"
 fi

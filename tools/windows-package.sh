@@ -16,16 +16,24 @@ rm -rf "$stage"
 mkdir -p "$stage/PellamDB"
 cp "$build/Tolvane2.exe" "$build/Tolvane2Audit.exe" "$build/Strata_SQLite.dll" "$stage/"
 cp "$build/PellamDB/dbtemplate.db" "$stage/PellamDB/"
-sed -e "s/@VERSION@/$version/" -e 's/$/\r/' > "$stage/README.txt" <<'TEXT'
-Tolvane2 @VERSION@ - rebuilds the recording databases of a video-recording storage folder
+# The README opens with the description the Debian package has too
+# (doc/description.txt: the summary line, then the long description).
+description=$(cd "$(dirname "$0")/.." && pwd)/doc/description.txt
+{
+  echo "Tolvane2 $version - $(sed -n 1p "$description")"
+  echo
+  sed 1d "$description"
+  cat <<'TEXT'
 
 Copy this folder's contents onto the recorder, keeping them together:
   Tolvane2.exe            the tool (32-bit console program, needs nothing else)
   Tolvane2Audit.exe       the read-only audit: what a storage holds, what a repair would change
   Strata_SQLite.dll       the database plug-in, found beside Tolvane2.exe
-  PellamDB\dbtemplate.db  the template of every day database
+  PellamDB\dbtemplate.db  the template of every day database, found beside
+                          Tolvane2.exe (a PellamDB\dbtemplate.db in the current
+                          folder is taken first)
 
-Run it from this folder, so that it finds PellamDB\dbtemplate.db:
+Run it from any folder:
   Tolvane2.exe -p "D:\Rec"                      convert to the new structure, then repair
   Tolvane2.exe -p "D:\Rec" -o                   repair the databases only
   Tolvane2.exe -p "D:\Rec" -b 2012-03-03 -e 2012-03-07
@@ -34,8 +42,11 @@ Run it from this folder, so that it finds PellamDB\dbtemplate.db:
   Tolvane2Audit.exe -p "D:\Rec" --html audit.html   check a storage, changing nothing
                                                 (exit code 0: no problem, 1: problems)
 
-An existing day database is kept beside the new one as <date>.db.old.
+The times in the recordings' names are the recorder's local time, and the
+rows are written with this machine's time zone (its standard time): run the
+tool on the recorder, or on a machine set to the recorder's time zone.
 TEXT
+} | sed -e 's/$/\r/' > "$stage/README.txt"
 rm -f "$zip"
 (cd "$stage" && cmake -E tar cf "$zip" --format=zip \
   Tolvane2.exe Tolvane2Audit.exe Strata_SQLite.dll PellamDB/dbtemplate.db README.txt)
