@@ -17,8 +17,8 @@ struct CommandLineOptions {
 // recording path is present. Help and every parse error end the process with
 // exit code 0.
 void ParseCommandLine(std::string& recordingPath, std::string& beginDate, int argc, const char* const argv[],
-                      boost::program_options::variables_map& variablesMap, std::string& endDate,
-                      bool& databaseOnly, bool& revert, unsigned& verboseLevel);
+                      boost::program_options::variables_map& variablesMap, std::string& endDate, bool& databaseOnly,
+                      bool& revert, unsigned& verboseLevel);
 
 // Convenience over the above for a CommandLineOptions record.
 void ParseCommandLine(CommandLineOptions& options, int argc, const char* const argv[]);

@@ -152,8 +152,8 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
     }
 
     sqlite3* raw = nullptr;
-    int code = sqlite3_open_v2(PathWithoutOperatorLinks(path).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
-                               nullptr);
+    int code = sqlite3_open_v2(PathWithoutOperatorLinks(path).c_str(), &raw,
+                               SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
     const Database database(raw);
     if (code != SQLITE_OK) return Failure(raw, code);
     sqlite3_extended_result_codes(raw, 1);

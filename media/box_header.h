@@ -25,9 +25,7 @@ struct DecodedBoxHeader {
     std::size_t SizeFieldsLength() const { return kBoxSizeAndTypeLength + (largeSize ? kLargeBoxSizeLength : 0); }
     bool HasExtendedType() const { return type == kUuidBoxType; }
     // Everything in front of the body: the size fields and a uuid's extended type.
-    std::size_t HeaderLength() const {
-        return SizeFieldsLength() + (HasExtendedType() ? kBoxExtendedTypeLength : 0);
-    }
+    std::size_t HeaderLength() const { return SizeFieldsLength() + (HasExtendedType() ? kBoxExtendedTypeLength : 0); }
 };
 
 // The size and type from the header's first 8 bytes. True when the 64-bit

@@ -28,8 +28,7 @@ public:
     struct ViewWhileRecCloser {
         void operator()(ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl* reader) const;
     };
-    using ViewWhileRecReader =
-        std::unique_ptr<ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl, ViewWhileRecCloser>;
+    using ViewWhileRecReader = std::unique_ptr<ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl, ViewWhileRecCloser>;
 
     // Opens the ISO media parser on the file; IsOpened tells whether it could.
     explicit CParsers(const std::string& path);

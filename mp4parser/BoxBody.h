@@ -71,9 +71,7 @@ public:
     bool NextChild(BoxHeader& child);
     // The child's body. A child that claims more than this box holds is read
     // up to this box's end only, and ends the child loop (ForEachChild).
-    BoxBody Child(const BoxHeader& child) {
-        return BoxBody(reader_, child.end < end_ ? child.end : end_, child.end);
-    }
+    BoxBody Child(const BoxHeader& child) { return BoxBody(reader_, child.end < end_ ? child.end : end_, child.end); }
 
     BoxReader& Reader() { return reader_; }
 

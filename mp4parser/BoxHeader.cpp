@@ -12,8 +12,10 @@ bool IsPassedOverAtTopLevel(std::uint32_t type) {
         case FourCC("skip"):
         case FourCC("udta"):
         case FourCC("uuid"):
-        case FourCC("wide"): return true;
-        default: return false;
+        case FourCC("wide"):
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -20,8 +20,8 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
 }
 
 struct BoxHeader {
-    std::uint64_t start = 0;      // position of the header's first byte
-    std::uint64_t end = 0;        // start + size
+    std::uint64_t start = 0;  // position of the header's first byte
+    std::uint64_t end = 0;    // start + size
     std::uint64_t size = 0;
     std::uint32_t type = 0;
     std::uint64_t bodyStart = 0;  // first byte after the header (and a uuid's extended type)
@@ -109,8 +109,7 @@ template <typename Peek>
 std::uint64_t FindBoxAfterZeros(std::uint64_t from, std::uint64_t limit, Peek peek) {
     std::uint64_t position = from;
     std::uint8_t bytes[4];
-    while (position < limit && limit - position >= 4 && peek(position, bytes, 4) &&
-           BigEndian32(bytes) == 0)
+    while (position < limit && limit - position >= 4 && peek(position, bytes, 4) && BigEndian32(bytes) == 0)
         position += 4;
     const std::uint64_t wordStart = position;
     std::uint64_t firstNonZero = position;

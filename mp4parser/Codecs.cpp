@@ -27,8 +27,7 @@ constexpr std::size_t kHevcArrayCount = 22;
 // Reads a configuration body with every read checked against its end.
 class ConfigurationCursor {
 public:
-    ConfigurationCursor(const std::vector<std::uint8_t>& body, const char* failure)
-        : body_(body), failure_(failure) {}
+    ConfigurationCursor(const std::vector<std::uint8_t>& body, const char* failure) : body_(body), failure_(failure) {}
 
     void Seek(std::size_t position) {
         if (position > body_.size()) ThrowBadFormat(failure_);
@@ -90,50 +89,79 @@ void ConvertHevcConfiguration(const std::vector<std::uint8_t>& body, std::vector
 std::uint32_t MediaTypeOfSampleEntry(const SampleEntry* entry) {
     if (entry == nullptr) return MEDIA_NONE;
     switch (entry->type) {
-        case FourCC("avc1"): return MEDIA_H264;
+        case FourCC("avc1"):
+            return MEDIA_H264;
         case FourCC("hvc1"):
-        case FourCC("hev1"): return MEDIA_HEVC;
+        case FourCC("hev1"):
+            return MEDIA_HEVC;
         case FourCC("mp4v"):
             if (entry->objectType == kMpeg4VisualObjectType) return MEDIA_MP4V;
             if (entry->objectType == kJpegObjectType) return MEDIA_JPEG;
             return MEDIA_NONE;
-        case FourCC("s263"): return MEDIA_H263;
-        case FourCC("mp4a"): return MEDIA_AAC;
-        case FourCC("samr"): return MEDIA_SAMR;
-        case FourCC("ulaw"): return MEDIA_PCMU;
-        case FourCC("alaw"): return MEDIA_PCMA;
-        case FourCC("g722"): return MEDIA_G7221;
-        case FourCC("g726"): return MEDIA_G726;
-        case FourCC("g729"): return MEDIA_G729A;
-        case FourCC("metx"): return MEDIA_METX;
-        default: return MEDIA_NONE;
+        case FourCC("s263"):
+            return MEDIA_H263;
+        case FourCC("mp4a"):
+            return MEDIA_AAC;
+        case FourCC("samr"):
+            return MEDIA_SAMR;
+        case FourCC("ulaw"):
+            return MEDIA_PCMU;
+        case FourCC("alaw"):
+            return MEDIA_PCMA;
+        case FourCC("g722"):
+            return MEDIA_G7221;
+        case FourCC("g726"):
+            return MEDIA_G726;
+        case FourCC("g729"):
+            return MEDIA_G729A;
+        case FourCC("metx"):
+            return MEDIA_METX;
+        default:
+            return MEDIA_NONE;
     }
 }
 
 std::uint32_t HeaderCodecCode(std::uint32_t mediaType) {
     switch (mediaType) {
-        case MEDIA_JPEG: return FourCC("jpeg");
-        case MEDIA_H263: return FourCC("h263");
-        case MEDIA_MP4V: return FourCC("mp4v");
-        case MEDIA_H264: return FourCC("h264");
-        case MEDIA_HEVC: return FourCC("hevc");
-        case MEDIA_G7221: return FourCC("7221");
-        case MEDIA_G729A: return FourCC("729A");
-        case MEDIA_AAC: return FourCC("aac ");
-        case MEDIA_SAMR: return FourCC("SAMR");
-        case MEDIA_PCMU: return FourCC("PCMU");
-        case MEDIA_PCMA: return FourCC("PCMA");
-        case MEDIA_G726: return FourCC("G726");
-        case MEDIA_METX: return FourCC("metx");
-        default: return 0;
+        case MEDIA_JPEG:
+            return FourCC("jpeg");
+        case MEDIA_H263:
+            return FourCC("h263");
+        case MEDIA_MP4V:
+            return FourCC("mp4v");
+        case MEDIA_H264:
+            return FourCC("h264");
+        case MEDIA_HEVC:
+            return FourCC("hevc");
+        case MEDIA_G7221:
+            return FourCC("7221");
+        case MEDIA_G729A:
+            return FourCC("729A");
+        case MEDIA_AAC:
+            return FourCC("aac ");
+        case MEDIA_SAMR:
+            return FourCC("SAMR");
+        case MEDIA_PCMU:
+            return FourCC("PCMU");
+        case MEDIA_PCMA:
+            return FourCC("PCMA");
+        case MEDIA_G726:
+            return FourCC("G726");
+        case MEDIA_METX:
+            return FourCC("metx");
+        default:
+            return 0;
     }
 }
 
 unsigned NalLengthSize(std::uint8_t lengthSizeField) {
     switch (lengthSizeField & 3) {
-        case 0: return 1;
-        case 1: return 2;
-        default: return 4;
+        case 0:
+            return 1;
+        case 1:
+            return 2;
+        default:
+            return 4;
     }
 }
 

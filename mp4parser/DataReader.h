@@ -80,9 +80,12 @@ public:
 
     static UIntReader UIntReaderOfWidth(unsigned bytes) {
         switch (bytes) {
-            case 1: return [](DataReader& r) -> std::uint32_t { return r.ReadUInt8(); };
-            case 2: return [](DataReader& r) -> std::uint32_t { return r.ReadUInt16(); };
-            default: return [](DataReader& r) -> std::uint32_t { return r.ReadUInt32(); };
+            case 1:
+                return [](DataReader& r) -> std::uint32_t { return r.ReadUInt8(); };
+            case 2:
+                return [](DataReader& r) -> std::uint32_t { return r.ReadUInt16(); };
+            default:
+                return [](DataReader& r) -> std::uint32_t { return r.ReadUInt32(); };
         }
     }
 
@@ -131,9 +134,8 @@ private:
     }
 
     void SeekAbsolute(std::uint64_t target) {
-        buffer_.pubseekpos(
-            boost::iostreams::offset_to_position(static_cast<boost::iostreams::stream_offset>(target)),
-            std::ios_base::in);
+        buffer_.pubseekpos(boost::iostreams::offset_to_position(static_cast<boost::iostreams::stream_offset>(target)),
+                           std::ios_base::in);
     }
 
     // A short read has consumed bytes that position_ does not count; put the

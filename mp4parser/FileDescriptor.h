@@ -21,9 +21,7 @@ namespace Brannock2 {
 class FileDescriptor {
 public:
     typedef char char_type;
-    struct category : boost::iostreams::input_seekable,
-                      boost::iostreams::device_tag,
-                      boost::iostreams::closable_tag {};
+    struct category : boost::iostreams::input_seekable, boost::iostreams::device_tag, boost::iostreams::closable_tag {};
 
     enum : std::uint32_t {
         kCloseOnLastOwner = 1u << 0,

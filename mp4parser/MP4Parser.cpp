@@ -20,8 +20,7 @@ namespace {
 
 // Bytes from the device's position 0 to the end of the file.
 std::uint64_t MediaLength(FileDescriptor& file) {
-    const boost::iostreams::stream_offset end =
-        boost::iostreams::position_to_offset(file.seek(0, std::ios_base::end));
+    const boost::iostreams::stream_offset end = boost::iostreams::position_to_offset(file.seek(0, std::ios_base::end));
     return end > 0 ? static_cast<std::uint64_t>(end) : 0;
 }
 
@@ -146,11 +145,10 @@ std::size_t MP4Parser::ReadSample(std::int32_t track, std::int32_t sample, Sampl
         const std::size_t worst = WorstCaseConvertedSize(entry.size, lengthSize, sets.size());
         if (destination.size() < worst) destination.resize(worst);
         const bool keyFrame = entry.sync != 0;
-        return IsAvcEntry(type)
-                   ? ConvertAvcSample(reader_, entry.size, keyFrame, lengthSize, sets, destination.data(),
-                                      destination.size())
-                   : ConvertHevcSample(reader_, entry.size, keyFrame, lengthSize, sets, destination.data(),
-                                       destination.size());
+        return IsAvcEntry(type) ? ConvertAvcSample(reader_, entry.size, keyFrame, lengthSize, sets, destination.data(),
+                                                   destination.size())
+                                : ConvertHevcSample(reader_, entry.size, keyFrame, lengthSize, sets, destination.data(),
+                                                    destination.size());
     }
     if (destination.size() < entry.size) destination.resize(entry.size);
     reader_.ReadBytes(destination.data(), entry.size);

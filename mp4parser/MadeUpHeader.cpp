@@ -89,7 +89,8 @@ unsigned WriteExtension(const MadeUpHeaderInput& input, std::uint8_t* extension)
             bits.Put(payload / 11, 8);
             bits.Put(11, 16);
             return 1;
-        default: return 1;  // video and metadata: one zero word
+        default:
+            return 1;  // video and metadata: one zero word
     }
 }
 

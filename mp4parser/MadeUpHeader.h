@@ -19,8 +19,8 @@ constexpr std::uint64_t kMovieEpochTo1970 = 2082844800u;
 struct MadeUpHeaderInput {
     std::uint32_t mediaType = 0;
     bool keyFrame = false;
-    double time = 0;                // the sample's time in seconds, start offset included
-    std::uint64_t creationTime = 0; // the track header's, seconds since 1904
+    double time = 0;                 // the sample's time in seconds, start offset included
+    std::uint64_t creationTime = 0;  // the track header's, seconds since 1904
     std::uint32_t payloadLength = 0;
     std::uint8_t firstPayloadByte = 0;
     const SampleEntry* entry = nullptr;

@@ -34,7 +34,7 @@ struct TrackHeader : FullBoxFields {
     std::uint64_t modificationTime = 0;
     std::uint32_t trackId = 0;
     std::uint64_t duration = 0;
-    std::uint32_t width = 0;   // integer part of the 16.16 value
+    std::uint32_t width = 0;  // integer part of the 16.16 value
     std::uint32_t height = 0;
 };
 
@@ -143,7 +143,7 @@ struct SampleToChunkEntry {
 };
 
 struct SampleSizes : FullBoxFields {
-    std::uint32_t sampleSize = 0;   // the common size, 0 when each has its own
+    std::uint32_t sampleSize = 0;  // the common size, 0 when each has its own
     std::uint32_t sampleCount = 0;
     StoredNumbers sizes;  // one per sample unless they share sampleSize
 

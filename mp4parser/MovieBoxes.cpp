@@ -95,10 +95,10 @@ void ReadDataReferences(BoxBody& box, TrackDescription& track) {
         entry.size = box.ReadUInt32();
         entry.type = box.ReadUInt32();
         ReadFullBoxFields(box, entry);
-        const std::uint64_t textLength = entry.size > 12 ? std::min<std::uint64_t>(entry.size - 12, box.Remaining()) : 0;
+        const std::uint64_t textLength =
+            entry.size > 12 ? std::min<std::uint64_t>(entry.size - 12, box.Remaining()) : 0;
         const std::uint8_t* text = box.Take(textLength);
-        entry.location.assign(reinterpret_cast<const char*>(text),
-                              std::find(text, text + textLength, '\0') - text);
+        entry.location.assign(reinterpret_cast<const char*>(text), std::find(text, text + textLength, '\0') - text);
     }
 }
 
@@ -124,11 +124,10 @@ void ReadTimeToSample(BoxBody& box, TrackDescription& track) {
 
 void ReadCompositionOffsets(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.ctts);
-    ReadCountedEntries(box, 8, track.compositionOffsets,
-                       [](CompositionOffsetEntry& entry, const std::uint8_t* bytes) {
-                           entry.sampleCount = BigEndian32(bytes);
-                           entry.sampleOffset = BigEndian32(bytes + 4);
-                       });
+    ReadCountedEntries(box, 8, track.compositionOffsets, [](CompositionOffsetEntry& entry, const std::uint8_t* bytes) {
+        entry.sampleCount = BigEndian32(bytes);
+        entry.sampleOffset = BigEndian32(bytes + 4);
+    });
     track.hasCompositionOffsets = true;
 }
 
@@ -179,15 +178,32 @@ void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
 void ReadSampleTable(BoxBody& stbl, TrackDescription& track) {
     ForEachChild(stbl, [&](const BoxHeader& child, BoxBody& box) {
         switch (child.type) {
-            case FourCC("stsd"): ReadSampleDescription(box, track); break;
-            case FourCC("stts"): ReadTimeToSample(box, track); break;
-            case FourCC("ctts"): ReadCompositionOffsets(box, track); break;
-            case FourCC("stss"): ReadSyncSamples(box, track); break;
-            case FourCC("stsc"): ReadSampleToChunk(box, track); break;
-            case FourCC("stsz"): ReadSampleSizes(box, track.stsz); break;
-            case FourCC("stco"): ReadChunkOffsets(box, track, false); break;
-            case FourCC("co64"): ReadChunkOffsets(box, track, true); break;
-            default: break;
+            case FourCC("stsd"):
+                ReadSampleDescription(box, track);
+                break;
+            case FourCC("stts"):
+                ReadTimeToSample(box, track);
+                break;
+            case FourCC("ctts"):
+                ReadCompositionOffsets(box, track);
+                break;
+            case FourCC("stss"):
+                ReadSyncSamples(box, track);
+                break;
+            case FourCC("stsc"):
+                ReadSampleToChunk(box, track);
+                break;
+            case FourCC("stsz"):
+                ReadSampleSizes(box, track.stsz);
+                break;
+            case FourCC("stco"):
+                ReadChunkOffsets(box, track, false);
+                break;
+            case FourCC("co64"):
+                ReadChunkOffsets(box, track, true);
+                break;
+            default:
+                break;
         }
     });
 }
@@ -218,8 +234,11 @@ void ReadMediaInformation(BoxBody& minf, TrackDescription& track) {
                     if (dinfChild.type == FourCC("dref")) ReadDataReferences(dref, track);
                 });
                 break;
-            case FourCC("stbl"): ReadSampleTable(box, track); break;
-            default: break;
+            case FourCC("stbl"):
+                ReadSampleTable(box, track);
+                break;
+            default:
+                break;
         }
     });
 }
@@ -227,10 +246,17 @@ void ReadMediaInformation(BoxBody& minf, TrackDescription& track) {
 void ReadMedia(BoxBody& mdia, TrackDescription& track) {
     ForEachChild(mdia, [&](const BoxHeader& child, BoxBody& box) {
         switch (child.type) {
-            case FourCC("mdhd"): ReadMediaHeader(box, track.mdhd); break;
-            case FourCC("hdlr"): ReadHandler(box, track); break;
-            case FourCC("minf"): ReadMediaInformation(box, track); break;
-            default: break;
+            case FourCC("mdhd"):
+                ReadMediaHeader(box, track.mdhd);
+                break;
+            case FourCC("hdlr"):
+                ReadHandler(box, track);
+                break;
+            case FourCC("minf"):
+                ReadMediaInformation(box, track);
+                break;
+            default:
+                break;
         }
     });
 }
@@ -238,14 +264,19 @@ void ReadMedia(BoxBody& mdia, TrackDescription& track) {
 void ReadTrack(BoxBody& trak, TrackDescription& track) {
     ForEachChild(trak, [&](const BoxHeader& child, BoxBody& box) {
         switch (child.type) {
-            case FourCC("tkhd"): ReadTrackHeader(box, track.tkhd); break;
+            case FourCC("tkhd"):
+                ReadTrackHeader(box, track.tkhd);
+                break;
             case FourCC("edts"):
                 ForEachChild(box, [&](const BoxHeader& edtsChild, BoxBody& elst) {
                     if (edtsChild.type == FourCC("elst")) ReadEditList(elst, track);
                 });
                 break;
-            case FourCC("mdia"): ReadMedia(box, track); break;
-            default: break;
+            case FourCC("mdia"):
+                ReadMedia(box, track);
+                break;
+            default:
+                break;
         }
     });
 }
@@ -265,14 +296,17 @@ void ReadMovie(BoxBody& moov, Movie& movie) {
     movie.tracks.clear();
     ForEachChild(moov, [&](const BoxHeader& child, BoxBody& box) {
         switch (child.type) {
-            case FourCC("mvhd"): ReadMovieHeader(box, movie.mvhd); break;
+            case FourCC("mvhd"):
+                ReadMovieHeader(box, movie.mvhd);
+                break;
             case FourCC("trak"):
                 if (movie.tracks.size() >= kMaxTracks) break;
                 movie.tracks.emplace_back();
                 movie.trackCount = static_cast<std::uint32_t>(movie.tracks.size());
                 ReadTrack(box, movie.tracks.back());
                 break;
-            default: break;
+            default:
+                break;
         }
     });
 }

@@ -128,7 +128,9 @@ void ConvertAvcKeyFrameHead(UnitConverter& units, const std::vector<std::uint8_t
                 units.DropUnit(length);
                 written = false;
                 break;
-            default: units.WriteUnit(unitHeader, length); break;
+            default:
+                units.WriteUnit(unitHeader, length);
+                break;
         }
         if (type == kIdrSlice || (type == kSequenceParameterSet && written)) return;
     }

@@ -157,7 +157,8 @@ void ReadSampleEntry(const BoxHeader& header, BoxBody& entry, SampleEntry& sampl
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

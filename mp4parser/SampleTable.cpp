@@ -112,7 +112,8 @@ std::uint64_t SampleLocator::OffsetOf(std::uint64_t j) const {
     std::uint64_t offset;
     const std::uint64_t fromLast = j >= lastSample_ ? j - lastSample_ : lastSample_ - j;
     if (lastChunkFirstSample_ == first && fromLast < j - first) {
-        offset = j >= lastSample_ ? lastOffset_ + SizesBetween(lastSample_, j) : lastOffset_ - SizesBetween(j, lastSample_);
+        offset =
+            j >= lastSample_ ? lastOffset_ + SizesBetween(lastSample_, j) : lastOffset_ - SizesBetween(j, lastSample_);
     } else {
         offset = chunkOffset + SizesBetween(first, j);
     }
@@ -130,8 +131,7 @@ std::uint64_t SampleLocator::SizesBetween(std::uint64_t from, std::uint64_t to) 
 
 bool SampleLocator::IsKeyFrame(std::uint64_t j) const {
     if (!track_->hasSyncSamples) return true;
-    const std::vector<std::uint32_t>& numbers =
-        sortedSyncSamples_.empty() ? track_->syncSamples : sortedSyncSamples_;
+    const std::vector<std::uint32_t>& numbers = sortedSyncSamples_.empty() ? track_->syncSamples : sortedSyncSamples_;
     return std::binary_search(numbers.begin(), numbers.end(), j + 1);
 }
 

@@ -13,9 +13,9 @@ namespace Brannock2 {
 // One sample: where it lies, how large it is, when it plays, whether it is a
 // key frame. Offsets are 64-bit so that recordings beyond 4 GiB work.
 struct IndexEntry {
-    std::uint64_t offset = 0;        // relative to the device's base offset
-    double compositionTime = -1.0;   // seconds
-    double decodeTime = -1.0;        // seconds; -1 when the track has no "ctts"
+    std::uint64_t offset = 0;       // relative to the device's base offset
+    double compositionTime = -1.0;  // seconds
+    double decodeTime = -1.0;       // seconds; -1 when the track has no "ctts"
     std::uint32_t size = 0;
     std::uint32_t sync = 0;
 };

@@ -8,11 +8,16 @@ namespace platform {
 
 const char* ColourSequence(int attribute) {
     switch (attribute) {
-        case kColourBanner: return "\x1b[96m";
-        case kColourTitle: return "\x1b[94m";
-        case kColourHeading: return "\x1b[97m";
-        case kColourDefault: return "\x1b[0m";
-        default: return "";
+        case kColourBanner:
+            return "\x1b[96m";
+        case kColourTitle:
+            return "\x1b[94m";
+        case kColourHeading:
+            return "\x1b[97m";
+        case kColourDefault:
+            return "\x1b[0m";
+        default:
+            return "";
     }
 }
 

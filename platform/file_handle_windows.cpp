@@ -71,7 +71,9 @@ std::int64_t ReadFileAt(FileHandle handle, void* buffer, std::size_t count, std:
 }
 
 std::int64_t SeekFile(FileHandle handle, std::int64_t offset, SeekOrigin origin) {
-    const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    const DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                         : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                         : FILE_END;
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER position;

@@ -17,9 +17,9 @@ HANDLE ToHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 // never stands in the way of the recorder or of a move. Only a file on a disk
 // is kept: a device or a pipe holds nothing worth warming.
 std::intptr_t OpenDiskFile(const std::string& path) {
-    const HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE handle =
+        CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return -1;
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
@@ -63,7 +63,8 @@ void CacheFile::WillNeed(std::int64_t offset, std::int64_t length) const {
     if (fd_ == -1 || offset < 0 || length <= 0) return;
     std::vector<char> scratch(static_cast<std::size_t>(std::min<std::int64_t>(length, 256 * 1024)));
     while (length > 0) {
-        const std::int64_t got = ReadAt(scratch.data(), static_cast<std::size_t>(std::min<std::int64_t>(length, scratch.size())), offset);
+        const std::int64_t got =
+            ReadAt(scratch.data(), static_cast<std::size_t>(std::min<std::int64_t>(length, scratch.size())), offset);
         if (got <= 0) return;
         offset += got;
         length -= got;

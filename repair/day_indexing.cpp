@@ -111,8 +111,8 @@ private:
     }
 
     void WriteFileRow(const std::string& path, const FileTimes& file) {
-        const std::string row = FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_,
-                                                          RecordingFileName(path), file);
+        const std::string row =
+            FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_, RecordingFileName(path), file);
         const std::int32_t code = database_.Execute(row);
         if (code != 0) console::WriteLine(design_texts::FileInsertFailedLine(path, code));
     }

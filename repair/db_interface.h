@@ -52,9 +52,8 @@ static_assert(offsetof(DbInterfaceTable, ConnectDB) == 9 * sizeof(void*), "Conne
 static_assert(offsetof(DbInterfaceTable, Disconnect) == 10 * sizeof(void*), "Disconnect in slot 10");
 static_assert(offsetof(DbInterfaceTable, ExecuteSQL) == 11 * sizeof(void*), "ExecuteSQL in slot 11");
 // The recorder's own 32-bit build: the entries at bytes 28, 32, 36, 40 and 44.
-static_assert(sizeof(void*) != 4 || (offsetof(DbInterfaceTable, InitConnection) == 28 &&
-                                     offsetof(DbInterfaceTable, ReleaseConnection) == 32 &&
-                                     offsetof(DbInterfaceTable, ConnectDB) == 36 &&
-                                     offsetof(DbInterfaceTable, Disconnect) == 40 &&
-                                     offsetof(DbInterfaceTable, ExecuteSQL) == 44),
+static_assert(sizeof(void*) != 4 ||
+                  (offsetof(DbInterfaceTable, InitConnection) == 28 &&
+                   offsetof(DbInterfaceTable, ReleaseConnection) == 32 && offsetof(DbInterfaceTable, ConnectDB) == 36 &&
+                   offsetof(DbInterfaceTable, Disconnect) == 40 && offsetof(DbInterfaceTable, ExecuteSQL) == 44),
               "32-bit table layout");

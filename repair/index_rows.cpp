@@ -59,8 +59,8 @@ std::string QuoteSqlText(const std::string& text) {
     return quoted;
 }
 
-std::string FormatTimeIntervalRow(std::uint32_t intervalSerial, const FileTimes& interval,
-                                  std::uint16_t recordZone, std::uint16_t cameraZone) {
+std::string FormatTimeIntervalRow(std::uint32_t intervalSerial, const FileTimes& interval, std::uint16_t recordZone,
+                                  std::uint16_t cameraZone) {
     return FormatStatement(kTimeIntervalFormat, unsigned{intervalSerial}, unsigned{RowSeconds(interval.recordStart)},
                            kNoMilliseconds, unsigned{RowSeconds(interval.recordEnd)}, kNoMilliseconds,
                            unsigned{recordZone}, unsigned{interval.recordDLSaving},
@@ -69,11 +69,10 @@ std::string FormatTimeIntervalRow(std::uint32_t intervalSerial, const FileTimes&
                            unsigned{interval.cameraDLSaving});
 }
 
-std::string FormatMediaFileDiskMapRow(std::uint64_t serial, std::uint32_t intervalSerial,
-                                      const std::string& fileName, const FileTimes& file) {
-    return FormatStatement(kMediaFileDiskMapFormat, serial, unsigned{intervalSerial}, QuoteSqlText(fileName).c_str(),
-                           unsigned{RowSeconds(file.recordStart)}, kNoMilliseconds,
-                           unsigned{RowSeconds(file.recordEnd)}, kNoMilliseconds,
-                           unsigned{RowSeconds(file.cameraStart)}, kNoMilliseconds,
-                           unsigned{RowSeconds(file.cameraEnd)}, kNoMilliseconds);
+std::string FormatMediaFileDiskMapRow(std::uint64_t serial, std::uint32_t intervalSerial, const std::string& fileName,
+                                      const FileTimes& file) {
+    return FormatStatement(
+        kMediaFileDiskMapFormat, serial, unsigned{intervalSerial}, QuoteSqlText(fileName).c_str(),
+        unsigned{RowSeconds(file.recordStart)}, kNoMilliseconds, unsigned{RowSeconds(file.recordEnd)}, kNoMilliseconds,
+        unsigned{RowSeconds(file.cameraStart)}, kNoMilliseconds, unsigned{RowSeconds(file.cameraEnd)}, kNoMilliseconds);
 }

@@ -23,9 +23,9 @@ bool JoinsInterval(const FileTimes& interval, const FileTimes& file);
 std::string QuoteSqlText(const std::string& text);
 
 // The TimeInterval row of a closed interval.
-std::string FormatTimeIntervalRow(std::uint32_t intervalSerial, const FileTimes& interval,
-                                  std::uint16_t recordZone, std::uint16_t cameraZone);
+std::string FormatTimeIntervalRow(std::uint32_t intervalSerial, const FileTimes& interval, std::uint16_t recordZone,
+                                  std::uint16_t cameraZone);
 
 // The MediaFileDiskMap row of one recording; fileName is its name without folder.
-std::string FormatMediaFileDiskMapRow(std::uint64_t serial, std::uint32_t intervalSerial,
-                                      const std::string& fileName, const FileTimes& file);
+std::string FormatMediaFileDiskMapRow(std::uint64_t serial, std::uint32_t intervalSerial, const std::string& fileName,
+                                      const FileTimes& file);

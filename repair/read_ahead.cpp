@@ -70,7 +70,8 @@ std::vector<ByteRange> RangesToWarm(const platform::CacheFile& file) {
         }
         if (std::memcmp(box.type, "mdat", 4) == 0) {
             ranges.push_back({offset, std::min(box.size, kMediaEdge)});
-            ranges.push_back({offset + std::max<std::int64_t>(0, box.size - kMediaEdge), std::min(box.size, kMediaEdge)});
+            ranges.push_back(
+                {offset + std::max<std::int64_t>(0, box.size - kMediaEdge), std::min(box.size, kMediaEdge)});
         }
         offset += box.size;
     }

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr std::size_t kTimeTextLength = 17;           // YYYY-MM-DD?HHMMSS
-constexpr std::size_t kTimeTextEndFromNameEnd = 4;    // ".3gp"
+constexpr std::size_t kTimeTextLength = 17;         // YYYY-MM-DD?HHMMSS
+constexpr std::size_t kTimeTextEndFromNameEnd = 4;  // ".3gp"
 constexpr std::size_t kShortestTimedName = kTimeTextLength + kTimeTextEndFromNameEnd;
 
 }  // namespace

@@ -31,7 +31,8 @@ void RemoveRegularFile(const platform::Folder& folder, const std::string& name) 
 // A database goes together with SQLite's files beside it.
 void RemoveDatabaseFiles(const platform::Folder& folder, const std::string& database) {
     RemoveRegularFile(folder, database);
-    ForEachCompanion(folder, database, [&folder](const std::string& companion) { RemoveRegularFile(folder, companion); });
+    ForEachCompanion(folder, database,
+                     [&folder](const std::string& companion) { RemoveRegularFile(folder, companion); });
 }
 
 // Deletes what the new structure added to a location folder: the day

@@ -84,4 +84,3 @@ private:
     const TemplateCopyTexts& texts_;
     unsigned unjudged_ = 0;
 };
-

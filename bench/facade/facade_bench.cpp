@@ -96,7 +96,8 @@ void ReadBytes(const std::string& path, std::vector<char>& buffer, std::size_t b
 int main(int argc, char** argv) {
     const int files = argc > 1 ? std::stoi(argv[1]) : 300;
     const int rounds = 5;
-    const fs::path folder = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / fs::unique_path("facade-bench-%%%%");
+    const fs::path folder =
+        argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / fs::unique_path("facade-bench-%%%%");
     fs::create_directories(folder);
     const std::vector<std::string> paths = WriteRecordings(folder, files);
     WarmCache(paths);
@@ -126,8 +127,8 @@ int main(int argc, char** argv) {
     const double readUs =
         std::chrono::duration<double, std::micro>(Clock::now() - readStart).count() / (rounds * files);
 
-    std::printf("facade (open, filter, first, seek back, last, close): %.1f us per file, %llu bytes read\n",
-                facadeUs, static_cast<unsigned long long>(bytesPerFile));
+    std::printf("facade (open, filter, first, seek back, last, close): %.1f us per file, %llu bytes read\n", facadeUs,
+                static_cast<unsigned long long>(bytesPerFile));
     std::printf("open, read %llu bytes, close:                          %.1f us per file\n",
                 static_cast<unsigned long long>(bytesPerFile), readUs);
     std::printf("ratio: %.1f\n", facadeUs / readUs);

@@ -28,9 +28,8 @@ std::vector<std::vector<std::string>> LocationLists(const fs::path& storage) {
         if (!IsDayFolder(*day)) continue;
         for (fs::directory_iterator location(day->path()); location != end; ++location) {
             std::vector<std::string> files = CollectRecordingFiles(location->path());
-            std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-                return GetFileSerial(a) < GetFileSerial(b);
-            });
+            std::sort(files.begin(), files.end(),
+                      [](const std::string& a, const std::string& b) { return GetFileSerial(a) < GetFileSerial(b); });
             if (!files.empty()) lists.push_back(std::move(files));
         }
     }

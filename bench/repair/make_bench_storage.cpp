@@ -19,8 +19,8 @@ namespace rw = recording_writer;
 namespace {
 
 std::uint32_t UtcSeconds(const std::string& day, const std::string& hhmmss) {
-    const auto time = boost::posix_time::time_from_string(day + " " + hhmmss.substr(0, 2) + ":" +
-                                                          hhmmss.substr(2, 2) + ":" + hhmmss.substr(4, 2));
+    const auto time = boost::posix_time::time_from_string(day + " " + hhmmss.substr(0, 2) + ":" + hhmmss.substr(2, 2) +
+                                                          ":" + hhmmss.substr(4, 2));
     return static_cast<std::uint32_t>(
         (time - boost::posix_time::ptime(boost::gregorian::date(1970, 1, 1))).total_seconds());
 }

@@ -103,7 +103,8 @@ bool VideoSamples(Span moov, SampleSpan& first, SampleSpan& last) {
             return false;
         }
         auto chunkOffset = [&](std::uint32_t chunk) {
-            return wide ? Be64(chunks.data + 8 + 8 * std::size_t{chunk}) : Be32(chunks.data + 8 + 4 * std::size_t{chunk});
+            return wide ? Be64(chunks.data + 8 + 8 * std::size_t{chunk})
+                        : Be32(chunks.data + 8 + 4 * std::size_t{chunk});
         };
         first.offset = chunkOffset(0);
         if (!SampleSize(stsz, 0, first.size)) return false;

@@ -95,7 +95,8 @@ void Drive(const Options& options, const std::atomic<bool>& stop, Samples& sampl
 
 std::string WriterStatement(long n) {
     return "INSERT INTO MediaFileDiskMap (MFSerial, IntervalSerial, PathName, StartRecordTime, EndRecordTime) "
-           "VALUES(" + std::to_string(90000000 + n) + ", 0, 'writer_" + std::to_string(n) + ".3gp', " +
+           "VALUES(" +
+           std::to_string(90000000 + n) + ", 0, 'writer_" + std::to_string(n) + ".3gp', " +
            std::to_string(1330768800 + n) + ", " + std::to_string(1330768860 + n) + ")";
 }
 
@@ -149,13 +150,20 @@ Options ParseOptions(int argc, char** argv) {
             if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
             return argv[++i];
         };
-        if (arg == "--database") options.database = next();
-        else if (arg == "--reopen") options.reopen = true;
-        else if (arg == "--hold") options.reopen = false;
-        else if (arg == "--busy-timeout") options.busyTimeoutMs = std::stoi(next());
-        else if (arg == "--gap-ms") options.gapMs = std::stoi(next());
-        else if (arg == "--seconds") options.seconds = std::stod(next());
-        else if (arg == "--runs") options.runs = std::stoi(next());
+        if (arg == "--database")
+            options.database = next();
+        else if (arg == "--reopen")
+            options.reopen = true;
+        else if (arg == "--hold")
+            options.reopen = false;
+        else if (arg == "--busy-timeout")
+            options.busyTimeoutMs = std::stoi(next());
+        else if (arg == "--gap-ms")
+            options.gapMs = std::stoi(next());
+        else if (arg == "--seconds")
+            options.seconds = std::stod(next());
+        else if (arg == "--runs")
+            options.runs = std::stoi(next());
         else if (arg == "--tool") {
             options.build = next();
             options.storage = next();
@@ -164,8 +172,9 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     if (options.database.empty() || (options.seconds <= 0) == options.storage.empty()) {
-        throw std::runtime_error("usage: writer_latency --database DB [--reopen|--hold] [--busy-timeout MS] "
-                                 "[--gap-ms MS] (--seconds S | --tool BUILD STORAGE [--runs N])");
+        throw std::runtime_error(
+            "usage: writer_latency --database DB [--reopen|--hold] [--busy-timeout MS] "
+            "[--gap-ms MS] (--seconds S | --tool BUILD STORAGE [--runs N])");
     }
     return options;
 }
@@ -218,11 +227,13 @@ int main(int argc, char** argv) {
             MeasureFor(options, options.seconds, written, read);
         }
         const std::chrono::duration<double> took = Clock::now() - start;
-        const std::string timeout =
-            options.busyTimeoutMs > 0 ? "busy timeout " + std::to_string(options.busyTimeoutMs) + " ms" : "no busy timeout";
+        const std::string timeout = options.busyTimeoutMs > 0
+                                        ? "busy timeout " + std::to_string(options.busyTimeoutMs) + " ms"
+                                        : "no busy timeout";
         std::printf("%s, %s, over %.1f s %s\n", options.reopen ? "reopening per statement" : "holding the connection",
                     timeout.c_str(), took.count(),
-                    options.storage.empty() ? "without the tool" : ("with " + std::to_string(options.runs) + " runs of the tool").c_str());
+                    options.storage.empty() ? "without the tool"
+                                            : ("with " + std::to_string(options.runs) + " runs of the tool").c_str());
         Print("writer", written);
         Print("reader", read);
         return 0;

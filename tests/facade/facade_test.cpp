@@ -92,9 +92,11 @@ TEST_F(FacadeTest, MalformedFilesAreReportedWithTheParsersText) {
         const char* message;
     } cases[] = {
         // Without moov and mdat up front the file must carry the trailer.
-        {"foreign.3gp", {unknownBox, rw::Piece::Ftyp(), rw::Piece::Mdat(), rw::Piece::Moov()}, false, 0,
-         "bad format"},
-        {"unknown.3gp", {unknownBox, rw::Piece::Ftyp(), rw::Piece::Mdat(), rw::Piece::Moov()}, true, 0,
+        {"foreign.3gp", {unknownBox, rw::Piece::Ftyp(), rw::Piece::Mdat(), rw::Piece::Moov()}, false, 0, "bad format"},
+        {"unknown.3gp",
+         {unknownBox, rw::Piece::Ftyp(), rw::Piece::Mdat(), rw::Piece::Moov()},
+         true,
+         0,
          "unrecognized box"},
         {"length.3gp", {}, true, -1, "bad format"},
         {"nomdat.3gp", {rw::Piece::Ftyp(), rw::Piece::Moov()}, true, 0, "end of file"},
@@ -166,8 +168,7 @@ TEST_F(FacadeTest, SeekBackwardThenReadBackwardGivesTheLastPacket) {
     // The header block's extra data reaches the packet, where the indexing
     // looks for the daylight-saving element.
     ASSERT_EQ(first->extraDataLength, 4 + o.extraData.size());
-    EXPECT_EQ(std::vector<std::uint8_t>(first->extraData + 4, first->extraData + first->extraDataLength),
-              o.extraData);
+    EXPECT_EQ(std::vector<std::uint8_t>(first->extraData + 4, first->extraData + first->extraDataLength), o.extraData);
     EXPECT_EQ(facade.SeekBackward(), 0);
     // 75 video frames of 40 ms end after the last of 24 AAC packets of 128 ms.
     const TMediaPacket* last = facade.ReadBackward();

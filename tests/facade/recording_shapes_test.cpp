@@ -47,8 +47,9 @@ Packet Made(std::uint32_t mediaType, std::uint32_t utcSeconds, std::uint32_t mil
 
 Packet Of(const TMediaPacket* p) {
     if (p == nullptr) return Packet{};
-    return Packet{p->mediaType, static_cast<std::uint32_t>(p->utcSeconds), p->milliseconds, p->zoneOffset,
-                  p->dstAdjust, p->extraDataLength};
+    return Packet{p->mediaType,    static_cast<std::uint32_t>(p->utcSeconds),
+                  p->milliseconds, p->zoneOffset,
+                  p->dstAdjust,    p->extraDataLength};
 }
 
 rw::CameraRecordingOptions Camera(const std::string& video, const std::string& audio, double seconds) {

@@ -272,7 +272,7 @@ struct Road {
     const char* name;
     std::vector<std::string> flags;
     Structure structure;
-    bool keepsDatabases;  // the reversion deletes them
+    bool keepsDatabases;                           // the reversion deletes them
     std::vector<std::vector<std::string>> reruns;  // what the operator runs next
 };
 
@@ -454,7 +454,8 @@ TEST(FaultLog, FolderIsFlushedAfterTheLastCommitOfEachDayDatabase) {
                 if (endsWith(n, "unlink", journal)) lastCommit = n;
             ASSERT_LT(lastCommit, calls.size()) << folder << " was never committed" << Join(calls, 1);
             bool flushed = false;
-            for (std::size_t n = lastCommit + 1; n < calls.size(); ++n) flushed = flushed || endsWith(n, "fsync", folder);
+            for (std::size_t n = lastCommit + 1; n < calls.size(); ++n)
+                flushed = flushed || endsWith(n, "fsync", folder);
             EXPECT_TRUE(flushed) << folder << Join(calls, 1);
         }
     }

@@ -365,7 +365,8 @@ TEST(FrameHeaderTags, MotionTriggersAreAlignedWhateverTheHeaderLength) {
         "680047373236ff066160013c0f08080808080808000000000000000000000000000000000000000000000000000000000000000000"
         "00262a0000000000000000";
     Bytes block;
-    for (size_t i = 0; i < hex.size(); i += 2) block.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i < hex.size(); i += 2)
+        block.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     MediaPacketRef p(BuildMediaPacket(block.data(), block.size(), 0));
     unsigned levels = 0;
     for (uint8_t i = 0; i < p->motionTriggerCount; ++i) levels += p->motionTriggers[i].level;
@@ -402,10 +403,11 @@ TEST(FrameHeaderTags, MotionTriggersCopiedIntoTheBlock) {
         const uint8_t* zeros = q->header + ((q->headerLength + payload) & ~3u);
         EXPECT_EQ(reinterpret_cast<const uint8_t*>(q->motionTriggers), zeros + 16);
         const uint8_t* block = reinterpret_cast<const uint8_t*>(q.get()) - 8;
-        for (const uint8_t* z = std::max<const uint8_t*>(zeros, q->header + q->headerLength + payload); z < zeros + 16; ++z)
+        for (const uint8_t* z = std::max<const uint8_t*>(zeros, q->header + q->headerLength + payload); z < zeros + 16;
+             ++z)
             EXPECT_EQ(*z, 0);
-        const size_t parts = static_cast<size_t>(q->header - block) + q->headerLength + payload + 16 +
-                             2 * sizeof(TMotionTriggerInfoEx);
+        const size_t parts =
+            static_cast<size_t>(q->header - block) + q->headerLength + payload + 16 + 2 * sizeof(TMotionTriggerInfoEx);
         uint32_t units;
         std::memcpy(&units, block + 4, sizeof units);
         EXPECT_EQ(units, (parts + 259 + 7) / 8);

@@ -16,7 +16,9 @@ Writer& Writer::U8(std::uint32_t v) {
 Writer& Writer::U16(std::uint32_t v) { return U8(v >> 8).U8(v); }
 Writer& Writer::U24(std::uint32_t v) { return U8(v >> 16).U16(v); }
 Writer& Writer::U32(std::uint32_t v) { return U16(v >> 16).U16(v); }
-Writer& Writer::U64(std::uint64_t v) { return U32(static_cast<std::uint32_t>(v >> 32)).U32(static_cast<std::uint32_t>(v)); }
+Writer& Writer::U64(std::uint64_t v) {
+    return U32(static_cast<std::uint32_t>(v >> 32)).U32(static_cast<std::uint32_t>(v));
+}
 Writer& Writer::Text(const std::string& s) {
     bytes_.insert(bytes_.end(), s.begin(), s.end());
     return *this;
@@ -128,7 +130,11 @@ Bytes Tkhd(const TrackSpec& t) {
     if (t.headerVersion == 1)
         w.U64(t.creationTime).U64(t.creationTime).U32(t.trackId).U32(0).U64(0);
     else
-        w.U32(static_cast<std::uint32_t>(t.creationTime)).U32(static_cast<std::uint32_t>(t.creationTime)).U32(t.trackId).U32(0).U32(0);
+        w.U32(static_cast<std::uint32_t>(t.creationTime))
+            .U32(static_cast<std::uint32_t>(t.creationTime))
+            .U32(t.trackId)
+            .U32(0)
+            .U32(0);
     w.Zeros(8).U16(0).U16(0).U16(0).U16(0).Zeros(36).U32(320u << 16).U32(240u << 16);
     return FullBox("tkhd", t.headerVersion, 7, w);
 }
@@ -138,7 +144,10 @@ Bytes Mdhd(const TrackSpec& t) {
     if (t.headerVersion == 1)
         w.U64(t.creationTime).U64(t.creationTime).U32(t.timescale).U64(0);
     else
-        w.U32(static_cast<std::uint32_t>(t.creationTime)).U32(static_cast<std::uint32_t>(t.creationTime)).U32(t.timescale).U32(0);
+        w.U32(static_cast<std::uint32_t>(t.creationTime))
+            .U32(static_cast<std::uint32_t>(t.creationTime))
+            .U32(t.timescale)
+            .U32(0);
     w.U16(0x55C4).U16(0);
     return FullBox("mdhd", t.headerVersion, 0, w);
 }
@@ -196,12 +205,14 @@ Bytes Trak(const TrackSpec& t, const std::vector<std::uint64_t>& chunkOffsets) {
     if (!t.edits.empty()) {
         Writer elst;
         elst.U32(static_cast<std::uint32_t>(t.edits.size()));
-        for (const EditSpec& e : t.edits) elst.U32(e.segmentDuration).U32(static_cast<std::uint32_t>(e.mediaTime)).U32(0x00010000);
+        for (const EditSpec& e : t.edits)
+            elst.U32(e.segmentDuration).U32(static_cast<std::uint32_t>(e.mediaTime)).U32(0x00010000);
         edts = Box("edts", FullBox("elst", 0, 0, elst));
     }
     const Bytes hdlr = FullBox("hdlr", 0, 0, Writer().U32(0).Text(t.handler).Zeros(12).U8(0));
     const Bytes dinf = Box("dinf", FullBox("dref", 0, 0, Writer().U32(1).Raw(FullBox("url ", 0, 1, {}))));
-    const Bytes mediaHeader = t.handler == "soun" ? FullBox("smhd", 0, 0, Writer().U32(0)) : FullBox("vmhd", 0, 1, Writer().Zeros(8));
+    const Bytes mediaHeader =
+        t.handler == "soun" ? FullBox("smhd", 0, 0, Writer().U32(0)) : FullBox("vmhd", 0, 1, Writer().Zeros(8));
     const Bytes minf = Box("minf", Cat({mediaHeader, dinf, Stbl(t, chunkOffsets)}));
     return Box("trak", Cat({Tkhd(t), edts, Box("mdia", Cat({Mdhd(t), hdlr, minf}))}));
 }

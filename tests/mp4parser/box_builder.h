@@ -62,7 +62,7 @@ struct TrackSpec {
     std::uint8_t headerVersion = 0;  // mdhd and tkhd
     Bytes sampleEntry = AvcEntry();
     std::vector<Bytes> samples;
-    std::vector<std::uint32_t> durations;  // per sample; one value: every sample
+    std::vector<std::uint32_t> durations;                           // per sample; one value: every sample
     std::vector<std::pair<std::uint32_t, std::uint32_t>> sttsRuns;  // (count, delta); replaces durations when given
     bool writeStss = false;
     std::vector<std::uint32_t> syncSamples;

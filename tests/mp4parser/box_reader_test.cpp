@@ -50,8 +50,8 @@ Bytes Trailer(const std::string& magic, std::uint32_t start, std::uint32_t lengt
 Bytes EmbeddedFile(const Bytes& prefix, const Bytes& mediaBoxes, const std::string& magic, std::int64_t lengthAdjust) {
     const std::uint32_t start = static_cast<std::uint32_t>(prefix.size());
     const std::uint32_t length = static_cast<std::uint32_t>(mediaBoxes.size() + 8 + 12);
-    return Cat({prefix, mediaBoxes,
-                Box("free", Trailer(magic, start, static_cast<std::uint32_t>(length + lengthAdjust)))});
+    return Cat(
+        {prefix, mediaBoxes, Box("free", Trailer(magic, start, static_cast<std::uint32_t>(length + lengthAdjust)))});
 }
 
 // prefix, media bytes and the trailer right after them, with the stored
@@ -92,18 +92,20 @@ TEST(BoxReaderTest, TopLevelLayoutsAndTrailers) {
         {"moov then an mdat cut short", Cat({ftyp, moov, Writer().U32(4000).Text("mdat").Zeros(16)}), "ok"},
         {"boxes after both are never read", Cat({ftyp, moov, mdat, Box("abcd", {})}), "ok"},
         {"zero words between boxes", Cat({ftyp, Bytes(4, 0), moov, Bytes(8, 0), mdat}), "ok"},
-        {"zero words in an embedded file", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Bytes(4, 0), moov, mdat}), "ORVL", 0),
-         "ok"},
+        {"zero words in an embedded file",
+         EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Bytes(4, 0), moov, mdat}), "ORVL", 0), "ok"},
         {"uuid passed over", Cat({ftyp, Box("uuid", Bytes(16 + 5, 0x75)), moov, mdat}), "ok"},
         {"uuid shorter than its extended type", Cat({ftyp, Box("uuid", Bytes(12, 0x75)), moov, mdat}),
          "bad_format: box smaller than its header"},
-        {"free, skip, wide, udta, mfra", Cat({ftyp, Box("free", {}), Box("skip", {1}), Box("wide", {}),
-                                               Box("udta", {}), Box("mfra", {}), moov, mdat}), "ok"},
+        {"free, skip, wide, udta, mfra",
+         Cat({ftyp, Box("free", {}), Box("skip", {1}), Box("wide", {}), Box("udta", {}), Box("mfra", {}), moov, mdat}),
+         "ok"},
         {"64-bit size", Cat({ftyp, LargeBox("free", Bytes(40, 1)), moov, mdat}), "ok"},
         {"unknown top-level box", EmbeddedFile(ForeignPrefix(200), Cat({ftyp, Box("abcd", {}), moov, mdat}), "ORVL", 0),
          "bad_format: unrecognized box"},
-        {"box of size 4", EmbeddedRaw(ForeignPrefix(200), Cat({ftyp, moov, Writer().U32(4).Text("free")}),
-                                      static_cast<std::uint32_t>(ftyp.size() + moov.size() + 4)),
+        {"box of size 4",
+         EmbeddedRaw(ForeignPrefix(200), Cat({ftyp, moov, Writer().U32(4).Text("free")}),
+                     static_cast<std::uint32_t>(ftyp.size() + moov.size() + 4)),
          "bad_format: box size < 8"},
         {"64-bit size below its header, no trailer", Cat({ftyp, mdat, Writer().U32(1).Text("free").U64(12), moov}),
          "stream: bad format"},
@@ -166,8 +168,17 @@ TEST(BoxReaderTest, MovieFieldsOfBothHeaderVersions) {
 // extra fields and the children.
 Bytes SoundDescription(const std::string& type, const Bytes& lead, std::uint16_t channels, std::uint32_t sampleRate,
                        const Bytes& extra, const Bytes& children) {
-    return Box(type, Writer().Zeros(6).U16(1).Raw(lead).U16(channels).U16(16).U16(0xFFFE).U16(0).U32(sampleRate << 16)
-                         .Raw(extra).Raw(children));
+    return Box(type, Writer()
+                         .Zeros(6)
+                         .U16(1)
+                         .Raw(lead)
+                         .U16(channels)
+                         .U16(16)
+                         .U16(0xFFFE)
+                         .U16(0)
+                         .U32(sampleRate << 16)
+                         .Raw(extra)
+                         .Raw(children));
 }
 
 TEST(BoxReaderTest, SampleEntriesOfEveryKind) {
@@ -214,25 +225,29 @@ TEST(BoxReaderTest, SampleEntriesOfEveryKind) {
          SoundDescription("ulaw", Writer().U16(1).Zeros(6), 1, 8000, Writer().U32(1).U32(1).U32(1).U32(2), {}), 0,
          [](const SampleEntry& e) { EXPECT_EQ(e.channelCount, 1); }},
         {"QuickTime version 2 A-law",
-         SoundDescription("alaw", Writer().U16(2).Zeros(6), 3, 1,
-                          Writer().U32(72).U64(0x40BF400000000000ull).U32(1).U32(0x7F000000).U32(8).U32(0).U32(1).U32(1),
-                          {}),
+         SoundDescription(
+             "alaw", Writer().U16(2).Zeros(6), 3, 1,
+             Writer().U32(72).U64(0x40BF400000000000ull).U32(1).U32(0x7F000000).U32(8).U32(0).U32(1).U32(1), {}),
          0, [](const SampleEntry& e) { EXPECT_EQ(e.channelCount, 3); }},
         {"esds whose first tag is not 3", VisualEntry("mp4v", 176, 144, FullBox("esds", 0, 0, {4, 0})), 0, nullptr},
         // Descriptor lengths count down what is left but bound nothing; the
         // box's end does, and running into it keeps what was read.
         {"esds with a decoder configuration of length 0",
-         VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 18, 0, 1, 0, 4, 0, 0x20, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+         VisualEntry("mp4v", 8, 8,
+                     FullBox("esds", 0, 0, {3, 18, 0, 1, 0, 4, 0, 0x20, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
          0x20, nullptr},
         {"esds stream-dependence flag whose id bytes are scanned as tags",
-         VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 20, 0, 1, 0x80, 0, 2, 4, 13, 0x6C, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+         VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 20, 0, 1, 0x80, 0, 2, 4, 13, 0x6C, 0x04,
+                                                          0, 0,  0, 0, 0,    0, 0, 0, 0,  0,    0})),
          0x6C, nullptr},
         {"esds longer than its box", VisualEntry("mp4v", 8, 8, FullBox("esds", 0, 0, {3, 0x7F, 0, 1, 0})), 0, nullptr},
         {"esds decoder information beyond the box",
-         AudioEntry("mp4a", 1, 16, 8000, FullBox("esds", 0, 0, {3, 20, 0, 1, 0, 4, 15, 0x40, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 9, 1})),
+         AudioEntry("mp4a", 1, 16, 8000, FullBox("esds", 0, 0, {3, 20, 0, 1, 0, 4, 15, 0x40, 0x15, 0, 0, 0,
+                                                                0, 0,  0, 0, 0, 0, 0,  0,    5,    9, 1})),
          0x40, [](const SampleEntry& e) { EXPECT_TRUE(e.esds.decoderSpecificInfo.empty()); }},
         {"avc1 with btrt and unknown child",
-         VisualEntry("avc1", 16, 16, Cat({AvcC(1, {}, {}), Box("btrt", Writer().U32(1).U32(2).U32(3)), Box("colr", {})})),
+         VisualEntry("avc1", 16, 16,
+                     Cat({AvcC(1, {}, {}), Box("btrt", Writer().U32(1).U32(2).U32(3)), Box("colr", {})})),
          241, [](const SampleEntry& e) { EXPECT_EQ(e.btrtAverageBitRate, 3u); }},
         {"unknown entry type", Box("zzzz", Bytes(30, 0)), 0, nullptr},
     };
@@ -285,8 +300,7 @@ TEST(BoxReaderTest, MalformedInnerBoxesFailWithoutReadingPastThem) {
          "bad_format: count exceeds box"},
         // Sizes are checked when a sample is read (see the reading tests).
         {"huge constant-size count", withStbl(FullBox("stsz", 0, 0, Writer().U32(100).U32(0x7FFFFFFF))), "ok"},
-        {"sample larger than the file", withStbl(FullBox("stsz", 0, 0, Writer().U32(0).U32(1).U32(0xFFFFFFF0))),
-         "ok"},
+        {"sample larger than the file", withStbl(FullBox("stsz", 0, 0, Writer().U32(0).U32(1).U32(0xFFFFFFF0))), "ok"},
         {"huge stsd count", withStbl(FullBox("stsd", 0, 0, Writer().U32(0x20000000))), "bad_format: count exceeds box"},
         {"huge elst count", moovWith(Box("trak", Box("edts", FullBox("elst", 0, 0, Writer().U32(0x15555556))))),
          "bad_format: count exceeds box"},
@@ -334,8 +348,8 @@ TEST(BoxReaderTest, MisstatedSizesOfPassedOverBoxesKeepTheFile) {
          withStbl(Writer().U32(1).Text("sgpd").U64(~0ull - 8)), 1, 2},
         {"child of size 3 ends the loop", moovWith(Cat({Writer().U32(3).Text("trak").U32(0), trak})), 0, 0},
         {"child of size 4 after the tables ends their loop", withStbl(Writer().U32(4).Text("free")), 1, 2},
-        {"64-bit size below its header ends the loop", moovWith(Cat({Writer().U32(1).Text("trak").U64(15), trak})),
-         0, 0},
+        {"64-bit size below its header ends the loop", moovWith(Cat({Writer().U32(1).Text("trak").U64(15), trak})), 0,
+         0},
         {"container child of a 64-bit size past the end of numbers",
          moovWith(Writer().U32(1).Text("trak").U64(~0ull - 8)), 1, 0},
         {"dref count beyond its entries", moovWith(Box("trak", Box("mdia", Box("minf", Box("dinf", dref))))), 1, 0},
@@ -363,16 +377,16 @@ TEST(BoxReaderTest, ZeroPaddingBetweenBoxes) {
     for (std::size_t pad : {1, 2, 3, 4, 5, 7, 8}) {
         for (bool smallBox : {true, false}) {
             if (!smallBox && pad % 4 != 0) continue;  // ambiguous: neither reading can tell
-            SCOPED_TRACE(testing::Message() << pad << " zero bytes before a " << (smallBox ? "small" : "large")
-                                            << " box");
+            SCOPED_TRACE(testing::Message()
+                         << pad << " zero bytes before a " << (smallBox ? "small" : "large") << " box");
             const Bytes box = smallBox ? small : large;
             const Bytes zeros(pad, 0);
             const Bytes topLevel = Cat({Ftyp(), zeros, box, Box("moov", Cat({Mvhd(1000), trak})), SimpleMdat()});
             const Bytes inMovie = Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), zeros, box, trak})), SimpleMdat()});
             const Bytes beforeMovie = Cat({Ftyp(), SimpleMdat(), zeros, Box("moov", Cat({Mvhd(1000), trak}))});
             // 1 to 3 zero bytes before the (large) movie are left out.
-            const std::vector<Bytes> files =
-                pad % 4 == 0 ? std::vector<Bytes>{topLevel, inMovie, beforeMovie} : std::vector<Bytes>{topLevel, inMovie};
+            const std::vector<Bytes> files = pad % 4 == 0 ? std::vector<Bytes>{topLevel, inMovie, beforeMovie}
+                                                          : std::vector<Bytes>{topLevel, inMovie};
             for (const Bytes& file : files) {
                 ASSERT_EQ(OpenResult(file), "ok");
                 MP4Parser parser(WriteTempFile("padded.mp4", file));
@@ -409,8 +423,7 @@ TEST(BoxReaderTest, DataReferencesWithMisstatedSizes) {
         std::vector<std::string> locations;
     };
     const Case cases[] = {
-        {"entry below 12", Writer().U32(2).U32(8).Text("url ").U32(1).U32(12).Text("url ").U32(1),
-         {"", ""}},
+        {"entry below 12", Writer().U32(2).U32(8).Text("url ").U32(1).U32(12).Text("url ").U32(1), {"", ""}},
         {"entry with its location", Writer().U32(1).U32(16).Text("url ").U32(0).Text("ab").U8(0).U8('c'), {"ab"}},
         {"entry longer than the box", Writer().U32(2).U32(40).Text("url ").U32(0).Text("xyz").Zeros(9), {"xyz"}},
         {"entry of 4 GiB", Writer().U32(1).U32(0xFFFFFFF0).Text("url ").U32(0), {""}},
@@ -437,7 +450,8 @@ TEST(BoxReaderTest, ShortCodecConfigurationsGiveTheUnitsTheyHold) {
         Bytes sets;
     };
     const Case cases[] = {
-        {"avcC set longer than its body", VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 50, 0x67})),
+        {"avcC set longer than its body",
+         VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 50, 0x67})),
          {}},
         {"avcC without its picture-set count",
          VisualEntry("avc1", 8, 8, Box("avcC", {1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 2, 0x67, 0x42})),
@@ -484,7 +498,8 @@ TEST(BoxReaderTest, VersionOneEditListHasWideFields) {
 }
 
 TEST(BoxReaderTest, VersionOneEditListTooShortForWideFieldsHasNarrowOnes) {
-    Bytes elst = FullBox("elst", 1, 0, Writer().U32(2).U32(1500).U32(0xFFFFFFFF).U32(0x10000).U32(4000).U32(0).U32(0x10000));
+    Bytes elst =
+        FullBox("elst", 1, 0, Writer().U32(2).U32(1500).U32(0xFFFFFFFF).U32(0x10000).U32(4000).U32(0).U32(0x10000));
     Bytes file = Cat({Ftyp(), Box("moov", Cat({Mvhd(1000), Box("trak", Box("edts", elst))})), SimpleMdat()});
     MP4Parser parser(WriteTempFile("elst1narrow.mp4", file));
     const TrackDescription& track = parser.GetMovie().tracks.at(0);

@@ -89,7 +89,7 @@ TEST(FileDescriptorTest, BaseOffsetIsPositionZero) {
         int expectedByte;  // -1: at the end
     };
     const Case cases[] = {
-        {0, std::ios_base::beg, 0, 0, 0},    {30, std::ios_base::beg, 0, 0, 30},  {30, std::ios_base::beg, 5, 5, 35},
+        {0, std::ios_base::beg, 0, 0, 0},    {30, std::ios_base::beg, 0, 0, 30},   {30, std::ios_base::beg, 5, 5, 35},
         {30, std::ios_base::end, 0, 70, -1}, {30, std::ios_base::end, -1, 69, 99}, {30, std::ios_base::cur, 0, 0, 30},
     };
     for (const Case& c : cases) {
@@ -168,7 +168,8 @@ TEST(BufferedDataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
         const char* expected;
     };
     const Case cases[] = {
-        {92, 8, "no failure"}, {97, 8, "bad read"}, {99, 2, "bad read"}, {100, 8, "end of file"}, {150, 1, "end of file"},
+        {92, 8, "no failure"},   {97, 8, "bad read"},     {99, 2, "bad read"},
+        {100, 8, "end of file"}, {150, 1, "end of file"},
     };
     for (const Case& c : cases) {
         FileDescriptor file(path);

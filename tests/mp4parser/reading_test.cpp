@@ -22,8 +22,8 @@ Bytes Cat(std::initializer_list<Bytes> parts) { return boxbuild::Cat(parts); }
 
 // An avcC body with one sequence and one picture parameter set.
 Bytes AvcConfig(std::uint8_t lengthSizeMinusOne) {
-    return Cat({{1, 0x42, 0, 0x1E, static_cast<std::uint8_t>(0xFC | lengthSizeMinusOne), 0xE1, 0, 4}, kSps,
-                {1, 0, 4}, kPps});
+    return Cat(
+        {{1, 0x42, 0, 0x1E, static_cast<std::uint8_t>(0xFC | lengthSizeMinusOne), 0xE1, 0, 4}, kSps, {1, 0, 4}, kPps});
 }
 
 const Bytes kStoredSets = Cat({kStartCode, kSps, kStartCode, kPps});
@@ -102,7 +102,8 @@ TEST(ReadingTest, KeyFrameUnitOrders) {
         MP4Parser parser(OneTrackFile(track));
         const std::vector<Bytes> units = UnitsOf(sample, c.lengthSize);
         Bytes expected;
-        for (int index : c.plan) expected = index < 0 ? Cat({expected, kStoredSets}) : Cat({expected, kStartCode, units[index]});
+        for (int index : c.plan)
+            expected = index < 0 ? Cat({expected, kStoredSets}) : Cat({expected, kStartCode, units[index]});
         const TMediaPacket* packet = parser.Read();
         ASSERT_NE(packet, nullptr) << c.name;
         EXPECT_EQ(Payload(packet), expected) << c.name;
@@ -151,7 +152,8 @@ TEST(ReadingTest, ManyShortUnitsGrowTheSampleBuffer) {
     ASSERT_NE(packet, nullptr);
     ASSERT_EQ(packet->payloadLength, 3000u * 5);
     const Bytes payload = Payload(packet);
-    for (std::size_t i = 0; i < 3000; ++i) ASSERT_EQ(Bytes(payload.begin() + 5 * i, payload.begin() + 5 * i + 5), (Bytes{0, 0, 0, 1, 1}));
+    for (std::size_t i = 0; i < 3000; ++i)
+        ASSERT_EQ(Bytes(payload.begin() + 5 * i, payload.begin() + 5 * i + 5), (Bytes{0, 0, 0, 1, 1}));
 }
 
 // Empty units with 1-byte lengths: every byte becomes a 4-byte start code.

@@ -63,15 +63,26 @@ TEST(SampleTableTest, OffsetsFromChunkRuns) {
         std::vector<std::uint64_t> expected;
     };
     const Case cases[] = {
-        {"runs of 3 then 1", {{1, 3, 1, 0}, {3, 1, 1, 0}}, {100, 200, 300, 400}, 8, {},
+        {"runs of 3 then 1",
+         {{1, 3, 1, 0}, {3, 1, 1, 0}},
+         {100, 200, 300, 400},
+         8,
+         {},
          {100, 110, 120, 200, 210, 220, 300, 400}},
-        {"sizes of their own", {{1, 5, 1, 0}, {2, 3, 1, 0}}, {100, 200}, 8, {1, 2, 3, 4, 5, 6, 7, 8},
+        {"sizes of their own",
+         {{1, 5, 1, 0}, {2, 3, 1, 0}},
+         {100, 200},
+         8,
+         {1, 2, 3, 4, 5, 6, 7, 8},
          {100, 101, 103, 106, 110, 200, 206, 213}},
         {"more samples than chunks hold", {{1, 2, 1, 0}}, {100, 200}, 6, {}, {100, 110, 200, 210, 0, 0}},
-        {"repeated first chunk takes the last run", {{1, 5, 1, 0}, {1, 2, 1, 0}}, {100, 200}, 4, {},
+        {"repeated first chunk takes the last run",
+         {{1, 5, 1, 0}, {1, 2, 1, 0}},
+         {100, 200},
+         4,
+         {},
          {100, 110, 200, 210}},
-        {"runs out of order", {{3, 1, 1, 0}, {1, 2, 1, 0}}, {100, 200, 300, 400}, 6, {},
-         {100, 200, 300, 400, 0, 0}},
+        {"runs out of order", {{3, 1, 1, 0}, {1, 2, 1, 0}}, {100, 200, 300, 400}, 6, {}, {100, 200, 300, 400, 0, 0}},
         {"no stsc", {}, {100}, 2, {}, {0, 0}},
         {"no stco", {{1, 1, 1, 0}}, {}, 2, {}, {0, 0}},
         {"empty runs", {{1, 0, 1, 0}, {3, 1, 1, 0}}, {100, 200, 300}, 2, {}, {300, 0}},
@@ -127,18 +138,38 @@ TEST(SampleTableTest, TimesFromDeltasEditsAndOffsets) {
     const Case cases[] = {
         {"deltas of 20", [](TrackDescription&) {}, 1000, {0, 20, 40}, 0, 60 / 600.0},
         {"empty edit of one second",
-         [](TrackDescription& t) { t.editList = {{1000, -1, 0x10000}, {500, 0, 0x10000}}; }, 1000, {0, 20, 40}, 1.0,
+         [](TrackDescription& t) {
+             t.editList = {{1000, -1, 0x10000}, {500, 0, 0x10000}};
+         },
+         1000,
+         {0, 20, 40},
+         1.0,
          0.5},
-        {"movie timescale 0 gives edits no length", [](TrackDescription& t) { t.editList = {{1000, -1, 0x10000}}; },
-         0, {0, 20, 40}, 0, 60 / 600.0},
+        {"movie timescale 0 gives edits no length",
+         [](TrackDescription& t) {
+             t.editList = {{1000, -1, 0x10000}};
+         },
+         0,
+         {0, 20, 40},
+         0,
+         60 / 600.0},
         {"composition offsets leave the decode times",
          [](TrackDescription& t) {
              t.hasCompositionOffsets = true;
              t.compositionOffsets = {{1, 20}, {1, 0}, {1, 40}};
          },
-         1000, {0, 20, 40}, 0, 60 / 600.0},
+         1000,
+         {0, 20, 40},
+         0,
+         60 / 600.0},
         {"mdhd timescale 0: no sample has a time", [](TrackDescription& t) { t.mdhd.timescale = 0; }, 1000, {}, 0, 0},
-        {"stts covering two samples", [](TrackDescription& t) { t.timeToSample = {{2, 20}}; }, 1000, {0, 20}, 0,
+        {"stts covering two samples",
+         [](TrackDescription& t) {
+             t.timeToSample = {{2, 20}};
+         },
+         1000,
+         {0, 20},
+         0,
          40 / 600.0},
         {"no stts", [](TrackDescription& t) { t.timeToSample.clear(); }, 1000, {}, 0, 0},
         {"ctts covering one sample",
@@ -146,20 +177,36 @@ TEST(SampleTableTest, TimesFromDeltasEditsAndOffsets) {
              t.hasCompositionOffsets = true;
              t.compositionOffsets = {{1, 5}};
          },
-         1000, {0}, 0, 60 / 600.0},
+         1000,
+         {0},
+         0,
+         60 / 600.0},
         {"ctts runs, one empty, covering four",
          [&](TrackDescription& t) {
              sixSamples(t, {{6, 20}});
              t.hasCompositionOffsets = true;
              t.compositionOffsets = {{1, 20}, {0, 3}, {3, 40}};
          },
-         1000, {0, 20, 40, 60}, 0, 120 / 600.0},
+         1000,
+         {0, 20, 40, 60},
+         0,
+         120 / 600.0},
         {"several stts runs, some empty",
-         [&](TrackDescription& t) { sixSamples(t, {{0, 7}, {2, 20}, {0, 9}, {3, 33}, {1, 1}, {0, 4}}); }, 1000,
-         {0, 20, 40, 73, 106, 139}, 0, 140 / 600.0},
+         [&](TrackDescription& t) {
+             sixSamples(t, {{0, 7}, {2, 20}, {0, 9}, {3, 33}, {1, 1}, {0, 4}});
+         },
+         1000,
+         {0, 20, 40, 73, 106, 139},
+         0,
+         140 / 600.0},
         {"sums that wrap at 32 bits",
-         [&](TrackDescription& t) { sixSamples(t, {{3, 0xF0000000u}, {3, 0x90000000u}}); }, 1000,
-         {0, 0xF0000000u, 0xE0000000u, 0xD0000000u, 0x60000000u, 0xF0000000u}, 0, 0x80000000u / 600.0},
+         [&](TrackDescription& t) {
+             sixSamples(t, {{3, 0xF0000000u}, {3, 0x90000000u}});
+         },
+         1000,
+         {0, 0xF0000000u, 0xE0000000u, 0xD0000000u, 0x60000000u, 0xF0000000u},
+         0,
+         0x80000000u / 600.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -188,11 +235,20 @@ TEST(SampleTableTest, FindsTheSampleAtOrBeforeATime) {
         std::int64_t expected;
     };
     const Case cases[] = {
-        {0, 0, 0},     {0.04, 0, 1},  {0.05, 0, 1},   {0.119, 0, 2},  {0.15, 0, 3},
+        {0, 0, 0},
+        {0.04, 0, 1},
+        {0.05, 0, 1},
+        {0.119, 0, 2},
+        {0.15, 0, 3},
         // The estimate reaches the count at the last sample's time already;
         // seeking lowers it to the last sample.
-        {0.16, 0, 5},  {0.17, 0, 5},  {-0.01, 0, -1}, {100, 0, 5},    {4294967295.0 + 4294967.295, 0, 5},
-        {1.05, 1.0, 1}, {0.99, 1.0, -1},
+        {0.16, 0, 5},
+        {0.17, 0, 5},
+        {-0.01, 0, -1},
+        {100, 0, 5},
+        {4294967295.0 + 4294967.295, 0, 5},
+        {1.05, 1.0, 1},
+        {0.99, 1.0, -1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(find(5, c.startOffset, c.x), c.expected) << "x " << c.x << " start " << c.startOffset;
@@ -246,11 +302,21 @@ TEST(SampleTableTest, CodecTableDecidesWhichTracksGetCursors) {
         std::uint32_t mediaType;  // 0: no cursor
     };
     const Case cases[] = {
-        {"mp4v, MPEG-4 visual", "mp4v", 0x20, 4}, {"mp4v, JPEG", "mp4v", 0x6C, 1},  {"mp4v, other", "mp4v", 0x40, 0},
-        {"avc1", "avc1", 0, 8},                   {"hev1", "hev1", 0, 16},           {"s263", "s263", 0, 2},
-        {"samr", "samr", 0, 0x1000},              {"ulaw", "ulaw", 0, 0x2000},       {"alaw", "alaw", 0, 0x4000},
-        {"g722", "g722", 0, 256},                 {"g726", "g726", 0, 0x8000},       {"g729", "g729", 0, 512},
-        {"mp4a", "mp4a", 0, 0x400},               {"metx", "metx", 0, 0x20000},     {"unknown", "abcd", 0, 0},
+        {"mp4v, MPEG-4 visual", "mp4v", 0x20, 4},
+        {"mp4v, JPEG", "mp4v", 0x6C, 1},
+        {"mp4v, other", "mp4v", 0x40, 0},
+        {"avc1", "avc1", 0, 8},
+        {"hev1", "hev1", 0, 16},
+        {"s263", "s263", 0, 2},
+        {"samr", "samr", 0, 0x1000},
+        {"ulaw", "ulaw", 0, 0x2000},
+        {"alaw", "alaw", 0, 0x4000},
+        {"g722", "g722", 0, 256},
+        {"g726", "g726", 0, 0x8000},
+        {"g729", "g729", 0, 512},
+        {"mp4a", "mp4a", 0, 0x400},
+        {"metx", "metx", 0, 0x20000},
+        {"unknown", "abcd", 0, 0},
     };
     for (const Case& c : cases) {
         recording_writer::Recording recording;

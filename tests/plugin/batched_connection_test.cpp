@@ -93,7 +93,7 @@ protected:
 TEST_F(BatchedConnectionTest, BatchCommitsAtItsAgeOrStatementBound) {
     const struct {
         const char* name;
-        int statements;               // before the last one
+        int statements;              // before the last one
         Clock::duration agedBefore;  // clock moved before the last one
         bool committed;
     } cases[] = {
@@ -123,7 +123,10 @@ TEST_F(BatchedConnectionTest, LockIsFreeInThePauseAfterEachBatch) {
     ASSERT_EQ(connection.Open(database_.c_str()), 0);
     Other recorder(database_);
     int recorderRows = 0;
-    clock_.onSleep = [&] { EXPECT_EQ(recorder.Exec("INSERT INTO Rows(Id) VALUES(" + std::to_string(100 + recorderRows++) + ")"), SQLITE_OK); };
+    clock_.onSleep = [&] {
+        EXPECT_EQ(recorder.Exec("INSERT INTO Rows(Id) VALUES(" + std::to_string(100 + recorderRows++) + ")"),
+                  SQLITE_OK);
+    };
     for (int id = 1; id <= 5; ++id) ASSERT_EQ(Insert(connection, id), 0);
     EXPECT_EQ(recorderRows, 2) << "one pause after each of the two full batches";
     EXPECT_EQ(connection.Disconnect(), 0);

@@ -46,10 +46,10 @@ TEST(FfprobeReadsWriterOutput, EveryVariant) {
         GTEST_SKIP() << "ffprobe is not installed";
     }
     const Variant variants[] = {
-        {"h264-aac", "h264", "aac", true, Nothing},   {"h264-ulaw", "h264", "ulaw", true, MoovFirst},
+        {"h264-aac", "h264", "aac", true, Nothing},      {"h264-ulaw", "h264", "ulaw", true, MoovFirst},
         {"h264-alaw", "h264", "alaw", true, VersionOne}, {"h264-amr", "h264", "amr", false, Padded},
-        {"h264-edit", "h264", "none", true, EmptyEdit}, {"hevc", "hevc", "aac", false, Nothing},
-        {"mp4v", "mp4v", "none", false, Nothing},       {"jpeg", "jpeg", "none", false, Nothing},
+        {"h264-edit", "h264", "none", true, EmptyEdit},  {"hevc", "hevc", "aac", false, Nothing},
+        {"mp4v", "mp4v", "none", false, Nothing},        {"jpeg", "jpeg", "none", false, Nothing},
         {"h263", "h263", "amr", false, Nothing},
     };
     const fs::path folder = fs::temp_directory_path() / fs::unique_path("writer-probe-%%%%%%");

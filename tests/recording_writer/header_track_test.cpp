@@ -58,8 +58,8 @@ TEST(HeaderTrack, OneBlockPerSampleWithTheCameraTime) {
     struct Case {
         std::uint32_t sample, seconds, milliseconds;
         bool key;
-    } cases[] = {{0, camera, 250, true}, {1, camera, 290, false}, {37, camera + 1, 730, false},
-                 {25, camera + 1, 250, true}};
+    } cases[] = {
+        {0, camera, 250, true}, {1, camera, 290, false}, {37, camera + 1, 730, false}, {25, camera + 1, 250, true}};
     for (const Case& c : cases) {
         const Block k = Decode(header.payloads[c.sample]);
         EXPECT_EQ(k.codec, "h264");

@@ -191,8 +191,8 @@ TEST(RecordingWriter, MadeUpVideoSamplesAreLengthPrefixedUnits) {
         {"avc1", {}, 4, 0x65, 0x41},
         {"avc1", rw::AvcConfig({rw::H264SequenceSet(320, 240)}, {rw::H264PictureSet()}, 1), 2, 0x65, 0x41},
         {"hvc1", {}, 4, 0x26, 0x02},
-        {"hev1", rw::HevcConfig(rw::HevcVideoSet(), rw::HevcSequenceSet(64, 64), rw::HevcPictureSet(), 0), 1,
-         0x26, 0x02},
+        {"hev1", rw::HevcConfig(rw::HevcVideoSet(), rw::HevcSequenceSet(64, 64), rw::HevcPictureSet(), 0), 1, 0x26,
+         0x02},
     };
     for (const Case& c : cases) {
         rw::Track t;

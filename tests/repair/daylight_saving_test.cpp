@@ -49,8 +49,7 @@ TEST(DaylightSavingElementTest, ReadsTheFlagBytesOfTheElement) {
         {"after an empty element", Join({0x10, 0}, DaylightElement(0, 1)), 1},
         {"length replaced by the next byte", Join({0x10, 0x81, 3, 1, 2, 3}, DaylightElement(1, 1)), 1},
         // From 0x82 on, every further test passes and all three bytes are read.
-        {"wide length", Join(Join({0x10, 0x81, 0x82, 0x01, 0x00, 0x00}, Bytes(0x182, 0x61)), DaylightElement(1, 0)),
-         1},
+        {"wide length", Join(Join({0x10, 0x81, 0x82, 0x01, 0x00, 0x00}, Bytes(0x182, 0x61)), DaylightElement(1, 0)), 1},
         {"0x80 is a length of its own", Join(Join({0x10, 0x80}, Bytes(0x80, 0x61)), DaylightElement(0, 1)), 1},
         {"first element decides", Join(DaylightElement(0, 0), DaylightElement(1, 1)), 0},
         {"other elements only", {0x10, 1, 0x61, 0x20, 0}, 0},

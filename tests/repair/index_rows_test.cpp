@@ -45,15 +45,11 @@ TEST(JoinsIntervalTest, AllowsThreeSecondsBeforeAndTenAfterTheEnd) {
         std::uint16_t dl;
         bool joins;
     } cases[] = {
-        {"2012-03-03 10:01:00", 0, true},
-        {"2012-03-03 10:01:10", 0, true},
+        {"2012-03-03 10:01:00", 0, true},     {"2012-03-03 10:01:10", 0, true},
         {"2012-03-03 10:01:10.999", 0, true},  // whole seconds are compared
-        {"2012-03-03 10:01:11", 0, false},
-        {"2012-03-03 10:00:57", 0, true},
-        {"2012-03-03 10:00:56", 0, false},
-        {"2012-03-03 10:01:00", 1, false},  // daylight-saving change
-        {"2012-03-03 09:00:00", 0, false},
-        {"2030-01-01 00:00:00", 0, false},
+        {"2012-03-03 10:01:11", 0, false},    {"2012-03-03 10:00:57", 0, true},
+        {"2012-03-03 10:00:56", 0, false},    {"2012-03-03 10:01:00", 1, false},  // daylight-saving change
+        {"2012-03-03 09:00:00", 0, false},    {"2030-01-01 00:00:00", 0, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(JoinsInterval(interval, TimesFrom(c.start, 60, c.dl)), c.joins) << c.start << " dl " << c.dl;
@@ -84,8 +80,8 @@ TEST(RowFormatTest, StatementsStoreEachValueInItsColumn) {
                                 "EndRecordTimeMSec, RecordTimeZone, RecordDLSaving, StartCameraTime, "
                                 "StartCameraTimeMSec, EndCameraTime, EndCameraTimeMSec, CameraTimeZone, "
                                 "CameraDLSaving FROM TimeInterval"),
-              (repairtest::Rows{{"2", "1330740000", "0", "1330740180", "0", "16", "1", "1330740005", "0",
-                                 "1330740185", "0", "68", "1"}}));
+              (repairtest::Rows{{"2", "1330740000", "0", "1330740180", "0", "16", "1", "1330740005", "0", "1330740185",
+                                 "0", "68", "1"}}));
     const std::vector<std::string> times{"1330740000", "0", "1330740060", "0", "1330740005", "0", "1330740065", "0"};
     repairtest::Rows files{{"123", "1", "00000123_x.3gp"}, {"4294967295", "7", "it's.3gp"}};
     for (auto& row : files) row.insert(row.end(), times.begin(), times.end());

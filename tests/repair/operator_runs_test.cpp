@@ -396,7 +396,8 @@ private:
 TEST_F(OperatorRuns, WithoutATemplateAnywhereEveryOriginalStaysInPlace) {
     MakeStorage(Layout::Old);
     const InstalledElsewhere bare("");
-    for (const std::vector<std::string>& flags : {std::vector<std::string>{}, {"-o"}}) out_ += bare.Run(Storage(), flags);
+    for (const std::vector<std::string>& flags : {std::vector<std::string>{}, {"-o"}})
+        out_ += bare.Run(Storage(), flags);
     for (const auto& location : kLocations) Expect(location, Outcome::Untouched);
 }
 

@@ -47,7 +47,8 @@ TEST(ReadAheadTest, WarmsTheMovieAndBothEndsOfTheMediaDataOnly) {
         {"64-bit size of 0", std::string("\0\0\0\1mdat", 8) + std::string(8, '\0') + Box(8, "moov", 0), {fileEnd}},
         {"size zero runs to the end", Box(0, "mdat", 100), {{0, 108}, {0, 108}, fileEnd}},
         {"well formed", Box(16, "ftyp", 8) + Box(24, "mdat", 16) + Box(8, "moov", 0), {{16, 24}, {16, 24}, {40, 8}}},
-        {"media data longer than two edges", Box(16, "ftyp", 8) + Box(40000, "mdat", 39992) + Box(8, "moov", 0),
+        {"media data longer than two edges",
+         Box(16, "ftyp", 8) + Box(40000, "mdat", 39992) + Box(8, "moov", 0),
          {{16, kEdge}, {16 + 40000 - kEdge, kEdge}, {40016, 8}}},
     };
     std::vector<std::string> paths;

@@ -83,7 +83,8 @@ public:
     }
     std::vector<fs::path> Databases() const {
         std::vector<fs::path> all;
-        for (fs::directory_iterator it(day_), end; it != end; ++it) all.push_back(Database(it->path().filename().string()));
+        for (fs::directory_iterator it(day_), end; it != end; ++it)
+            all.push_back(Database(it->path().filename().string()));
         return all;
     }
 
@@ -221,9 +222,9 @@ TEST_P(RepairRunTest, ThreeMinutesOneMinuteApartFormOneInterval) {
     // 25 fps: the last frame of the third minute lies 59.96 s after its
     // first; the camera's times carry half a second more.
     const std::uint32_t start = run.LocalToUtc("100000");
-    EXPECT_EQ(intervals[0], (std::vector<std::string>{"1", std::to_string(start), std::to_string(start + 179),
-                                                      GetParam().recordZone, "0", std::to_string(start),
-                                                      std::to_string(start + 180), "16", "0"}));
+    EXPECT_EQ(intervals[0],
+              (std::vector<std::string>{"1", std::to_string(start), std::to_string(start + 179), GetParam().recordZone,
+                                        "0", std::to_string(start), std::to_string(start + 180), "16", "0"}));
     const Rows files = run.Files("1");
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(Column(files, 0), (std::vector<std::string>{"1", "2", "3"}));
@@ -241,11 +242,11 @@ TEST_P(RepairRunTest, GapRuleAllowsThreeSecondsBeforeAndTenAfter) {
     const Rows intervals = run.Intervals("2");
     ASSERT_EQ(intervals.size(), 3u);
     EXPECT_EQ(Column(intervals, 0), (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(Column(intervals, 1), (std::vector<std::string>{run.RecordTime("100000"), run.RecordTime("100221"),
-                                                              run.RecordTime("100317")}));
-    EXPECT_EQ(Column(intervals, 2), (std::vector<std::string>{run.RecordTime("100110", 60),
-                                                              run.RecordTime("100221", 60),
-                                                              run.RecordTime("100414", 60)}));
+    EXPECT_EQ(Column(intervals, 1),
+              (std::vector<std::string>{run.RecordTime("100000"), run.RecordTime("100221"), run.RecordTime("100317")}));
+    EXPECT_EQ(Column(intervals, 2),
+              (std::vector<std::string>{run.RecordTime("100110", 60), run.RecordTime("100221", 60),
+                                        run.RecordTime("100414", 60)}));
 }
 
 TEST_P(RepairRunTest, DaylightSavingChangeOpensANewIntervalAndLeavesAMarker) {
@@ -422,7 +423,8 @@ TEST(RepairRoadTest, InstalledLayoutFindsPluginAndTemplate) {
     const fs::path storage = folder.Path() / "storage";
     fs::create_directories(storage / kDay / "1");
 
-    const auto result = testsupport::RunProcess(tool.string(), {"-p", storage.string(), "-o"}, {folder.Path().string(), {}});
+    const auto result =
+        testsupport::RunProcess(tool.string(), {"-p", storage.string(), "-o"}, {folder.Path().string(), {}});
     EXPECT_EQ(result.out.find("Load Strata failed"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("Processing Date: "), std::string::npos) << result.out;
     EXPECT_TRUE(fs::exists(storage / kDay / "1" / (std::string(kDay) + ".db"))) << result.out;

@@ -44,8 +44,8 @@ void WriteGarbage(const fs::path& path) {
 }
 
 std::uint32_t UnixTime(const std::string& text) {
-    const auto since = boost::posix_time::time_from_string(text) -
-                       boost::posix_time::ptime(boost::gregorian::date(1970, 1, 1));
+    const auto since =
+        boost::posix_time::time_from_string(text) - boost::posix_time::ptime(boost::gregorian::date(1970, 1, 1));
     return static_cast<std::uint32_t>(since.total_seconds());
 }
 

@@ -17,11 +17,11 @@ struct RecordingSpec {
     std::uint32_t startUtc = kTenOClockUtc;  // camera time of the first packet
     std::uint32_t spanSeconds = 60;          // camera time from the first to the last packet
     std::uint16_t startMilliseconds = 0;
-    std::uint8_t zoneIndex = 48;             // camera zone, 48 = UTC
-    bool cameraDaylightSaving = false;       // the camera applied daylight saving
-    bool daylightElement = false;            // the recorder's daylight-saving element says "in effect"
-    bool video = true;                       // one H.264 frame a second
-    bool audio = false;                      // AAC
+    std::uint8_t zoneIndex = 48;        // camera zone, 48 = UTC
+    bool cameraDaylightSaving = false;  // the camera applied daylight saving
+    bool daylightElement = false;       // the recorder's daylight-saving element says "in effect"
+    bool video = true;                  // one H.264 frame a second
+    bool audio = false;                 // AAC
 };
 
 // A recording whose packets span exactly recording.spanSeconds (video at one

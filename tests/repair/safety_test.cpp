@@ -53,8 +53,9 @@ std::string Single(const fs::path& database, const std::string& sql) {
     if (sqlite3_open_v2(database.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
         sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
         const int step = sqlite3_step(statement);
-        answer = step == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))
-                                    : step == SQLITE_DONE ? "" : sqlite3_errmsg(db);
+        answer = step == SQLITE_ROW    ? reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))
+                 : step == SQLITE_DONE ? ""
+                                       : sqlite3_errmsg(db);
     }
     sqlite3_finalize(statement);
     sqlite3_close(db);
@@ -69,7 +70,8 @@ std::string IntegrityOf(const fs::path& database) { return Single(database, "PRA
     sqlite3_open(database.c_str(), &db);
     sqlite3_exec(db, "PRAGMA cache_size=1; BEGIN; DELETE FROM MediaFileDiskMap;", nullptr, nullptr, nullptr);
     for (int i = 0; i < 200; ++i) {
-        sqlite3_exec(db, "INSERT INTO MediaFileDiskMap(PathName) VALUES(hex(randomblob(500)))", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "INSERT INTO MediaFileDiskMap(PathName) VALUES(hex(randomblob(500)))", nullptr, nullptr,
+                     nullptr);
     }
     _exit(0);  // dies with the transaction open
 }
@@ -107,7 +109,8 @@ fs::path MakeLocation(const fs::path& storage, const std::string& location, int 
     repairtest::WriteRecordingFile(folder / (std::string("00000001_") + kDay + "_100000.3gp"), {});
     const fs::path database = folder / (kDay + ".db");
     storagegen::WriteFile(database, storagegen::ReadFile(TemplatePath()));
-    for (int i = 0; i < rows; ++i) Single(database, "INSERT INTO MediaFileDiskMap(MFSerial) VALUES(" + std::to_string(900 + i) + ")");
+    for (int i = 0; i < rows; ++i)
+        Single(database, "INSERT INTO MediaFileDiskMap(MFSerial) VALUES(" + std::to_string(900 + i) + ")");
     return database;
 }
 
@@ -149,7 +152,8 @@ TEST(SafetyTest, HotJournalMovesWithTheDatabaseItBelongsTo) {
     EXPECT_EQ(IntegrityOf(database), "ok") << result.out;
     EXPECT_EQ(Count(database, "MediaFileDiskMap"), "1");
     EXPECT_EQ(IntegrityOf(database.string() + ".old"), "ok");
-    EXPECT_EQ(Count(database.string() + ".old", "MediaFileDiskMap"), "3") << "the journal was rolled back into its own database";
+    EXPECT_EQ(Count(database.string() + ".old", "MediaFileDiskMap"), "3")
+        << "the journal was rolled back into its own database";
 }
 
 #ifndef _WIN32
@@ -184,10 +188,12 @@ TEST(SafetyTest, DatabaseHeldByAnotherProcessIsNotSetAsideOrRemoved) {
         const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"});
         sqlite3_close(recorder);
         const std::string target = database.string();
-        EXPECT_NE(result.out.find(target + "or" + target + ".oldis locked!\n"
+        EXPECT_NE(result.out.find(target + "or" + target +
+                                  ".oldis locked!\n"
                                   "CopyTemplateDB - copy dbtemplate.db got std::exception: "),
                   std::string::npos)
-            << hold << "\n" << result.out;
+            << hold << "\n"
+            << result.out;
         EXPECT_FALSE(fs::exists(target + ".old")) << hold;
         EXPECT_EQ(IntegrityOf(database), "ok") << hold;
 
@@ -326,8 +332,9 @@ TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
     EXPECT_NE(result.out.find(kClosingLine), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("ParseFilesADay - "), std::string::npos) << result.out;
     EXPECT_EQ(IntegrityOf(database), "ok");
-    EXPECT_EQ(Query(database, "SELECT COUNT(DISTINCT PathName), COUNT(*) FROM MediaFileDiskMap "
-                              "WHERE PathName NOT LIKE 'recorder-%'"),
+    EXPECT_EQ(Query(database,
+                    "SELECT COUNT(DISTINCT PathName), COUNT(*) FROM MediaFileDiskMap "
+                    "WHERE PathName NOT LIKE 'recorder-%'"),
               (repairtest::Rows{{std::to_string(kRecordings), std::to_string(kRecordings)}}));
     EXPECT_GE(recorderRows, 1);
     EXPECT_EQ(Count(database, "MediaFileDiskMap WHERE PathName LIKE 'recorder-%'"), std::to_string(recorderRows));
@@ -349,10 +356,10 @@ TEST(SafetyTest, ClosedOutputChangesNothingButTheText) {
     testsupport::ProcessOptions inBuild;
     inBuild.workingDirectory = testsupport::BuildDirectory();
 
-    const auto result = testsupport::RunProcess(
-        "/bin/bash", {"-c", "\"$0\" -p \"$1\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}", testsupport::ToolPath(),
-                      storage.string()},
-        inBuild);
+    const auto result = testsupport::RunProcess("/bin/bash",
+                                                {"-c", "\"$0\" -p \"$1\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}",
+                                                 testsupport::ToolPath(), storage.string()},
+                                                inBuild);
     EXPECT_EQ(result.out, "0\n");
     EXPECT_EQ(Count(storage / kDay / "1" / (kDay + ".db"), "MediaFileDiskMap"), "2");
 }

@@ -31,7 +31,6 @@ protected:
     }
 
     std::string Echo() const { return "Recording path: " + storage().string() + "\n"; }
-
 };
 
 TEST_F(Conversion, TwoLocationsOfOneDayBecomeOneDayFolderEachWithItsDayDatabase) {
@@ -221,16 +220,18 @@ TEST_F(Conversion, WithoutTheTemplateEveryMovedFolderReportsTheCopyAndHasNoDayDa
     const fs::path tool = elsewhere.path() / fs::path(testsupport::ToolPath()).filename();
     fs::copy_file(testsupport::ToolPath(), tool);
 
-    const auto result = testsupport::RunProcess(tool.string(), {"-p", storage().string()}, {elsewhere.path().string(), {}});
+    const auto result =
+        testsupport::RunProcess(tool.string(), {"-p", storage().string()}, {elsewhere.path().string(), {}});
 
     std::string expected = Echo() + kHeading;
     for (const auto& source : sources) {
         const std::string location = fs::path(source).parent_path().filename().string();
-        expected += "Processing Path: " + source +
-                    " structure\n"
-                    "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: boost::filesystem::copy_file: " +
-                    storagetest::NotFoundText() + ": \"" + storagetest::TemplateText() + "\", \"" +
-                    At("2012-03-03/" + location + "/2012-03-03.db") + "\"\n";
+        expected +=
+            "Processing Path: " + source +
+            " structure\n"
+            "ConvertDirectoryStructure - copy dbtemplate.db got std::exception: boost::filesystem::copy_file: " +
+            storagetest::NotFoundText() + ": \"" + storagetest::TemplateText() + "\", \"" +
+            At("2012-03-03/" + location + "/2012-03-03.db") + "\"\n";
     }
     EXPECT_EQ(PreparationSection(result.out), expected);
     EXPECT_FALSE(fs::exists(At("2012-03-03/1/2012-03-03.db")));

@@ -40,7 +40,6 @@ protected:
         }
         return lines;
     }
-
 };
 
 TEST_F(Reversion, RemovesDayDatabasesBackupAndEmptyMarkerAndTheEmptiedDayFolder) {
@@ -98,14 +97,13 @@ TEST_F(Reversion, AnEntryThatCannotMoveIsCountedKeepsItsDatabaseAndItsDayFolderI
 
     const auto result = Run();
 
-    EXPECT_EQ(AfterTitle(result.out),
-              Echo() + kHeading + "Processing Path: " + source +
-                  " structure\n"
-                  "RevertDirectoryStructure - got std::exception: boost::filesystem::rename: " +
-                  storagetest::ExistsText() + ": \"" + source + "\", \"" + destination +
-                  "\"\n"
-                  "RevertDirectoryStructure - directory: " +
-                  At("2012-03-03") + "is not empty\n" + Summary(1));
+    EXPECT_EQ(AfterTitle(result.out), Echo() + kHeading + "Processing Path: " + source +
+                                          " structure\n"
+                                          "RevertDirectoryStructure - got std::exception: boost::filesystem::rename: " +
+                                          storagetest::ExistsText() + ": \"" + source + "\", \"" + destination +
+                                          "\"\n"
+                                          "RevertDirectoryStructure - directory: " +
+                                          At("2012-03-03") + "is not empty\n" + Summary(1));
     EXPECT_EQ(Tree(At("2012-03-03/1")),
               (std::vector<std::string>{"00000001_2012-03-03_100000.3gp", "2012-03-03.db", "2012-03-03.db.old"}));
     EXPECT_TRUE(fs::is_empty(destination));

@@ -135,10 +135,10 @@ std::string SystemText(int code) { return boost::system::error_code(code, boost:
 
 #ifdef _WIN32
 // A path through a file, like a missing one, is a path not found here.
-std::string ExistsText() { return SystemText(183); }        // ERROR_ALREADY_EXISTS
-std::string NotFoundText() { return SystemText(3); }        // ERROR_PATH_NOT_FOUND
-std::string NotADirectoryText() { return SystemText(3); }   // ERROR_PATH_NOT_FOUND
-std::string NotEmptyText() { return SystemText(145); }      // ERROR_DIR_NOT_EMPTY
+std::string ExistsText() { return SystemText(183); }       // ERROR_ALREADY_EXISTS
+std::string NotFoundText() { return SystemText(3); }       // ERROR_PATH_NOT_FOUND
+std::string NotADirectoryText() { return SystemText(3); }  // ERROR_PATH_NOT_FOUND
+std::string NotEmptyText() { return SystemText(145); }     // ERROR_DIR_NOT_EMPTY
 #else
 std::string ExistsText() { return SystemText(EEXIST); }
 std::string NotFoundText() { return SystemText(ENOENT); }

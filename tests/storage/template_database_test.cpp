@@ -31,7 +31,6 @@ protected:
             targets.push_back((fs::path(entry) / (day + ".db")).string());
         return targets;
     }
-
 };
 
 TEST_F(TemplatePlacement, EveryLocationOfADayGetsATemplateCopyNamedAfterTheDay) {
@@ -133,10 +132,10 @@ TEST_F(TemplatePlacement, AFileInADayFolderGetsNoDatabaseAndSaysSo) {
     const std::string notesTarget = At("2012-03-03/notes.txt/2012-03-03.db");
     std::string expected = Echo() + kHeading;
     for (const auto& target : Targets("2012-03-03")) {
-        expected += target == notesTarget ? kStdCopyFailure + "boost::filesystem::copy_file: " +
-                                                storagetest::NotADirectoryText() + ": \"" +
-                                                storagetest::TemplateText() + "\", \"" + target + "\"\n"
-                                          : "Copy template.db to " + target + "\n";
+        expected += target == notesTarget
+                        ? kStdCopyFailure + "boost::filesystem::copy_file: " + storagetest::NotADirectoryText() +
+                              ": \"" + storagetest::TemplateText() + "\", \"" + target + "\"\n"
+                        : "Copy template.db to " + target + "\n";
     }
     EXPECT_EQ(PreparationSection(result.out), expected);
     EXPECT_EQ(ReadFile(At("2012-03-03/notes.txt")), "x\n");
@@ -150,8 +149,7 @@ TEST_F(TemplatePlacement, ABackupThatCannotBeRemovedKeepsTheDayDatabaseInPlace) 
     const auto result = Run();
 
     EXPECT_EQ(PreparationSection(result.out),
-              Echo() + kHeading +
-                  "CopyTemplateDB - remove existed got std::exception: boost::filesystem::rename: " +
+              Echo() + kHeading + "CopyTemplateDB - remove existed got std::exception: boost::filesystem::rename: " +
                   storagetest::ExistsText() + ": \"" + target + "\", \"" + target + ".old\"\n" + kStdCopyFailure +
                   "boost::filesystem::copy_file: " + storagetest::ExistsText() + ": \"" + storagetest::TemplateText() +
                   "\", \"" + target + "\"\n");

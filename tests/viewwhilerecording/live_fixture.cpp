@@ -15,8 +15,8 @@ live_writer::LivePacket Audio(std::uint32_t offsetMs, std::uint8_t id) {
 live_writer::BlockPair Pair(std::vector<live_writer::LivePacket> packets, std::uint32_t kindCode) {
     live_writer::BlockPair pair;
     pair.kindCode = kindCode;
-    pair.codec = kindCode == live_writer::kKindCodeAudio ? live_writer::CodecCode("PCMU")
-                                                         : live_writer::CodecCode("JPEG");
+    pair.codec =
+        kindCode == live_writer::kKindCodeAudio ? live_writer::CodecCode("PCMU") : live_writer::CodecCode("JPEG");
     pair.packets = std::move(packets);
     return pair;
 }

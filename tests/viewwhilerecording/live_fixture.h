@@ -18,8 +18,8 @@
 
 namespace livetest {
 
-using ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl;
 using live_writer::Bytes;
+using ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl;
 
 struct ReaderCloser {
     void operator()(ViewWhileRecImpl* reader) const { ViewWhileRec_Close(reader); }
@@ -28,9 +28,7 @@ using ReaderPtr = std::unique_ptr<ViewWhileRecImpl, ReaderCloser>;
 
 // Seconds of a recorded time used throughout; packets differ in milliseconds.
 constexpr std::uint32_t kBaseSeconds = 1330769700;
-inline std::uint64_t TimeMs(std::uint32_t offsetMs) {
-    return std::uint64_t{kBaseSeconds} * 1000 + offsetMs;
-}
+inline std::uint64_t TimeMs(std::uint32_t offsetMs) { return std::uint64_t{kBaseSeconds} * 1000 + offsetMs; }
 
 // A video or audio packet at kBaseSeconds + offsetMs, its payload naming it.
 live_writer::LivePacket Video(std::uint32_t offsetMs, bool key, std::uint8_t id);

@@ -49,8 +49,8 @@ TEST_F(LiveFollowTest, EveryPacketWrittenIsDeliveredOnceInOrder) {
             }
             live_writer::LivePacket packet = Video(timeMs, i == 0, 0);
             packet.payload = IdPayload(++id);
-            packet.record = live_writer::VideoPacket(kBaseSeconds + timeMs / 1000, timeMs % 1000, i == 0,
-                                                     packet.payload).record;
+            packet.record =
+                live_writer::VideoPacket(kBaseSeconds + timeMs / 1000, timeMs % 1000, i == 0, packet.payload).record;
             packets.push_back(packet);
             written.push_back(id);
         }

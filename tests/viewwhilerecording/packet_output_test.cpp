@@ -199,9 +199,8 @@ TEST_F(PacketOutputTest, FarFutureBackwardSeekReturnsTheLastPacket) {
 }
 
 TEST_F(PacketOutputTest, ForwardSeekStartsAtTheKeyFrameBeforeTheTime) {
-    writer->AppendPair(Pair({Video(0, true, 1), Video(1000, false, 2), Video(2000, true, 3),
-                             Video(3000, false, 4), Video(4000, false, 5), Video(5000, true, 6),
-                             Video(6000, false, 8)}));
+    writer->AppendPair(Pair({Video(0, true, 1), Video(1000, false, 2), Video(2000, true, 3), Video(3000, false, 4),
+                             Video(4000, false, 5), Video(5000, true, 6), Video(6000, false, 8)}));
     writer->AppendPair(Pair({Audio(3500, 7)}, live_writer::kKindCodeAudio));
     ReaderPtr reader = OpenReader();
     struct Case {
@@ -211,8 +210,7 @@ TEST_F(PacketOutputTest, ForwardSeekStartsAtTheKeyFrameBeforeTheTime) {
     const Case cases[] = {
         {TimeMs(4500), 3},  // between key frames 3 and 6, past dependent frames and audio
         {TimeMs(5000), 3},  // a key frame at the time itself is not before it
-        {TimeMs(5001), 6},
-        {TimeMs(2500), 3},
+        {TimeMs(5001), 6},  {TimeMs(2500), 3},
         {TimeMs(1500), 1},  // no key frame after the first packet: the first packet
         {TimeMs(0), 1},     // before every packet
         {TimeMs(0) - 5, 1},
@@ -228,8 +226,8 @@ TEST_F(PacketOutputTest, ForwardSeekStartsAtTheKeyFrameBeforeTheTime) {
 }
 
 TEST_F(PacketOutputTest, BackwardSeekFindsTheTime) {
-    writer->AppendPair(Pair({Video(0, true, 1), Video(40, false, 2), Video(40, false, 3), Video(80, true, 4),
-                             Video(120, false, 5)}));
+    writer->AppendPair(
+        Pair({Video(0, true, 1), Video(40, false, 2), Video(40, false, 3), Video(80, true, 4), Video(120, false, 5)}));
     writer->AppendTerminator();
     ReaderPtr reader = OpenReader();
     ViewWhileRec_SetDirection(reader.get(), -1);
@@ -242,8 +240,7 @@ TEST_F(PacketOutputTest, BackwardSeekFindsTheTime) {
         {TimeMs(40), 3},   // the last packet at the time
         {TimeMs(60), 4},   // none at the time: the first one after it
         {TimeMs(100), 5},  // likewise, the last packet
-        {TimeMs(80), 4},
-        {TimeMs(0), 1},
+        {TimeMs(80), 4},  {TimeMs(0), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.time);
@@ -287,7 +284,8 @@ TEST_F(PacketOutputTest, H264PayloadUnitsGetStartCodes) {
     pair.height = 360;
     const Bytes unit10(10, 0xA1);
     const Bytes unit20(20, 0xB2);
-    pair.packets.push_back(live_writer::VideoPacket(kBaseSeconds, 0, true, live_writer::EncodeH264Payload({unit10, unit20})));
+    pair.packets.push_back(
+        live_writer::VideoPacket(kBaseSeconds, 0, true, live_writer::EncodeH264Payload({unit10, unit20})));
     Bytes tail = live_writer::EncodeH264Payload({{0xC3}});
     tail.insert(tail.end(), {0xEE, 0xEE, 0xEE});  // 4 bytes or fewer left: not a unit
     pair.packets.push_back(live_writer::VideoPacket(kBaseSeconds, 40, false, tail));
@@ -307,8 +305,8 @@ TEST_F(PacketOutputTest, H264PayloadUnitsGetStartCodes) {
 
     ASSERT_EQ(0, ViewWhileRec_OutputRawPacket(&packet, reader.get()));
     ASSERT_EQ(8u, packet->payloadLength);
-    EXPECT_EQ((Bytes{0, 0, 0, 1, 0xC3}), Bytes(packet->header + packet->headerLength,
-                                                packet->header + packet->headerLength + 5));
+    EXPECT_EQ((Bytes{0, 0, 0, 1, 0xC3}),
+              Bytes(packet->header + packet->headerLength, packet->header + packet->headerLength + 5));
 }
 
 TEST_F(PacketOutputTest, H264LengthBeyondThePacketIsBadFormat) {

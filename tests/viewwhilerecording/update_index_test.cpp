@@ -58,9 +58,9 @@ TEST_F(UpdateIndexTest, GrowthOfFewerThanEightBytesIsNotRead) {
 // once completed.
 TEST_F(UpdateIndexTest, PairCutAnywhereIsIndexedOnceCompleted) {
     const BlockPair before = Pair({Video(0, true, 1), Video(40, false, 2)});
-    const auto cutPair = frame_writer::Concat({live_writer::EncodeSkippedPair(Pair({Video(60, true, 9)})),
-                                               live_writer::EncodeBlockPair(Pair({Video(80, true, 3), Audio(90, 4),
-                                                                                  Video(120, false, 5)}))});
+    const auto cutPair = frame_writer::Concat(
+        {live_writer::EncodeSkippedPair(Pair({Video(60, true, 9)})),
+         live_writer::EncodeBlockPair(Pair({Video(80, true, 3), Audio(90, 4), Video(120, false, 5)}))});
     for (std::size_t cut = 0; cut < cutPair.size(); ++cut) {
         SCOPED_TRACE("cut after byte " + std::to_string(cut));
         Restart();
@@ -111,8 +111,8 @@ TEST_F(UpdateIndexTest, ShortRecordsArePassedOver) {
     for (std::uint32_t size : {0u, 1u, 19u, 20u, 34u}) {
         SCOPED_TRACE("record of " + std::to_string(size) + " bytes");
         Restart();
-        writer->AppendPair(Pair({Video(0, true, 1), live_writer::ShortRecord(size, {0xEE, 0xEE}),
-                                 Video(40, false, 2)}));
+        writer->AppendPair(
+            Pair({Video(0, true, 1), live_writer::ShortRecord(size, {0xEE, 0xEE}), Video(40, false, 2)}));
         ReaderPtr reader = OpenReader();
         EXPECT_EQ(2, reader->UpdateIndex());
         EXPECT_EQ((std::vector<std::uint32_t>{0, 1}), Sequences(*reader));
@@ -137,7 +137,7 @@ TEST_F(UpdateIndexTest, KindCodesDecideVideoAndAudio) {
         bool isVideo, hasVideo, hasAudio;
     };
     const Case cases[] = {
-        {0, true, true, false}, {1, false, false, true}, {8, false, false, false},
+        {0, true, true, false},    {1, false, false, true}, {8, false, false, false},
         {31, false, false, false}, {32, true, true, false}, {33, false, false, true},
     };
     for (const Case& c : cases) {

@@ -42,12 +42,12 @@ void PutUE(frame_writer::BitWriter& bits, uint32_t value);
 // height are written only for data blocks (codec other than LUMO), width and
 // height only when the kind has bit 0.
 struct BlockHeaderFields {
-  uint32_t kindCode = kKindCodeVideo;
-  uint32_t codec = 0;
-  std::vector<uint32_t> sizes;
-  uint32_t configLength = 0;
-  uint32_t width = 0;
-  uint32_t height = 0;
+    uint32_t kindCode = kKindCodeVideo;
+    uint32_t codec = 0;
+    std::vector<uint32_t> sizes;
+    uint32_t configLength = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
 };
 Bytes EncodeBlockHeader(const BlockHeaderFields& fields);
 
@@ -59,8 +59,8 @@ Bytes EncodeH264Payload(const std::vector<Bytes>& units);
 
 // One payload and its index record.
 struct LivePacket {
-  Bytes payload;
-  Bytes record;  // a header block; fewer than 20 bytes stand for no packet
+    Bytes payload;
+    Bytes record;  // a header block; fewer than 20 bytes stand for no packet
 };
 // A video packet ("h264" frame header by default) at seconds.milliseconds.
 LivePacket VideoPacket(uint32_t seconds, uint16_t milliseconds, bool keyFrame, const Bytes& payload,
@@ -71,16 +71,16 @@ LivePacket AudioPacket(uint32_t seconds, uint16_t milliseconds, const Bytes& pay
 LivePacket ShortRecord(uint32_t recordSize, const Bytes& payload);
 
 struct BlockPair {
-  uint32_t kindCode = kKindCodeVideo;
-  uint32_t codec = kCodecH264;
-  Bytes configuration;          // written as it stands; its length is configLength
-  uint32_t width = 0;
-  uint32_t height = 0;
-  std::vector<LivePacket> packets;
-  // For malformed pairs: the index block's code and extra records that only
-  // the index block counts.
-  uint32_t indexCodec = kCodecLumo;
-  uint32_t extraIndexRecords = 0;
+    uint32_t kindCode = kKindCodeVideo;
+    uint32_t codec = kCodecH264;
+    Bytes configuration;  // written as it stands; its length is configLength
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<LivePacket> packets;
+    // For malformed pairs: the index block's code and extra records that only
+    // the index block counts.
+    uint32_t indexCodec = kCodecLumo;
+    uint32_t extraIndexRecords = 0;
 };
 Bytes EncodeBlockPair(const BlockPair& pair);
 // The same pair marked as skipped (kind 0x40): readers pass it over.
@@ -94,28 +94,28 @@ Bytes FtypBox();
 // Appends to a recording file, flushing after every write so that a reader
 // on another stream sees each part at once.
 class LiveRecordingWriter {
- public:
-  // Creates (or empties) the file and writes the leading "ftyp" box.
-  explicit LiveRecordingWriter(const std::string& path);
+public:
+    // Creates (or empties) the file and writes the leading "ftyp" box.
+    explicit LiveRecordingWriter(const std::string& path);
 
-  uint64_t LiveRegionOffset() const { return liveRegionOffset_; }
-  uint64_t Size() const { return size_; }
+    uint64_t LiveRegionOffset() const { return liveRegionOffset_; }
+    uint64_t Size() const { return size_; }
 
-  void AppendBytes(const Bytes& bytes);
-  void AppendPair(const BlockPair& pair) { AppendBytes(EncodeBlockPair(pair)); }
-  void AppendSkippedPair(const BlockPair& pair) { AppendBytes(EncodeSkippedPair(pair)); }
-  void AppendTerminator() { AppendBytes(TerminatorBox()); }
-  // Writes the first `count` bytes of `bytes` and returns the rest, to be
-  // written later with AppendBytes: the recorder stopped in the middle.
-  Bytes AppendPart(const Bytes& bytes, size_t count);
+    void AppendBytes(const Bytes& bytes);
+    void AppendPair(const BlockPair& pair) { AppendBytes(EncodeBlockPair(pair)); }
+    void AppendSkippedPair(const BlockPair& pair) { AppendBytes(EncodeSkippedPair(pair)); }
+    void AppendTerminator() { AppendBytes(TerminatorBox()); }
+    // Writes the first `count` bytes of `bytes` and returns the rest, to be
+    // written later with AppendBytes: the recorder stopped in the middle.
+    Bytes AppendPart(const Bytes& bytes, size_t count);
 
- private:
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
-  uint64_t size_ = 0;
-  uint64_t liveRegionOffset_ = 0;
+private:
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+    uint64_t size_ = 0;
+    uint64_t liveRegionOffset_ = 0;
 };
 
 }  // namespace live_writer

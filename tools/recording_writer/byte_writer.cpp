@@ -32,9 +32,7 @@ void ByteWriter::FourCC(const std::string& code) {
     }
 }
 
-void ByteWriter::Bytes(const std::uint8_t* data, std::size_t size) {
-    out_.insert(out_.end(), data, data + size);
-}
+void ByteWriter::Bytes(const std::uint8_t* data, std::size_t size) { out_.insert(out_.end(), data, data + size); }
 
 std::size_t ByteWriter::BeginBox(const std::string& type) {
     const std::size_t start = out_.size();

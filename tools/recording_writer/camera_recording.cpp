@@ -9,8 +9,7 @@ namespace recording_writer {
 namespace {
 
 bool IsVideoCode(const std::string& code) {
-    return code == "jpeg" || code == "h263" || code == "mp4v" || code == "h264" || code == "hevc" ||
-           code == "DMYV";
+    return code == "jpeg" || code == "h263" || code == "mp4v" || code == "h264" || code == "hevc" || code == "DMYV";
 }
 
 frame_writer::Bytes DefaultExtension(const Track& media, const std::string& code, std::uint32_t sampleSize) {
@@ -58,20 +57,17 @@ Track HeaderTrackFor(const Track& media, const HeaderTrackOptions& options) {
     const std::uint32_t count = media.SampleCount();
     header.payloads.reserve(count);
     std::uint64_t ticks = 0;
-    const std::uint64_t startMs =
-        static_cast<std::uint64_t>(options.startSeconds) * 1000 + options.startMilliseconds;
+    const std::uint64_t startMs = static_cast<std::uint64_t>(options.startSeconds) * 1000 + options.startMilliseconds;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint64_t offsetMs =
-            media.timescale ? (ticks * 1000 + media.timescale / 2) / media.timescale : 0;
+        const std::uint64_t offsetMs = media.timescale ? (ticks * 1000 + media.timescale / 2) / media.timescale : 0;
         const std::uint64_t ms = startMs + offsetMs;
         frame_writer::FrameHeader frame(options.codecCode);
         frame.Time(static_cast<std::uint32_t>(ms / 1000), static_cast<std::uint16_t>(ms % 1000))
             .Zone(options.zoneIndex)
             .DaylightSaving(options.daylightSaving)
             .KeyFrame(media.IsSync(i));
-        frame.Extension(options.extension.empty()
-                            ? DefaultExtension(media, options.codecCode, media.SampleSize(i))
-                            : options.extension);
+        frame.Extension(options.extension.empty() ? DefaultExtension(media, options.codecCode, media.SampleSize(i))
+                                                  : options.extension);
         header.payloads.push_back(frame_writer::EncodeHeaderBlock(frame, media.SampleSize(i), options.extraData));
         ticks += media.Duration(i);
     }

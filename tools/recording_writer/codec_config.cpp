@@ -19,17 +19,17 @@ Bytes WithNalHeader(std::initializer_list<std::uint8_t> header, const BitWriter&
 
 // Main profile, level 3.1, progressive frames, no sub-layers.
 void HevcProfileTierLevel(BitWriter& w) {
-    w.Bits(0, 2);           // profile space
-    w.Flag(false);          // tier
-    w.Bits(1, 5);           // Main
-    w.Bits(0x60000000, 32); // compatible with Main and Main 10
-    w.Flag(true);           // progressive source
-    w.Flag(false);          // interlaced source
-    w.Flag(false);          // non-packed constraint
-    w.Flag(true);           // frame only
-    w.Bits(0, 32);          // reserved zero bits (44 in all)
+    w.Bits(0, 2);            // profile space
+    w.Flag(false);           // tier
+    w.Bits(1, 5);            // Main
+    w.Bits(0x60000000, 32);  // compatible with Main and Main 10
+    w.Flag(true);            // progressive source
+    w.Flag(false);           // interlaced source
+    w.Flag(false);           // non-packed constraint
+    w.Flag(true);            // frame only
+    w.Bits(0, 32);           // reserved zero bits (44 in all)
     w.Bits(0, 12);
-    w.Bits(93, 8);          // level 3.1
+    w.Bits(93, 8);  // level 3.1
 }
 
 std::uint32_t MacroblocksFor(std::uint32_t pixels) { return (pixels + 15) / 16; }
@@ -148,12 +148,12 @@ Bytes H264PictureSet() {
 
 Bytes HevcVideoSet() {
     BitWriter w;
-    w.Bits(0, 4);       // id
-    w.Flag(true);       // base layer internal
-    w.Flag(true);       // base layer available
-    w.Bits(0, 6);       // one layer
-    w.Bits(0, 3);       // one sub-layer
-    w.Flag(true);       // temporal id nesting
+    w.Bits(0, 4);  // id
+    w.Flag(true);  // base layer internal
+    w.Flag(true);  // base layer available
+    w.Bits(0, 6);  // one layer
+    w.Bits(0, 3);  // one sub-layer
+    w.Flag(true);  // temporal id nesting
     w.Bits(0xFFFF, 16);
     HevcProfileTierLevel(w);
     w.Flag(true);  // sub-layer ordering info

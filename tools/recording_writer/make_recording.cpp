@@ -31,26 +31,23 @@ int Run(int argc, char** argv) {
     std::string start;
     int dlElement = -1;
     po::options_description options("make_recording options");
-    options.add_options()
-        ("help,h", "this text")
-        ("out,o", po::value(&out)->required(), "file to write")
-        ("video", po::value(&o.video)->default_value(o.video), "h264, hevc, mp4v, jpeg, h263 or none")
-        ("audio", po::value(&o.audio)->default_value(o.audio), "aac, amr, ulaw, alaw or none")
-        ("seconds", po::value(&o.seconds)->default_value(o.seconds), "length of the recording")
-        ("fps", po::value(&o.framesPerSecond)->default_value(o.framesPerSecond), "video frames per second")
-        ("key-interval", po::value(&o.keyFrameInterval)->default_value(o.keyFrameInterval), "frames per key frame")
-        ("key-size", po::value(&o.keyFrameSize)->default_value(o.keyFrameSize), "bytes of a key frame")
-        ("frame-size", po::value(&o.frameSize)->default_value(o.frameSize), "bytes of another frame")
-        ("start", po::value(&start), "camera UTC time of the first frame: seconds since 1970 or \"YYYY-MM-DD HH:MM:SS\"")
-        ("milliseconds", po::value(&o.startMilliseconds)->default_value(0), "milliseconds of the start time")
-        ("zone", po::value<unsigned>()->default_value(48), "time-zone index of the headers (48 = UTC)")
-        ("dst", po::bool_switch(&o.daylightSaving), "camera applied daylight saving")
-        ("dl-element", po::value(&dlElement), "add the daylight-saving element to the extra data (0 or 1)")
-        ("no-header-tracks", "write the media tracks without their header tracks")
-        ("moov-first", "moov before mdat")
-        ("version1", "64-bit movie, track and media headers")
-        ("co64", "64-bit chunk offsets")
-        ("embedded", "embed the media file behind a prefix with a trailer");
+    options.add_options()("help,h", "this text")("out,o", po::value(&out)->required(), "file to write")(
+        "video", po::value(&o.video)->default_value(o.video), "h264, hevc, mp4v, jpeg, h263 or none")(
+        "audio", po::value(&o.audio)->default_value(o.audio), "aac, amr, ulaw, alaw or none")(
+        "seconds", po::value(&o.seconds)->default_value(o.seconds), "length of the recording")(
+        "fps", po::value(&o.framesPerSecond)->default_value(o.framesPerSecond), "video frames per second")(
+        "key-interval", po::value(&o.keyFrameInterval)->default_value(o.keyFrameInterval), "frames per key frame")(
+        "key-size", po::value(&o.keyFrameSize)->default_value(o.keyFrameSize), "bytes of a key frame")(
+        "frame-size", po::value(&o.frameSize)->default_value(o.frameSize), "bytes of another frame")(
+        "start", po::value(&start),
+        "camera UTC time of the first frame: seconds since 1970 or \"YYYY-MM-DD HH:MM:SS\"")(
+        "milliseconds", po::value(&o.startMilliseconds)->default_value(0), "milliseconds of the start time")(
+        "zone", po::value<unsigned>()->default_value(48), "time-zone index of the headers (48 = UTC)")(
+        "dst", po::bool_switch(&o.daylightSaving), "camera applied daylight saving")(
+        "dl-element", po::value(&dlElement), "add the daylight-saving element to the extra data (0 or 1)")(
+        "no-header-tracks", "write the media tracks without their header tracks")("moov-first", "moov before mdat")(
+        "version1", "64-bit movie, track and media headers")("co64", "64-bit chunk offsets")(
+        "embedded", "embed the media file behind a prefix with a trailer");
     po::variables_map vm;
     po::store(po::parse_command_line(argc, argv, options), vm);
     if (vm.count("help")) {
@@ -68,8 +65,7 @@ int Run(int argc, char** argv) {
     }
     recording_writer::Recording r = recording_writer::CameraRecording(o);
     if (vm.count("moov-first")) {
-        r.pieces = {recording_writer::Piece::Ftyp(), recording_writer::Piece::Moov(),
-                    recording_writer::Piece::Mdat()};
+        r.pieces = {recording_writer::Piece::Ftyp(), recording_writer::Piece::Moov(), recording_writer::Piece::Mdat()};
     }
     r.headerVersion = vm.count("version1") ? 1 : 0;
     r.co64 = vm.count("co64") != 0;

@@ -12,13 +12,13 @@ namespace {
 const std::uint32_t kMatrix[9] = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
 
 bool IsVisual(const std::string& type) {
-    return type == "avc1" || type == "hvc1" || type == "hev1" || type == "mp4v" || type == "avs2" ||
-           type == "s263" || type == "jpeg";
+    return type == "avc1" || type == "hvc1" || type == "hev1" || type == "mp4v" || type == "avs2" || type == "s263" ||
+           type == "jpeg";
 }
 
 bool IsAudio(const std::string& type) {
-    return type == "mp4a" || type == "samr" || type == "ulaw" || type == "alaw" || type == "g722" ||
-           type == "g726" || type == "g729";
+    return type == "mp4a" || type == "samr" || type == "ulaw" || type == "alaw" || type == "g722" || type == "g726" ||
+           type == "g729";
 }
 
 std::uint64_t SumDurations(const Track& track) {
@@ -96,9 +96,9 @@ void WriteTrackHeader(ByteWriter& w, const Recording& r, const Track& t) {
     w.U32(0);
     Duration(w, v, MovieDuration(r, t));
     w.Zeros(8);
-    w.U16(0);                                    // layer
-    w.U16(0);                                    // alternate group
-    w.U16(t.handler == "soun" ? 0x0100 : 0);     // volume
+    w.U16(0);                                 // layer
+    w.U16(0);                                 // alternate group
+    w.U16(t.handler == "soun" ? 0x0100 : 0);  // volume
     w.U16(0);
     Matrix(w);
     const bool visual = IsVisual(t.entry.type);
@@ -259,14 +259,14 @@ void WriteSampleEntry(ByteWriter& w, const Track& t) {
     }
     if (!e.noConfig) {
         if (e.type == "avc1") {
-            WriteConfigBox(w, "avcC", e.config.empty() ? AvcConfig({H264SequenceSet(e.width, e.height)},
-                                                                   {H264PictureSet()})
-                                                       : e.config);
+            WriteConfigBox(
+                w, "avcC",
+                e.config.empty() ? AvcConfig({H264SequenceSet(e.width, e.height)}, {H264PictureSet()}) : e.config);
         } else if (e.type == "hvc1" || e.type == "hev1") {
-            WriteConfigBox(w, "hvcC", e.config.empty() ? HevcConfig(HevcVideoSet(),
-                                                                    HevcSequenceSet(e.width, e.height),
-                                                                    HevcPictureSet())
-                                                       : e.config);
+            WriteConfigBox(w, "hvcC",
+                           e.config.empty()
+                               ? HevcConfig(HevcVideoSet(), HevcSequenceSet(e.width, e.height), HevcPictureSet())
+                               : e.config);
         } else if (e.type == "mp4v") {
             WriteEsds(w, e, e.objectType ? e.objectType : 0x20, 4, e.config);
         } else if (e.type == "mp4a") {
@@ -326,8 +326,8 @@ void WriteSampleToChunk(ByteWriter& w, const ChunkPlan& plan) {
 }
 
 void WriteSampleSizes(ByteWriter& w, const Track& t, const std::vector<std::uint32_t>& sizes) {
-    const bool equal = !sizes.empty() && std::all_of(sizes.begin(), sizes.end(),
-                                                     [&](std::uint32_t s) { return s == sizes[0]; });
+    const bool equal =
+        !sizes.empty() && std::all_of(sizes.begin(), sizes.end(), [&](std::uint32_t s) { return s == sizes[0]; });
     const std::size_t box = w.BeginFullBox("stsz", 0, 0);
     if (equal && t.constantSizeWhenEqual) {
         w.U32(sizes[0]);

@@ -147,8 +147,8 @@ void AppendTrailerBox(std::vector<std::uint8_t>& out, const Recording& r, std::u
     ByteWriter w(out);
     const std::size_t box = w.BeginBox("free");
     const std::uint64_t length = out.size() - mediaStart + 12;
-    const std::uint32_t stored = static_cast<std::uint32_t>(static_cast<std::int64_t>(length) +
-                                                            r.embedding.storedLengthAdjust);
+    const std::uint32_t stored =
+        static_cast<std::uint32_t>(static_cast<std::int64_t>(length) + r.embedding.storedLengthAdjust);
     w.FourCC(r.embedding.magic);
     for (std::uint32_t v : {static_cast<std::uint32_t>(mediaStart), stored}) {
         for (int i = 0; i < 4; ++i) {
@@ -182,50 +182,50 @@ std::vector<std::uint8_t> BuildRecording(const Recording& recording, Layout* lay
     ByteWriter w(out);
     for (const Piece& piece : pieces) {
         switch (piece.kind) {
-        case Piece::Kind::Ftyp: {
-            const auto ftyp = FileTypeBox(recording);
-            w.Bytes(ftyp);
-            break;
-        }
-        case Piece::Kind::Moov:
-            moovAt = out.size();
-            local.moovOffset = moovAt - mediaStart;
-            w.Bytes(movie.bytes);  // chunk offsets are patched below
-            break;
-        case Piece::Kind::Mdat: {
-            local.mdatOffset = out.size() - mediaStart;
-            const std::size_t start = out.size();
-            const bool large = recording.mdatSize == MdatSize::Large;
-            w.U32(large ? 1 : 0);
-            w.FourCC("mdat");
-            if (large) {
-                w.U64(0);
+            case Piece::Kind::Ftyp: {
+                const auto ftyp = FileTypeBox(recording);
+                w.Bytes(ftyp);
+                break;
             }
-            const std::uint64_t dataStart = out.size() - mediaStart;
-            AppendMediaData(recording, order, plans, out, local.sampleOffsets);
-            for (auto& track : local.sampleOffsets) {
-                for (auto& offset : track) {
-                    offset += dataStart;
+            case Piece::Kind::Moov:
+                moovAt = out.size();
+                local.moovOffset = moovAt - mediaStart;
+                w.Bytes(movie.bytes);  // chunk offsets are patched below
+                break;
+            case Piece::Kind::Mdat: {
+                local.mdatOffset = out.size() - mediaStart;
+                const std::size_t start = out.size();
+                const bool large = recording.mdatSize == MdatSize::Large;
+                w.U32(large ? 1 : 0);
+                w.FourCC("mdat");
+                if (large) {
+                    w.U64(0);
                 }
-            }
-            for (auto& plan : plans) {
-                for (auto& offset : plan.offsets) {
-                    offset += dataStart;
+                const std::uint64_t dataStart = out.size() - mediaStart;
+                AppendMediaData(recording, order, plans, out, local.sampleOffsets);
+                for (auto& track : local.sampleOffsets) {
+                    for (auto& offset : track) {
+                        offset += dataStart;
+                    }
                 }
+                for (auto& plan : plans) {
+                    for (auto& offset : plan.offsets) {
+                        offset += dataStart;
+                    }
+                }
+                if (large) {
+                    w.PatchU64(start + 8, out.size() - start);
+                } else if (recording.mdatSize == MdatSize::Normal) {
+                    w.PatchU32(start, static_cast<std::uint32_t>(out.size() - start));
+                }
+                break;
             }
-            if (large) {
-                w.PatchU64(start + 8, out.size() - start);
-            } else if (recording.mdatSize == MdatSize::Normal) {
-                w.PatchU32(start, static_cast<std::uint32_t>(out.size() - start));
-            }
-            break;
-        }
-        case Piece::Kind::Box:
-            w.Bytes(piece.bytes);
-            break;
-        case Piece::Kind::ZeroWords:
-            w.Zeros(4u * piece.count);
-            break;
+            case Piece::Kind::Box:
+                w.Bytes(piece.bytes);
+                break;
+            case Piece::Kind::ZeroWords:
+                w.Zeros(4u * piece.count);
+                break;
         }
     }
     if (moovAt != SIZE_MAX) {

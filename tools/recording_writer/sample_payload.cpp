@@ -78,8 +78,7 @@ void PutLength(Bytes& out, std::uint32_t length, std::uint32_t lengthSize) {
 
 // Fills `size` bytes with NAL units of the given first bytes, split where one
 // length field cannot hold the rest; a unit that fits is zero-padded.
-Bytes LengthPrefixedUnits(const Bytes& unit, const Bytes& header, std::uint32_t size,
-                          std::uint32_t lengthSize) {
+Bytes LengthPrefixedUnits(const Bytes& unit, const Bytes& header, std::uint32_t size, std::uint32_t lengthSize) {
     Bytes out;
     out.reserve(size);
     const std::uint64_t largest = lengthSize >= 4 ? 0xFFFFFFFFull : (1ull << (8 * lengthSize)) - 1;
@@ -121,9 +120,9 @@ Bytes SilentAac(std::uint32_t size, std::uint16_t channels) {
         w.Flag(false);  // no common window
     }
     for (int channel = 0; channel < (pair ? 2 : 1); ++channel) {
-        w.Bits(100, 8);  // global gain
+        w.Bits(100, 8);                // global gain
         w.Bits(0, 1 + 2 + 1 + 6 + 1);  // long window, no bands, no prediction
-        w.Bits(0, 3);  // no pulse, TNS or gain-control data
+        w.Bits(0, 3);                  // no pulse, TNS or gain-control data
     }
     w.Bits(7, 3);  // end
     Bytes out = w.Data();
@@ -148,8 +147,8 @@ std::vector<std::uint8_t> MakeSamplePayload(const Track& track, std::uint32_t in
     if (entry.type == "avc1") {
         const std::uint32_t lengthSize = entry.config.empty() ? 4 : AvcLengthSize(entry.config);
         const std::uint32_t macroblocks = Macroblocks(entry);
-        const Bytes unit = key ? H264KeySlice(macroblocks, index)
-                               : H264SkipSlice(macroblocks, FramesSinceKeyFrame(track, index));
+        const Bytes unit =
+            key ? H264KeySlice(macroblocks, index) : H264SkipSlice(macroblocks, FramesSinceKeyFrame(track, index));
         return LengthPrefixedUnits(unit, Bytes{unit[0]}, size, lengthSize);
     }
     if (entry.type == "hvc1" || entry.type == "hev1") {

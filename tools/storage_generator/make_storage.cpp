@@ -39,16 +39,15 @@ int main(int argc, char* argv[]) {
     // Folder names as UTF-8 on Windows, as the generator takes them.
     const platform::UnicodeRun unicode(argc, argv);
     po::options_description options("make_storage STORAGE_FOLDER [options]");
-    options.add_options()
-        ("help,h", "this help")
-        ("storage", po::value<std::string>(), "storage folder to lay out (created when missing)")
-        ("structure", po::value<std::string>()->default_value("old"), "old (location/day) or new (day/location)")
-        ("locations", po::value<std::string>()->default_value("1,2"), "comma-separated location folder names")
-        ("days", po::value<std::string>()->default_value("2012-03-03,2012-03-04"), "comma-separated day folder names")
-        ("recordings", po::value<unsigned>()->default_value(2), "placeholder recordings per location and day")
-        ("day-databases", "give every location and day a <day>.db")
-        ("backups", "give every location and day a <day>.db.old")
-        ("dl", po::value<std::string>()->default_value("none"), "DL marker folder: none, empty or file");
+    options.add_options()("help,h", "this help")("storage", po::value<std::string>(),
+                                                 "storage folder to lay out (created when missing)")(
+        "structure", po::value<std::string>()->default_value("old"), "old (location/day) or new (day/location)")(
+        "locations", po::value<std::string>()->default_value("1,2"), "comma-separated location folder names")(
+        "days", po::value<std::string>()->default_value("2012-03-03,2012-03-04"), "comma-separated day folder names")(
+        "recordings", po::value<unsigned>()->default_value(2), "placeholder recordings per location and day")(
+        "day-databases", "give every location and day a <day>.db")(
+        "backups", "give every location and day a <day>.db.old")("dl", po::value<std::string>()->default_value("none"),
+                                                                 "DL marker folder: none, empty or file");
     po::positional_options_description positional;
     positional.add("storage", 1);
 

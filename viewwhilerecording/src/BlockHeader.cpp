@@ -15,9 +15,7 @@ namespace {
 // a bogus count costs no more memory than the bytes that back it.
 constexpr std::uint32_t kSizesReservedUpFront = 4096;
 
-std::uint8_t KindFromCode(std::uint32_t code) {
-    return static_cast<std::uint8_t>(std::uint32_t{1} << (code % 32));
-}
+std::uint8_t KindFromCode(std::uint32_t code) { return static_cast<std::uint8_t>(std::uint32_t{1} << (code % 32)); }
 
 }  // namespace
 

@@ -37,8 +37,7 @@ std::vector<std::uint8_t> ReadH264Configuration(DataReader& reader, std::uint32_
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec,
-                                                 std::uint32_t configLength) {
+std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec, std::uint32_t configLength) {
     if (codec == kCodecH264) return ReadH264Configuration(reader, configLength);
     return reader.GetBytes(configLength);
 }

@@ -17,8 +17,7 @@ class DataReader;
 // file order; sets that would not fit configLength + 513 bytes make the block
 // malformed (ViewWhileRecException). Other codecs keep their configLength
 // bytes as they stand.
-std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec,
-                                                 std::uint32_t configLength);
+std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec, std::uint32_t configLength);
 
 }  // namespace ViewWhileRecording
 }  // namespace SDK

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 
-
 #include "Exceptions.h"
 #include "platform/buffered_file.h"
 

@@ -29,10 +29,9 @@ struct ViewWhileRecException : virtual std::exception {
 };
 
 // Raises IOException for the named call with the given errno.
-#define VWR_THROW_IO(apiFunction, errorNumber)                                                 \
-    BOOST_THROW_EXCEPTION(::ORVL::SDK::ViewWhileRecording::IOException()                        \
-                          << ::boost::errinfo_api_function(apiFunction)                         \
-                          << ::boost::errinfo_errno(errorNumber))
+#define VWR_THROW_IO(apiFunction, errorNumber)                           \
+    BOOST_THROW_EXCEPTION(::ORVL::SDK::ViewWhileRecording::IOException() \
+                          << ::boost::errinfo_api_function(apiFunction) << ::boost::errinfo_errno(errorNumber))
 
 // Raises ViewWhileRecException; it carries no location.
 [[noreturn]] inline void ThrowMalformed() { boost::throw_exception(ViewWhileRecException()); }

@@ -6,9 +6,7 @@ namespace ORVL {
 namespace SDK {
 namespace ViewWhileRecording {
 
-FileStream OpenReadStream(const std::string& path) {
-    return FileStream(platform::OpenBufferedFileForReading(path));
-}
+FileStream OpenReadStream(const std::string& path) { return FileStream(platform::OpenBufferedFileForReading(path)); }
 
 }  // namespace ViewWhileRecording
 }  // namespace SDK

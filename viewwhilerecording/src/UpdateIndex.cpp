@@ -86,8 +86,7 @@ void ViewWhileRecImpl::ReadBlockPair(WorkList& list) {
     IndexBlockPackets(data, index, list);
 }
 
-void ViewWhileRecImpl::IndexBlockPackets(const TBlockHeader& data, const TBlockHeader& index,
-                                         WorkList& list) {
+void ViewWhileRecImpl::IndexBlockPackets(const TBlockHeader& data, const TBlockHeader& index, WorkList& list) {
     blockReader.SetPosition(data.dataStart);
     indexReader.SetPosition(index.dataStart);
     list.reserve(index.count);
@@ -114,8 +113,7 @@ PacketIdxInfoPtr ViewWhileRecImpl::MakeRecord(const TBlockHeader& data, std::uin
     info->codec = data.codec;
     info->headerBlock = indexReader.GetBytes(recordSize);
     const std::uint8_t* record = info->headerBlock.data();
-    info->time = std::uint64_t{BigEndian32(record + kSecondsOffset)} * 1000 +
-                 BigEndian16(record + kMillisecondsOffset);
+    info->time = std::uint64_t{BigEndian32(record + kSecondsOffset)} * 1000 + BigEndian16(record + kMillisecondsOffset);
     info->isKeyFrame = (record[kFrameKindOffset] >> 4) == 0;
     info->sequence = nextSequence++;
     return info;

@@ -65,8 +65,8 @@ std::unique_ptr<DataReader> OpenDataReader(const std::string& path) {
 
 std::int32_t ViewWhileRec_OutputRawPacket(TMediaPacket** packet, ViewWhileRecImpl* reader) {
     if (packet == nullptr || reader == nullptr) return VWR_E_INVALID_ARG;
-    const std::int32_t result =
-        NavigateIndexingOnDemand(*reader, [reader] { return reader->OutputNext(); }, true);
+    const std::int32_t result = NavigateIndexingOnDemand(
+        *reader, [reader] { return reader->OutputNext(); }, true);
     if (result == 0) *packet = reader->CurrentPacket();
     return result;
 }

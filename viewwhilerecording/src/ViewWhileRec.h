@@ -59,8 +59,7 @@ std::int32_t ViewWhileRec_OutputRawPacket(TMediaPacket** packet,
 // cannot be answered from what is indexed indexes everything written so far
 // and returns VWR_S_NO_DATA or VWR_S_END_OF_RECORDING; the position it leaves
 // still serves the next read.
-std::int32_t ViewWhileRec_Seek(ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl* reader,
-                               std::uint64_t timeMilliseconds);
+std::int32_t ViewWhileRec_Seek(ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl* reader, std::uint64_t timeMilliseconds);
 
 // Finds where the live region of a recording starts: the end of its leading
 // "ftyp" box. 0 with *liveRegionOffset set; VWR_S_NO_DATA when the box header

@@ -21,8 +21,8 @@ constexpr std::size_t kHeaderLengthOffset = 8;  // H in a header block
 constexpr std::size_t kLengthPrefixSize = 4;
 }  // namespace
 
-ViewWhileRecImpl::ViewWhileRecImpl(DataReader blockReader, DataReader indexReader,
-                                   DataReader payloadReader, std::uint64_t liveRegionStart)
+ViewWhileRecImpl::ViewWhileRecImpl(DataReader blockReader, DataReader indexReader, DataReader payloadReader,
+                                   std::uint64_t liveRegionStart)
     : blockReader(std::move(blockReader)),
       indexReader(std::move(indexReader)),
       payloadReader(std::move(payloadReader)) {

@@ -55,8 +55,7 @@ private:
     // Indexing steps.
     void ReadBlockPair(WorkList& list);
     void IndexBlockPackets(const TBlockHeader& data, const TBlockHeader& index, WorkList& list);
-    PacketIdxInfoPtr MakeRecord(const TBlockHeader& data, std::uint32_t dataSize,
-                                std::uint32_t recordSize);
+    PacketIdxInfoPtr MakeRecord(const TBlockHeader& data, std::uint32_t dataSize, std::uint32_t recordSize);
 
     // Navigation steps.
     bool Backward() const { return direction == -1; }
@@ -66,7 +65,10 @@ private:
     std::int32_t FindByStep(Node& node) const;
     bool Accepts(const TPacketIdxInfo& info) const;
     void SetPosition(const TPacketIdxInfo& info);
-    void ClearPosition() { hasPosition = false; currentTime = 0; }
+    void ClearPosition() {
+        hasPosition = false;
+        currentTime = 0;
+    }
     void SetFromForwardSearch(Node c);
     // SeekTo's cases, by direction and by whether a packet has the search key.
     void SeekBackwardOnKey(Node lo);
