@@ -9,7 +9,7 @@ WINDOWS_CACHE ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/tolvane2-win32
 # The Debian package: a release build of its own, without tests or benchmarks.
 PACKAGE_BUILD := build-package
 
-.PHONY: install test demo clean windows-deps windows windows-test windows-package package-deps package package-test
+.PHONY: install test demo format format-check clean windows-deps windows windows-test windows-package package-deps package package-test
 
 install:
 	bash tools/install-deps.sh
@@ -51,6 +51,13 @@ package: package-deps
 
 package-test: package
 	bash tools/package-test.sh $(PACKAGE_BUILD)
+
+# Formatting: one version of clang-format, so that every machine agrees.
+format: install
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 -i
+
+format-check: install
+	bash tools/check-format.sh
 
 clean:
 	rm -rf $(TEST_BUILD) $(DEMO_BUILD) $(WINDOWS_BUILD) $(PACKAGE_BUILD)

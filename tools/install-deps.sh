@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev  # the audit's JSON, header-only
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg time
+  clang-format-14  # the formatting CI checks: one version, or versions would disagree
+  acl  # setfacl, for the tests of folders made under a default ACL
 )
 if [ "${1:-}" = package ]; then
   # CPack's dependency scan (dpkg-shlibdeps, file), the checks of
