@@ -477,6 +477,8 @@ int OutputFile::Commit(const std::string& text) {
     return error;
 }
 
+bool FolderRefusesWriting(int error) { return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT; }
+
 std::string OutputErrorText(int error) {
     wchar_t* text = nullptr;
     const DWORD length =
