@@ -186,6 +186,27 @@ std::string NotReplacedLine(const std::string& database) {
     return "ParseFilesADay - " + database + " was not replaced in this run, left as it was";
 }
 
+std::string BeingRecordedLine(const std::string& routine, const std::string& path, std::int64_t secondsAgo) {
+    return routine + " - " + path + " is being recorded (last written " + std::to_string(secondsAgo) +
+           " s ago), left as it was: run again when the recorder has finished this day, or stop the recorder first";
+}
+
+std::string ClockSkewedLine(const std::string& routine, const std::string& path) {
+    return routine + " - " + path +
+           " holds files written more than 2 minutes ahead of this machine's clock: the clocks look skewed";
+}
+
+std::string RecorderWroteLine(const std::string& database) {
+    return "ParseFilesADay - the recorder wrote into " + database +
+           " during the run: no more rows written there; run again when it is idle";
+}
+
+std::string FoldersNotOwnedLine(const std::string& routine, unsigned count) {
+    return routine + " - " + std::to_string(count) +
+           " folder(s) made without the owner or mode of the folder they were made for: this account may not "
+           "set them (run as root, or as the recorder's account)";
+}
+
 std::string IsomOpenFailedLine(const std::string& path, const std::string& what) {
     return "CParsers::CParsers - isom parser open file: " + path + " failed: " + what;
 }

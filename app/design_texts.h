@@ -112,6 +112,16 @@ std::string DisconnectFailedLine(const std::string& database, std::int32_t code)
 // This tool's own: a day database this run did not place is not written.
 std::string NotReplacedLine(const std::string& database);
 
+// This tool's own: beside a recorder that is recording. What is being
+// recorded is left as it was; files dated ahead of the machine's clock are
+// no sign of recording; a recorder that wrote into a database this run
+// placed stops the rows there; folders the tool made that it could not give
+// the recorder's account.
+std::string BeingRecordedLine(const std::string& routine, const std::string& path, std::int64_t secondsAgo);
+std::string ClockSkewedLine(const std::string& routine, const std::string& path);
+std::string RecorderWroteLine(const std::string& database);
+std::string FoldersNotOwnedLine(const std::string& routine, unsigned count);
+
 // The parser facade, on standard error.
 std::string IsomOpenFailedLine(const std::string& path, const std::string& what);
 std::string IsomReadFailedLine(const std::string& what);

@@ -16,6 +16,7 @@
 #include "repair/read_ahead.h"
 #include "repair/recording_name.h"
 #include "repair/row_time.h"
+#include "storage/recorder_activity.h"
 #include "storage/layout.h"
 #include "storage/template_placement.h"
 #include "storage/template_source.h"
@@ -247,7 +248,10 @@ public:
         result_.recordings = static_cast<unsigned>(contents.recordings.size());
         result_.problems = contents.problems;
         for (const Recording& recording : contents.recordings) {
-            if (recording.modified > settings_.now - kGrowingSeconds) result_.growing.push_back(recording.name);
+            // The rule by which the tool leaves a location-day to the recorder.
+            if (ClassifyWriteTime(recording.modified, settings_.now) == WriteTime::Recent) {
+                result_.growing.push_back(recording.name);
+            }
         }
 
         ReadDatabase();

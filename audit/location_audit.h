@@ -15,12 +15,10 @@ namespace audit {
 struct AuditSettings {
     unsigned gapSeconds = 60;
     bool verify = false;   // read every recording, not only those without a row
-    std::int64_t now = 0;  // seconds since 1970: recordings modified since now - 120 s are growing
+    std::int64_t now = 0;  // seconds since 1970: recordings the recorder wrote recently are growing
     long biasMinutes = 0;  // the machine's standard bias, as a repair uses it
 };
 
-// A recording modified this recently may still be written.
-constexpr std::int64_t kGrowingSeconds = 120;
 // How far a row's start may lie from the time its file name gives.
 constexpr std::int64_t kNameTimeToleranceSeconds = 5 * 60;
 // 2000-01-01 00:00:00 UTC: a row dated before it comes from a clock never set.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -96,6 +97,21 @@ EntryFacts FactsOfOpenFile(int fd) {
 }
 
 int Folder::MakeFolder(const std::string& name) const { return ::mkdirat(fd_, name.c_str(), 0777) == 0 ? 0 : errno; }
+
+int Folder::MakeFolderLike(const std::string& name, const EntryFacts& like, bool& kept) const {
+    kept = true;
+    // 0777: under a default ACL this mode masks what the folder inherits.
+    if (::mkdirat(fd_, name.c_str(), 0777) != 0) return errno;
+    const int made = ::openat(fd_, name.c_str(), kFolderFlags | O_NOFOLLOW);
+    if (made < 0) return errno;
+    // The owner first: a change of owner may clear mode bits.
+    if (::fchown(made, like.owner, like.group) != 0) kept = false;
+    const bool inheritedAcl = ::fgetxattr(made, "system.posix_acl_default", nullptr, 0) > 0;
+    if (!inheritedAcl && ::fchmod(made, like.mode & 07777) != 0) kept = false;
+    ::fsync(made);
+    ::close(made);
+    return 0;
+}
 
 int Folder::RemoveFile(const std::string& name) const { return ::unlinkat(fd_, name.c_str(), 0) == 0 ? 0 : errno; }
 

@@ -69,6 +69,14 @@ public:
     EntryFacts OwnFacts() const;
 
     int MakeFolder(const std::string& name) const;
+    // Creates a folder that the account owning `like` can use as before: it
+    // takes like's owner, group and permission bits, set on the new folder's
+    // own handle before anything moves into it. Where the new folder
+    // inherited a default ACL no mode is set (that would narrow the ACL's
+    // mask); where this process may not give the folder away, `kept` says
+    // so and the folder stays as the system made it. Windows: inherited
+    // ACLs, as the system gives them. 0 or the system's error number.
+    int MakeFolderLike(const std::string& name, const EntryFacts& like, bool& kept) const;
     int RemoveFile(const std::string& name) const;
     int RemoveEmptyFolder(const std::string& name) const;
     // Renames never replace: an occupied destination is kAlreadyExistsError.

@@ -132,6 +132,12 @@ int Folder::MakeFolder(const std::string& name) const {
     return CreateDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str(), nullptr) ? 0 : LastError();
 }
 
+// Inherited ACLs already let the recorder's account use the new folder.
+int Folder::MakeFolderLike(const std::string& name, const EntryFacts&, bool& kept) const {
+    kept = true;
+    return MakeFolder(name);
+}
+
 int Folder::RemoveFile(const std::string& name) const {
     return DeleteFileW((path_ + L"\\" + platform::WidePath(name)).c_str()) ? 0 : LastError();
 }

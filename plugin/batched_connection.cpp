@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/folder_sync.h"
+#include "repair/db_interface.h"
 
 namespace strata {
 
@@ -73,7 +74,7 @@ int BatchedConnection::OnBusy(void* self, int attempt) {
     return static_cast<BatchedConnection*>(self)->policy_.RetryBusy(attempt) ? 1 : 0;
 }
 
-std::int32_t BatchedConnection::Open(const char* path) {
+std::int32_t BatchedConnection::Open(const char* path, bool onlyWriter) {
     if (IsOpen()) return FailureCode(SQLITE_MISUSE);
     sqlite3* opened = nullptr;
     // A day database that is a link may point outside the storage.
@@ -91,7 +92,56 @@ std::int32_t BatchedConnection::Open(const char* path) {
     if (rc != SQLITE_OK) return LastFailureOf(opened);
     db_ = std::move(db);
     path_ = path;
+    onlyWriter_ = onlyWriter;
+    if (onlyWriter_) {
+        sqlite3_stmt* listing = nullptr;
+        if (sqlite3_prepare_v2(opened,
+                               "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+                               "ESCAPE '\\' ORDER BY name",
+                               -1, &listing, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(listing) == SQLITE_ROW) {
+                tables_.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(listing, 0)));
+            }
+        }
+        sqlite3_finalize(listing);
+        committedRows_.assign(tables_.size(), 0);
+        openedVersion_ = DataVersion();
+    }
     return 0;
+}
+
+bool BatchedConnection::ReadRowCounts(std::vector<std::int64_t>& counts) {
+    counts.clear();
+    for (const std::string& table : tables_) {
+        std::string sql = "SELECT count(*) FROM \"";
+        for (const char c : table) sql += c == '"' ? std::string("\"\"") : std::string(1, c);
+        sql += '"';
+        sqlite3_stmt* counting = nullptr;
+        const bool read = sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &counting, nullptr) == SQLITE_OK &&
+                          sqlite3_step(counting) == SQLITE_ROW;
+        if (read) counts.push_back(sqlite3_column_int64(counting, 0));
+        sqlite3_finalize(counting);
+        if (!read) return false;
+    }
+    return true;
+}
+
+std::int64_t BatchedConnection::DataVersion() {
+    sqlite3_stmt* pragma = nullptr;
+    std::int64_t version = -1;
+    if (sqlite3_prepare_v2(db_.get(), "PRAGMA data_version", -1, &pragma, nullptr) == SQLITE_OK &&
+        sqlite3_step(pragma) == SQLITE_ROW) {
+        version = sqlite3_column_int64(pragma, 0);
+    }
+    sqlite3_finalize(pragma);
+    return version;
+}
+
+// Inside a transaction that holds the write lock: nobody but this connection
+// has committed since it last did, and the tables hold what it committed.
+bool BatchedConnection::OnlyOurRows() {
+    std::vector<std::int64_t> counts;
+    return DataVersion() == openedVersion_ && ReadRowCounts(counts) && counts == committedRows_;
 }
 
 // The shape's compiled statement, or null when it does not compile as one
@@ -149,11 +199,21 @@ std::int32_t BatchedConnection::RunStatement(const char* statement, std::int32_t
 }
 
 int BatchedConnection::BeginBatch() {
+    if (otherWriterSeen_) return SQLITE_ABORT;
     policy_.WaitOutPause();
     const int rc = Exec("BEGIN IMMEDIATE");
-    if (rc == SQLITE_OK) policy_.Began();
-    return rc;
+    if (rc != SQLITE_OK) return rc;
+    policy_.Began();
+    if (onlyWriter_ && !OnlyOurRows()) {
+        Exec("ROLLBACK");
+        policy_.Ended();
+        otherWriterSeen_ = true;
+        return SQLITE_ABORT;
+    }
+    return SQLITE_OK;
 }
+
+std::int32_t BatchedConnection::BeginFailure() const { return otherWriterSeen_ ? kOtherWriterCode : LastFailure(); }
 
 void BatchedConnection::NoteLoss(std::int32_t code) {
     if (lostRows_ == 0) lostRows_ = code;
@@ -194,17 +254,23 @@ std::int32_t BatchedConnection::ReplayBatch() {
 std::int32_t BatchedConnection::CommitBatch() {
     const Clock::time_point giveUp = policy_.GiveUpTime();
     for (;;) {
-        const int rc = Exec("COMMIT");
+        // Read while the write lock is held: what this commit will leave.
+        // The data version needs no update: a connection's own commits never
+        // change what it reads there.
+        std::vector<std::int64_t> rows;
+        const bool counted = !onlyWriter_ || ReadRowCounts(rows);
+        const int rc = counted ? Exec("COMMIT") : SQLITE_ERROR;
         if (rc == SQLITE_OK) {
             batch_.clear();
             policy_.Ended();
+            committedRows_ = std::move(rows);
             return 0;
         }
         const std::int32_t failure = LastFailure();
         if (InTransaction()) Exec("ROLLBACK");
         policy_.Ended();
         if (!IsBusy(rc) || policy_.IsPast(giveUp)) return LoseBatch(failure);
-        if (BeginBatch() != SQLITE_OK) return LoseBatch(LastFailure());
+        if (BeginBatch() != SQLITE_OK) return LoseBatch(BeginFailure());
         ReplayBatch();
         if (!InTransaction()) return LoseBatch(failure);
     }
@@ -215,13 +281,13 @@ std::int32_t BatchedConnection::CommitBatch() {
 std::int32_t BatchedConnection::RestoreAbandonedBatch() {
     policy_.Ended();
     if (batch_.empty()) return 0;
-    if (BeginBatch() != SQLITE_OK) return LoseBatch(LastFailure());
+    if (BeginBatch() != SQLITE_OK) return LoseBatch(BeginFailure());
     return ReplayBatch();
 }
 
 std::int32_t BatchedConnection::Execute(const char* statement, std::int32_t length) {
     if (!IsOpen()) return FailureCode(SQLITE_MISUSE);
-    if (!InTransaction() && BeginBatch() != SQLITE_OK) return LastFailure();
+    if (!InTransaction() && BeginBatch() != SQLITE_OK) return BeginFailure();
     std::int32_t code = RunStatement(statement, length);
     policy_.Executed();
     if (code == 0) {
@@ -240,6 +306,7 @@ std::int32_t BatchedConnection::Disconnect() {
     if (!IsOpen()) return FailureCode(SQLITE_MISUSE);
     std::int32_t code = InTransaction() ? CommitBatch() : 0;
     if (code == 0) code = lostRows_;
+    if (code == 0 && otherWriterSeen_) code = kOtherWriterCode;
     shapes_.clear();
     db_.reset();
     if (FlushFolderOf(path_) != 0 && code == 0) code = FailureCode(SQLITE_IOERR_DIR_FSYNC);

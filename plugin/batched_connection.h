@@ -33,7 +33,10 @@ public:
 
     // Opens an existing database read-write; never creates one, so a missing
     // day database is a failure rather than a new empty file. 0 or a failure code.
-    std::int32_t Open(const char* path);
+    // `onlyWriter`: every transaction first checks that no other writer has
+    // touched the tables since this connection opened them; once one has,
+    // the transaction rolls back and every call answers kOtherWriterCode.
+    std::int32_t Open(const char* path, bool onlyWriter = false);
     bool IsOpen() const { return db_ != nullptr; }
     // Executes exactly one statement of the given length: 0, the statement's
     // failure, or that of the commit it completed. A failing statement
@@ -61,6 +64,10 @@ private:
     sqlite3_stmt* CompiledShape(const StatementShape& shaped);
     std::int32_t RunShaped(sqlite3_stmt* compiled, const std::vector<StatementValue>& values);
     int BeginBatch();
+    std::int32_t BeginFailure() const;
+    bool ReadRowCounts(std::vector<std::int64_t>& counts);
+    std::int64_t DataVersion();
+    bool OnlyOurRows();
     void NoteLoss(std::int32_t code);
     std::int32_t LoseBatch(std::int32_t code);
     std::int32_t ReplayBatch();
@@ -78,6 +85,14 @@ private:
     std::vector<std::string> batch_;
     // The first failure that lost rows already reported as written.
     std::int32_t lostRows_ = 0;
+    // Only-writer mode: the tables' row counts as this connection last
+    // committed them (all 0 before its first commit) and SQLite's data
+    // version when it opened, which only another connection's commit changes.
+    bool onlyWriter_ = false;
+    bool otherWriterSeen_ = false;
+    std::vector<std::string> tables_;
+    std::vector<std::int64_t> committedRows_;
+    std::int64_t openedVersion_ = 0;
 };
 
 }  // namespace strata

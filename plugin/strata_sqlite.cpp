@@ -47,10 +47,10 @@ std::int32_t ReleaseConnection(DbConnection* handle) {
     return 0;
 }
 
-std::int32_t ConnectDB(DbConnection handle, const char* databasePath, std::int32_t, std::int32_t, std::int32_t) {
+std::int32_t ConnectDB(DbConnection handle, const char* databasePath, std::int32_t mode, std::int32_t, std::int32_t) {
     strata::BatchedConnection* connection = AsConnection(handle);
     if (connection == nullptr || databasePath == nullptr) return FailureCode(SQLITE_MISUSE);
-    return connection->Open(databasePath);
+    return connection->Open(databasePath, mode == kConnectOnlyWriter);
 }
 
 std::int32_t Disconnect(DbConnection handle) {

@@ -9,7 +9,8 @@ std::int32_t DayDatabase::Init() {
 }
 
 std::int32_t DayDatabase::Connect(const std::string& databasePath) {
-    const std::int32_t code = table_.ConnectDB(connection_, databasePath.c_str(), 0, 0, 0);
+    // Our plug-in then writes only while nobody else has (other plug-ins ignore the value).
+    const std::int32_t code = table_.ConnectDB(connection_, databasePath.c_str(), kConnectOnlyWriter, 0, 0);
     connected_ = code == 0;
     return code;
 }

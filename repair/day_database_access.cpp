@@ -17,6 +17,10 @@ DayDatabaseAccess::DayDatabaseAccess(const std::string& locationPath) {
     const platform::Folder storage = OpenStorageFolder(location.parent_path().parent_path(), error);
     if (error == 0) folder_ = OpenBeneath(storage, {dayName, location.filename().string()}, error);
     if (error != 0) return;  // not reachable without a link: left alone
+    if (WasLeftWhileRecorded(folder_.OwnFacts().identity)) {
+        state_ = State::LeftWhileRecorded;
+        return;
+    }
     const platform::EntryFacts facts = folder_.Facts(name_);
     if (facts.kind == platform::EntryKind::Missing) {
         state_ = State::Missing;

@@ -11,7 +11,8 @@
 // left by an earlier run) is never written.
 class DayDatabaseAccess {
 public:
-    enum class State { Placed, Missing, NotPlaced };
+    // LeftWhileRecorded: the placement left it to the recorder and said so.
+    enum class State { Placed, Missing, NotPlaced, LeftWhileRecorded };
 
     explicit DayDatabaseAccess(const std::string& locationPath);
 

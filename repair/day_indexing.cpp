@@ -14,6 +14,7 @@
 #include "repair/index_rows.h"
 #include "repair/recording_name.h"
 #include "storage/location_day_files.h"
+#include "storage/recorder_folders.h"
 #include "storage/storage_folders.h"
 
 namespace fs = boost::filesystem;
@@ -50,7 +51,7 @@ void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
     const platform::Folder location =
         OpenBeneath(storage, {day.filename().string(), locationFolder.filename().string()}, error);
     if (error == 0 && location.Facts(kDaylightSavingMarker).kind == platform::EntryKind::Missing) {
-        location.MakeFolder(kDaylightSavingMarker);
+        MakeFolderForRecorder(location, kDaylightSavingMarker, location.OwnFacts());
     }
 }
 
@@ -103,17 +104,27 @@ public:
         open_.reset();
     }
 
+    // The recorder wrote into the database since this run placed it: no
+    // statement was executed after that was found.
+    bool RecorderWrote() const { return recorderWrote_; }
+
 private:
+    // 0, a statement's failure, or nothing executed once the recorder wrote.
+    std::int32_t Execute(const std::string& statement) {
+        if (recorderWrote_) return 0;
+        const std::int32_t code = database_.Execute(statement);
+        recorderWrote_ = code == kOtherWriterCode;
+        return recorderWrote_ ? 0 : code;
+    }
+
     void CloseInterval() {
-        const std::int32_t code =
-            database_.Execute(FormatTimeIntervalRow(intervalSerial_, *open_, recordZone_, cameraZone_));
+        const std::int32_t code = Execute(FormatTimeIntervalRow(intervalSerial_, *open_, recordZone_, cameraZone_));
         if (code != 0) console::WriteLine(design_texts::IntervalInsertFailedLine(intervalSerial_, code));
     }
 
     void WriteFileRow(const std::string& path, const FileTimes& file) {
-        const std::string row =
-            FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_, RecordingFileName(path), file);
-        const std::int32_t code = database_.Execute(row);
+        const std::int32_t code =
+            Execute(FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_, RecordingFileName(path), file));
         if (code != 0) console::WriteLine(design_texts::FileInsertFailedLine(path, code));
     }
 
@@ -122,6 +133,7 @@ private:
     const std::uint16_t cameraZone_;
     std::uint32_t intervalSerial_ = 1;
     std::optional<FileTimes> open_;
+    bool recorderWrote_ = false;
 };
 
 }  // namespace
@@ -136,6 +148,7 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
                     const std::function<void()>& fileDone) {
     const std::string databasePath = DayDatabasePath(locationPath);
     const DayDatabaseAccess access(locationPath);
+    if (access.GetState() == DayDatabaseAccess::State::LeftWhileRecorded) return;
     if (access.GetState() != DayDatabaseAccess::State::Placed) {
         console::WriteLine(design_texts::NotReplacedLine(databasePath));
     }
@@ -167,5 +180,9 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
 
     // A failed final commit loses rows: say so, so that the operator runs again.
     code = database.Disconnect();
-    if (code != 0) console::WriteLine(design_texts::DisconnectFailedLine(databasePath, code));
+    if (code == kOtherWriterCode || rows.RecorderWrote()) {
+        console::WriteLine(design_texts::RecorderWroteLine(databasePath));
+    } else if (code != 0) {
+        console::WriteLine(design_texts::DisconnectFailedLine(databasePath, code));
+    }
 }

@@ -40,6 +40,17 @@ typedef std::int32_t (*GetStrataInterfaceFn)(DbInterfaceTable* table, std::int32
 }  // extern "C"
 
 constexpr std::uint16_t kDbInterfaceTableSize = 128;
+
+// An extension of our own plug-in, asked for through ConnectDB's first
+// reserved argument, which other plug-ins ignore. The recorder may write a
+// day database the tool placed before the tool reaches it; the tool's rows
+// would then list its recordings a second time. With this value the
+// connection begins every transaction with BEGIN IMMEDIATE and first checks
+// that its tables hold exactly the rows it has committed itself, with no
+// other writer's commit since; where they do not, it rolls back and writes
+// nothing more, every entry answering kOtherWriterCode.
+constexpr std::int32_t kConnectOnlyWriter = 0x4F4E4C59;
+constexpr std::int32_t kOtherWriterCode = static_cast<std::int32_t>(0x8000FF01u);
 constexpr const char* kDbInterfaceEntryName = "GetStrataInterface_SQLITE";
 // File name of the plug-in without the platform's library suffix.
 constexpr const char* kDbInterfaceLibraryStem = "Strata_SQLite";

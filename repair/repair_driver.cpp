@@ -16,6 +16,7 @@
 #include "repair/read_ahead.h"
 #include "repair/read_ahead_feed.h"
 #include "storage/layout.h"
+#include "storage/recorder_folders.h"
 
 namespace fs = boost::filesystem;
 
@@ -101,5 +102,6 @@ void RepairStorage(const std::string& storagePath, const std::string& beginDate,
     } catch (...) {
         console::ReportUnknownException(design_texts::kRepairStorage);
     }
+    ReportFoldersNotOwned(design_texts::kRepairStorage);
     module.Unload();
 }

@@ -6,6 +6,8 @@
 #include "app/dates.h"
 #include "app/design_texts.h"
 #include "storage/layout.h"
+#include "storage/recorder_activity.h"
+#include "storage/recorder_folders.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
@@ -36,7 +38,8 @@ struct DayMove {
 // destination that already exists is never merged into: the move fails and
 // the source stays. Both parents are flushed, so the move survives a power cut.
 int MoveDayFolder(const DayMove& move) {
-    const int made = move.storage.MakeFolder(move.dayName);
+    // The new day folder is the recorder's as much as the folder moved into it.
+    const int made = MakeFolderForRecorder(move.storage, move.dayName, move.location.Facts(move.dayName));
     int error = 0;
     const platform::Folder newDay = move.storage.OpenChild(move.dayName, error);
     // A new day folder that is a link (or a file) would take the folder outside.
@@ -99,8 +102,21 @@ void ConvertDayFolder(TemplatePlacement& placement, const DayMove& move) {
     if (!throughLink) PlaceAtDestination(placement, move, false);
 }
 
+// A day the recorder is recording stays where it is: moved, it would be
+// recreated under its old path by the recorder and split in two.
+bool LeftToTheRecorder(StorageActivity& activity, const std::string& dayName, const fs::path& shown) {
+    const RecorderActivity& recorder = activity.OfDay(dayName);
+    if (recorder.live) {
+        console::WriteLine(design_texts::BeingRecordedLine(design_texts::kConvertDirectoryStructure, shown.string(),
+                                                           activity.Now() - recorder.lastWrite));
+    } else if (recorder.clockSkewed) {
+        console::WriteLine(design_texts::ClockSkewedLine(design_texts::kConvertDirectoryStructure, shown.string()));
+    }
+    return recorder.live;
+}
+
 void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder& storageFolder, const fs::path& storage,
-                           const fs::directory_entry& location, const DateRange& range) {
+                           StorageActivity& activity, const fs::directory_entry& location, const DateRange& range) {
     const std::string locationName = EntryName(location);
     bool moved = false;
     {
@@ -111,6 +127,7 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
             const std::string dayName = EntryName(day);
             if (!IsDayFolderInRange(day, range)) continue;
             console::WriteLine(design_texts::ProcessingPathLine(day.path().string()));
+            if (LeftToTheRecorder(activity, dayName, day.path())) continue;
             const DayMove move{storageFolder, locationFolder, locationName,
                                dayName,       day.path(),     storage / dayName / locationName};
             ConvertDayFolder(placement, move);
@@ -124,10 +141,10 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
 
 // Placements that a killed or failed run prepared and moved but did not finish.
 void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::Folder& storageFolder,
-                                 const fs::path& storage, const DateRange& range) {
+                                 const fs::path& storage, StorageActivity& activity, const DateRange& range) {
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
-        if (!IsDayFolderInRange(day, range)) continue;
+        if (!IsDayFolderInRange(day, range) || activity.OfDay(dayName).live) continue;
         for (const fs::directory_entry& location : ListFolder(day.path())) {
             if (IsLinkEntry(location)) continue;
             int error = 0;
@@ -149,11 +166,13 @@ void ConvertDirectoryStructure(const std::string& storagePath, const std::string
     if (error != 0) return;
     TemplatePlacement placement(TemplateSource::Find(), kConvertDirectoryStructureTexts);
     const DateRange range(beginDate, endDate);
-    FinishInterruptedPlacements(placement, storageFolder, storage, range);
+    StorageActivity activity(storageFolder, storage);
+    FinishInterruptedPlacements(placement, storageFolder, storage, activity, range);
     for (const fs::directory_entry& location : ListFolder(storage)) {
         boost::system::error_code status;
         if (!fs::is_directory(location.status(status)) || status || IsLinkEntry(location)) continue;
-        ConvertLocationFolder(placement, storageFolder, storage, location, range);
+        ConvertLocationFolder(placement, storageFolder, storage, activity, location, range);
     }
     placement.ReportUnjudged();
+    ReportFoldersNotOwned(design_texts::kConvertDirectoryStructure);
 }

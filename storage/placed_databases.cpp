@@ -11,6 +11,11 @@ std::set<platform::FileIdentity>& Placed() {
     return placed;
 }
 
+std::set<platform::FileIdentity>& LeftWhileRecorded() {
+    static std::set<platform::FileIdentity> left;
+    return left;
+}
+
 }  // namespace
 
 void RememberPlacedDatabase(const platform::FileIdentity& identity) {
@@ -26,4 +31,15 @@ bool WasPlacedInThisRun(const platform::FileIdentity& identity) {
 void ForgetPlacedDatabases() {
     const std::lock_guard<std::mutex> lock(guard);
     Placed().clear();
+    LeftWhileRecorded().clear();
+}
+
+void RememberLeftWhileRecorded(const platform::FileIdentity& locationFolder) {
+    const std::lock_guard<std::mutex> lock(guard);
+    LeftWhileRecorded().insert(locationFolder);
+}
+
+bool WasLeftWhileRecorded(const platform::FileIdentity& locationFolder) {
+    const std::lock_guard<std::mutex> lock(guard);
+    return LeftWhileRecorded().count(locationFolder) != 0;
 }

@@ -8,3 +8,8 @@
 void RememberPlacedDatabase(const platform::FileIdentity& identity);
 bool WasPlacedInThisRun(const platform::FileIdentity& identity);
 void ForgetPlacedDatabases();
+
+// The location folders, by identity, that this run left as they were because
+// the recorder is recording there; the placement has said so already.
+void RememberLeftWhileRecorded(const platform::FileIdentity& locationFolder);
+bool WasLeftWhileRecorded(const platform::FileIdentity& locationFolder);

@@ -9,6 +9,8 @@
 #include "platform/database_claim.h"
 #include "storage/layout.h"
 #include "storage/location_day_files.h"
+#include "storage/recorder_activity.h"
+#include "storage/recorder_folders.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
@@ -72,13 +74,15 @@ struct Reverting {
     const platform::Folder& storage;
     const platform::Folder& day;
     const std::string& dayName;
+    StorageActivity& activity;
 };
 
 // Moves <storage>/<day>/<entry> back to <storage>/<entry>/<day>; both parents
 // are flushed so that the move survives a power cut.
 void MoveBack(const Reverting& reverting, const std::string& entryName, const fs::path& source,
               const fs::path& destination) {
-    const int made = reverting.storage.MakeFolder(entryName);
+    // The location folder made anew is the recorder's, as the one moved into it.
+    const int made = MakeFolderForRecorder(reverting.storage, entryName, reverting.day.Facts(entryName));
     int error = 0;
     // Moving into a link would put the folder outside the storage.
     const platform::Folder location = reverting.storage.OpenChild(entryName, error);
@@ -97,6 +101,15 @@ void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::
     const std::string entryName = EntryName(entry);
     const fs::path destination = storage / entryName / reverting.dayName;
     console::WriteLine(design_texts::ProcessingPathLine(entry.path().string()));
+    // Moved back while the recorder records it, the day would be split between
+    // both layouts; nothing of it is claimed or moved.
+    const RecorderActivity& recorder = reverting.activity.OfDay(reverting.dayName);
+    if (recorder.live) {
+        console::WriteLine(design_texts::BeingRecordedLine(design_texts::kRevertDirectoryStructure,
+                                                           entry.path().string(),
+                                                           reverting.activity.Now() - recorder.lastWrite));
+        return;
+    }
     try {
         {
             int error = 0;
@@ -143,6 +156,7 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;
     const DateRange range(beginDate, endDate);
+    StorageActivity activity(storageFolder, storage);
     unsigned long handled = 0;  // every entry met, moved or not
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
@@ -154,11 +168,12 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
                 // A link is not the storage's own folder: its day database must
                 // not be removed through it.
                 if (IsLinkEntry(entry)) continue;
-                RevertEntry({storageFolder, dayFolder, dayName}, storage, entry);
+                RevertEntry({storageFolder, dayFolder, dayName, activity}, storage, entry);
                 ++handled;
             }
         }  // a held folder cannot be removed everywhere
         RemoveDayFolderIfEmpty(storageFolder, dayName, day.path());
     }
+    ReportFoldersNotOwned(design_texts::kRevertDirectoryStructure);
     WriteSummary(handled);
 }

@@ -4,6 +4,8 @@
 #include "app/dates.h"
 #include "app/design_texts.h"
 #include "storage/layout.h"
+#include "storage/placed_databases.h"
+#include "storage/recorder_activity.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
@@ -14,17 +16,30 @@ namespace {
 
 // Every entry of a day folder gets a target, folder or not; for a file the
 // copy then fails and says so. A link is passed over.
-void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolder, const fs::directory_entry& day) {
+// A day the recorder is recording is left as it was, each location-day saying
+// so, before anything claims or opens its databases.
+void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolder, StorageActivity& activity,
+              const fs::directory_entry& day) {
     const std::string dayName = EntryName(day);
     int error = 0;
     const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
     if (error != 0) return;
+    const RecorderActivity& recorder = activity.OfDay(dayName);
+    if (recorder.clockSkewed && !recorder.live) {
+        console::WriteLine(design_texts::ClockSkewedLine(design_texts::kCopyTemplateDB, day.path().string()));
+    }
     for (const fs::directory_entry& location : ListFolder(day.path())) {
         if (IsLinkEntry(location)) continue;
         const fs::path shown = location.path() / DayDatabaseName(dayName);
         const platform::Folder locationFolder = dayFolder.OpenChild(EntryName(location), error);
         if (error != 0) {
             placement.ReportUnreachable(shown, error);
+            continue;
+        }
+        if (recorder.live) {
+            console::WriteLine(design_texts::BeingRecordedLine(design_texts::kCopyTemplateDB, shown.string(),
+                                                               activity.Now() - recorder.lastWrite));
+            RememberLeftWhileRecorded(locationFolder.OwnFacts().identity);
             continue;
         }
         placement.Place({locationFolder, DayDatabaseName(dayName), shown});
@@ -41,9 +56,10 @@ void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate
     if (error != 0) return;
     TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts);
     const DateRange range(beginDate, endDate);
+    StorageActivity activity(storageFolder, storage);
     for (const fs::directory_entry& day : ListFolder(storage)) {
         if (!IsDayFolderInRange(day, range)) continue;
-        PlaceDay(placement, storageFolder, day);
+        PlaceDay(placement, storageFolder, activity, day);
     }
     placement.ReportUnjudged();
 }

@@ -68,7 +68,10 @@ const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
         {"healthy", [](const Folder&) {}, {}},
         {"unreadable recording without a row",
-         [](const Folder& f) { repairtest::WriteGarbage(f.path / kThird); },
+         [](const Folder& f) {
+             repairtest::WriteGarbage(f.path / kThird);
+             fs::last_write_time(f.path / kThird, std::time(nullptr));  // written this moment
+         },
          {ProblemKind::NoRow},
          "bad format"},
         {"empty recording without a row",
@@ -84,7 +87,10 @@ const std::vector<Case>& Cases() {
          {ProblemKind::NoRow},
          "readable"},
         {"a recording still written has no row yet",
-         [](const Folder& f) { repairtest::WriteGarbage(f.path / kThird); },
+         [](const Folder& f) {
+             repairtest::WriteGarbage(f.path / kThird);
+             fs::last_write_time(f.path / kThird, std::time(nullptr));  // written this moment
+         },
          {},
          "",
          false,

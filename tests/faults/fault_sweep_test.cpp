@@ -24,6 +24,7 @@
 
 #include "repair/repair_test_support.h"
 #include "storage/storage_test_support.h"
+#include "support/recorded_files.h"
 #include "support/process.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -231,6 +232,7 @@ testsupport::ProcessResult RunRoad(const fs::path& storage, const std::vector<st
         options.environment["TOLVANE2_FAULT_ACTION"] = fault->action;
         if (!fault->log.empty()) options.environment["TOLVANE2_FAULT_LOG"] = fault->log.string();
     }
+    testsupport::AgeTree(storage);  // copied just now, written by the recorder long ago
     return testsupport::RunTool(args, options);
 }
 

@@ -13,6 +13,7 @@
 
 #include "repair/repair_test_support.h"
 #include "storage/storage_test_support.h"
+#include "support/recorded_files.h"
 #include "support/process.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -81,6 +82,7 @@ protected:
         options.environment["TOLVANE2_FAULT_LOG"] = (logFolder.path() / "calls").string();
         options.environment["TOLVANE2_SWAP_FOLDER"] = (folder.path() / GetParam().swapped).string();
         options.environment["TOLVANE2_SWAP_TARGET"] = (outside_.path() / GetParam().swapped).string();
+        testsupport::AgeTree(folder.path());  // copied just now, written by the recorder long ago
         testsupport::RunTool(args, options);
         return ReadLines(logFolder.path() / "calls");
     }

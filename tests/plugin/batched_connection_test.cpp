@@ -12,6 +12,7 @@
 #include <string>
 
 #include "plugin/batched_connection.h"
+#include "repair/db_interface.h"
 
 namespace fs = boost::filesystem;
 using namespace std::chrono_literals;
@@ -229,6 +230,65 @@ TEST_F(BatchedConnectionTest, RowsAreStoredAsTheirOwnTextStoresThem) {
     };
     EXPECT_EQ(rows(database_), rows(direct));
     EXPECT_NE(rows(direct).find("'it''s'"), std::string::npos);
+}
+
+// A recorder that writes the database after the tool placed it must never
+// find its recordings listed twice: the connection that is to be the only
+// writer stops at the first transaction that finds another writer's commit,
+// wherever it slips in, and keeps what that writer wrote. The writer gets in
+// at the first moment the connection leaves the lock free.
+TEST_F(BatchedConnectionTest, OnlyWriterStopsWhereAnotherWriterSlippedIn) {
+    const struct {
+        const char* name;
+        const char* write;  // the other writer's statement
+        bool beforeFirstRow;
+        bool readerHoldsFirstCommit;  // the first commit gives up and is replayed
+        int rowsKept;                 // of the connection's 5
+    } cases[] = {
+        {"before the first row", "INSERT INTO Rows(Id) VALUES(100)", true, false, 0},
+        {"between two batches", "INSERT INTO Rows(Id) VALUES(100)", false, false, 2},
+        {"an update between two batches", "UPDATE Rows SET Id = 10 WHERE Id = 1", false, false, 2},
+        {"before a busy commit's replay", "INSERT INTO Rows(Id) VALUES(100)", false, true, 0},
+        {"nobody", nullptr, false, true, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Other(database_).Exec("DELETE FROM Rows"), SQLITE_OK);
+        strata::BatchBounds bounds;
+        bounds.mostStatements = 2;
+        strata::BatchedConnection connection(clock_, bounds);
+        ASSERT_EQ(connection.Open(database_.c_str(), true), 0);
+        Other recorder(database_), reader(database_);
+        if (c.readerHoldsFirstCommit) {
+            ASSERT_EQ(reader.Exec("BEGIN"), SQLITE_OK);
+            ASSERT_GE(reader.Count(), 0);
+        }
+        bool wrote = false;
+        const auto write = [&] {
+            EXPECT_EQ(recorder.Exec(c.write), SQLITE_OK);
+            wrote = true;
+        };
+        if (c.write != nullptr && c.beforeFirstRow) write();
+        clock_.onSleep = [&] {
+            if (wrote || recorder.Exec("BEGIN IMMEDIATE") != SQLITE_OK) return;  // the connection holds the lock
+            reader.Exec("COMMIT");
+            if (c.write != nullptr) write();
+            EXPECT_EQ(recorder.Exec("COMMIT"), SQLITE_OK);
+            wrote = true;
+        };
+        std::int32_t last = 0;
+        for (int id = 1; id <= 5; ++id) last = Insert(connection, id);
+        const std::int32_t expected = c.write != nullptr ? kOtherWriterCode : 0;
+        EXPECT_EQ(last, expected) << std::hex << last;
+        // Once stopped, it neither pauses nor tries the lock again: nothing a recorder could meet.
+        clock_.onSleep = [] { ADD_FAILURE() << "the stopped connection waited"; };
+        if (c.write != nullptr) {
+            EXPECT_EQ(Insert(connection, 6), kOtherWriterCode);
+        }
+        clock_.onSleep = nullptr;
+        EXPECT_EQ(connection.Disconnect(), expected);
+        EXPECT_EQ(Committed(), c.rowsKept + (c.write != nullptr && c.write[0] == 'I' ? 1 : 0));
+    }
 }
 
 }  // namespace

@@ -66,10 +66,10 @@ protected:
 
     static std::string PluginPath() { return testsupport::BuildDirectory() + "/" + DbInterfaceLibraryName(); }
 
-    void Connect(const std::string& path) {
+    void Connect(const std::string& path, std::int32_t mode = 0) {
         ASSERT_EQ(table_.InitConnection(0, &connection_, 1), 0);
         ASSERT_NE(connection_, nullptr);
-        ASSERT_EQ(table_.ConnectDB(connection_, path.c_str(), 0, 0, 0), 0);
+        ASSERT_EQ(table_.ConnectDB(connection_, path.c_str(), mode, 0, 0), 0);
     }
     std::int32_t Execute(const std::string& sql) {
         return table_.ExecuteSQL(connection_, sql.c_str(), static_cast<std::int32_t>(sql.size()));
@@ -187,6 +187,21 @@ TEST_F(PluginTest, ExecutesExactlyOneStatementOfTheGivenLength) {
     EXPECT_LT(table_.ExecuteSQL(connection_, nullptr, 0), 0);
     EXPECT_EQ(DisconnectAndRelease(), 0);
     EXPECT_EQ(CountRows(database_, "Rows"), 2);
+}
+
+// The tool asks to be the only writer through the first reserved argument;
+// without it, rows go in beside anyone else's, as every plug-in writes them.
+TEST_F(PluginTest, OnlyTheToolsOwnRequestStopsAtAnotherWritersRows) {
+    for (const std::int32_t mode : {0, kConnectOnlyWriter}) {
+        SCOPED_TRACE(mode);
+        ExecDirect(database_, "DELETE FROM Rows");
+        ExecDirect(database_, "INSERT INTO Rows(Id) VALUES(100)");  // the recorder, between placement and rows
+        Connect(database_, mode);
+        const std::int32_t expected = mode == 0 ? 0 : kOtherWriterCode;
+        EXPECT_EQ(Execute("INSERT INTO Rows(Id) VALUES(1)"), expected);
+        EXPECT_EQ(DisconnectAndRelease(), expected);
+        EXPECT_EQ(CountRows(database_, "Rows"), mode == 0 ? 2 : 1);
+    }
 }
 
 TEST_F(PluginTest, ReleasingWithoutDisconnectAbandonsTheRows) {

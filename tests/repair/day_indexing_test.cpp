@@ -49,8 +49,9 @@ std::int32_t FakeRelease(DbConnection* connection) {
     return 0;
 }
 std::int32_t FakeConnect(DbConnection connection, const char* path, std::int32_t a, std::int32_t b, std::int32_t c) {
-    fake->calls.push_back(connection == &connectionObject && a == 0 && b == 0 && c == 0 ? "Connect"
-                                                                                        : "Connect with odd arguments");
+    fake->calls.push_back(connection == &connectionObject && a == kConnectOnlyWriter && b == 0 && c == 0
+                              ? "Connect"
+                              : "Connect with odd arguments");
     boost::system::error_code missing;
     if (fs::exists(path, missing)) fake->databaseContent = storagegen::ReadFile(path);
     return fake->connectCode;
@@ -183,6 +184,19 @@ TEST_F(DayIndexingTest, FailedInsertsAreReportedAndTheLoopGoesOn) {
             "ParseFilesADay - insert into NO." + std::to_string(serial) + " timeinterval failed scRet: fffffffb\n";
     }
     EXPECT_EQ(out, expected);
+    EXPECT_EQ(plugin_.calls.back(), "Release");
+}
+
+// The plug-in found the recorder's rows in the database: one line, and not
+// one statement more, whatever the plug-in would answer to it.
+TEST_F(DayIndexingTest, ARecorderThatWroteFirstStopsTheRowsAtOnce) {
+    int executed = 0;
+    plugin_.executeCode = [&](const std::string&) { return ++executed == 2 ? kOtherWriterCode : 0; };
+    plugin_.disconnectCode = kOtherWriterCode;
+    const std::vector<std::string> files(5, recording_);
+    EXPECT_EQ(Index(files), "ParseFilesADay - the recorder wrote into " + DatabasePath() +
+                                " during the run: no more rows written there; run again when it is idle\n");
+    EXPECT_EQ(executed, 2);
     EXPECT_EQ(plugin_.calls.back(), "Release");
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "repair_test_support.h"
+#include "support/recorded_files.h"
 #include "support/process.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -88,6 +89,7 @@ public:
                  const std::string& shownPath = {}) {
         std::vector<std::string> args{"-p", shownPath.empty() ? Storage().string() : shownPath};
         args.insert(args.end(), flags.begin(), flags.end());
+        testsupport::AgeTree(Storage());  // what the test wrote, the recorder wrote long ago
         const auto result = testsupport::RunTool(args, options);
         out_ += result.out;
         EXPECT_EQ(result.exitCode, 0);
@@ -306,6 +308,7 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
     // The recorder is inside a transaction on the first: that much the lock
     // bytes tell, lease or not.
     const Holder recorder(other.Database("1"), "BEGIN IMMEDIATE");
+    testsupport::AgeTree(other.Storage());
     const auto result = testsupport::RunProcess("/usr/bin/setpriv",
                                                 {"--reuid=65534", "--regid=65534", "--clear-groups",
                                                  testsupport::ToolPath(), "-p", other.Storage().string(), "-o"},
@@ -383,6 +386,7 @@ public:
     std::string Run(const fs::path& storage, const std::vector<std::string>& flags) const {
         std::vector<std::string> args{"-p", storage.string()};
         args.insert(args.end(), flags.begin(), flags.end());
+        testsupport::AgeTree(storage);
         return testsupport::RunProcess(tool_.string(), args, {folder_.Path().string(), {}}).out;
     }
 

@@ -39,8 +39,12 @@ void WriteCameraMinute(const fs::path& path, std::uint32_t startUtc, std::uint8_
 }
 
 void WriteGarbage(const fs::path& path) {
-    boost::nowide::ofstream out(path.string(), std::ios::binary);
-    out << "this is no recording at all, only text where the boxes should be\n";
+    {
+        boost::nowide::ofstream out(path.string(), std::ios::binary);
+        out << "this is no recording at all, only text where the boxes should be\n";
+    }
+    // Written a while ago, as a storage holds it: the tool leaves fresh writes to the recorder.
+    recording_writer::DateFile(path.string(), std::time(nullptr) - 3600);
 }
 
 std::uint32_t UnixTime(const std::string& text) {

@@ -4,9 +4,11 @@
 #include "movie_box.h"
 
 #include <algorithm>
+#include <boost/filesystem/operations.hpp>
 #include <boost/nowide/fstream.hpp>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 
 namespace recording_writer {
@@ -251,8 +253,17 @@ void WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path)
     if (!out) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
 }
 
+void DateFile(const std::string& path, std::int64_t unixTime) {
+    boost::system::error_code ignored;
+    boost::filesystem::last_write_time(boost::filesystem::path(path), static_cast<std::time_t>(unixTime), ignored);
+}
+
 void WriteRecording(const Recording& recording, const std::string& path, Layout* layout) {
     WriteBytes(BuildRecording(recording, layout), path);
+    constexpr std::int64_t kMovieEpochToUnix = 2082844800;  // 1904-01-01 to 1970-01-01
+    const std::int64_t anHourAgo = static_cast<std::int64_t>(std::time(nullptr)) - 3600;
+    const std::int64_t began = static_cast<std::int64_t>(recording.creationTime) - kMovieEpochToUnix;
+    DateFile(path, began > 0 && began < anHourAgo ? began : anHourAgo);
 }
 
 }  // namespace recording_writer

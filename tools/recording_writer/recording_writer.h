@@ -124,7 +124,12 @@ struct Layout {
 
 std::vector<std::uint8_t> BuildRecording(const Recording& recording, Layout* layout = nullptr);
 // Builds the recording and writes it with one write call; throws std::runtime_error on failure.
+// The file is dated as a recorder leaves it: last written when the recording
+// began (its creation time), or an hour ago where it has none or one ahead of
+// now. A freshly written file would pass for one the recorder is writing.
 void WriteRecording(const Recording& recording, const std::string& path, Layout* layout = nullptr);
+// Sets a file's modification time to seconds since 1970.
+void DateFile(const std::string& path, std::int64_t unixTime);
 void WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path);
 
 // A whole box of the given type and body (for free, uuid or unknown boxes).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <boost/nowide/fstream.hpp>
 #include <cstdio>
+#include <ctime>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
@@ -40,6 +41,13 @@ std::string BackupPlaceholder(const std::string& location, const std::string& da
 
 namespace {
 
+// What a storage holds was written by the recorder a while ago; a file
+// written now would pass for one it is writing, and the tool leaves those.
+void DateAsWrittenAnHourAgo(const fs::path& path) {
+    boost::system::error_code ignored;
+    fs::last_write_time(path, std::time(nullptr) - 3600, ignored);
+}
+
 std::string TimeOfRecording(unsigned serial) {
     const unsigned minutes = 10 * 60 + (serial - 1);
     char text[8];
@@ -59,9 +67,13 @@ std::vector<fs::path> MakeLocationDay(const fs::path& storage, Structure structu
         const std::string timeOfDay = TimeOfRecording(serial);
         RecordingInfo info{location, day, serial, timeOfDay, folder / RecordingFileName(serial, day, timeOfDay)};
         WriteFile(info.path, recordingBytes ? recordingBytes(info) : PlaceholderRecording(info));
+        DateAsWrittenAnHourAgo(info.path);
         recordings.push_back(info.path);
     }
-    if (content.dayDatabase) WriteFile(folder / (day + ".db"), DayDatabasePlaceholder(location, day));
+    if (content.dayDatabase) {
+        WriteFile(folder / (day + ".db"), DayDatabasePlaceholder(location, day));
+        DateAsWrittenAnHourAgo(folder / (day + ".db"));
+    }
     if (content.backup) WriteFile(folder / (day + ".db.old"), BackupPlaceholder(location, day));
     if (content.dl != Marker::None) fs::create_directories(folder / "DL");
     if (content.dl == Marker::WithFile) WriteFile(folder / "DL" / "note.txt", "kept by the operator\n");
