@@ -22,14 +22,26 @@ bool FolderInside(const std::string& folder, const platform::FileIdentity& stora
     return error == 0;
 }
 
-// The folder the name given lands in before a link of its own is followed,
-// and the folder it leads to: neither may be the storage or below it.
+// The folders the name given passes through, and the folder it finally leads
+// to: none may be the storage or below it. A link inside the storage that
+// leads elsewhere counts as inside: the audit reaches nothing through the storage.
+std::vector<std::string> FoldersOnTheWay(const ReportOutput& output) {
+    std::vector<std::string> folders;
+    for (boost::filesystem::path folder = boost::filesystem::path(output.given).parent_path(); !folder.empty();
+         folder = folder.parent_path()) {
+        folders.push_back(folder.string());
+        // Above a root lies nothing ("C:" alone would name a current folder).
+        if (folder == folder.root_path()) break;
+    }
+    if (folders.empty()) folders.push_back(".");
+    folders.push_back(output.target.folder);
+    return folders;
+}
+
 bool LandsInside(const ReportOutput& output, const platform::Folder& storage, std::string& error) {
     if (!storage.IsOpen()) return false;  // nothing can lie inside a folder that cannot be read
     const platform::FileIdentity identity = storage.OwnFacts().identity;
-    std::string givenFolder = boost::filesystem::path(output.given).parent_path().string();
-    if (givenFolder.empty()) givenFolder = ".";
-    for (const std::string& folder : {givenFolder, output.target.folder}) {
+    for (const std::string& folder : FoldersOnTheWay(output)) {
         bool inside = false;
         int failure = 0;
         if (!FolderInside(folder, identity, inside, failure)) {

@@ -292,6 +292,9 @@ TEST(AuditRun, OutputsAreRefusedBeforeAnythingIsRead) {
     cases.push_back({{"--html", (at.out / "into" / "x.html").string()}, "inside the storage"});
     cases.push_back({{"--html", (at.out / "database").string()}, "inside the storage"});
     cases.push_back({{"--html", (at.out / "into" / ".." / ".." / "x.html").string()}, "inside the storage"});
+    // A link inside the storage that leads out: still reached through the storage.
+    fs::create_directory_symlink(at.out, at.storage / "out");
+    cases.push_back({{"--html", (at.storage / "out" / "x.html").string()}, "inside the storage"});
     // The storage given through a link, the output by its real name.
     cases.push_back(
         {{"-p", (at.temp.Path() / "rec").string(), "--html", (at.storage / "x.html").string()}, "inside the storage"});
