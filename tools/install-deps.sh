@@ -15,6 +15,7 @@ packages=(
   ffmpeg time
   clang-format-14  # the formatting CI checks: one version, or versions would disagree
   acl  # setfacl, for the tests of folders made under a default ACL
+  bubblewrap  # bwrap, the sandbox tools/mutation/run_mutants.py runs each mutant in
 )
 if [ "${1:-}" = package ]; then
   # CPack's dependency scan (dpkg-shlibdeps, file), the checks of

@@ -193,6 +193,27 @@ TEST(Folder, MovesOnlyOntoNothingAndSwapsAtOnce) {
     fs::remove_all(temp);
 }
 
+#ifndef _WIN32
+// A folder made for the recorder holds no descriptor once made: a storage of
+// thousands of days would otherwise run out of them.
+TEST(Folder, AFolderMadeLikeAnotherKeepsNothingOpen) {
+    const fs::path temp = MakeTempFolder("tolvane2-made");
+    const auto descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    int error = -1;
+    const platform::Folder folder = platform::Folder::OpenPath(temp.string(), error);
+    ASSERT_EQ(error, 0);
+    const auto before = descriptors();
+    bool kept = false;
+    EXPECT_EQ(folder.MakeFolderLike("new", folder.OwnFacts(), kept), 0);
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(descriptors(), before);
+    EXPECT_EQ(folder.MakeFolderLike("new", folder.OwnFacts(), kept), platform::kAlreadyExistsError);
+    fs::remove_all(temp);
+}
+#endif
+
 // Only a regular file is read; a FIFO is refused without waiting for a writer.
 TEST(FileHandle, ReadsSeeksAndRefusesAllButRegularFiles) {
     const fs::path temp = MakeTempFolder("tolvane2-file");

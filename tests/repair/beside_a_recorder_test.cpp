@@ -176,15 +176,20 @@ TEST(BesideARecorder, TheToolsOwnWritesDoNotCount) {
 // A file dated ahead of the machine's clock is no sign of recording: the day
 // is rebuilt, and the run says the clocks look skewed.
 TEST(BesideARecorder, AFileDatedAheadIsNoRecording) {
-    RecordedStorage at(false);
-    const fs::path ahead = at.Recording(kToday, "2", 1);
-    fs::last_write_time(ahead, std::time(nullptr) + 3600);
-    const testsupport::ProcessResult result = at.Run({"-o"});
-    EXPECT_NE(result.out.find("CopyTemplateDB - " + (at.storage / kToday).string() +
-                              " holds files written more than 2 minutes ahead of this machine's clock"),
-              std::string::npos)
-        << result.out;
-    EXPECT_EQ(Count(at.Folder(kToday, "1") / (kToday + ".db"), "MediaFileDiskMap"), 2);
+    for (const bool oldLayout : {false, true}) {
+        SCOPED_TRACE(oldLayout ? "conversion" : "-o");
+        RecordedStorage at(oldLayout);
+        const fs::path ahead = at.Recording(kToday, "2", 1);
+        fs::last_write_time(ahead, std::time(nullptr) + 3600);
+        const testsupport::ProcessResult result =
+            at.Run(oldLayout ? std::vector<std::string>{} : std::vector<std::string>{"-o"});
+        const std::string said = oldLayout ? "ConvertDirectoryStructure - " + (at.storage / "2" / kToday).string()
+                                           : "CopyTemplateDB - " + (at.storage / kToday).string();
+        EXPECT_NE(result.out.find(said + " holds files written more than 2 minutes ahead of this machine's clock"),
+                  std::string::npos)
+            << result.out;
+        EXPECT_EQ(Count(at.storage / kToday / "1" / (kToday + ".db"), "MediaFileDiskMap"), 2);
+    }
 }
 
 // A recorder whose SQLite has no busy timeout fails at once whenever another
@@ -250,11 +255,13 @@ TEST(BesideARecorder, FoldersTheToolMakesStayTheRecorders) {
         daylight.startUtc = repairtest::UnixTime(kEarlier + " 10:00:00");
         repairtest::WriteRecordingFile(day / ("00000001_" + kEarlier + "_110000.3gp"), daylight);
         testsupport::AgeTree(storage);
-        const Ownership recorder{1234, 5678, 0750};
+        const Ownership recorder{1234, 5678, 02775};  // setgid, as shared recorder folders often are
         for (const fs::path& folder : {storage, storage / "1", day}) {
             ASSERT_EQ(::chown(folder.c_str(), recorder.owner, recorder.group), 0);
             ASSERT_EQ(::chmod(folder.c_str(), recorder.mode), 0);
         }
+        // The storage's own mode differs, so a folder made like its parent instead shows.
+        ASSERT_EQ(::chmod(storage.c_str(), 0755), 0);
         if (acl &&
             std::system(("setfacl -m d:u:4321:rwx,u:4321:rwx '" + storage.string() + "' 2>/dev/null").c_str()) != 0) {
             GTEST_SKIP() << "no default ACL here";
@@ -288,9 +295,12 @@ TEST(BesideARecorder, AnAccountThatCannotSetOwnersSaysSoOnce) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to play both accounts";
     repairtest::TempFolder temp("beside-not-owner");
     const fs::path storage = temp.Path() / "storage";
+    repairtest::RecordingSpec daylight;  // its repair makes a marker folder
+    daylight.daylightElement = true;
     for (const std::string& location : kLocations) {
         fs::create_directories(storage / location / kEarlier);
-        repairtest::WriteRecordingFile(storage / location / kEarlier / ("00000001_" + kEarlier + "_100000.3gp"), {});
+        repairtest::WriteRecordingFile(storage / location / kEarlier / ("00000001_" + kEarlier + "_110000.3gp"),
+                                       daylight);
     }
     testsupport::AgeTree(storage);
     for (const fs::path& folder :
@@ -306,6 +316,15 @@ TEST(BesideARecorder, AnAccountThatCannotSetOwnersSaysSoOnce) {
     EXPECT_NE(result.out.find("ConvertDirectoryStructure - 1 folder(s) made without the owner or mode"),
               std::string::npos)
         << result.out;
+    EXPECT_NE(result.out.find("RepairStorage - 2 folder(s) made without the owner or mode"), std::string::npos)
+        << result.out;
+    const testsupport::ProcessResult reverted = testsupport::RunProcess(
+        "/usr/bin/setpriv",
+        {"--reuid=65534", "--regid=65534", "--clear-groups", testsupport::ToolPath(), "-p", storage.string(), "-r"},
+        {testsupport::BuildDirectory(), {{"TZ", "UTC"}}});
+    EXPECT_NE(reverted.out.find("RevertDirectoryStructure - 2 folder(s) made without the owner or mode"),
+              std::string::npos)
+        << reverted.out;
 }
 #endif
 

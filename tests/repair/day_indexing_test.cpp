@@ -187,17 +187,26 @@ TEST_F(DayIndexingTest, FailedInsertsAreReportedAndTheLoopGoesOn) {
     EXPECT_EQ(plugin_.calls.back(), "Release");
 }
 
-// The plug-in found the recorder's rows in the database: one line, and not
-// one statement more, whatever the plug-in would answer to it.
+// The plug-in found the recorder's rows in the database, at a statement or
+// only when the last commit was replayed: one line, and not one statement
+// more, whatever the plug-in would answer to it.
 TEST_F(DayIndexingTest, ARecorderThatWroteFirstStopsTheRowsAtOnce) {
-    int executed = 0;
-    plugin_.executeCode = [&](const std::string&) { return ++executed == 2 ? kOtherWriterCode : 0; };
-    plugin_.disconnectCode = kOtherWriterCode;
-    const std::vector<std::string> files(5, recording_);
-    EXPECT_EQ(Index(files), "ParseFilesADay - the recorder wrote into " + DatabasePath() +
-                                " during the run: no more rows written there; run again when it is idle\n");
-    EXPECT_EQ(executed, 2);
-    EXPECT_EQ(plugin_.calls.back(), "Release");
+    const struct {
+        int stoppedAt;  // the statement answered with the code; 0: none
+        std::int32_t disconnectCode;
+        int executed;
+    } cases[] = {{2, kOtherWriterCode, 2}, {2, 0, 2}, {0, kOtherWriterCode, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stoppedAt);
+        int executed = 0;
+        plugin_.executeCode = [&](const std::string&) { return ++executed == c.stoppedAt ? kOtherWriterCode : 0; };
+        plugin_.disconnectCode = c.disconnectCode;
+        const std::vector<std::string> files(5, recording_);
+        EXPECT_EQ(Index(files), "ParseFilesADay - the recorder wrote into " + DatabasePath() +
+                                    " during the run: no more rows written there; run again when it is idle\n");
+        EXPECT_EQ(executed, c.executed);
+        EXPECT_EQ(plugin_.calls.back(), "Release");
+    }
 }
 
 TEST_F(DayIndexingTest, FailedCommitIsReported) {
