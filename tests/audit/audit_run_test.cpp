@@ -308,6 +308,11 @@ TEST(AuditRun, OutputsAreRefusedBeforeAnythingIsRead) {
         EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
         EXPECT_EQ(result.out.find("Storage:"), std::string::npos) << extra.back();
     }
+    // Opened before the storage turns out unreadable: the new file beside it goes again.
+    const ProcessResult unreadable =
+        Audit({"-p", (at.temp.Path() / "none").string(), "--html", (at.out / "y.html").string()});
+    EXPECT_EQ(unreadable.exitCode, 2);
+    for (const std::string& name : Names(at.out)) EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
     EXPECT_EQ(RowsOf(at.database), 1u);
     EXPECT_EQ(storagegen::ReadFile(at.out / "a.json"), "{}");
     EXPECT_FALSE(fs::exists(at.out / "x.html"));
@@ -354,7 +359,7 @@ TEST(AuditRun, AReplacedOutputKeepsItsModeAndOwner) {
 TEST(AuditRun, InPlaceOnlyWhatNothingElseReads) {
     OutputStorage at("audit-output-in-place");
     const fs::path page = at.out / "page.html", linked = at.out / "linked.html", database = at.out / "copy.db";
-    storagegen::WriteFile(page, "old");
+    storagegen::WriteFile(page, std::string(1 << 20, 'x'));  // longer than the page: nothing of it may stay
     storagegen::WriteFile(linked, "old");
     fs::create_hard_link(linked, at.temp.Path() / "other-name");
     fs::copy_file(at.database, database);
@@ -373,6 +378,7 @@ TEST(AuditRun, InPlaceOnlyWhatNothingElseReads) {
 
     EXPECT_EQ(Audit({"-p", at.storage.string(), "--html", page.string()}).exitCode, 1);
     EXPECT_EQ(storagegen::ReadFile(page).rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_EQ(storagegen::ReadFile(page).find("xxxx"), std::string::npos);
     for (const fs::path& refused : {linked, database}) {
         const ProcessResult result = Audit({"-p", at.storage.string(), "--html", refused.string()});
         EXPECT_EQ(result.exitCode, 2) << refused;
