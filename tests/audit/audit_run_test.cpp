@@ -66,6 +66,29 @@ json AuditJson(const fs::path& storage, const fs::path& jsonFile, int expectedEx
     return json::parse(in);
 }
 
+// Totals a script reads instead of the entries must say what the entries sum to.
+void ExpectTotalsOfTheEntries(const json& document) {
+    std::size_t recordings = 0, rows = 0, intervals = 0, gaps = 0, problems = document["storage_problems"].size();
+    std::map<std::string, unsigned> byKind;
+    for (const json& entry : document["storage_problems"]) ++byKind[entry["kind"].get<std::string>()];
+    for (const json& day : document["location_days"]) {
+        recordings += day["recordings"].get<std::size_t>();
+        rows += day["rows"].get<std::size_t>();
+        intervals += day["intervals"].size();
+        gaps += day["gaps"].size();
+        problems += day["problems"].size();
+        for (const json& entry : day["problems"]) ++byKind[entry["kind"].get<std::string>()];
+    }
+    const json& totals = document["totals"];
+    EXPECT_EQ(totals["location_days"], document["location_days"].size());
+    EXPECT_EQ(totals["recordings"], recordings);
+    EXPECT_EQ(totals["rows"], rows);
+    EXPECT_EQ(totals["intervals"], intervals);
+    EXPECT_EQ(totals["gaps"], gaps);
+    EXPECT_EQ(totals["problems"], problems);
+    EXPECT_EQ(totals["problems_by_kind"].get<decltype(byKind)>(), byKind);
+}
+
 TEST(AuditRun, UsageVersionAndUnreadableStorage) {
     repairtest::TempFolder temp("audit-usage");
     const std::string inside = (temp.Path() / "audit.json").string();
@@ -98,6 +121,7 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     EXPECT_EQ(before["totals"]["recordings"], 6);
     EXPECT_EQ(before["totals"]["problems_by_kind"]["no_database"], 2);
     EXPECT_EQ(before["totals"]["problems_by_kind"]["no_row"], 6);
+    ExpectTotalsOfTheEntries(before);
 
     testsupport::ProcessOptions utc;
     utc.environment["TZ"] = "UTC";
@@ -128,7 +152,22 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     EXPECT_EQ(mixed["totals"]["location_days"], 3);
     EXPECT_EQ(mixed["totals"]["problems"], 2);  // location 3: no database, a recording without a row
     EXPECT_EQ(mixed["location_days"][2]["location"], "3");
+    ExpectTotalsOfTheEntries(mixed);
 }
+
+#ifndef _WIN32
+// A name is text on the page, never markup, whatever characters it holds.
+TEST(AuditRun, NamesOnThePageAreEscaped) {
+    repairtest::TempFolder temp("audit-escape");
+    const fs::path storage = temp.Path() / "storage", page = temp.Path() / "page.html";
+    MakeRecordedStorage(storage, storagegen::Structure::New, {"a&b<i>\"c'd"}, 1);
+    EXPECT_EQ(Audit({"-p", storage.string(), "--html", page.string()}).exitCode, 1);
+    const std::string html = storagegen::ReadFile(page);
+    EXPECT_NE(html.find("a&amp;b&lt;i&gt;&quot;c&#39;d"), std::string::npos);
+    EXPECT_EQ(html.find("<i>"), std::string::npos);
+    EXPECT_EQ(html.find("\"c'd"), std::string::npos);
+}
+#endif
 
 // What an audit may not change: every name, size, content and modification
 // time. Access times are not looked at, nor an -shm that exists already

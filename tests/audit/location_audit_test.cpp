@@ -177,6 +177,12 @@ const std::vector<Case>& Cases() {
          "",
          false,
          1},
+        {"a gap of just the option's length is none",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 60 + 60, kTen + 200}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 119}});
+         },
+         {}},
 #ifndef _WIN32
         {"database the recorder cannot write",
          [](const Folder& f) { ::chmod(f.database().c_str(), 0444); },

@@ -352,6 +352,7 @@ TEST(BoxReaderTest, MisstatedSizesOfPassedOverBoxesKeepTheFile) {
          0},
         {"container child of a 64-bit size past the end of numbers",
          moovWith(Writer().U32(1).Text("trak").U64(~0ull - 8)), 1, 0},
+        {"children with empty bodies before the track", moovWith(Cat({Box("free", {}), Box("udta", {}), trak})), 1, 2},
         {"dref count beyond its entries", moovWith(Box("trak", Box("mdia", Box("minf", Box("dinf", dref))))), 1, 0},
     };
     for (const Case& c : cases) {
@@ -363,7 +364,7 @@ TEST(BoxReaderTest, MisstatedSizesOfPassedOverBoxesKeepTheFile) {
             EXPECT_EQ(parser.GetMovie().tracks[0].stsz.sampleCount, c.samples);
         }
     }
-    MP4Parser parser(WriteTempFile("dref.mp4", cases[7].file));
+    MP4Parser parser(WriteTempFile("dref.mp4", cases[8].file));
     EXPECT_EQ(parser.GetMovie().tracks.at(0).dataReferences.size(), 1u);
 }
 

@@ -29,10 +29,17 @@ std::string Box(std::uint32_t size, const char* type, std::size_t bodyBytes) {
     return box + type + std::string(bodyBytes, '\0');
 }
 
+std::string Repeated(const std::string& part, int times) {
+    std::string whole;
+    for (int i = 0; i < times; ++i) whole += part;
+    return whole;
+}
+
 TEST(ReadAheadTest, WarmsTheMovieAndBothEndsOfTheMediaDataOnly) {
     const fs::path folder = fs::temp_directory_path() / fs::unique_path("tolvane2-warm-%%%%-%%%%");
     const std::string wide = std::string("\0\0\0\1mdat", 8) + std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
     constexpr std::int64_t kEdge = 8 * 1024;
+    constexpr std::uint32_t kLargestMovie = 16 * 1024 * 1024;
     const ByteRange fileEnd{0, kEdge};  // of a file shorter than an edge without a movie at its top
     const struct {
         const char* name;
@@ -50,6 +57,14 @@ TEST(ReadAheadTest, WarmsTheMovieAndBothEndsOfTheMediaDataOnly) {
         {"media data longer than two edges",
          Box(16, "ftyp", 8) + Box(40000, "mdat", 39992) + Box(8, "moov", 0),
          {{16, kEdge}, {16 + 40000 - kEdge, kEdge}, {40016, 8}}},
+        {"media data between one and two edges",
+         Box(12000, "mdat", 11992) + Box(8, "moov", 0),
+         {{0, kEdge}, {12000 - kEdge, kEdge}, {12000, 8}}},
+        {"movie larger than is ever warmed",
+         Box(8, "free", 0) + Box(kLargestMovie + 8, "moov", kLargestMovie),
+         {{8, kLargestMovie}}},
+        {"movie as the last box looked at", Repeated(Box(8, "free", 0), 63) + Box(8, "moov", 0), {{504, 8}}},
+        {"movie after the last box looked at", Repeated(Box(8, "free", 0), 64) + Box(8, "moov", 0), {fileEnd}},
     };
     std::vector<std::string> paths;
     for (const auto& c : cases) {
