@@ -297,6 +297,30 @@ TEST(FileCalls, NamesOutsideAsciiReachTheFile) {
     fs::remove_all(temp);
 }
 
+#ifndef _WIN32
+// The claim refuses all but a regular file by itself, whatever the walk before it let through.
+TEST(DatabaseClaim, RefusesAllButARegularFileOfItsOwnName) {
+    const fs::path temp = fs::temp_directory_path() / fs::unique_path("tolvane2-claim-%%%%-%%%%");
+    fs::create_directories(temp / "folder");
+    std::ofstream((temp / "file.db").string()) << "x";
+    fs::create_symlink(temp / "file.db", temp / "link.db");
+    ASSERT_EQ(::mkfifo((temp / "fifo.db").c_str(), 0600), 0);
+    int error = 0;
+    const platform::Folder held = platform::Folder::OpenPath(temp.string(), error);
+    ASSERT_EQ(error, 0);
+    const std::pair<const char*, platform::ClaimOutcome> cases[] = {
+        {"file.db", platform::ClaimOutcome::Claimed},   {"link.db", platform::ClaimOutcome::NotAFile},
+        {"fifo.db", platform::ClaimOutcome::NotAFile},  {"folder", platform::ClaimOutcome::NotAFile},
+        {"absent.db", platform::ClaimOutcome::Missing},
+    };
+    for (const auto& [name, outcome] : cases) {
+        platform::DatabaseClaim claim;
+        EXPECT_EQ(claim.Take(held, name), outcome) << name;
+    }
+    fs::remove_all(temp);
+}
+#endif
+
 // Text reaches redirected output whole even when a character's bytes come in
 // two writes.
 TEST(UnicodeRun, ACharacterSplitBetweenWritesArrivesWhole) {

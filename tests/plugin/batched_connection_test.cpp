@@ -116,6 +116,17 @@ TEST_F(BatchedConnectionTest, BatchCommitsAtItsAgeOrStatementBound) {
     }
 }
 
+#ifndef _WIN32
+// The connection refuses a link by itself, whatever the walk before it let through.
+TEST_F(BatchedConnectionTest, ADatabaseThatIsALinkIsNeverOpened) {
+    const std::string link = (folder_ / "linked.db").string();
+    fs::create_symlink(database_, link);
+    strata::BatchedConnection connection(clock_, strata::BatchBounds{});
+    EXPECT_NE(connection.Open(link.c_str()), 0);
+    EXPECT_EQ(connection.Open(database_.c_str()), 0);
+}
+#endif
+
 // The recorder gets the lock in the pause after each batch.
 TEST_F(BatchedConnectionTest, LockIsFreeInThePauseAfterEachBatch) {
     strata::BatchBounds bounds;
