@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <boost/filesystem.hpp>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -434,31 +435,76 @@ TEST_P(FaultSweep, NoRecordingOrDayDatabaseIsLostOrBrokenAndARerunRepairsAll) {
                                   << ") went wrong; the first ones:" << Join(shown, 1);
 }
 
-// Deleting its journal commits a day database; unless the folder holding it
-// is flushed after the last commit, a power cut can bring the journal back
-// and roll the rows away.
-TEST(FaultLog, FolderIsFlushedAfterTheLastCommitOfEachDayDatabase) {
+// One logged call: its name and the path(s) it acted on.
+struct LoggedCall {
+    std::string name, path, second;
+};
+
+std::vector<LoggedCall> ParseCalls(const std::vector<std::string>& lines) {
+    std::vector<LoggedCall> calls;
+    for (const std::string& text : lines) {
+        std::istringstream line(text);
+        std::string number;
+        LoggedCall call;
+        line >> number >> call.name >> call.path >> call.second;
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+bool IsRename(const LoggedCall& call) { return call.name.rfind("rename", 0) == 0; }
+
+// A change is durable only once the folder holding the new name is flushed:
+// a power cut before that can bring back what the change replaced. Each rule:
+// after the last call that `after` matches (before `before`), and before the
+// first call that `before` matches, the folder is flushed.
+TEST(FaultLog, FoldersAreFlushedAfterEachChangeTheNextStepReliesOn) {
     const TempFolder pristine;
-    MakeStorage(pristine.path(), Structure::New);
-    const auto calls = CountCalls(pristine.path(), {"-o"});
+    MakeStorage(pristine.path(), Structure::Old);
+    const std::vector<std::string> lines = CountCalls(pristine.path(), {});
+    const std::vector<LoggedCall> calls = ParseCalls(lines);
+    const auto first = [&](std::size_t from, const std::function<bool(const LoggedCall&)>& matches) {
+        for (std::size_t n = from; n < calls.size(); ++n)
+            if (matches(calls[n])) return n;
+        return calls.size();
+    };
+    const auto flushedBetween = [&](std::size_t from, std::size_t to, const std::string& folder) {
+        for (std::size_t n = from + 1; n < to && n < calls.size(); ++n)
+            if (calls[n].name == "fsync" && EndsWith(calls[n].path, folder)) return true;
+        return false;
+    };
     for (const auto& location : kLocations) {
         for (const auto& day : kDays) {
-            const std::string folder = "/" + day + "/" + location;
-            const std::string journal = folder + "/" + day + ".db-journal";
-            const auto endsWith = [&](std::size_t n, const std::string& call, const std::string& path) {
-                std::istringstream line(calls[n]);
-                std::string number, name, file;
-                line >> number >> name >> file;
-                return name == call && EndsWith(file, path);
-            };
+            SCOPED_TRACE(day + "/" + location);
+            const std::string folder = "/" + day + "/" + location, database = folder + "/" + day + ".db";
+            const std::string journal = database + "-journal";
+            const auto touchesJournal = [&](const LoggedCall& c) { return EndsWith(c.path, journal); };
+            // The location-day moved into its new day folder: both folders are
+            // flushed before its day database is put in place.
+            const std::size_t moved = first(0, [&](const LoggedCall& c) {
+                return IsRename(c) && EndsWith(c.path, "/" + location + "/" + day) && EndsWith(c.second, folder);
+            });
+            ASSERT_LT(moved, calls.size()) << Join(lines, 1);
+            const std::size_t install = first(moved, [&](const LoggedCall& c) {
+                return IsRename(c) && (EndsWith(c.path, database) || EndsWith(c.second, database));
+            });
+            ASSERT_LT(install, calls.size());
+            EXPECT_TRUE(flushedBetween(moved, install, "/" + day)) << "the new day folder";
+            EXPECT_TRUE(flushedBetween(moved, install, "/" + location)) << "the old location folder";
+            // The copy installed: flushed before the first row goes in.
+            const std::size_t firstRow = first(install, touchesJournal);
+            ASSERT_LT(firstRow, calls.size());
+            std::size_t lastInstall = install;
+            for (std::size_t n = install; n < firstRow; ++n)
+                if (IsRename(calls[n]) && (EndsWith(calls[n].path, database) || EndsWith(calls[n].second, database)))
+                    lastInstall = n;
+            EXPECT_TRUE(flushedBetween(lastInstall, firstRow, folder)) << "the installed copy";
+            // Deleting its journal commits the database: flushed after the last commit.
             std::size_t lastCommit = calls.size();
             for (std::size_t n = 0; n < calls.size(); ++n)
-                if (endsWith(n, "unlink", journal)) lastCommit = n;
-            ASSERT_LT(lastCommit, calls.size()) << folder << " was never committed" << Join(calls, 1);
-            bool flushed = false;
-            for (std::size_t n = lastCommit + 1; n < calls.size(); ++n)
-                flushed = flushed || endsWith(n, "fsync", folder);
-            EXPECT_TRUE(flushed) << folder << Join(calls, 1);
+                if (calls[n].name.rfind("unlink", 0) == 0 && touchesJournal(calls[n])) lastCommit = n;
+            ASSERT_LT(lastCommit, calls.size()) << "never committed";
+            EXPECT_TRUE(flushedBetween(lastCommit, calls.size(), folder)) << "the last commit";
         }
     }
 }

@@ -288,15 +288,17 @@ TEST_F(OperatorRuns, AWalDatabaseIsSetAsideWithItsLog) {
 // not tell whether the recorder has a database open, leaves every one alone.
 TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabasesAlone) {
     if (geteuid() != 0) GTEST_SKIP() << "needs to act as two accounts";
-    constexpr uid_t kRecorder = 65534;
+    // Owner and group differ, so a swap of the two shows.
+    constexpr uid_t kRecorder = 1234;
+    constexpr gid_t kRecorders = 5678;
     MakeStorage(Layout::New);
-    ASSERT_EQ(chown(Database("1").c_str(), kRecorder, kRecorder), 0);
+    ASSERT_EQ(chown(Database("1").c_str(), kRecorder, kRecorders), 0);
     ASSERT_EQ(chmod(Database("1").c_str(), 0660), 0);
     RunWith({"-o"});
     struct stat placed {};
     ASSERT_EQ(stat(Database("1").c_str(), &placed), 0);
     EXPECT_EQ(placed.st_uid, kRecorder);
-    EXPECT_EQ(placed.st_gid, kRecorder);
+    EXPECT_EQ(placed.st_gid, kRecorders);
     EXPECT_EQ(placed.st_mode & 07777, 0660u);
 
     StorageRuns other;
@@ -305,9 +307,9 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
                                other.Storage() / kDay / "2", other.Database("1"), other.Database("2")}) {
         ASSERT_EQ(chmod(folder.c_str(), fs::is_directory(folder) ? 0777 : 0666), 0);
     }
-    // The recorder is inside a transaction on the first: that much the lock
-    // bytes tell, lease or not.
-    const Holder recorder(other.Database("1"), "BEGIN IMMEDIATE");
+    // The recorder is reading the first inside a transaction: that much the
+    // lock bytes tell, lease or not, when the probe asks for them all to write.
+    const Holder recorder(other.Database("1"), "BEGIN; SELECT count(*) FROM sqlite_master");
     testsupport::AgeTree(other.Storage());
     const auto result = testsupport::RunProcess("/usr/bin/setpriv",
                                                 {"--reuid=65534", "--regid=65534", "--clear-groups",
