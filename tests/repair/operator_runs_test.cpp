@@ -32,7 +32,7 @@ const std::string kDay = "2012-03-03";
 const std::vector<std::string> kLocations{"1", "2"};
 
 enum class Layout { Old, New };
-enum class Outcome { Rebuilt, Untouched };
+enum class Outcome { Rebuilt, Untouched, NoneAndNonePlaced };
 
 std::string TemplatePath() { return testsupport::BuildDirectory() + "/PellamDB/dbtemplate.db"; }
 
@@ -99,9 +99,13 @@ public:
         const std::size_t index = static_cast<std::size_t>(std::stoi(location) - 1);
         const fs::path database = Database(location);
         const std::string backup = database.string() + ".old";
+        if (outcome == Outcome::NoneAndNonePlaced) {
+            EXPECT_FALSE(fs::exists(database)) << location << out_;
+            return;
+        }
         if (outcome == Outcome::Untouched) {
             EXPECT_EQ(storagegen::ReadFile(database), originals_[index]) << location << out_;
-            EXPECT_FALSE(fs::exists(backup)) << location << out_;
+            EXPECT_FALSE(fs::is_regular_file(backup)) << location << out_;
             return;
         }
         std::vector<std::string> names;
@@ -331,11 +335,8 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
     storagegen::WriteFile(outside, "the operator's own file\n");
     // What a conversion stopped between moving a location-day and installing
     // its copy leaves; the next conversion finishes it before anything else.
-    const auto completeCopy = [](const fs::path& db) {
-        std::string copy = storagegen::ReadFile(TemplatePath());
-        copy.replace(68, 4, "Tlv2");
-        storagegen::WriteFile(db.string() + ".new", copy);
-    };
+    const auto ownCopy = [] { return storagegen::ReadFile(TemplatePath()).replace(68, 4, "Tlv2"); };
+    const auto completeCopy = [&](const fs::path& db) { storagegen::WriteFile(db.string() + ".new", ownCopy()); };
     const struct {
         const char* name;
         std::function<void(const fs::path&)> leave;
@@ -354,6 +355,27 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
          Outcome::Untouched},
         {"a .db.tmp folder", [](const fs::path& db) { fs::create_directory(db.string() + ".tmp"); },
          Outcome::Untouched},
+        {"a foreign .db.tmp", [](const fs::path& db) { storagegen::WriteFile(db.string() + ".tmp", "notes\n"); },
+         Outcome::Untouched},
+        {"a beginning of the tool's own copy",
+         [&](const fs::path& db) { storagegen::WriteFile(db.string() + ".tmp", ownCopy().substr(0, 100)); },
+         Outcome::Rebuilt},
+        // A fresh database beside it would be rolled back into garbage.
+        {"the journal of a database that is gone",
+         [](const fs::path& db) {
+             fs::remove(db);
+             storagegen::WriteFile(db.string() + "-journal", "journal\n");
+         },
+         Outcome::NoneAndNonePlaced},
+        // Whose journal either is cannot be told once both have one.
+        {"journals beside the database and beside its backup's name",
+         [](const fs::path& db) {
+             storagegen::WriteFile(db.string() + "-journal", std::string(512, '\0'));
+             storagegen::WriteFile(db.string() + ".old-journal", "journal\n");
+         },
+         Outcome::Untouched},
+        {"a folder under the backup's name", [](const fs::path& db) { fs::create_directory(db.string() + ".old"); },
+         Outcome::Untouched},
         {"a complete copy of the tool's own", completeCopy, Outcome::Rebuilt},
         // Nothing moves, so only the finished location-day is placed and rebuilt.
         {"a complete copy, then a conversion", completeCopy, Outcome::Rebuilt, {}, Outcome::Untouched},
@@ -363,9 +385,9 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
         StorageRuns run;
         run.MakeStorage(Layout::New);
         c.leave(run.Database("1"));
-        const bool left = fs::exists(fs::symlink_status(run.Database("1").string() + ".new")) ||
-                          fs::exists(run.Database("1").string() + ".tmp");
-        if (!left) continue;  // the system made no link here
+        const bool noLink = std::string(c.name) == "a .db.new linking outside" &&
+                            !fs::exists(fs::symlink_status(run.Database("1").string() + ".new"));
+        if (noLink) continue;  // the system made no link here
         run.RunWith(c.flags);
         run.Expect("1", c.outcome);
         run.Expect("2", c.second);

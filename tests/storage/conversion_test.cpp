@@ -255,6 +255,7 @@ TEST_F(Conversion, AStorageInTheNewStructurePassesThroughUntouched) {
 TEST_F(Conversion, FilesAndNonDateFoldersOfTheStorageAndOfLocationsStayPut) {
     Old("1", "2012-03-03", {1});
     WriteFile(At("readme.txt"), "storage\n");
+    fs::create_directories(At("empty"));  // no day folder left it: it is no location emptied by the run
     fs::create_directories(At("1/archive"));
     fs::create_directories(At("1/2012-3-4"));
     WriteFile(At("1/2012-03-05"), "a file named like a day\n");
@@ -270,6 +271,7 @@ TEST_F(Conversion, FilesAndNonDateFoldersOfTheStorageAndOfLocationsStayPut) {
                                    "2012-03-03/1/",
                                    "2012-03-03/1/00000001_2012-03-03_100000.3gp",
                                    "2012-03-03/1/2012-03-03.db",
+                                   "empty/",
                                    "readme.txt",
                                }));
 }
