@@ -474,6 +474,15 @@ TEST(FaultLog, FoldersAreFlushedAfterEachChangeTheNextStepReliesOn) {
         return false;
     };
     for (const auto& location : kLocations) {
+        // The old location folder, emptied and removed: its parent is flushed after.
+        const std::size_t removed = first(0, [&](const LoggedCall& c) {
+            return (c.name == "rmdir" || c.name == "unlinkat") && EndsWith(c.path, "/" + location);
+        });
+        ASSERT_LT(removed, calls.size()) << Join(lines, 1);
+        const std::string storage = calls[removed].path.substr(0, calls[removed].path.size() - location.size() - 1);
+        EXPECT_LT(first(removed, [&](const LoggedCall& c) { return c.name == "fsync" && c.path == storage; }),
+                  calls.size())
+            << "the storage after " << location << " left";
         for (const auto& day : kDays) {
             SCOPED_TRACE(day + "/" + location);
             const std::string folder = "/" + day + "/" + location, database = folder + "/" + day + ".db";
