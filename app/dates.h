@@ -12,6 +12,12 @@ extern const char* const UnsetDate;
 // ([1-2]ddd-[0-1]d-[0-3]d). A null text is reported and gives false.
 bool MatchDateFormat(const char* text);
 
+// The bounds in force, as the résumé names them: "between B and E",
+// "from B on", "up to E", or empty when there are none.
+std::string BoundsText(const std::string& beginDate, const std::string& endDate);
+// What the résumé says of bounds given that are no dates, or empty.
+std::string BoundNotes(const std::string& beginDate, const std::string& endDate);
+
 // The inclusive range of day-folder names that a road acts on.
 class DateRange {
 public:

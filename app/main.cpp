@@ -11,7 +11,9 @@
 #include "platform/run_clock.h"
 #include "platform/unicode_run.h"
 #include "repair/repair_driver.h"
+#include "app/run_summary.h"
 #include "storage/conversion.h"
+#include "storage/nothing_done.h"
 #include "storage/reversion.h"
 #include "storage/template_database.h"
 
@@ -22,6 +24,16 @@ void PrintElapsedTime(std::int64_t startMilliseconds) {
     const double seconds = static_cast<double>(platform::RunClockMilliseconds() - startMilliseconds) / 1000.0;
     std::cout << design_texts::RepairedCompletelyLine(seconds) << std::endl;
     platform::SetConsoleColour(platform::kColourDefault);
+}
+
+// The truth, said before the design's closing line that says all is well.
+void PrintRepairSummary(RunSummary& summary, const CommandLineOptions& options) {
+    summary.boundNotes = BoundNotes(options.beginDate, options.endDate);
+    if (!summary.RepairRoadMetAnything() && summary.nothingDone.empty()) {
+        summary.nothingDone =
+            WhyNothingWasDone(options.recordingPath, options.beginDate, options.endDate, summary.dayFoldersInRange);
+    }
+    console::WriteLine(RepairSummaryLine(summary));
 }
 
 }  // namespace
@@ -48,16 +60,18 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    RunSummary summary;
     if (options.revert) {
-        RevertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate);
+        RevertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate, summary);
         return 0;
     }
     if (options.databaseOnly) {
-        CopyTemplateDB(options.recordingPath, options.beginDate, options.endDate);
+        CopyTemplateDB(options.recordingPath, options.beginDate, options.endDate, summary);
     } else {
-        ConvertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate);
+        ConvertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate, summary);
     }
-    RepairStorage(options.recordingPath, options.beginDate, options.endDate);
+    RepairStorage(options.recordingPath, options.beginDate, options.endDate, summary);
+    PrintRepairSummary(summary, options);
     PrintElapsedTime(start);
     return 0;
 }

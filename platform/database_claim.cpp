@@ -69,6 +69,7 @@ DatabaseClaim::~DatabaseClaim() { Release(); }
 
 ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) {
     Release();
+    error_ = 0;
     // Non-blocking, so that a FIFO left under the name cannot stall the run.
     fd_ = ::openat(folder.NativeHandle(), name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
@@ -77,6 +78,12 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
         // Another process holds a lease on it.
         if (error == EWOULDBLOCK) return ClaimOutcome::InUse;
         if (error == ELOOP || error == EISDIR || error == ENXIO) return ClaimOutcome::NotAFile;
+        // Not writable by this account, immutable, or on a read-only file
+        // system: nothing could set it aside, whoever has it open.
+        if (error == EACCES || error == EPERM || error == EROFS) {
+            error_ = error;
+            return ClaimOutcome::Refused;
+        }
         return ClaimOutcome::CannotJudge;
     }
     facts_ = FactsOf(fd_);

@@ -14,6 +14,7 @@ enum class ClaimOutcome {
     CannotJudge,  // the system would not say (not the file's owner, a network file system)
     Missing,
     NotAFile,  // a link, a folder or anything but a regular file
+    Refused,   // the system does not let this account change it: Error() says why
 };
 
 // Holds a day database against every other process from the moment it is
@@ -35,6 +36,8 @@ public:
     // the file is shorter.
     bool ReadAt(std::uint64_t offset, unsigned char* bytes, std::size_t size) const;
     const EntryFacts& Facts() const { return facts_; }
+    // The system's error number of a refused claim.
+    int Error() const { return error_; }
     // Moves the claimed file to a free name of its folder.
     int MoveTo(const Folder& folder, const std::string& from, const std::string& to) const;
     void Release();
@@ -46,6 +49,7 @@ private:
     int fd_ = -1;
 #endif
     EntryFacts facts_;
+    int error_ = 0;
 };
 
 }  // namespace platform

@@ -25,6 +25,7 @@ DatabaseClaim::~DatabaseClaim() { Release(); }
 // open, SQLite included, and keeps everyone else out while it is held.
 ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) {
     Release();
+    error_ = 0;
     const std::wstring path = folder.WidePath() + L"\\" + platform::WidePath(name);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(kRetryPause);
@@ -36,6 +37,12 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
         }
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ClaimOutcome::Missing;
+        // Not this account's to change, or a read-only file: nothing could
+        // set it aside, whoever has it open.
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) {
+            error_ = static_cast<int>(error);
+            return ClaimOutcome::Refused;
+        }
         if (!IsHeldError(error)) return ClaimOutcome::CannotJudge;
     }
     if (handle_ == nullptr) return ClaimOutcome::InUse;

@@ -21,15 +21,34 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-// Reads one recording's times; says why on standard output when it cannot.
-bool ReadTimesOrReport(FileTimes& times, const std::string& path, long biasMinutes) {
+const char* ReasonUnread(RecordingRead read) {
+    switch (read) {
+        case RecordingRead::NotOpened:
+            return "bad format";
+        case RecordingRead::NoFirstPacket:
+            return "no first packet";
+        case RecordingRead::NoLastPacket:
+            return "no last packet";
+        case RecordingRead::Read:
+            break;
+    }
+    return "unread";
+}
+
+// Reads one recording's times; says why on standard output when it cannot,
+// and counts the reason.
+bool ReadTimesOrReport(FileTimes& times, const std::string& path, long biasMinutes, Reasons& unread) {
     try {
-        if (ReadFileTimes(times, path, biasMinutes)) return true;
+        const RecordingRead read = ReadRecordingTimes(times, path, biasMinutes);
+        if (read == RecordingRead::Read) return true;
         console::WriteLine(design_texts::ParseFailedLine(path));
+        unread.Add(ReasonUnread(read));
     } catch (const std::exception& e) {
         console::WriteLine(design_texts::ParseStdExceptionLine(path, e.what()));
+        unread.Add("bad name or data");
     } catch (...) {
         console::WriteLine(design_texts::ParseExceptionLine(path));
+        unread.Add("bad name or data");
     }
     return false;
 }
@@ -59,7 +78,7 @@ void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
 // the rows go to the database back to back and its lock is held only briefly.
 std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& files, long biasMinutes,
                                               const std::function<void()>& fileStarted,
-                                              const std::function<void()>& fileDone) {
+                                              const std::function<void()>& fileDone, Reasons& unread) {
     std::vector<ReadableRecording> readable;
     // Sized once: growing it would hold two copies at once, the peak memory
     // of a location of a hundred thousand recordings.
@@ -67,7 +86,7 @@ std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& fi
     for (const std::string& path : files) {
         fileStarted();
         FileTimes times;
-        if (ReadTimesOrReport(times, path, biasMinutes)) {
+        if (ReadTimesOrReport(times, path, biasMinutes, unread)) {
             if (times.recordDLSaving == 1) EnsureDaylightSavingMarker(fs::path(path).parent_path());
             readable.push_back({&path, times});
         }
@@ -107,6 +126,10 @@ public:
     // The recorder wrote into the database since this run placed it: no
     // statement was executed after that was found.
     bool RecorderWrote() const { return recorderWrote_; }
+    unsigned long FileRows() const { return fileRows_; }
+    // Rows whose insert failed: recordings without a row, and intervals.
+    const Reasons& FailedFiles() const { return failedFiles_; }
+    bool AnyFailed() const { return failedFiles_.Total() > 0 || failedIntervals_ > 0; }
 
 private:
     // 0, a statement's failure, or nothing executed once the recorder wrote.
@@ -119,13 +142,23 @@ private:
 
     void CloseInterval() {
         const std::int32_t code = Execute(FormatTimeIntervalRow(intervalSerial_, *open_, recordZone_, cameraZone_));
-        if (code != 0) console::WriteLine(design_texts::IntervalInsertFailedLine(intervalSerial_, code));
+        if (code != 0) {
+            console::WriteLine(design_texts::IntervalInsertFailedLine(intervalSerial_, code));
+            ++failedIntervals_;
+        }
     }
 
     void WriteFileRow(const std::string& path, const FileTimes& file) {
         const std::int32_t code =
             Execute(FormatMediaFileDiskMapRow(GetFileSerial(path), intervalSerial_, RecordingFileName(path), file));
-        if (code != 0) console::WriteLine(design_texts::FileInsertFailedLine(path, code));
+        if (code != 0) {
+            console::WriteLine(design_texts::FileInsertFailedLine(path, code));
+            failedFiles_.Add("insert failed");
+        } else if (!recorderWrote_) {
+            ++fileRows_;
+        } else {
+            failedFiles_.Add("recorder wrote");
+        }
     }
 
     DayDatabase& database_;
@@ -134,7 +167,28 @@ private:
     std::uint32_t intervalSerial_ = 1;
     std::optional<FileTimes> open_;
     bool recorderWrote_ = false;
+    unsigned long fileRows_ = 0;
+    Reasons failedFiles_;
+    unsigned failedIntervals_ = 0;
 };
+
+// What one location-day the repair wrote into came to.
+void CountLocationDay(RunSummary& summary, std::size_t recordings, const IntervalRows& rows, const Reasons& unread,
+                      bool recorderWrote, bool commitFailed) {
+    summary.recordings += recordings;
+    summary.rows += rows.FileRows();
+    summary.withoutRow.Add(unread);
+    summary.withoutRow.Add(rows.FailedFiles());
+    if (recorderWrote) {
+        summary.incomplete.Add("recorder wrote");
+    } else if (commitFailed) {
+        summary.incomplete.Add("commit failed");
+    } else if (rows.AnyFailed()) {
+        summary.incomplete.Add("insert failed");
+    } else {
+        ++summary.locationDaysRebuilt;
+    }
+}
 
 }  // namespace
 
@@ -146,43 +200,74 @@ std::string DayDatabasePath(const std::string& locationPath) {
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted,
                     const std::function<void()>& fileDone) {
+    RunSummary summary;
+    RecorderZones zones;
+    ParseFilesADay(files, locationPath, table, fileStarted, fileDone, summary, zones);
+}
+
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
+                    const std::function<void()>& fileDone, RunSummary& summary, RecorderZones& zones) {
     const std::string databasePath = DayDatabasePath(locationPath);
     const DayDatabaseAccess access(locationPath);
-    if (access.GetState() == DayDatabaseAccess::State::LeftWhileRecorded) return;
+    if (access.GetState() == DayDatabaseAccess::State::LeftWhileRecorded) {
+        summary.leftAsTheyWere.Add("being recorded");
+        return;
+    }
     if (access.GetState() != DayDatabaseAccess::State::Placed) {
         console::WriteLine(design_texts::NotReplacedLine(databasePath));
     }
     // Where there is no database at all, connecting says so as it always has.
-    if (access.GetState() == DayDatabaseAccess::State::NotPlaced) return;
+    if (access.GetState() == DayDatabaseAccess::State::NotPlaced) {
+        summary.leftAsTheyWere.Add(summary.ReasonLeft(databasePath));
+        return;
+    }
     DayDatabase database(table);
     std::int32_t code = database.Init();
     if (code != 0) {
         console::WriteLine(design_texts::InitConnectionFailedLine(code));
+        summary.leftAsTheyWere.Add("plug-in failed");
         return;
     }
     code = database.Connect(access.ConnectPath());
     if (code != 0) {
         console::WriteLine(design_texts::ConnectFailedLine(databasePath, code));
+        summary.leftAsTheyWere.Add(access.GetState() == DayDatabaseAccess::State::Missing
+                                       ? summary.ReasonLeft(databasePath)
+                                       : "connect failed");
         return;
     }
     // It appeared since it was looked at: not this run's either.
-    if (access.GetState() == DayDatabaseAccess::State::Missing) return;
+    if (access.GetState() == DayDatabaseAccess::State::Missing) {
+        summary.leftAsTheyWere.Add(summary.ReasonLeft(databasePath));
+        return;
+    }
 
     const long biasMinutes = platform::StandardBiasMinutes();
     const std::uint16_t recordZone = ZoneCode(biasMinutes);
     std::uint16_t cameraZone = recordZone;
-    if (files.empty() || !ProbeCameraTimeZone(files.front(), cameraZone)) cameraZone = recordZone;
+    if (files.empty() || !ProbeCameraTimeZone(files.front(), cameraZone)) {
+        cameraZone = recordZone;
+    } else {
+        zones.AddCameraZone(cameraZone);
+    }
 
-    const std::vector<ReadableRecording> readable = ReadRecordings(files, biasMinutes, fileStarted, fileDone);
+    Reasons unread;
+    const std::vector<ReadableRecording> readable = ReadRecordings(files, biasMinutes, fileStarted, fileDone, unread);
     IntervalRows rows(database, recordZone, cameraZone);
-    for (const ReadableRecording& recording : readable) rows.Add(*recording.path, recording.times);
+    for (const ReadableRecording& recording : readable) {
+        zones.AddRecording(recording.times);
+        rows.Add(*recording.path, recording.times);
+    }
     rows.Finish();
 
     // A failed final commit loses rows: say so, so that the operator runs again.
     code = database.Disconnect();
-    if (code == kOtherWriterCode || rows.RecorderWrote()) {
+    const bool recorderWrote = code == kOtherWriterCode || rows.RecorderWrote();
+    if (recorderWrote) {
         console::WriteLine(design_texts::RecorderWroteLine(databasePath));
     } else if (code != 0) {
         console::WriteLine(design_texts::DisconnectFailedLine(databasePath, code));
     }
+    CountLocationDay(summary, files.size(), rows, unread, recorderWrote, code != 0 && !recorderWrote);
 }

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "app/run_summary.h"
 #include "repair/db_interface.h"
+#include "repair/recorder_zone.h"
 
 // Rebuilds the rows of one location folder of one day: reads the times of
 // every recording, groups recordings that follow one another into intervals,
@@ -17,6 +19,11 @@
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted,
                     const std::function<void()>& fileDone);
+// The same, adding what it wrote and left, and why, to the summary, and the
+// offsets its recordings show to the zones.
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
+                    const std::function<void()>& fileDone, RunSummary& summary, RecorderZones& zones);
 
 // The day database of a location folder: <location>/<name of its parent>.db.
 std::string DayDatabasePath(const std::string& locationPath);

@@ -10,11 +10,13 @@
 #include "app/design_texts.h"
 #include "app/progress.h"
 #include "platform/dynamic_library.h"
+#include "platform/time_zone.h"
 #include "repair/day_indexing.h"
 #include "repair/db_interface.h"
 #include "repair/plugin_loader.h"
 #include "repair/read_ahead.h"
 #include "repair/read_ahead_feed.h"
+#include "repair/recorder_zone.h"
 #include "storage/layout.h"
 #include "storage/recorder_folders.h"
 
@@ -43,8 +45,14 @@ std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range
 // recordings in serial order and reports its own failures. The walk hands it
 // the listing it made for the read-ahead; where that listing failed, the
 // folder is listed here again, so that the failure is this location's.
+// What the walk adds up over the location-days.
+struct WalkTally {
+    RunSummary& summary;
+    RecorderZones zones;
+};
+
 void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead::Recordings listed,
-                   ReadAhead& readAhead, WalkProgress& progress) {
+                   ReadAhead& readAhead, WalkProgress& progress, WalkTally& tally) {
     try {
         if (!listed) listed = ListRecordingsInReadingOrder(locationPath);
         if (listed->empty()) return;
@@ -52,7 +60,8 @@ void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& tabl
         progress.LocationStarted(location.parent_path().filename().string(), location.filename().string(),
                                  listed->size());
         ParseFilesADay(
-            *listed, locationPath, table, [&] { readAhead.FileStarted(); }, [&] { progress.RecordingDone(); });
+            *listed, locationPath, table, [&] { readAhead.FileStarted(); }, [&] { progress.RecordingDone(); },
+            tally.summary, tally.zones);
     } catch (const std::exception& e) {
         console::ReportStdException(design_texts::kRepairLocADay, e);
     } catch (...) {
@@ -60,8 +69,9 @@ void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& tabl
     }
 }
 
-void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table) {
+void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table, WalkTally& tally) {
     const std::vector<fs::path> days = DayFolders(storage, range);
+    tally.summary.dayFoldersInRange = static_cast<unsigned>(days.size());
     ReadAhead readAhead(kFilesAhead, kWarmingThreads);
     ReadAheadFeed feed(readAhead, days);
     // The walk's total is not known up front: listing every location first
@@ -73,7 +83,7 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
         // read-ahead; the walk and the indexing read the same lists.
         const std::vector<fs::path>& locations = feed.LocationsOf(day);
         for (std::size_t i = 0; i < locations.size(); ++i) {
-            RepairLocADay(locations[i].string(), table, feed.Reached(day, i), readAhead, progress);
+            RepairLocADay(locations[i].string(), table, feed.Reached(day, i), readAhead, progress, tally);
         }
     }
 }
@@ -81,6 +91,12 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
 }  // namespace
 
 void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
+    RunSummary summary;
+    RepairStorage(storagePath, beginDate, endDate, summary);
+}
+
+void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
+                   RunSummary& summary) {
     const fs::path storage(storagePath);
     if (!IsExistingDirectory(storage)) return;
     const DateRange range(beginDate, endDate);
@@ -92,16 +108,20 @@ void RepairStorage(const std::string& storagePath, const std::string& beginDate,
     const std::int32_t loaded = LoadDbInterface(table, module);
     if (loaded != 0) {
         console::WriteLine(design_texts::LoadPluginFailedLine(loaded));
+        summary.nothingDone = "the database plug-in could not be loaded";
         return;
     }
 
+    WalkTally tally{summary, {}};
     try {
-        WalkDays(storage, range, table);
+        WalkDays(storage, range, table, tally);
     } catch (const std::exception& e) {
         console::ReportStdException(design_texts::kRepairStorage, e);
     } catch (...) {
         console::ReportUnknownException(design_texts::kRepairStorage);
     }
     ReportFoldersNotOwned(design_texts::kRepairStorage);
+    const std::string zoneAdvice = tally.zones.AdviceLine(platform::StandardBiasMinutes());
+    if (!zoneAdvice.empty()) console::WriteLine(zoneAdvice);
     module.Unload();
 }

@@ -74,26 +74,34 @@ void PlaceAtDestination(TemplatePlacement& placement, const DayMove& move, bool 
 // prepared inside the folder before it moves, so that a run killed after the
 // move finishes the placement when run again; a copy that cannot be written
 // leaves the folder where it is, for the same reason.
-void ConvertDayFolder(TemplatePlacement& placement, const DayMove& move) {
+std::string ReasonNotMoved(int error) {
+    return error == platform::kRefusedLinkError ? "destination is a link" : ReasonOfError(error);
+}
+
+void ConvertDayFolder(TemplatePlacement& placement, const DayMove& move, RunSummary& summary) {
+    const fs::path database = move.destination / DayDatabaseName(move.dayName);
     {
         int error = 0;
         // Held only while the copy is written: a held folder cannot be moved everywhere.
         const platform::Folder day = move.location.OpenChild(move.dayName, error);
         if (error != 0) {
             ReportRenameFailure(move.source, move.destination, error);
+            summary.leftInOldLayout.Add(ReasonNotMoved(error));
             return;
         }
-        if (!placement.Prepare(
-                {day, DayDatabaseName(move.dayName), move.destination / DayDatabaseName(move.dayName)})) {
+        if (!placement.Prepare({day, DayDatabaseName(move.dayName), database})) {
+            summary.leftInOldLayout.Add(summary.ReasonLeft(database.string()));
             return;
         }
     }
     const int error = MoveDayFolder(move);
     if (error == 0) {
+        ++summary.dayFoldersConverted;
         PlaceAtDestination(placement, move, true);
         return;
     }
     ReportRenameFailure(move.source, move.destination, error);
+    summary.leftInOldLayout.Add(ReasonNotMoved(error));
     int reopened = 0;
     const bool throughLink = error == platform::kRefusedLinkError;
     const platform::Folder day = move.location.OpenChild(move.dayName, reopened);
@@ -116,7 +124,8 @@ bool LeftToTheRecorder(StorageActivity& activity, const std::string& dayName, co
 }
 
 void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder& storageFolder, const fs::path& storage,
-                           StorageActivity& activity, const fs::directory_entry& location, const DateRange& range) {
+                           StorageActivity& activity, const fs::directory_entry& location, const DateRange& range,
+                           RunSummary& summary) {
     const std::string locationName = EntryName(location);
     bool moved = false;
     {
@@ -127,10 +136,13 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
             const std::string dayName = EntryName(day);
             if (!IsDayFolderInRange(day, range)) continue;
             console::WriteLine(design_texts::ProcessingPathLine(day.path().string()));
-            if (LeftToTheRecorder(activity, dayName, day.path())) continue;
+            if (LeftToTheRecorder(activity, dayName, day.path())) {
+                summary.leftInOldLayout.Add("being recorded");
+                continue;
+            }
             const DayMove move{storageFolder, locationFolder, locationName,
                                dayName,       day.path(),     storage / dayName / locationName};
-            ConvertDayFolder(placement, move);
+            ConvertDayFolder(placement, move, summary);
             moved = true;
         }
     }  // a held folder cannot be removed everywhere
@@ -159,19 +171,26 @@ void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::F
 
 void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                                const std::string& endDate) {
+    RunSummary summary;
+    ConvertDirectoryStructure(storagePath, beginDate, endDate, summary);
+}
+
+void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
+                               RunSummary& summary) {
+    summary.converting = true;
     const fs::path storage(storagePath);
     if (!StartRoad(design_texts::kConvertHeading, design_texts::kConvertDirectoryStructure, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;
-    TemplatePlacement placement(TemplateSource::Find(), kConvertDirectoryStructureTexts);
+    TemplatePlacement placement(TemplateSource::Find(), kConvertDirectoryStructureTexts, summary);
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
     FinishInterruptedPlacements(placement, storageFolder, storage, activity, range);
     for (const fs::directory_entry& location : ListFolder(storage)) {
         boost::system::error_code status;
         if (!fs::is_directory(location.status(status)) || status || IsLinkEntry(location)) continue;
-        ConvertLocationFolder(placement, storageFolder, storage, activity, location, range);
+        ConvertLocationFolder(placement, storageFolder, storage, activity, location, range, summary);
     }
     placement.ReportUnjudged();
     ReportFoldersNotOwned(design_texts::kConvertDirectoryStructure);

@@ -2,7 +2,12 @@
 
 #include <string>
 
+#include "app/run_summary.h"
+
 // Moves every old-structure day folder <path>/<location>/<date> in range to
 // <path>/<date>/<location> and places a fresh day database in it.
+// What it moved and left, and why, goes to the summary.
 void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                                const std::string& endDate);
+void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
+                               RunSummary& summary);

@@ -37,9 +37,7 @@ void Judge(RecorderActivity& activity, const platform::EntryFacts& facts, std::i
 }
 
 bool PlacedByTheTool(const platform::Folder& location, const std::string& database) {
-    std::string header;
-    return platform::ReadSmallFile(location, database, kApplicationIdOffset + 4, header) == 0 &&
-           ApplicationIdIn(header) == kToolMark;
+    return ApplicationIdOf(location, database) == kToolMark;
 }
 
 }  // namespace

@@ -8,12 +8,14 @@
 #include "app/design_texts.h"
 #include "platform/database_claim.h"
 #include "storage/layout.h"
+#include "storage/nothing_done.h"
 #include "storage/location_day_files.h"
 #include "storage/recorder_activity.h"
 #include "storage/recorder_folders.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
+#include "storage/template_source.h"
 
 namespace fs = boost::filesystem;
 
@@ -26,25 +28,26 @@ using platform::EntryKind;
                                boost::system::error_code(error, boost::system::system_category()));
 }
 
-void RemoveRegularFile(const platform::Folder& folder, const std::string& name) {
-    if (folder.Facts(name).kind == EntryKind::RegularFile) folder.RemoveFile(name);
+bool RemoveRegularFile(const platform::Folder& folder, const std::string& name) {
+    return folder.Facts(name).kind == EntryKind::RegularFile && folder.RemoveFile(name) == 0;
 }
 
 // A database goes together with SQLite's files beside it.
-void RemoveDatabaseFiles(const platform::Folder& folder, const std::string& database) {
-    RemoveRegularFile(folder, database);
+bool RemoveDatabaseFiles(const platform::Folder& folder, const std::string& database) {
+    const bool removed = RemoveRegularFile(folder, database);
     ForEachCompanion(folder, database,
                      [&folder](const std::string& companion) { RemoveRegularFile(folder, companion); });
+    return removed;
 }
 
 // Deletes what the new structure added to a location folder: the day
 // database, its backups and what an interrupted placement left, and the
 // daylight-saving marker folder while it is empty. Failures are ignored; a
 // missing file is no error; a link or a folder under one of these names is
-// not the tool's and stays.
-void RemoveDayDatabases(const platform::Folder& folder, const std::string& dayName) {
+// not the tool's and stays. True when the day database itself went.
+bool RemoveDayDatabases(const platform::Folder& folder, const std::string& dayName) {
     const std::string database = DayDatabaseName(dayName);
-    RemoveDatabaseFiles(folder, database);
+    const bool removed = RemoveDatabaseFiles(folder, database);
     RemoveDatabaseFiles(folder, BackupNameOf(database, BackupName::Old));
     RemoveDatabaseFiles(folder, BackupNameOf(database, BackupName::Prev));
     RemoveRegularFile(folder, PartialCopyName(database));
@@ -52,29 +55,53 @@ void RemoveDayDatabases(const platform::Folder& folder, const std::string& dayNa
     // Only the marker folder goes, and only when empty: a file named DL is
     // the operator's and stays.
     if (folder.Facts(kDaylightSavingMarker).kind == EntryKind::Folder) folder.RemoveEmptyFolder(kDaylightSavingMarker);
+    return removed;
 }
 
+// Another process holds a database: the design's "some files are in use!".
 struct FilesInUse {};
+// Whether one does cannot be told here: the entry stays, counted, and one
+// line at the end says why.
+struct CannotJudge {};
 
-// A database another process holds, or one whether it is held cannot be
-// told, is not removed: the entry stays where it is.
-bool IsHeld(const platform::Folder& folder, const std::string& name) {
+// A database another process holds, one the system does not let this account
+// change, or one whether it is held cannot be told, is not removed: the entry
+// stays where it is, and the reason is the true one.
+void ThrowIfHeld(const platform::Folder& folder, const std::string& name, const fs::path& shownFolder) {
     platform::DatabaseClaim claim;
-    const platform::ClaimOutcome outcome = claim.Take(folder, name);
-    return outcome == platform::ClaimOutcome::InUse || outcome == platform::ClaimOutcome::CannotJudge;
+    switch (claim.Take(folder, name)) {
+        case platform::ClaimOutcome::InUse:
+            throw FilesInUse{};
+        case platform::ClaimOutcome::CannotJudge:
+            throw CannotJudge{};
+        case platform::ClaimOutcome::Refused:
+            throw fs::filesystem_error(design_texts::kRemoveCall, shownFolder / name,
+                                       boost::system::error_code(claim.Error(), boost::system::system_category()));
+        default:
+            break;
+    }
 }
 
-bool DayDatabaseInUse(const platform::Folder& entry, const std::string& dayName) {
+void ThrowIfDayDatabaseHeld(const platform::Folder& entry, const std::string& dayName, const fs::path& shown) {
     const std::string database = DayDatabaseName(dayName);
-    return IsHeld(entry, database) || IsHeld(entry, BackupNameOf(database, BackupName::Old)) ||
-           IsHeld(entry, BackupNameOf(database, BackupName::Prev));
+    ThrowIfHeld(entry, database, shown);
+    ThrowIfHeld(entry, BackupNameOf(database, BackupName::Old), shown);
+    ThrowIfHeld(entry, BackupNameOf(database, BackupName::Prev), shown);
 }
+
+// What the walk adds up: the summary, and the entries left because whether
+// their databases were held could not be told.
+struct RevertTally {
+    RunSummary& summary;
+    unsigned unjudged = 0;
+};
 
 struct Reverting {
     const platform::Folder& storage;
     const platform::Folder& day;
     const std::string& dayName;
     StorageActivity& activity;
+    RevertTally& tally;
 };
 
 // Moves <storage>/<day>/<entry> back to <storage>/<entry>/<day>; both parents
@@ -93,8 +120,9 @@ void MoveBack(const Reverting& reverting, const std::string& entryName, const fs
     location.Sync();
     reverting.day.Sync();
     if (made == 0) reverting.storage.Sync();
+    ++reverting.tally.summary.foldersMovedBack;
     const platform::Folder moved = location.OpenChild(reverting.dayName, error);
-    if (error == 0) RemoveDayDatabases(moved, reverting.dayName);
+    if (error == 0 && RemoveDayDatabases(moved, reverting.dayName)) ++reverting.tally.summary.databasesRemoved;
 }
 
 void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::directory_entry& entry) {
@@ -108,8 +136,10 @@ void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::
         console::WriteLine(design_texts::BeingRecordedLine(design_texts::kRevertDirectoryStructure,
                                                            entry.path().string(),
                                                            reverting.activity.Now() - recorder.lastWrite));
+        reverting.tally.summary.leftInNewLayout.Add("being recorded");
         return;
     }
+    Reasons& left = reverting.tally.summary.leftInNewLayout;
     try {
         {
             int error = 0;
@@ -117,13 +147,52 @@ void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::
             // still holds stays where it is. Not held across the move, which
             // an open file inside would refuse on some systems.
             const platform::Folder folder = reverting.day.OpenChild(entryName, error);
-            if (error == 0 && DayDatabaseInUse(folder, reverting.dayName)) throw FilesInUse{};
+            if (error == 0) ThrowIfDayDatabaseHeld(folder, reverting.dayName, entry.path());
         }
         MoveBack(reverting, entryName, entry.path(), destination);
+    } catch (const fs::filesystem_error& e) {
+        console::WriteLine(design_texts::StdExceptionLine(design_texts::kRevertDirectoryStructure, e.what()));
+        left.Add(ReasonOfError(e.code().value()));
     } catch (const std::exception& e) {
         console::WriteLine(design_texts::StdExceptionLine(design_texts::kRevertDirectoryStructure, e.what()));
+        left.Add("exception");
+    } catch (const CannotJudge&) {
+        ++reverting.tally.unjudged;
+        left.Add("whether in use cannot be told");
     } catch (...) {
         console::WriteLine(design_texts::kRevertFilesInUse);
+        left.Add("in use");
+    }
+}
+
+// A reversion stopped between moving a location folder back and removing
+// its day databases leaves them in the old layout; a rerun removes them as
+// it would have, and only those the tool placed: an unmarked database there
+// may be the recorder's own, and stays.
+void FinishInterruptedRemovals(const platform::Folder& storageFolder, const fs::path& storage,
+                               StorageActivity& activity, const DateRange& range, RunSummary& summary) {
+    for (const fs::directory_entry& location : ListFolder(storage)) {
+        if (IsLinkEntry(location) || IsDayFolder(location)) continue;
+        int error = 0;
+        const platform::Folder locationFolder = OpenBeneath(storageFolder, {EntryName(location)}, error);
+        if (error != 0) continue;
+        for (const fs::directory_entry& day : ListFolder(location.path())) {
+            const std::string dayName = EntryName(day);
+            if (!IsDayFolderInRange(day, range) || activity.OfDay(dayName).live) continue;
+            const platform::Folder dayFolder = locationFolder.OpenChild(dayName, error);
+            const std::string database = DayDatabaseName(dayName);
+            if (error != 0 || dayFolder.Facts(database).kind != EntryKind::RegularFile) continue;
+            if (ApplicationIdOf(dayFolder, database) != kToolMark) {
+                if (summary.unmarkedLeft++ == 0) summary.firstUnmarkedLeft = (day.path() / database).string();
+                continue;
+            }
+            try {
+                ThrowIfDayDatabaseHeld(dayFolder, dayName, day.path());
+            } catch (...) {
+                continue;  // held, or not to be told: the next run tries again
+            }
+            if (RemoveDayDatabases(dayFolder, dayName)) ++summary.databasesRemoved;
+        }
     }
 }
 
@@ -138,7 +207,7 @@ void RemoveDayFolderIfEmpty(const platform::Folder& storage, const std::string& 
     }
 }
 
-void WriteSummary(unsigned long handled) {
+void WriteClosingLine(unsigned long handled) {
     if (handled == 0) {
         console::WriteLine(design_texts::kNothingToRevert);
         return;
@@ -150,17 +219,31 @@ void WriteSummary(unsigned long handled) {
 
 void RevertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                               const std::string& endDate) {
+    RunSummary summary;
+    RevertDirectoryStructure(storagePath, beginDate, endDate, summary);
+}
+
+void RevertDirectoryStructure(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
+                              RunSummary& summary) {
     const fs::path storage(storagePath);
-    if (!StartRoad(design_texts::kRevertHeading, design_texts::kRevertDirectoryStructure, storage)) return;
+    if (!StartRoad(design_texts::kRevertHeading, design_texts::kRevertDirectoryStructure, storage)) {
+        summary.nothingDone = WhyNothingWasDone(storage, beginDate, endDate, 0, true);
+        console::WriteLine(RevertSummaryLine(summary));
+        return;
+    }
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
+    FinishInterruptedRemovals(storageFolder, storage, activity, range, summary);
+    RevertTally tally{summary};
     unsigned long handled = 0;  // every entry met, moved or not
+    unsigned dayFoldersInRange = 0;
     for (const fs::directory_entry& day : ListFolder(storage)) {
         const std::string dayName = EntryName(day);
         if (!IsDayFolderInRange(day, range)) continue;
+        ++dayFoldersInRange;
         {
             const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
             if (error != 0) continue;
@@ -168,12 +251,18 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
                 // A link is not the storage's own folder: its day database must
                 // not be removed through it.
                 if (IsLinkEntry(entry)) continue;
-                RevertEntry({storageFolder, dayFolder, dayName, activity}, storage, entry);
+                RevertEntry({storageFolder, dayFolder, dayName, activity, tally}, storage, entry);
                 ++handled;
             }
         }  // a held folder cannot be removed everywhere
         RemoveDayFolderIfEmpty(storageFolder, dayName, day.path());
     }
+    if (tally.unjudged > 0) {
+        console::WriteLine(design_texts::UnjudgedLine(design_texts::kRevertDirectoryStructure, tally.unjudged));
+    }
     ReportFoldersNotOwned(design_texts::kRevertDirectoryStructure);
-    WriteSummary(handled);
+    summary.boundNotes = BoundNotes(beginDate, endDate);
+    if (handled == 0) summary.nothingDone = WhyNothingWasDone(storage, beginDate, endDate, dayFoldersInRange, true);
+    console::WriteLine(RevertSummaryLine(summary));
+    WriteClosingLine(handled);
 }

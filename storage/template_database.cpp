@@ -19,7 +19,7 @@ namespace {
 // A day the recorder is recording is left as it was, each location-day saying
 // so, before anything claims or opens its databases.
 void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolder, StorageActivity& activity,
-              const fs::directory_entry& day) {
+              const fs::directory_entry& day, RunSummary& summary) {
     const std::string dayName = EntryName(day);
     int error = 0;
     const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
@@ -40,6 +40,7 @@ void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolde
             console::WriteLine(design_texts::BeingRecordedLine(design_texts::kCopyTemplateDB, shown.string(),
                                                                activity.Now() - recorder.lastWrite));
             RememberLeftWhileRecorded(locationFolder.OwnFacts().identity);
+            summary.NoteLeft(shown.string(), "being recorded");
             continue;
         }
         placement.Place({locationFolder, DayDatabaseName(dayName), shown});
@@ -49,17 +50,23 @@ void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolde
 }  // namespace
 
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
+    RunSummary summary;
+    CopyTemplateDB(storagePath, beginDate, endDate, summary);
+}
+
+void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
+                    RunSummary& summary) {
     const fs::path storage(storagePath);
     if (!StartRoad(design_texts::kCopyTemplateHeading, design_texts::kCopyTemplateDB, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;
-    TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts);
+    TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts, summary);
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
     for (const fs::directory_entry& day : ListFolder(storage)) {
         if (!IsDayFolderInRange(day, range)) continue;
-        PlaceDay(placement, storageFolder, activity, day);
+        PlaceDay(placement, storageFolder, activity, day, summary);
     }
     placement.ReportUnjudged();
 }

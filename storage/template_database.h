@@ -2,6 +2,11 @@
 
 #include <string>
 
+#include "app/run_summary.h"
+
 // Places a fresh copy of the template database in every location folder of
 // every day folder in range (new directory structure).
+// What it left, and why, goes to the summary.
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate);
+void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
+                    RunSummary& summary);

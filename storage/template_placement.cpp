@@ -115,30 +115,30 @@ void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim&
     Check(target.folder.MoveNoReplace(swapping, target.folder, backup), design_texts::kRenameCall, swapping, backup);
 }
 
-// The application id of a database file, 0 when it has none or is too short.
-std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string& name) {
-    std::string header;
-    return platform::ReadSmallFile(folder, name, kApplicationIdOffset + 4, header) == 0 ? ApplicationIdIn(header) : 0;
-}
-
 }  // namespace
 
 // A template that cannot carry the mark is used as it is; the operator is told
 // what that costs.
-TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts)
-    : source_(std::move(source)), texts_(texts) {
+TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts, RunSummary& summary)
+    : source_(std::move(source)), texts_(texts), summary_(summary) {
     if (!source_.Found() || source_.MarksCopies()) return;
     console::WriteLine(design_texts::UnmarkableTemplateLine(texts_.routine, TemplateDatabasePath().string(),
                                                             source_.OwnApplicationId()));
 }
 
-void TemplatePlacement::ReportCopyFailure(const fs::path& shown, int error) const {
+void TemplatePlacement::NoteLeft(const fs::path& shown, const std::string& reason) const {
+    summary_.NoteLeft(shown.string(), reason);
+}
+
+void TemplatePlacement::ReportCopyFailure(const fs::path& shown, int error, const std::string& reason) const {
     const fs::filesystem_error failure(design_texts::kCopyFileCall, TemplateDatabasePath(), shown, SystemError(error));
     console::WriteLine(design_texts::TemplateCopyFailureLine(texts_.routine, failure.what()));
+    NoteLeft(shown, reason);
 }
 
 void TemplatePlacement::ReportNotOurs(const PlacementTarget& target, const std::string& name) const {
     console::WriteLine(design_texts::NotOurCopyLine(texts_.routine, Beside(target.shown, name).string()));
+    NoteLeft(target.shown, "not the tool's file in the way");
 }
 
 // Our working names hold only our own files: a partial copy is a beginning of
@@ -197,8 +197,20 @@ bool TemplatePlacement::SetAsideAndInstall(const PlacementTarget& target) {
     }
     if (outcome == platform::ClaimOutcome::InUse) {
         console::WriteLine(design_texts::LockedLine(target.shown.string()));
+        refusal_ = "in use";
     }
-    if (outcome == platform::ClaimOutcome::CannotJudge) ++unjudged_;
+    if (outcome == platform::ClaimOutcome::CannotJudge) {
+        ++unjudged_;
+        refusal_ = "whether in use cannot be told";
+    }
+    if (outcome == platform::ClaimOutcome::Refused) {
+        // The system's own reason, in the design's form for a set-aside that failed.
+        const fs::filesystem_error error(design_texts::kRenameCall, target.shown,
+                                         Beside(target.shown, BackupNameOf(target.name, BackupName::Old)),
+                                         SystemError(claim.Error()));
+        console::WriteLine(design_texts::RemoveExistedFailureLine(error.what()));
+        refusal_ = ReasonOfError(claim.Error());
+    }
     if (outcome != platform::ClaimOutcome::Claimed) return false;
 
     // Read through the claim: the file judged free is the file whose mark counts.
@@ -213,6 +225,7 @@ bool TemplatePlacement::SetAsideAndInstall(const PlacementTarget& target) {
                                          failure.to.empty() ? fs::path() : Beside(target.shown, failure.to),
                                          SystemError(failure.error));
         console::WriteLine(design_texts::RemoveExistedFailureLine(error.what()));
+        refusal_ = ReasonOfError(failure.error);
         return false;
     }
 }
@@ -260,9 +273,11 @@ void TemplatePlacement::Install(const PlacementTarget& target) {
         return;
     }
     bool installed = false;
+    refusal_ = "not a file in the way";
     if (existing.kind == EntryKind::Missing) {
         // A fresh database beside a leftover journal would be rolled back
         // into garbage by the next connection.
+        refusal_ = "journal without its database";
         installed = !HasCompanions(target.folder, target.name) &&
                     target.folder.MoveNoReplace(PreparedCopyName(target.name), target.folder, target.name) == 0;
     } else if (existing.kind == EntryKind::RegularFile) {
@@ -270,8 +285,9 @@ void TemplatePlacement::Install(const PlacementTarget& target) {
     }
     if (!installed) {
         Discard(target);
-        // The design's texts give one reason whatever kept the copy out.
-        ReportCopyFailure(target.shown, platform::kAlreadyExistsError);
+        // The design's texts give one reason whatever kept the copy out; the
+        // summary gives the true one.
+        ReportCopyFailure(target.shown, platform::kAlreadyExistsError, refusal_);
         return;
     }
     const platform::EntryFacts placed = target.folder.Facts(target.name);
@@ -284,7 +300,7 @@ void TemplatePlacement::Install(const PlacementTarget& target) {
 
 void TemplatePlacement::Place(const PlacementTarget& target) {
     if (!source_.Found()) {
-        ReportCopyFailure(target.shown, source_.Error());
+        ReportCopyFailure(target.shown, source_.Error(), "no template");
         return;
     }
     if (!CompleteInterruptedSwap(target)) return;
@@ -293,7 +309,7 @@ void TemplatePlacement::Place(const PlacementTarget& target) {
     if (leftovers == Leftovers::None) {
         const int error = WritePreparedCopy(target);
         if (error != 0) {
-            ReportCopyFailure(target.shown, error);
+            ReportCopyFailure(target.shown, error, ReasonOfError(error));
             return;
         }
     }
@@ -311,6 +327,7 @@ bool TemplatePlacement::Prepare(const PlacementTarget& target) {
     const fs::filesystem_error failure(design_texts::kCopyFileCall, TemplateDatabasePath(), target.shown,
                                        SystemError(error));
     console::WriteLine(design_texts::CapitalStdExceptionLine(texts_.routine, failure.what()));
+    NoteLeft(target.shown, ReasonOfError(error));
     return false;
 }
 
@@ -334,7 +351,8 @@ void TemplatePlacement::FinishInterrupted(const PlacementTarget& target) {
 }
 
 void TemplatePlacement::ReportUnreachable(const fs::path& shown, int error) const {
-    ReportCopyFailure(shown, source_.Found() ? error : source_.Error());
+    ReportCopyFailure(shown, source_.Found() ? error : source_.Error(),
+                      source_.Found() ? ReasonOfError(error) : "no template");
 }
 
 void TemplatePlacement::ReportUnjudged() const {

@@ -3,6 +3,7 @@
 #include <boost/filesystem/path.hpp>
 #include <string>
 
+#include "app/run_summary.h"
 #include "platform/folder.h"
 #include "storage/location_day_files.h"
 #include "storage/template_source.h"
@@ -45,7 +46,8 @@ BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks);
 // road reports once at its end.
 class TemplatePlacement {
 public:
-    TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts);
+    // Why a location-day's database was left as it was goes to the summary.
+    TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts, RunSummary& summary);
 
     // Prepares the copy beside the target, sets a database in place aside and
     // installs the copy. Without a template, nothing is set aside.
@@ -77,10 +79,13 @@ private:
     int WritePreparedCopy(const PlacementTarget& target) const;
     void Install(const PlacementTarget& target);
     bool SetAsideAndInstall(const PlacementTarget& target);
-    void ReportCopyFailure(const boost::filesystem::path& shown, int error) const;
+    void ReportCopyFailure(const boost::filesystem::path& shown, int error, const std::string& reason) const;
     void ReportNotOurs(const PlacementTarget& target, const std::string& name) const;
+    void NoteLeft(const boost::filesystem::path& shown, const std::string& reason) const;
 
     TemplateSource source_;
     const TemplateCopyTexts& texts_;
+    RunSummary& summary_;
     unsigned unjudged_ = 0;
+    std::string refusal_;  // why the last set-aside did not happen
 };

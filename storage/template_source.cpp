@@ -32,6 +32,11 @@ std::uint32_t ApplicationIdIn(const std::string& header) {
     return value;
 }
 
+std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string& name) {
+    std::string header;
+    return platform::ReadSmallFile(folder, name, kApplicationIdOffset + 4, header) == 0 ? ApplicationIdIn(header) : 0;
+}
+
 const fs::path& TemplateDatabasePath() {
     static const fs::path path = fs::path("PellamDB") / "dbtemplate.db";
     return path;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/folder.h"
+
 // The template database as a run places it, read once when the run starts.
 // Every copy carries the tool's mark in the SQLite header's application id,
 // so that a later run can tell its own databases from the recorder's.
@@ -38,6 +40,9 @@ constexpr std::uint32_t kToolMark = 0x546C7632;  // "Tlv2"
 
 // The application id in a database's first bytes, 0 when they are fewer.
 std::uint32_t ApplicationIdIn(const std::string& header);
+// The application id of a database file of a folder, 0 when it has none or
+// cannot be read; the tool's copies carry kToolMark.
+std::uint32_t ApplicationIdOf(const platform::Folder& folder, const std::string& name);
 
 // The path the copy messages name, relative as the operator is told to place it.
 const boost::filesystem::path& TemplateDatabasePath();

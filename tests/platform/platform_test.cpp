@@ -95,6 +95,30 @@ TEST(TimeZone, StandardBiasIsMinutesWestOfUtcIgnoringDaylightSaving) {
     else
         unsetenv("TZ");
 }
+
+// The advised TZ must give back the offset it was advised for: POSIX counts west.
+TEST(TimeZone, AdvisedSettingGivesTheOffset) {
+    const struct {
+        long east;
+        const char* tz;
+    } cases[] = {{60, "Etc/GMT-1"}, {-300, "Etc/GMT+5"},      {840, "Etc/GMT-14"},       {-720, "Etc/GMT+12"},
+                 {0, "UTC"},        {330, "'<+0530>-05:30'"}, {-210, "'<-0330>+03:30'"}, {900, "'<+1500>-15:00'"}};
+    const char* saved = std::getenv("TZ");
+    const std::string restore = saved ? saved : "";
+    for (const auto& c : cases) {
+        const std::string advice = platform::ZoneSettingAdvice(c.east);
+        EXPECT_NE(advice.find("TZ=" + std::string(c.tz) + " "), std::string::npos) << advice;
+        EXPECT_NE(advice.find(platform::UtcOffsetText(c.east)), std::string::npos) << advice;
+        std::string value = c.tz;
+        value.erase(std::remove(value.begin(), value.end(), '\''), value.end());
+        setenv("TZ", value.c_str(), 1);
+        EXPECT_EQ(platform::StandardBiasMinutes(), -c.east) << value;
+    }
+    if (saved)
+        setenv("TZ", restore.c_str(), 1);
+    else
+        unsetenv("TZ");
+}
 #endif
 
 TEST(RunClock, NeverGoesBackwards) {

@@ -49,7 +49,8 @@ struct Captured {
 };
 Captured CaptureRoad(const std::function<void()>& road);
 
-// The tool's output after its banner and title: the option echo and the roads.
+// The tool's output after its banner and title: the option echo and the
+// roads, without the résumé line (tested on its own).
 std::string AfterTitle(const std::string& out);
 // The output after the title up to where the repair walk begins to talk, i.e.
 // the echo and the road that prepared the storage.

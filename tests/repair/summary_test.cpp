@@ -1,0 +1,227 @@
+// The résumé each road says before the design's closing line: what was done,
+// what was left and why, and why nothing was done when nothing was.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <boost/filesystem.hpp>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "repair/repair_test_support.h"
+#include "support/process.h"
+#include "support/recorded_files.h"
+#include "tools/storage_generator/storage_generator.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+const std::string kDay = "2012-03-03";
+const std::string kNextDay = "2012-03-04";
+
+struct Storage {
+    repairtest::TempFolder temp{"summary"};
+    fs::path path = temp.Path() / "storage";
+
+    // Two locations of two days, three recordings each.
+    void Make(bool oldLayout) const {
+        for (const std::string& location : {"1", "2"}) {
+            for (const std::string& day : {kDay, kNextDay}) {
+                const fs::path folder = oldLayout ? path / location / day : path / day / location;
+                fs::create_directories(folder);
+                for (int serial = 1; serial <= 3; ++serial) {
+                    repairtest::RecordingSpec recording;
+                    recording.startUtc = repairtest::UnixTime(day + " 10:00:00") + 60 * (serial - 1);
+                    repairtest::WriteRecordingFile(
+                        folder / ("0000000" + std::to_string(serial) + "_" + day + "_1000" + std::to_string(serial - 1) + "0.3gp"),
+                        recording);
+                }
+            }
+        }
+    }
+    fs::path Location(const std::string& day, const std::string& location) const { return path / day / location; }
+    fs::path Database(const std::string& day, const std::string& location) const {
+        return Location(day, location) / (day + ".db");
+    }
+};
+
+testsupport::ProcessResult RunOn(const Storage& storage, std::vector<std::string> flags,
+                               const std::string& zone = "UTC") {
+    std::vector<std::string> args{"-p", storage.path.string()};
+    args.insert(args.end(), flags.begin(), flags.end());
+    testsupport::ProcessOptions options;
+    options.environment["TZ"] = zone;
+    testsupport::AgeTree(storage.temp.Path());
+    return testsupport::RunTool(args, options);
+}
+
+// The résumé line, and that the design's closing line follows it at once.
+std::string Resume(const std::string& out, bool reverting) {
+    const auto at = out.find("\nSummary: ");
+    if (at == std::string::npos) return "(none)\n" + out;
+    const auto end = out.find('\n', at + 1);
+    const std::string next = out.substr(end + 1);
+    const char* closing = reverting ? (next.rfind("\nCongratulation! Revert [", 0) == 0 ? "" : "Cannot find any proper")
+                                    : "Congratulation! The database have repaired completely.";
+    EXPECT_EQ(next.rfind(closing, 0), 0u) << out;
+    return out.substr(at + 1, end - at - 1);
+}
+
+// Holds a database open in a transaction, as a recorder writing it would.
+class Writer {
+public:
+    explicit Writer(const fs::path& database) {
+        sqlite3_open(database.string().c_str(), &db_);
+        sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    }
+    ~Writer() { sqlite3_close(db_); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
+    const struct {
+        const char* name;
+        bool oldLayout;
+        std::vector<std::string> prepare;  // a run before, when not empty
+        std::function<std::string(const Storage&)> change;  // the path to give, when not the storage
+        std::vector<std::string> flags;
+        std::string resume;  // with "<S>" for the storage
+    } cases[] = {
+        {"a conversion and its repair", true, {}, nullptr, {},
+         "Summary: 4 day folders converted; 4 location-days rebuilt, 12 rows from 12 recordings"},
+        {"an unreadable recording and a bound that is no date", false, {},
+         [](const Storage& s) {
+             repairtest::WriteGarbage(s.Location(kDay, "1") / "00000009_2012-03-03_110000.3gp");
+             return std::string();
+         },
+         {"-o", "-b", "2012-3-3"},
+         "Summary: 4 location-days rebuilt, 12 rows from 13 recordings; 1 recording without a row (bad format 1); "
+         "begin 2012-3-3 is not a YYYY-MM-DD date: no lower bound"},
+        {"a database a recorder writes", false, {"-o"}, nullptr, {"-o"},
+         "Summary: 3 location-days rebuilt, 9 rows from 9 recordings; 1 location-day left as it was (in use 1)"},
+        {"the database-only repair of the old layout", true, {}, nullptr, {"-o"},
+         "Summary: nothing repaired: no day folder under <S>; it holds location folders of the old layout: run "
+         "without -o"},
+        {"bounds that take no day", false, {}, nullptr, {"-o", "-b", kNextDay, "-e", kDay},
+         "Summary: nothing repaired: no day folder between 2012-03-04 and 2012-03-03 under <S>"},
+        {"a day folder given for the storage", false, {},
+         [](const Storage& s) { return (s.path / kDay).string(); }, {"-o"},
+         "Summary: nothing repaired: no day folder under <S>/2012-03-03; <S>/2012-03-03 looks like a day folder: give "
+         "the storage folder above it"},
+        {"a reversion", false, {"-o"}, nullptr, {"-r"},
+         "Summary: 4 location folders moved back; 4 day databases removed"},
+        {"a reversion beside a recorder writing", false, {"-o"}, nullptr, {"-r"},
+         "Summary: 3 location folders moved back, 1 left (in use 1); 3 day databases removed"},
+        {"a reversion of the old layout", true, {}, nullptr, {"-r"},
+         "Summary: nothing moved back: no day folder under <S>; it is in the old layout already"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Storage storage;
+        storage.Make(c.oldLayout);
+        if (!c.prepare.empty()) ASSERT_EQ(RunOn(storage, c.prepare).exitCode, 0);
+        std::string path = storage.path.string();
+        if (c.change) {
+            const std::string changed = c.change(storage);
+            if (!changed.empty()) path = changed;
+        }
+        std::vector<std::string> flags = c.flags;
+        flags.insert(flags.begin(), {"-p", path});
+        const bool writing = std::string(c.name).find("recorder writes") != std::string::npos ||
+                             std::string(c.name).find("recorder writing") != std::string::npos;
+        std::unique_ptr<Writer> writer;
+        if (writing) writer = std::make_unique<Writer>(storage.Database(kDay, "1"));
+        testsupport::ProcessOptions options;
+        options.environment["TZ"] = "UTC";
+        testsupport::AgeTree(storage.temp.Path());
+        const testsupport::ProcessResult result = testsupport::RunTool(flags, options);
+        std::string expected = c.resume;
+        for (auto at = expected.find("<S>"); at != std::string::npos; at = expected.find("<S>"))
+            expected.replace(at, 3, storage.path.string());
+        EXPECT_EQ(Resume(result.out, c.flags == std::vector<std::string>{"-r"}), expected);
+    }
+}
+
+// A reversion stopped between moving a location folder back and removing its
+// day databases: a rerun removes them as it would have, and only those the
+// tool placed. A database it did not place may be the recorder's, and stays.
+TEST(Summary, ARerunOfTheReversionFinishesWhatAStoppedOneLeft) {
+    const Storage storage;
+    storage.Make(false);
+    ASSERT_EQ(RunOn(storage, {"-o"}).exitCode, 0);
+    const fs::path moved = storage.path / "1" / kDay;
+    fs::create_directories(moved.parent_path());
+    fs::rename(storage.Location(kDay, "1"), moved);  // where the stopped run had put it
+    storagegen::WriteFile(moved / (kDay + ".db.old"), "the recorder's database\n");
+    storagegen::WriteFile(moved / (kDay + ".db-journal"), "");
+    fs::create_directory(moved / "DL");
+    // Another location-day of the old layout, with a database no run placed.
+    const fs::path recorders = storage.path / "3" / kDay;
+    fs::create_directories(recorders);
+    storagegen::WriteFile(recorders / (kDay + ".db"), "the recorder's own\n");
+
+    const std::string out = RunOn(storage, {"-r"}).out;
+    EXPECT_EQ(Resume(out, true),
+              "Summary: 3 location folders moved back; 4 day databases removed; 1 day database in the old layout not "
+              "placed by Tolvane2 left (" +
+                  (recorders / (kDay + ".db")).string() + ")");
+    for (const auto& name : {kDay + ".db", kDay + ".db.old", kDay + ".db-journal", std::string("DL")})
+        EXPECT_FALSE(fs::exists(moved / name)) << name;
+    EXPECT_EQ(storagegen::ReadFile(recorders / (kDay + ".db")), "the recorder's own\n");
+
+    // Nothing in the new layout: the design's line for it, and the database stays.
+    const std::string again = RunOn(storage, {"-r"}).out;
+    EXPECT_EQ(Resume(again, true),
+              "Summary: nothing moved back: no day folder under " + storage.path.string() +
+                  "; it is in the old layout already; 1 day database in the old layout not placed by Tolvane2 left (" +
+                  (recorders / (kDay + ".db")).string() + ")");
+    EXPECT_NE(again.find("Cannot find any proper path to revert."), std::string::npos);
+    EXPECT_EQ(storagegen::ReadFile(recorders / (kDay + ".db")), "the recorder's own\n");
+}
+
+// Recordings named by a recorder an hour east of UTC, read on a machine five
+// hours west: one line says what the recorder's zone may have been. A camera
+// zone field that alone differs says nothing.
+TEST(Summary, ARecorderInAnotherZoneIsNamedOnce) {
+    const struct {
+        const char* name;
+        int recorderHours;  // east of UTC: its names are that far ahead of the first packets
+        std::uint8_t cameraZone;
+        bool line;
+    } cases[] = {
+        {"recorder an hour east", 1, 44, true},
+        {"only the cameras east", -5, 44, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Storage storage;
+        const fs::path folder = storage.Location(kDay, "1");
+        fs::create_directories(folder);
+        for (int serial = 1; serial <= 3; ++serial) {
+            repairtest::RecordingSpec recording;
+            recording.startUtc = repairtest::UnixTime(kDay + " 10:00:00") + 60 * (serial - 1);
+            recording.zoneIndex = c.cameraZone;
+            const int hour = 10 + c.recorderHours;
+            const std::string hh = (hour < 10 ? "0" : "") + std::to_string(hour);
+            repairtest::WriteRecordingFile(folder / ("0000000" + std::to_string(serial) + "_" + kDay + "_" + hh + "0" +
+                                                     std::to_string(serial - 1) + "00.3gp"),
+                                           recording);
+        }
+        const std::string out = RunOn(storage, {"-o"}, "America/New_York").out;
+        const auto at = out.find("RepairStorage - the recorder may have run at UTC+01:00");
+        EXPECT_EQ(at != std::string::npos, c.line) << out;
+        if (c.line) {
+            EXPECT_NE(out.find("TZ=Etc/GMT-1", at), std::string::npos) << out;
+            EXPECT_LT(at, out.find("\nSummary: "));
+        }
+    }
+}
+
+}  // namespace
