@@ -18,9 +18,7 @@ std::string Plural(unsigned long count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string WithReasons(const std::string& text, const Reasons& reasons) {
-    return text + " (" + reasons.Text() + ")";
-}
+std::string WithReasons(const std::string& text, const Reasons& reasons) { return text + " (" + reasons.Text() + ")"; }
 
 std::string Joined(const std::vector<std::string>& parts) {
     std::string line = kPrefix;
@@ -57,7 +55,10 @@ unsigned Reasons::Total() const {
 
 std::string Reasons::Text() const {
     std::vector<std::pair<std::string, unsigned>> shown = counts_;
-    std::stable_sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    // The most frequent first; ties by name, so that the line does not depend on listing order.
+    std::sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
     std::string text;
     unsigned folded = 0;
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -122,9 +123,8 @@ std::string RepairSummaryLine(const RunSummary& s) {
     parts.push_back(Plural(s.locationDaysRebuilt, "location-day rebuilt", "location-days rebuilt") + ", " +
                     Plural(s.rows, "row", "rows") + " from " + Plural(s.recordings, "recording", "recordings"));
     if (s.withoutRow.Total() > 0) {
-        parts.push_back(
-            WithReasons(Plural(s.withoutRow.Total(), "recording without a row", "recordings without a row"),
-                        s.withoutRow));
+        parts.push_back(WithReasons(Plural(s.withoutRow.Total(), "recording without a row", "recordings without a row"),
+                                    s.withoutRow));
     }
     if (s.incomplete.Total() > 0) {
         parts.push_back(WithReasons(
@@ -132,9 +132,9 @@ std::string RepairSummaryLine(const RunSummary& s) {
             s.incomplete));
     }
     if (s.leftAsTheyWere.Total() > 0) {
-        parts.push_back(WithReasons(Plural(s.leftAsTheyWere.Total(), "location-day left as it was",
-                                           "location-days left as they were"),
-                                    s.leftAsTheyWere));
+        parts.push_back(WithReasons(
+            Plural(s.leftAsTheyWere.Total(), "location-day left as it was", "location-days left as they were"),
+            s.leftAsTheyWere));
     }
     AddBoundNotes(parts, s);
     return Joined(parts);

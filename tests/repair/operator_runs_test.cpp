@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,12 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
 
 // A storage of two location-days of one day, and the runs made on it.
 class StorageRuns {
@@ -232,6 +240,35 @@ TEST_F(OperatorRunsWithFaults, ACopyThatCannotBeWrittenLeavesTheDatabaseInPlace)
     const bool firstFailed = !fs::exists(Database("1").string() + ".old");
     Expect("1", firstFailed ? Outcome::Untouched : Outcome::Rebuilt);
     Expect("2", firstFailed ? Outcome::Rebuilt : Outcome::Untouched);
+    EXPECT_NE(out_.find("\nSummary: 1 location-day rebuilt, 2 rows from 2 recordings; 1 location-day left as it was "
+                        "(disk full 1)\n"),
+              std::string::npos)
+        << out_;
+}
+
+// The disk fills up while the rows go in: the résumé does not call that
+// location-day rebuilt, whatever the closing line says.
+TEST_F(OperatorRunsWithFaults, RowsThatCannotBeWrittenAreNoRebuild) {
+    MakeStorage(Layout::New);
+    const fs::path log = folder_.Path() / "calls.log";
+    RunWith({"-o"}, Faulted({{"TOLVANE2_FAULT_LOG", log.string()}}));
+    // The first write into a day database's journal: the rows begin there.
+    std::istringstream calls(storagegen::ReadFile(log));
+    std::string number;
+    for (std::string line; std::getline(calls, line);) {
+        if (line.find(".db-journal") != std::string::npos) {
+            number = line.substr(0, line.find(' '));
+            break;
+        }
+    }
+    ASSERT_FALSE(number.empty());
+    // The same storage made again, so that the same call comes at that number.
+    fs::remove_all(Storage());
+    MakeStorage(Layout::New);
+    out_.clear();
+    RunWith({"-o"}, Faulted({{"TOLVANE2_FAULT_AT", number}, {"TOLVANE2_FAULT_ACTION", "enospc"}}));
+    EXPECT_NE(out_.find("\nSummary: 1 location-day rebuilt, "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("; 1 location-day with rows missing ("), std::string::npos) << out_;
 }
 
 // A copy reaches the disk before it gets a name that a later run would trust.
@@ -313,7 +350,8 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
     }
     // The recorder is reading the first inside a transaction: that much the
     // lock bytes tell, lease or not, when the probe asks for them all to write.
-    const Holder recorder(other.Database("1"), "BEGIN; SELECT count(*) FROM sqlite_master");
+    std::optional<Holder> recorder;
+    recorder.emplace(other.Database("1"), "BEGIN; SELECT count(*) FROM sqlite_master");
     testsupport::AgeTree(other.Storage());
     const auto result = testsupport::RunProcess("/usr/bin/setpriv",
                                                 {"--reuid=65534", "--regid=65534", "--clear-groups",
@@ -326,6 +364,27 @@ TEST_F(OperatorRuns, CopiesKeepTheRecordersOwnershipAndOtherAccountsLeaveDatabas
               std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("CopyTemplateDB - 1 day database(s) left as they were"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\nSummary: 0 location-days rebuilt, 0 rows from 0 recordings; 2 location-days left as "
+                              "they were (in use 1, whether in use cannot be told 1)\n"),
+              std::string::npos)
+        << result.out;
+
+    // Moving back: the one held is in use, the other cannot be told; neither
+    // is said to be in use wrongly. Reading the database above let this
+    // process's locks go, as POSIX has it: the recorder takes them again.
+    recorder.reset();
+    recorder.emplace(other.Database("1"), "BEGIN; SELECT count(*) FROM sqlite_master");
+    const auto reverted = testsupport::RunProcess("/usr/bin/setpriv",
+                                                  {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                   testsupport::ToolPath(), "-p", other.Storage().string(), "-r"},
+                                                  {testsupport::BuildDirectory(), {}});
+    EXPECT_EQ(Count(reverted.out, "RevertDirectoryStructure - some files are in use!"), 1u) << reverted.out;
+    EXPECT_NE(reverted.out.find("RevertDirectoryStructure - 1 day database(s) left as they were"), std::string::npos)
+        << reverted.out;
+    EXPECT_NE(reverted.out.find("\nSummary: 0 location folders moved back, 2 left (in use 1, whether in use cannot be "
+                                "told 1); 0 day databases removed\n"),
+              std::string::npos)
+        << reverted.out;
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <boost/filesystem.hpp>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,9 +36,9 @@ struct Storage {
                 for (int serial = 1; serial <= 3; ++serial) {
                     repairtest::RecordingSpec recording;
                     recording.startUtc = repairtest::UnixTime(day + " 10:00:00") + 60 * (serial - 1);
-                    repairtest::WriteRecordingFile(
-                        folder / ("0000000" + std::to_string(serial) + "_" + day + "_1000" + std::to_string(serial - 1) + "0.3gp"),
-                        recording);
+                    repairtest::WriteRecordingFile(folder / ("0000000" + std::to_string(serial) + "_" + day + "_1000" +
+                                                             std::to_string(serial - 1) + "0.3gp"),
+                                                   recording);
                 }
             }
         }
@@ -49,7 +50,7 @@ struct Storage {
 };
 
 testsupport::ProcessResult RunOn(const Storage& storage, std::vector<std::string> flags,
-                               const std::string& zone = "UTC") {
+                                 const std::string& zone = "UTC") {
     std::vector<std::string> args{"-p", storage.path.string()};
     args.insert(args.end(), flags.begin(), flags.end());
     testsupport::ProcessOptions options;
@@ -89,14 +90,20 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
     const struct {
         const char* name;
         bool oldLayout;
-        std::vector<std::string> prepare;  // a run before, when not empty
+        std::vector<std::string> prepare;                   // a run before, when not empty
         std::function<std::string(const Storage&)> change;  // the path to give, when not the storage
         std::vector<std::string> flags;
         std::string resume;  // with "<S>" for the storage
     } cases[] = {
-        {"a conversion and its repair", true, {}, nullptr, {},
+        {"a conversion and its repair",
+         true,
+         {},
+         nullptr,
+         {},
          "Summary: 4 day folders converted; 4 location-days rebuilt, 12 rows from 12 recordings"},
-        {"an unreadable recording and a bound that is no date", false, {},
+        {"an unreadable recording and a bound that is no date",
+         false,
+         {},
          [](const Storage& s) {
              repairtest::WriteGarbage(s.Location(kDay, "1") / "00000009_2012-03-03_110000.3gp");
              return std::string();
@@ -104,22 +111,49 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
          {"-o", "-b", "2012-3-3"},
          "Summary: 4 location-days rebuilt, 12 rows from 13 recordings; 1 recording without a row (bad format 1); "
          "begin 2012-3-3 is not a YYYY-MM-DD date: no lower bound"},
-        {"a database a recorder writes", false, {"-o"}, nullptr, {"-o"},
+        {"a database a recorder writes",
+         false,
+         {"-o"},
+         nullptr,
+         {"-o"},
          "Summary: 3 location-days rebuilt, 9 rows from 9 recordings; 1 location-day left as it was (in use 1)"},
-        {"the database-only repair of the old layout", true, {}, nullptr, {"-o"},
+        {"the database-only repair of the old layout",
+         true,
+         {},
+         nullptr,
+         {"-o"},
          "Summary: nothing repaired: no day folder under <S>; it holds location folders of the old layout: run "
          "without -o"},
-        {"bounds that take no day", false, {}, nullptr, {"-o", "-b", kNextDay, "-e", kDay},
+        {"bounds that take no day",
+         false,
+         {},
+         nullptr,
+         {"-o", "-b", kNextDay, "-e", kDay},
          "Summary: nothing repaired: no day folder between 2012-03-04 and 2012-03-03 under <S>"},
-        {"a day folder given for the storage", false, {},
-         [](const Storage& s) { return (s.path / kDay).string(); }, {"-o"},
+        {"a day folder given for the storage",
+         false,
+         {},
+         [](const Storage& s) { return (s.path / kDay).string(); },
+         {"-o"},
          "Summary: nothing repaired: no day folder under <S>/2012-03-03; <S>/2012-03-03 looks like a day folder: give "
          "the storage folder above it"},
-        {"a reversion", false, {"-o"}, nullptr, {"-r"},
+        {"a reversion",
+         false,
+         {"-o"},
+         nullptr,
+         {"-r"},
          "Summary: 4 location folders moved back; 4 day databases removed"},
-        {"a reversion beside a recorder writing", false, {"-o"}, nullptr, {"-r"},
+        {"a reversion beside a recorder writing",
+         false,
+         {"-o"},
+         nullptr,
+         {"-r"},
          "Summary: 3 location folders moved back, 1 left (in use 1); 3 day databases removed"},
-        {"a reversion of the old layout", true, {}, nullptr, {"-r"},
+        {"a reversion of the old layout",
+         true,
+         {},
+         nullptr,
+         {"-r"},
          "Summary: nothing moved back: no day folder under <S>; it is in the old layout already"},
     };
     for (const auto& c : cases) {
@@ -148,6 +182,53 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
         EXPECT_EQ(Resume(result.out, c.flags == std::vector<std::string>{"-r"}), expected);
     }
 }
+
+#ifndef _WIN32
+// An immutable file, for the length of a test; only root may make one.
+class Immutable {
+public:
+    explicit Immutable(const fs::path& file) : file_(file) {
+        made_ = std::system(("chattr +i '" + file_.string() + "' 2>/dev/null").c_str()) == 0;
+    }
+    ~Immutable() {
+        if (made_) std::system(("chattr -i '" + file_.string() + "'").c_str());
+    }
+    Immutable(const Immutable&) = delete;
+    Immutable& operator=(const Immutable&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    fs::path file_;
+    bool made_ = false;
+};
+
+// A database the system will not let go (immutable here) is reported with
+// the system's reason, in the design's form for a failed step, not as one
+// in use nor as one whose users cannot be told.
+TEST(Summary, ADatabaseTheSystemRefusesIsSaidSo) {
+    const Storage storage;
+    storage.Make(false);
+    ASSERT_EQ(RunOn(storage, {"-o"}).exitCode, 0);
+    const Immutable held(storage.Database(kDay, "1"));
+    if (!held.Made()) GTEST_SKIP() << "cannot make a file immutable here";
+    const std::string placed = RunOn(storage, {"-o"}).out;
+    EXPECT_NE(
+        placed.find(
+            "CopyTemplateDB - remove existed got std::exception: boost::filesystem::rename: Operation not permitted"),
+        std::string::npos)
+        << placed;
+    EXPECT_EQ(Resume(placed, false),
+              "Summary: 3 location-days rebuilt, 9 rows from 9 recordings; 1 location-day left as it was (not "
+              "permitted 1)");
+    const std::string reverted = RunOn(storage, {"-r"}).out;
+    EXPECT_NE(reverted.find(
+                  "RevertDirectoryStructure - got std::exception: boost::filesystem::remove: Operation not permitted"),
+              std::string::npos)
+        << reverted;
+    EXPECT_EQ(Resume(reverted, true),
+              "Summary: 3 location folders moved back, 1 left (not permitted 1); 3 day databases removed");
+}
+#endif
 
 // A reversion stopped between moving a location folder back and removing its
 // day databases: a rerun removes them as it would have, and only those the
