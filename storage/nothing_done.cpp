@@ -13,9 +13,9 @@ constexpr std::size_t kEntriesLookedAt = 2000;
 bool IsDayFolderName(const std::string& name) { return name.size() == 10 && MatchDateFormat(name.c_str()); }
 
 struct Contents {
-    bool dayFolders = false;      // day folders in range
-    bool recordings = false;      // recordings right here
-    bool dayOfLocations = false;  // folders whose entries are day folders in range: the old layout
+    bool dayFolders = false;       // day folders in range
+    bool recordings = false;       // recordings right here
+    bool dayOfLocations = false;   // folders whose entries are day folders in range: the old layout
     bool dayOfRecordings = false;  // day folders holding recordings right there: a location folder of the old layout
 };
 

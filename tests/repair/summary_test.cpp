@@ -299,7 +299,9 @@ TEST(Summary, ARecorderInAnotherZoneIsNamedOnce) {
         const auto at = out.find("RepairStorage - the recorder may have run at UTC+01:00");
         EXPECT_EQ(at != std::string::npos, c.line) << out;
         if (c.line) {
+#ifndef _WIN32
             EXPECT_NE(out.find("TZ=Etc/GMT-1", at), std::string::npos) << out;
+#endif
             EXPECT_LT(at, out.find("\nSummary: "));
         }
     }
