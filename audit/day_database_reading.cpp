@@ -28,7 +28,7 @@ using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 class ReadOnlyFile {
 public:
-    explicit ReadOnlyFile(const std::string& path) : handle_(platform::OpenFileForReading(path, &size_)) {}
+    explicit ReadOnlyFile(const std::string& path) : handle_(platform::OpenFileForReading(path, nullptr)) {}
     ~ReadOnlyFile() {
         if (handle_ != platform::kInvalidFileHandle) platform::CloseFile(handle_);
     }
@@ -36,7 +36,6 @@ public:
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     bool IsOpen() const { return handle_ != platform::kInvalidFileHandle; }
-    std::int64_t Size() const { return size_; }
     // The first bytes, fewer when the file is shorter.
     std::string Head(std::size_t count) const {
         std::string bytes(count, '\0');
@@ -52,7 +51,6 @@ public:
     }
 
 private:
-    std::int64_t size_ = -1;
     platform::FileHandle handle_;
 };
 
@@ -151,6 +149,8 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
         return Outcome(DatabaseState::NotRead, "WAL database without its -wal and -shm; reading would create them");
     }
 
+    // Read-only, which also keeps SQLite from checkpointing a log into the
+    // database when this is the last connection to close it.
     sqlite3* raw = nullptr;
     int code = sqlite3_open_v2(PathWithoutOperatorLinks(path).c_str(), &raw,
                                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
@@ -158,8 +158,6 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
     if (code != SQLITE_OK) return Failure(raw, code);
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
-    // A reader never checkpoints, not even as the last connection to close.
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 
     DayDatabaseContents contents;
     contents.applicationId = ApplicationIdIn(header);

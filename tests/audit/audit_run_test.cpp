@@ -191,7 +191,7 @@ std::map<std::string, std::tuple<std::uintmax_t, std::size_t, std::time_t>> Snap
 TEST(AuditRun, LeavesTheStorageAsItWas) {
     repairtest::TempFolder temp("audit-unchanged");
     const fs::path storage = temp.Path() / "storage";
-    MakeRecordedStorage(storage, storagegen::Structure::New, {"1", "2", "3", "4"}, 2);
+    MakeRecordedStorage(storage, storagegen::Structure::New, {"1", "2", "3", "4", "5"}, 2);
     const fs::path day = storage / kDay;
     audittest::WriteDayDatabase(day / "1" / "2012-03-03.db", {}, {});
     audittest::WriteDayDatabase(day / "1" / "2012-03-03.db.old", {{1, 1, 2}}, {{"gone.3gp", 1, 2}});
@@ -221,6 +221,18 @@ TEST(AuditRun, LeavesTheStorageAsItWas) {
         sqlite3_exec(closed, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         sqlite3_close(closed);
     }
+    audittest::WriteDayDatabase(day / "5" / "2012-03-03.db", {}, {});
+    {
+        // Its writer gone, its last rows still in the log: the audit, the
+        // last to close it, must not move them into the database.
+        sqlite3* closed = nullptr;
+        sqlite3_open((day / "5" / "2012-03-03.db").string().c_str(), &closed);
+        sqlite3_db_config(closed, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_exec(closed, "PRAGMA journal_mode=WAL; INSERT INTO TimeInterval(IntervalSerial) VALUES(8)", nullptr,
+                     nullptr, nullptr);
+        sqlite3_close(closed);
+    }
+    ASSERT_GT(fs::file_size(day / "5" / "2012-03-03.db-wal"), 0u);
 
     const auto before = Snapshot(storage);
     const json report = AuditJson(storage, temp.Path() / "audit.json", 1, {"--verify"});
@@ -232,6 +244,7 @@ TEST(AuditRun, LeavesTheStorageAsItWas) {
     EXPECT_EQ(report["location_days"][1]["database"]["state"], "needs_recovery");
     EXPECT_EQ(report["location_days"][2]["database"]["state"], "not_read");
     EXPECT_EQ(report["location_days"][3]["database"]["state"], "read");
+    EXPECT_EQ(report["location_days"][4]["database"]["state"], "read");
 }
 
 TEST(AuditRun, BesideARepairAndAWriter) {

@@ -46,12 +46,13 @@ void WriteDayDatabase(const fs::path& path, const std::vector<IntervalSpec>& int
     }
     for (const FileRowSpec& file : files) {
         const std::string start = std::to_string(file.start), end = std::to_string(file.end);
+        const std::string camera = file.cameraStart < 0 ? start : std::to_string(file.cameraStart);
         Execute(database,
                 "INSERT INTO MediaFileDiskMap (MFSerial, IntervalSerial, PathName, StartRecordTime, "
                 "StartRecordTimeMSec, EndRecordTime, EndRecordTimeMSec, StartCameraTime, "
                 "StartCameraTimeMSec, EndCameraTime, EndCameraTimeMSec) VALUES(1, " +
                     std::to_string(file.interval) + ", '" + file.name + "', " + start + ", 0, " + end + ", 0, " +
-                    start + ", 0, " + end + ", 0)");
+                    camera + ", 0, " + end + ", 0)");
     }
     if (marked) Execute(database, "PRAGMA application_id = 1416394290");  // "Tlv2"
     Execute(database, "COMMIT");

@@ -15,6 +15,7 @@ struct FileRowSpec {
     std::uint32_t start;
     std::uint32_t end;
     std::uint32_t interval = 1;
+    std::int64_t cameraStart = -1;  // -1: the record start
 };
 struct IntervalSpec {
     std::uint32_t serial;

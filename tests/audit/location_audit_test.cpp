@@ -12,6 +12,7 @@
 #include <boost/filesystem.hpp>
 #include <ctime>
 #include <functional>
+#include <optional>
 
 #include "audit/location_audit.h"
 #include "audit_test_support.h"
@@ -54,6 +55,16 @@ void Rows(const Folder& folder, const std::vector<audittest::IntervalSpec>& inte
     WriteDayDatabase(folder.database(), intervals, files, true);
 }
 
+#ifndef _WIN32
+// Owned by another account in the folder owner's group: only root can make it.
+void AnotherAccountsDatabase(const Folder& f, mode_t mode) {
+    struct stat folder {};
+    ::stat(f.path.c_str(), &folder);
+    ::chown(f.database().c_str(), 4321, folder.st_gid);
+    ::chmod(f.database().c_str(), mode);
+}
+#endif
+
 struct Case {
     const char* name;
     std::function<void(const Folder&)> change;
@@ -62,11 +73,12 @@ struct Case {
     bool verify = false;
     std::size_t gaps = 0;
     bool growing = false;  // the audit runs right after the folder was made
+    std::optional<audit::DatabaseOrigin> origin = std::nullopt;
 };
 
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
-        {"healthy", [](const Folder&) {}, {}},
+        {"healthy", [](const Folder&) {}, {}, "", false, 0, false, audit::DatabaseOrigin::Tool},
         {"unreadable recording without a row",
          [](const Folder& f) {
              repairtest::WriteGarbage(f.path / kThird);
@@ -107,7 +119,8 @@ const std::vector<Case>& Cases() {
              Rows(f, {{1, kTen, kTen + 120}},
                   {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}, {kSecond, kTen + 60, kTen + 120}});
          },
-         {ProblemKind::ListedTwice}},
+         {ProblemKind::ListedTwice},
+         "listed 2 times"},
         {"overlapping intervals",
          [](const Folder& f) {
              Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 50, kTen + 120}},
@@ -128,6 +141,13 @@ const std::vector<Case>& Cases() {
              Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, {kSecond, 60, 120}});
          },
          {ProblemKind::Before2000}},
+        {"row whose camera start is dated 1970",
+         [](const Folder& f) {
+             audittest::FileRowSpec second{kSecond, kTen + 60, kTen + 120};
+             second.cameraStart = 60;
+             Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, second});
+         },
+         {ProblemKind::Before2000}},
         {"coverage and a recording lost against the backup",
          [](const Folder& f) {
              WriteDayDatabase(f.path / (std::string(kDay) + ".db.old"), {{1, kTen, kTen + 300}},
@@ -140,7 +160,11 @@ const std::vector<Case>& Cases() {
         {"database that is no database",
          [](const Folder& f) { storagegen::WriteFile(f.database(), std::string(4096, 'x')); },
          {ProblemKind::DatabaseDamaged},
-         "not an SQLite database"},
+         "not an SQLite database",
+         false,
+         0,
+         false,
+         audit::DatabaseOrigin::Recorder},
         {"database with a hot journal",
          [](const Folder& f) {
              std::string journal("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
@@ -161,6 +185,7 @@ const std::vector<Case>& Cases() {
              fs::create_directories(f.path / "DL");
          },
          {ProblemKind::NotARecording, ProblemKind::NotARecording}},
+        {"healthy, with --verify", [](const Folder&) {}, {}, "", true},
         {"stale row, with --verify",
          [](const Folder& f) {
              Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 119}});
@@ -187,6 +212,14 @@ const std::vector<Case>& Cases() {
         {"database the recorder cannot write",
          [](const Folder& f) { ::chmod(f.database().c_str(), 0444); },
          {ProblemKind::NotWritable}},
+        // The recorder's account owns the folder; a database of another
+        // account is the recorder's to write when their group may.
+        {"database of another account that the group may write",
+         [](const Folder& f) { AnotherAccountsDatabase(f, 0664); },
+         {}},
+        {"database of another account that the group may not write",
+         [](const Folder& f) { AnotherAccountsDatabase(f, 0644); },
+         {ProblemKind::NotWritable}},
         {"link passed over",
          [](const Folder& f) { fs::create_symlink("/etc/hostname", f.path / "00000005_2012-03-03_100400.3gp"); },
          {ProblemKind::LinkPassedOver}},
@@ -201,6 +234,11 @@ class LocationAuditTest : public testing::TestWithParam<Case> {};
 
 TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
     const Case& test = GetParam();
+#ifndef _WIN32
+    if (std::string(test.name).find("another account") != std::string::npos && ::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another account";
+    }
+#endif
     repairtest::TempFolder temp("audit-model");
     const Folder folder{temp.Path() / kDay / "1"};
     fs::create_directories(folder.path);
@@ -229,9 +267,30 @@ TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
     }
     EXPECT_EQ(day.gaps.size(), test.gaps);
     EXPECT_EQ(day.growing.empty(), !test.growing);
+    if (test.origin) EXPECT_EQ(day.origin, *test.origin);
 #ifndef _WIN32
     ::chmod(folder.database().c_str(), 0644);
 #endif
+}
+
+// Every output reads the same whatever order the file system lists in.
+TEST(LocationAudit, ProblemsComeInNameOrder) {
+    repairtest::TempFolder temp("audit-order");
+    const Folder folder{temp.Path() / kDay / "1"};
+    fs::create_directories(folder.path);
+    Healthy(folder);
+    for (const char* name : {"m.txt", "z.txt", "a.txt", "q.txt"}) storagegen::WriteFile(folder.path / name, "x");
+    int error = 0;
+    const platform::Folder storage = OpenStorageFolder(temp.Path(), error);
+    const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
+    audit::AuditSettings settings;
+    settings.now = static_cast<std::int64_t>(std::time(nullptr)) + 3600;
+    ReadAhead none(0, 0);
+    audit::AuditProgress quiet;
+    const audit::LocationDay day = audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
+    std::vector<std::string> names;
+    for (const audit::Problem& problem : day.problems) names.push_back(problem.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "m.txt", "q.txt", "z.txt"}));
 }
 
 std::string CaseName(const testing::TestParamInfo<Case>& info) {

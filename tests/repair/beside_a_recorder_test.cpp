@@ -255,7 +255,9 @@ TEST(BesideARecorder, FoldersTheToolMakesStayTheRecorders) {
         daylight.startUtc = repairtest::UnixTime(kEarlier + " 10:00:00");
         repairtest::WriteRecordingFile(day / ("00000001_" + kEarlier + "_110000.3gp"), daylight);
         testsupport::AgeTree(storage);
-        const Ownership recorder{1234, 5678, 02775};  // setgid, as shared recorder folders often are
+        // Setgid, as shared recorder folders often are; under the ACL a group
+        // without write, so that a mode set on a new folder would narrow the mask.
+        const Ownership recorder{1234, 5678, acl ? 0755u : 02775u};
         for (const fs::path& folder : {storage, storage / "1", day}) {
             ASSERT_EQ(::chown(folder.c_str(), recorder.owner, recorder.group), 0);
             ASSERT_EQ(::chmod(folder.c_str(), recorder.mode), 0);

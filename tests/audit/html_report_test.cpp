@@ -1,0 +1,80 @@
+// The page's timeline: every mark where its time is on the hour axis, and
+// titles that say what a mark stands for.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "audit/audit_model.h"
+#include "audit/html_report.h"
+#include "repair/repair_test_support.h"
+
+namespace {
+
+using audit::ProblemKind;
+
+std::uint32_t At(const std::string& time) { return repairtest::UnixTime("2012-03-03 " + time); }
+
+// The x of the first element that begins so.
+std::string XOf(const std::string& page, const std::string& element) {
+    const auto at = page.find(element);
+    if (at == std::string::npos) return "(no " + element + ")";
+    const std::string rest = page.substr(at);
+    std::smatch match;
+    if (!std::regex_search(rest, match, std::regex("x1?=\"([0-9.]+)\""))) return "(no x)";
+    return match[1].str();
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST(HtmlReport, MarksSitOnTheHourAxisAndSayWhatTheyStandFor) {
+    audit::Report report;
+    report.storage = "S";
+    audit::LocationDay day;
+    day.day = "2012-03-03";
+    day.location = "1";
+    day.recordings = 3;
+    day.intervals.push_back({{At("10:00:00"), At("12:00:00")}, "a.3gp", "b.3gp", 2});
+    // An interval whose rows are a day late: its times are shown with their date.
+    day.intervals.push_back({{At("10:00:00") + 86400, At("10:01:00") + 86400}, "c.3gp", "c.3gp", 1});
+    day.problems.push_back({ProblemKind::NoRow, "x.3gp", "bad format", audit::TimeRange{At("14:00:00"), At("14:01:00")}});
+    day.problems.push_back({ProblemKind::NoRow, "y.3gp", "bad format", audit::TimeRange{At("14:01:00"), At("14:02:00")}});
+    day.problems.push_back({ProblemKind::NoRow, "z.3gp", "empty", audit::TimeRange{At("20:00:00"), At("20:01:00")}});
+    day.problems.push_back(
+        {ProblemKind::LostCoverage, "2012-03-03.db.old", "lost", audit::TimeRange{At("16:00:00"), At("17:00:00")}});
+    report.locationDays.push_back(day);
+    const std::string page = audit::HtmlReport(report);
+
+    // 10:00 is where the 10 o'clock line is; the labels read 00:00 to 22:00.
+    const std::string hourLines = page.substr(page.find("<line class=\"hour\""));
+    std::vector<std::string> hours;
+    const std::regex hourLine("<line class=\"hour\" x1=\"([0-9.]+)\"");
+    for (std::sregex_iterator it(hourLines.begin(), hourLines.end(), hourLine), end; it != end; ++it) {
+        hours.push_back((*it)[1].str());
+    }
+    ASSERT_EQ(hours.size(), 25u);
+    const std::string row = page.substr(page.find("<g class=\"location\""));
+    EXPECT_EQ(XOf(row, "<rect class=\"bar\""), hours[10]);
+    EXPECT_EQ(XOf(row, "<rect class=\"lost\""), hours[16]);
+    EXPECT_NE(page.find(">10:00</text>"), std::string::npos);
+    EXPECT_NE(page.find(">08:00</text>"), std::string::npos);
+    EXPECT_EQ(page.find(">010:00</text>"), std::string::npos);
+    EXPECT_EQ(Count(row, "<rect class=\"lost\""), 1u);
+
+    // Two recordings a minute apart share a mark; one alone has its own, named.
+    EXPECT_NE(page.find("2 recordings without a row, 14:00:00 to 14:02:00"), std::string::npos) << page;
+    EXPECT_NE(page.find("z.3gp: 20:00:00 to 20:01:00 (60 s), no row: empty"), std::string::npos) << page;
+    EXPECT_NE(page.find("interval 2012-03-04 10:00:00 to 2012-03-04 10:01:00 (60 s), 1 recording: c.3gp"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("2 recordings: a.3gp to b.3gp"), std::string::npos) << page;
+    // The day's heading counts in words that agree with the numbers.
+    EXPECT_NE(page.find("2012-03-03: 1 location, 3 recordings, 4 problems"), std::string::npos) << page;
+}
+
+}  // namespace
