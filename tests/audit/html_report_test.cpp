@@ -42,8 +42,10 @@ TEST(HtmlReport, MarksSitOnTheHourAxisAndSayWhatTheyStandFor) {
     day.intervals.push_back({{At("10:00:00"), At("12:00:00")}, "a.3gp", "b.3gp", 2});
     // An interval whose rows are a day late: its times are shown with their date.
     day.intervals.push_back({{At("10:00:00") + 86400, At("10:01:00") + 86400}, "c.3gp", "c.3gp", 1});
-    day.problems.push_back({ProblemKind::NoRow, "x.3gp", "bad format", audit::TimeRange{At("14:00:00"), At("14:01:00")}});
-    day.problems.push_back({ProblemKind::NoRow, "y.3gp", "bad format", audit::TimeRange{At("14:01:00"), At("14:02:00")}});
+    day.problems.push_back(
+        {ProblemKind::NoRow, "x.3gp", "bad format", audit::TimeRange{At("14:00:00"), At("14:01:00")}});
+    day.problems.push_back(
+        {ProblemKind::NoRow, "y.3gp", "bad format", audit::TimeRange{At("14:01:00"), At("14:02:00")}});
     day.problems.push_back({ProblemKind::NoRow, "z.3gp", "empty", audit::TimeRange{At("20:00:00"), At("20:01:00")}});
     day.problems.push_back(
         {ProblemKind::LostCoverage, "2012-03-03.db.old", "lost", audit::TimeRange{At("16:00:00"), At("17:00:00")}});

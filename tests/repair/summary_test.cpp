@@ -135,8 +135,8 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
          {},
          [](const Storage& s) { return (s.path / kDay).string(); },
          {"-o"},
-         "Summary: nothing repaired: no day folder under <S>/2012-03-03; <S>/2012-03-03 looks like a day folder: give "
-         "the storage folder above it"},
+         "Summary: nothing repaired: no day folder under <D>; <D> looks like a day folder: give the storage folder "
+         "above it"},
         {"a reversion",
          false,
          {"-o"},
@@ -179,6 +179,8 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
         std::string expected = c.resume;
         for (auto at = expected.find("<S>"); at != std::string::npos; at = expected.find("<S>"))
             expected.replace(at, 3, storage.path.string());
+        for (auto at = expected.find("<D>"); at != std::string::npos; at = expected.find("<D>"))
+            expected.replace(at, 3, (storage.path / kDay).string());
         EXPECT_EQ(Resume(result.out, c.flags == std::vector<std::string>{"-r"}), expected);
     }
 }
