@@ -49,8 +49,6 @@ inline constexpr uint32_t kFlagZoneShift = 4;
 inline constexpr uint32_t kFlagZoneMask = 0x7Fu;
 inline constexpr uint32_t kFlagDaylightSaving = 1u << 11;
 inline constexpr uint32_t kFlagNibbleExtension = 1u << 17;
-inline constexpr uint32_t kFlagBit20 = 1u << 20;
-inline constexpr uint32_t kFlagBit21 = 1u << 21;
 // What the ISO media parser writes into the headers it makes up: zone index
 // 48 (UTC), no daylight saving, bit 21 set.
 inline constexpr uint32_t kDefaultFrameFlags = 0x00201304u;

@@ -413,6 +413,10 @@ TEST(BoxReaderTest, PaddingCandidateThatIsNotFollowedSoundlyLosesToOneThatIs) {
     };
     ASSERT_NE(zero_padding::PlausibleBoxSize(peek, 4, limit), 0u);  // the decoy is there
     EXPECT_EQ(FindBoxAfterZeros(0, limit, peek), 1u);
+
+    // A box of a 64-bit size is as plausible as one of a 32-bit size.
+    file = Cat({Writer().U32(1).Text("free").U64(24), Bytes(8, 'a')});
+    EXPECT_EQ(zero_padding::PlausibleBoxSize(peek, 0, limit), 24u);
 }
 
 // Data references are read for their own sake only; sizes that do not fit
