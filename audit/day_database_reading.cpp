@@ -164,8 +164,9 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
     code = sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
     if (code == SQLITE_OK) code = CopyRows(raw, contents);
     if (code != SQLITE_OK) {
-        sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
+        // Judged before the rollback, whose own outcome would replace the message.
         DayDatabaseContents failed = Failure(raw, code);
+        sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
         failed.applicationId = contents.applicationId;
         return failed;
     }

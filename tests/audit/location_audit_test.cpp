@@ -3,6 +3,7 @@
 // problems named, and nothing else.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -165,6 +166,18 @@ const std::vector<Case>& Cases() {
          0,
          false,
          audit::DatabaseOrigin::Recorder},
+        // Its rows cannot be read: the reason is SQLite's, not that of the
+        // rollback that follows.
+        {"database without the day tables",
+         [](const Folder& f) {
+             fs::remove(f.database());
+             sqlite3* db = nullptr;
+             sqlite3_open(f.database().string().c_str(), &db);
+             sqlite3_exec(db, "CREATE TABLE Other(x)", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         },
+         {ProblemKind::DatabaseDamaged},
+         "no such table"},
         {"database with a hot journal",
          [](const Folder& f) {
              std::string journal("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
