@@ -23,15 +23,16 @@ bool IsActiveBound(const std::string& text) { return MatchDateFormat(text.c_str(
 
 }  // namespace
 
-namespace {
-
 bool IsCalendarDate(const std::string& text) {
+    if (!MatchDateFormat(text.c_str())) return false;
     const int year = std::stoi(text.substr(0, 4)), month = std::stoi(text.substr(5, 2)),
               day = std::stoi(text.substr(8, 2));
     if (month < 1 || month > 12 || day < 1) return false;
     return day <= boost::gregorian::gregorian_calendar::end_of_month_day(static_cast<unsigned short>(year),
                                                                          static_cast<unsigned short>(month));
 }
+
+namespace {
 
 // A given bound that the range reads otherwise than the operator meant.
 std::string BoundNote(const char* which, const std::string& text, const char* side) {

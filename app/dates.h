@@ -12,6 +12,9 @@ extern const char* const UnsetDate;
 // ([1-2]ddd-[0-1]d-[0-3]d). A null text is reported and gives false.
 bool MatchDateFormat(const char* text);
 
+// True when a YYYY-MM-DD text names a day of the calendar (2024-02-30 does not).
+bool IsCalendarDate(const std::string& text);
+
 // The bounds in force, as the résumé names them: "between B and E",
 // "from B on", "up to E", or empty when there are none.
 std::string BoundsText(const std::string& beginDate, const std::string& endDate);

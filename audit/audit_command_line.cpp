@@ -18,13 +18,18 @@ po::options_description OptionTable() {
         "end,e", po::value<std::string>(), "last day to audit, YYYY-MM-DD")("html", po::value<std::string>(),
                                                                             "also write the audit as one static page")(
         "json", po::value<std::string>(), "also write the audit as JSON (- for standard output)")(
-        "gap", po::value<unsigned>(), "report gaps longer than this many seconds (default 60)")(
+        "gap", po::value<std::string>(), "report gaps longer than this many seconds (default 60)")(
         "verify", "read every recording and list rows a repair would write differently")("help,h", "this text")(
         "version", "the version");
     return table;
 }
 
-bool ValidDate(const std::string& text) { return MatchDateFormat(text.c_str()); }
+// A whole number of seconds above 0, written with digits only.
+bool ParseGap(const std::string& text, unsigned& seconds) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    seconds = static_cast<unsigned>(std::stoul(text));
+    return seconds > 0;
+}
 
 }  // namespace
 
@@ -34,7 +39,9 @@ std::string AuditUsage() {
          << "usage: Tolvane2Audit -p PATH [-b YYYY-MM-DD] [-e YYYY-MM-DD] [--html FILE] [--json FILE]\n"
          << "                     [--gap SECONDS] [--verify]\n"
          << OptionTable()
-         << "Exit code: 0 no problem found, 1 problems found, 2 usage error or a storage it cannot read.\n";
+         << "Exit code: 0 location-days audited and no problem found; 1 problems found; 2 nothing could be\n"
+         << "judged (a usage error, a storage it cannot read, no day folder in range); 3 a repair is running\n"
+         << "on the storage now: nothing judged, only the JSON written (repair_running), a page left as it was.\n";
     return text.str();
 }
 
@@ -58,14 +65,25 @@ ParseOutcome ParseAuditCommandLine(int argc, const char* const argv[], AuditOpti
                                        std::pair<const char*, std::string*>{"end", &options.endDate}}) {
         if (values.count(name) == 0) continue;
         *target = values[name].as<std::string>();
-        if (!ValidDate(*target)) {
+        if (!MatchDateFormat(target->c_str())) {
             error = std::string("--") + name + " takes a date as YYYY-MM-DD, not " + *target;
             return ParseOutcome::UsageError;
         }
+        if (!IsCalendarDate(*target)) {
+            error = std::string("--") + name + " " + *target + " is no day of the calendar";
+            return ParseOutcome::UsageError;
+        }
+    }
+    if (values.count("begin") != 0 && values.count("end") != 0 && options.endDate < options.beginDate) {
+        error = "--begin " + options.beginDate + " is after --end " + options.endDate;
+        return ParseOutcome::UsageError;
     }
     if (values.count("html") != 0) options.htmlFile = values["html"].as<std::string>();
     if (values.count("json") != 0) options.jsonFile = values["json"].as<std::string>();
-    if (values.count("gap") != 0) options.gapSeconds = values["gap"].as<unsigned>();
+    if (values.count("gap") != 0 && !ParseGap(values["gap"].as<std::string>(), options.gapSeconds)) {
+        error = "--gap takes a whole number of seconds above 0, not " + values["gap"].as<std::string>();
+        return ParseOutcome::UsageError;
+    }
     options.verify = values.count("verify") != 0;
     return ParseOutcome::Run;
 }

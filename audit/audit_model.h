@@ -113,6 +113,12 @@ struct Report {
     long biasMinutes = 0;                  // the machine's, as the rows were written with
     std::vector<Problem> storageProblems;  // above any location-day
     std::vector<LocationDay> locationDays;
+    // The storage's day folders in either layout, in range or not, and the
+    // first and last of their names: what the storage holds when none is in range.
+    unsigned dayFolders = 0;
+    unsigned dayFoldersInRange = 0;
+    std::string firstDay;
+    std::string lastDay;
 
     unsigned ProblemCount() const;
     std::map<ProblemKind, unsigned> ProblemsByKind() const;

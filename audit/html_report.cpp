@@ -262,10 +262,6 @@ std::string HtmlReport(const Report& report) {
          << Escape(Clock(0, 0).Text(static_cast<std::uint32_t>(report.auditedAt))) << " UTC"
          << (report.verified ? ", every recording read again (--verify)" : "") << ". Times are the recorder's clock.";
     page << "</p>\n";
-    if (report.repairRunning) {
-        page << "<p class=\"warn\">A repair is running on this storage now: what it has not reached yet may "
-                "change.</p>\n";
-    }
 
     unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
     for (const LocationDay& locationDay : report.locationDays) {

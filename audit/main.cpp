@@ -14,6 +14,7 @@
 #include "audit/storage_audit.h"
 #include "audit/summary.h"
 #include "platform/broken_pipe.h"
+#include "platform/storage_lock.h"
 #include "platform/time_zone.h"
 #include "platform/unicode_run.h"
 
@@ -22,6 +23,7 @@ namespace {
 constexpr int kNoProblem = 0;
 constexpr int kProblems = 1;
 constexpr int kCannotRun = 2;
+constexpr int kRepairRunning = 3;
 
 // The console's status line while the recordings are read; nothing unless
 // standard error is a terminal.
@@ -40,6 +42,38 @@ private:
 // One line of the audit's own on standard error; names in it are shown safely.
 void ReportError(const std::string& text) {
     std::cerr << console::PrintableText("Tolvane2Audit - " + text) << std::endl;
+}
+
+// Why no location-day was judged, or empty when some were.
+std::string WhyNothingJudged(const audit::Report& report, const audit::AuditOptions& options) {
+    if (!report.locationDays.empty()) return {};
+    if (report.dayFolders == 0) {
+        return "no day folder under " + options.path + ": is the disk mounted, is this the storage folder?";
+    }
+    const std::string bounds = BoundsText(options.beginDate, options.endDate);
+    if (report.dayFoldersInRange == 0) {
+        return "no day folder " + bounds + "; the storage holds " + report.firstDay +
+               (report.dayFolders > 1 ? " ... " + report.lastDay : std::string()) + " (" +
+               std::to_string(report.dayFolders) + (report.dayFolders == 1 ? " day folder)" : " day folders)");
+    }
+    return "no location folder in the " + std::to_string(report.dayFoldersInRange) +
+           (report.dayFoldersInRange == 1 ? " day folder" : " day folders") + (bounds.empty() ? "" : " " + bounds) +
+           " under " + options.path;
+}
+
+// While a repair runs, what the audit would judge changes under it: it says
+// so, writes the JSON with repair_running and nothing judged, and leaves a
+// page as it was.
+int RepairRunning(audit::Report& report, std::vector<audit::ReportOutput>& outputs,
+                  const audit::AuditOptions& options) {
+    ReportError("a repair is running on " + options.path + " now: nothing judged; audit again once it has ended");
+    report.repairRunning = true;
+    for (audit::ReportOutput& output : outputs) {
+        if (output.given != options.jsonFile) continue;
+        std::string error;
+        if (!audit::WriteReportOutput(output, audit::JsonReport(report), error)) ReportError(error);
+    }
+    return kRepairRunning;
 }
 
 }  // namespace
@@ -83,13 +117,24 @@ int main(int argc, char* argv[]) {
     settings.verify = options.verify;
     settings.now = static_cast<std::int64_t>(std::time(nullptr));
     settings.biasMinutes = platform::StandardBiasMinutes();
-    StatusLineProgress progress;
     audit::Report report;
+    report.storage = options.path;
+    report.auditedAt = settings.now;
+    report.biasMinutes = settings.biasMinutes;
+    report.gapSeconds = settings.gapSeconds;
+    if (platform::StorageLockHeld(options.path)) return RepairRunning(report, outputs, options);
+
+    StatusLineProgress progress;
     const bool audited = audit::AuditStorage(options.path, DateRange(options.beginDate, options.endDate), settings,
                                              progress, report, error);
     progress.Finish();
     if (!audited) {
         ReportError("cannot read the storage " + options.path + ": " + error);
+        return kCannotRun;
+    }
+    const std::string nothingJudged = WhyNothingJudged(report, options);
+    if (!nothingJudged.empty()) {
+        ReportError(nothingJudged);
         return kCannotRun;
     }
 

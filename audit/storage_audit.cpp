@@ -5,7 +5,6 @@
 #include <cctype>
 #include <system_error>
 
-#include "platform/storage_lock.h"
 #include "repair/read_ahead.h"
 #include "storage/layout.h"
 #include "storage/storage_folders.h"
@@ -37,6 +36,12 @@ bool LocationBefore(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+void CountDayFolder(Report& report, const std::string& name) {
+    ++report.dayFolders;
+    if (report.firstDay.empty() || name < report.firstDay) report.firstDay = name;
+    if (report.lastDay.empty() || report.lastDay < name) report.lastDay = name;
+}
+
 void PassOverLink(Report& report, const std::string& name) {
     report.storageProblems.push_back({ProblemKind::LinkPassedOver, name, "a symbolic link: not followed", {}});
 }
@@ -58,7 +63,6 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
         error = code != 0 ? std::system_category().message(code) : "not a folder";
         return false;
     }
-    report.repairRunning = platform::StorageLockHeld(storage);
 
     std::vector<Target> targets;
     bool newLayout = false;
@@ -69,7 +73,9 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
             PassOverLink(report, name);
         } else if (IsDayFolder(entry)) {
             newLayout = true;
+            CountDayFolder(report, name);
             if (!range.Contains(name)) continue;
+            ++report.dayFoldersInRange;
             for (const fs::directory_entry& location : ListFolder(entry.path())) {
                 if (IsLinkEntry(location)) {
                     PassOverLink(report, name + "/" + EntryName(location));
@@ -83,7 +89,9 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
                 const bool dayLink = IsLinkEntry(day);
                 if (!dayLink && !IsDayFolder(day)) continue;
                 oldLayout = true;
+                CountDayFolder(report, EntryName(day));
                 if (!range.Contains(EntryName(day))) continue;
+                ++report.dayFoldersInRange;
                 if (dayLink) {
                     PassOverLink(report, name + "/" + EntryName(day));
                 } else {

@@ -58,8 +58,6 @@ std::string ProblemWords(const std::map<ProblemKind, unsigned>& counts) {
 
 void WriteSummary(const Report& report, std::ostream& out) {
     out << "Storage: " << console::PrintableText(report.storage) << " (" << LayoutWords(report.layout) << ")\n";
-    if (report.repairRunning)
-        out << "A repair is running on this storage now: what it has not reached yet may change.\n";
     if (!report.storageProblems.empty()) {
         std::map<ProblemKind, unsigned> counts;
         for (const Problem& problem : report.storageProblems) ++counts[problem.kind];

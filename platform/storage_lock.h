@@ -24,8 +24,9 @@ private:
     std::intptr_t fd_ = -1;  // a descriptor, or a system handle's value
 };
 
-// Whether a run holds a storage's lock now, found without taking any lock,
-// so that looking never keeps a run from starting.
+// Whether a run holds a storage's lock now, exactly: a shared lock is asked
+// for without waiting and let go at once. A run starting in that instant
+// finds the storage held and ends, saying so; an audit that looks never waits.
 bool StorageLockHeld(const std::string& folder);
 
 }  // namespace platform

@@ -22,10 +22,21 @@ HANDLE OpenLockFile(const std::string& folder) {
 
 }  // namespace
 
+// The lock file a power cut left behind holds nothing: only a lock on its
+// byte, refused to a shared request that does not wait, says a run holds it.
+// In the instant the shared lock is held, a run starting on the same storage
+// would find it held and end (it says so).
 bool StorageLockHeld(const std::string& folder) {
-    // The lock file goes with the last handle of the run that holds it.
     const boost::filesystem::path lockFile = boost::filesystem::path(folder) / kLockFileName;
-    return GetFileAttributesW(lockFile.wstring().c_str()) != INVALID_FILE_ATTRIBUTES;
+    const HANDLE handle =
+        CreateFileW(lockFile.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED at{};
+    const bool held = !LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+    if (!held) UnlockFileEx(handle, 0, 1, 0, &at);
+    CloseHandle(handle);
+    return held;
 }
 
 StorageLock::~StorageLock() {
