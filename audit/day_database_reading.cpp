@@ -104,10 +104,11 @@ int EachRow(sqlite3* database, const char* sql, Take take) {
 int CopyRows(sqlite3* database, DayDatabaseContents& contents) {
     int code =
         EachRow(database,
-                "SELECT IntervalSerial, StartRecordTime, EndRecordTime, RecordDLSaving "
+                "SELECT IntervalSerial, StartRecordTime, EndRecordTime, RecordDLSaving, IFNULL(RecordTimeZone, -1) "
                 "FROM TimeInterval ORDER BY rowid",
                 [&](sqlite3_stmt* row) {
-                    contents.intervals.push_back({Column(row, 0), Column(row, 1), Column(row, 2), Column(row, 3)});
+                    contents.intervals.push_back(
+                        {Column(row, 0), Column(row, 1), Column(row, 2), Column(row, 3), Column(row, 4)});
                 });
     if (code != SQLITE_OK) return code;
     return EachRow(database,

@@ -25,6 +25,9 @@ struct IntervalRow {
     std::uint32_t recordStart = 0;
     std::uint32_t recordEnd = 0;
     std::uint32_t recordDLSaving = 0;
+    // 48 + minutes west of UTC / 15 as the rows were written, in 16 bits (so
+    // zones east of UTC+12 wrap); above 0xFFFF when there is none.
+    std::uint32_t recordTimeZone = 0xFFFFFFFF;
 };
 
 struct DayDatabaseContents {

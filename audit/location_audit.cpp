@@ -314,8 +314,10 @@ private:
     void CheckRows(const Contents& contents) {
         std::unordered_set<std::string> present;
         for (const Recording& recording : contents.recordings) present.insert(recording.name);
-        std::map<std::uint32_t, std::uint32_t> daylightSaving;
-        for (const IntervalRow& row : database_.intervals) daylightSaving[row.serial] = row.recordDLSaving;
+        // A name is compared with its row in the zone the row was written
+        // with, whatever the zone of the machine auditing.
+        std::map<std::uint32_t, const IntervalRow*> intervalOf;
+        for (const IntervalRow& row : database_.intervals) intervalOf[row.serial] = &row;
 
         std::unordered_map<std::string, unsigned> seen;
         for (const FileRow& row : database_.files) {
@@ -330,8 +332,9 @@ private:
             if (row.recordStart < kYear2000 || row.cameraStart < kYear2000) {
                 Add(ProblemKind::Before2000, row.pathName,
                     "record start " + Seconds(row.recordStart) + ", camera start " + Seconds(row.cameraStart), range);
-            } else if (auto named = NameTime(row.pathName, settings_.biasMinutes)) {
-                if (daylightSaving[row.intervalSerial] == 1) *named -= 3600;
+            } else if (auto named = NameTime(row.pathName, BiasOfRow(intervalOf, row.intervalSerial))) {
+                const auto interval = intervalOf.find(row.intervalSerial);
+                if (interval != intervalOf.end() && interval->second->recordDLSaving == 1) *named -= 3600;
                 const std::int64_t off = static_cast<std::int64_t>(row.recordStart) - *named;
                 if (off > kNameTimeToleranceSeconds || -off > kNameTimeToleranceSeconds) {
                     Add(ProblemKind::NameTimeMismatch, row.pathName,
@@ -339,6 +342,19 @@ private:
                 }
             }
         }
+    }
+
+    // The minutes west of UTC the rows of an interval were written with; the
+    // machine's where the interval or its zone is missing.
+    long BiasOfRow(const std::map<std::uint32_t, const IntervalRow*>& intervalOf, std::uint32_t serial) const {
+        const auto interval = intervalOf.find(serial);
+        if (interval == intervalOf.end()) return settings_.biasMinutes;
+        const std::uint32_t stored = interval->second->recordTimeZone;
+        if (stored > 0xFFFF) return settings_.biasMinutes;
+        const long code = stored > 0x7FFF ? static_cast<long>(stored) - 0x10000 : static_cast<long>(stored);
+        // UTC+14 to UTC-12: any other code is none a repair writes.
+        if (code < -8 || code > 96) return settings_.biasMinutes;
+        return (code - 48) * 15;
     }
 
     void CheckIntervals() {

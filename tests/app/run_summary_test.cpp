@@ -25,8 +25,8 @@ TEST(RunSummary, ReasonsMostFrequentFirstTiesByNameTheRestFolded) {
 #ifndef _WIN32
 TEST(RunSummary, ASystemErrorInAFewWords) {
     const std::pair<int, const char*> cases[] = {
-        {EBUSY, "in use"},          {EACCES, "not permitted"}, {EPERM, "not permitted"},
-        {EROFS, "read-only"},       {EEXIST, "destination exists"}, {ENOSPC, "disk full"},
+        {EBUSY, "in use"},           {EACCES, "not permitted"},      {EPERM, "not permitted"},
+        {EROFS, "read-only"},        {EEXIST, "destination exists"}, {ENOSPC, "disk full"},
         {EIO, "input/output error"},
     };
     for (const auto& [error, reason] : cases) EXPECT_EQ(ReasonOfError(error), reason) << error;

@@ -21,6 +21,7 @@ struct IntervalSpec {
     std::uint32_t serial;
     std::uint32_t start;
     std::uint32_t end;
+    std::uint32_t zone = 48;  // RecordTimeZone: 48 + minutes west of UTC / 15
 };
 
 // A copy of the template holding these rows; `marked`: as the tool places it.

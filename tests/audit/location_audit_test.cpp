@@ -75,6 +75,7 @@ struct Case {
     std::size_t gaps = 0;
     bool growing = false;  // the audit runs right after the folder was made
     std::optional<audit::DatabaseOrigin> origin = std::nullopt;
+    long machineBias = 0;  // minutes west of UTC of the machine auditing
 };
 
 const std::vector<Case>& Cases() {
@@ -137,6 +138,30 @@ const std::vector<Case>& Cases() {
          "",
          false,
          1},
+        // Names are compared with rows in the zone the rows were written with.
+        {"audited on a machine five hours west", [](const Folder&) {}, {}, "", false, 0, false, std::nullopt, 300},
+        {"rows written five hours west",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen + 5 * 3600, kTen + 5 * 3600 + 120, 48 + 20}},
+                  {{kFirst, kTen + 5 * 3600, kTen + 5 * 3600 + 60},
+                   {kSecond, kTen + 5 * 3600 + 60, kTen + 5 * 3600 + 120}});
+         },
+         {}},
+        {"rows written five hours west, one ten minutes off",
+         [](const Folder& f) {
+             Rows(f,
+                  {{1, kTen + 5 * 3600, kTen + 5 * 3600 + 60, 48 + 20},
+                   {2, kTen + 5 * 3600 + 660, kTen + 5 * 3600 + 720, 48 + 20}},
+                  {{kFirst, kTen + 5 * 3600, kTen + 5 * 3600 + 60},
+                   {kSecond, kTen + 5 * 3600 + 660, kTen + 5 * 3600 + 720, 2}});
+         },
+         {ProblemKind::NameTimeMismatch},
+         "",
+         false,
+         1,
+         false,
+         std::nullopt,
+         300},
         {"row dated 1970",
          [](const Folder& f) {
              Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, {kSecond, 60, 120}});
@@ -264,6 +289,7 @@ TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
     ASSERT_EQ(error, 0);
     audit::AuditSettings settings;
     settings.verify = test.verify;
+    settings.biasMinutes = test.machineBias;
     settings.now = static_cast<std::int64_t>(std::time(nullptr)) + (test.growing ? 0 : 3600);
     ReadAhead none(0, 0);
     audit::AuditProgress quiet;
