@@ -96,6 +96,7 @@ struct LocationDay {
     std::vector<TimeRange> gaps;
     std::vector<std::string> growing;  // modified within the last two minutes
     std::vector<UnlistedRecording> unlisted;
+    std::vector<std::string> otherEntries;  // files and folders not named like recordings
 
     unsigned CountOf(ProblemKind kind) const;
 };

@@ -9,7 +9,7 @@ namespace {
 using nlohmann::json;
 
 // Raised when the meaning of a field changes; new fields do not raise it.
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 
 json Range(const TimeRange& range) { return json::array({range.start, range.end}); }
 
@@ -61,6 +61,7 @@ json LocationDayJson(const LocationDay& locationDay) {
         {"gaps", Ranges(locationDay.gaps)},
         {"growing", locationDay.growing},
         {"unlisted", unlisted},
+        {"other_entries", locationDay.otherEntries},
         {"problems", Problems(locationDay.problems)},
     };
 }

@@ -6,6 +6,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -40,9 +41,16 @@ struct Recording {
 // What a location folder holds, sorted by kind.
 struct Contents {
     std::vector<Recording> recordings;
-    std::set<std::string> names;    // every entry's name
-    std::vector<Problem> problems;  // links, strangers, leftovers
+    std::set<std::string> names;            // every entry's name
+    std::vector<Problem> problems;          // links, recordings under other names, leftovers
+    std::vector<std::string> otherEntries;  // the operator's own files and folders
 };
+
+// <serial>_<YYYY-MM-DD>_<HHMMSS> and any extension: the recorder's naming.
+bool NamedLikeARecording(const std::string& name) {
+    static const std::regex pattern("[0-9]+_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{6}(\\..*)?");
+    return std::regex_match(name, pattern);
+}
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -131,7 +139,13 @@ Contents ListContents(const platform::Folder& folder, const fs::path& shown, con
             }
             continue;
         }
-        contents.problems.push_back({ProblemKind::NotARecording, name, KindWord(facts.kind), {}});
+        // Named like a recording, it is footage the index can never show;
+        // anything else is the operator's, and only information.
+        if (NamedLikeARecording(name)) {
+            contents.problems.push_back({ProblemKind::NotARecording, name, KindWord(facts.kind), {}});
+        } else {
+            contents.otherEntries.push_back(name);
+        }
     }
     return contents;
 }
@@ -247,6 +261,7 @@ public:
         const Contents contents = ListContents(folder_, shown_, names_);
         result_.recordings = static_cast<unsigned>(contents.recordings.size());
         result_.problems = contents.problems;
+        result_.otherEntries = contents.otherEntries;
         for (const Recording& recording : contents.recordings) {
             // The rule by which the tool leaves a location-day to the recorder.
             if (ClassifyWriteTime(recording.modified, settings_.now) == WriteTime::Recent) {

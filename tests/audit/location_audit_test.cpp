@@ -216,13 +216,18 @@ const std::vector<Case>& Cases() {
              storagegen::WriteFile(f.path / (std::string(kDay) + ".db.old-journal"), "companion");
          },
          {ProblemKind::Leftover, ProblemKind::Leftover}},
-        {"files that are not recordings",
+        // Named like recordings, they are footage the index can never show;
+        // the operator's own files are information.
+        {"files named like recordings that are none",
          [](const Folder& f) {
              storagegen::WriteFile(f.path / "notes.txt", "x");
+             fs::create_directories(f.path / "archive");
              storagegen::WriteFile(f.path / "00000004_2012-03-03_100300.3GP", "x");
+             storagegen::WriteFile(f.path / "00000005_2012-03-03_100400.3gp.part", "x");
+             fs::create_directories(f.path / "00000006_2012-03-03_100500.3gp");
              fs::create_directories(f.path / "DL");
          },
-         {ProblemKind::NotARecording, ProblemKind::NotARecording}},
+         {ProblemKind::NotARecording, ProblemKind::NotARecording, ProblemKind::NotARecording}},
         {"healthy, with --verify", [](const Folder&) {}, {}, "", true},
         {"stale row, with --verify",
          [](const Folder& f) {
@@ -319,6 +324,9 @@ TEST(LocationAudit, ProblemsComeInNameOrder) {
     fs::create_directories(folder.path);
     Healthy(folder);
     for (const char* name : {"m.txt", "z.txt", "a.txt", "q.txt"}) storagegen::WriteFile(folder.path / name, "x");
+    for (const char* serial : {"7", "9", "5", "8"}) {
+        storagegen::WriteFile(folder.path / (std::string("0000000") + serial + "_2012-03-03_100000.bak"), "x");
+    }
     int error = 0;
     const platform::Folder storage = OpenStorageFolder(temp.Path(), error);
     const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
@@ -329,7 +337,9 @@ TEST(LocationAudit, ProblemsComeInNameOrder) {
     const audit::LocationDay day = audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
     std::vector<std::string> names;
     for (const audit::Problem& problem : day.problems) names.push_back(problem.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "m.txt", "q.txt", "z.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"00000005_2012-03-03_100000.bak", "00000007_2012-03-03_100000.bak",
+                                               "00000008_2012-03-03_100000.bak", "00000009_2012-03-03_100000.bak"}));
+    EXPECT_EQ(day.otherEntries, (std::vector<std::string>{"a.txt", "m.txt", "q.txt", "z.txt"}));
 }
 
 std::string CaseName(const testing::TestParamInfo<Case>& info) {
