@@ -136,6 +136,8 @@ std::string RepairSummaryLine(const RunSummary& s) {
             Plural(s.leftAsTheyWere.Total(), "location-day left as it was", "location-days left as they were"),
             s.leftAsTheyWere));
     }
+    // Why the repair did not run at all, after a road that did something.
+    if (!s.nothingDone.empty()) parts.push_back(s.nothingDone);
     AddBoundNotes(parts, s);
     return Joined(parts);
 }

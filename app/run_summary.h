@@ -55,7 +55,8 @@ struct RunSummary {
     std::string firstUnmarkedLeft;  // one of them, named
 
     // Said when nothing was done: what may be the cause (the bounds in force
-    // are always named). And bounds given that are no dates.
+    // are always named); or why the repair did not run after a road that did
+    // something. And bounds given that are no dates.
     std::string nothingDone;
     std::string boundNotes;
 };

@@ -96,8 +96,6 @@ EntryFacts FactsOfOpenFile(int fd) {
     return FactsFromStatus(status);
 }
 
-int Folder::MakeFolder(const std::string& name) const { return ::mkdirat(fd_, name.c_str(), 0777) == 0 ? 0 : errno; }
-
 int Folder::MakeFolderLike(const std::string& name, const EntryFacts& like, bool& kept) const {
     kept = true;
     // 0777: under a default ACL this mode masks what the folder inherits.

@@ -68,7 +68,6 @@ public:
     EntryFacts Facts(const std::string& name) const;
     EntryFacts OwnFacts() const;
 
-    int MakeFolder(const std::string& name) const;
     // Creates a folder that the account owning `like` can use as before: it
     // takes like's owner, group and permission bits, set on the new folder's
     // own handle before anything moves into it. Where the new folder

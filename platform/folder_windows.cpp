@@ -128,14 +128,10 @@ EntryFacts Folder::Facts(const std::string& name) const {
 
 EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(handle_); }
 
-int Folder::MakeFolder(const std::string& name) const {
-    return CreateDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str(), nullptr) ? 0 : LastError();
-}
-
 // Inherited ACLs already let the recorder's account use the new folder.
 int Folder::MakeFolderLike(const std::string& name, const EntryFacts&, bool& kept) const {
     kept = true;
-    return MakeFolder(name);
+    return CreateDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str(), nullptr) ? 0 : LastError();
 }
 
 int Folder::RemoveFile(const std::string& name) const {

@@ -44,6 +44,10 @@ TEST(RunSummary, BoundsInForceAndBoundsThatAreNoDates) {
         {"2012-03-03", UnsetDate, "from 2012-03-03 on", ""},
         {UnsetDate, "2012-03-04", "up to 2012-03-04", ""},
         {"2012-03-03", "2012-03-04", "between 2012-03-03 and 2012-03-04", ""},
+        {"2012-01-01", "2012-12-31", "between 2012-01-01 and 2012-12-31", ""},
+        {"2012-00-10", "2012-03-00", "between 2012-00-10 and 2012-03-00",
+         "begin 2012-00-10 is no calendar date: compared as text; end 2012-03-00 is no calendar date: compared as "
+         "text"},
         {"2012-3-3", UnsetDate, "", "begin 2012-3-3 is not a YYYY-MM-DD date: no lower bound"},
         {"2012-02-30", "2012-13-01", "between 2012-02-30 and 2012-13-01",
          "begin 2012-02-30 is no calendar date: compared as text; end 2012-13-01 is no calendar date: compared as "

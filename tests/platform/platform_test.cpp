@@ -234,6 +234,14 @@ TEST(Folder, AFolderMadeLikeAnotherKeepsNothingOpen) {
     EXPECT_TRUE(kept);
     EXPECT_EQ(descriptors(), before);
     EXPECT_EQ(folder.MakeFolderLike("new", folder.OwnFacts(), kept), platform::kAlreadyExistsError);
+    {
+        // A folder handed on leaves nothing open behind, and nothing it would close twice.
+        platform::Folder moved = platform::Folder::OpenPath(temp.string(), error);
+        const platform::Folder taken(std::move(moved));
+        EXPECT_FALSE(moved.IsOpen());
+        EXPECT_TRUE(taken.IsOpen());
+    }
+    EXPECT_EQ(descriptors(), before);
     fs::remove_all(temp);
 }
 #endif

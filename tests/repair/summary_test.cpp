@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <boost/filesystem.hpp>
 #include <cstdlib>
 #include <functional>
@@ -155,6 +156,46 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
          nullptr,
          {"-r"},
          "Summary: nothing moved back: no day folder under <S>; it is in the old layout already"},
+        {"a reversion with a bound that is no date",
+         false,
+         {"-o"},
+         nullptr,
+         {"-r", "-e", "2012-3-3"},
+         "Summary: 4 location folders moved back; 4 day databases removed; end 2012-3-3 is not a YYYY-MM-DD date: "
+         "no upper bound"},
+        // Exactly one of a kind is something done.
+        {"one empty day folder converted",
+         true,
+         {},
+         [](const Storage& s) {
+             fs::remove_all(s.path);
+             fs::create_directories(s.path / "1" / kDay);
+             return std::string();
+         },
+         {},
+         "Summary: 1 day folder converted; 0 location-days rebuilt, 0 rows from 0 recordings"},
+        {"one day folder that cannot move",
+         true,
+         {},
+         [](const Storage& s) {
+             fs::remove_all(s.path / "2");
+             fs::remove_all(s.path / "1" / kNextDay);
+             storagegen::WriteFile(s.path / kDay, "a file where the day folder would go\n");
+             return std::string();
+         },
+         {},
+         "Summary: 0 day folders converted, 1 left in the old layout (not a directory 1); 0 location-days rebuilt, "
+         "0 rows from 0 recordings"},
+        {"one location-day a recorder writes",
+         false,
+         {"-o"},
+         [](const Storage& s) {
+             fs::remove_all(s.path / kNextDay);
+             fs::remove_all(s.Location(kDay, "2"));
+             return std::string();
+         },
+         {"-o"},
+         "Summary: 0 location-days rebuilt, 0 rows from 0 recordings; 1 location-day left as it was (in use 1)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -181,7 +222,8 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
             expected.replace(at, 3, storage.path.string());
         for (auto at = expected.find("<D>"); at != std::string::npos; at = expected.find("<D>"))
             expected.replace(at, 3, (storage.path / kDay).string());
-        EXPECT_EQ(Resume(result.out, c.flags == std::vector<std::string>{"-r"}), expected);
+        const bool reverting = std::find(c.flags.begin(), c.flags.end(), "-r") != c.flags.end();
+        EXPECT_EQ(Resume(result.out, reverting), expected);
     }
 }
 
@@ -231,6 +273,36 @@ TEST(Summary, ADatabaseTheSystemRefusesIsSaidSo) {
               "Summary: 3 location folders moved back, 1 left (not permitted 1); 3 day databases removed");
 }
 #endif
+
+// Without its plug-in the repair cannot run: after a conversion that moved
+// folders the résumé says so beside what was done; alone it is the reason.
+TEST(Summary, ARepairWithoutItsPlugInSaysSo) {
+    repairtest::TempFolder installed("summary-no-plugin");
+    const fs::path tool = installed.Path() / fs::path(testsupport::ToolPath()).filename();
+    fs::copy_file(testsupport::ToolPath(), tool);
+    fs::create_directories(installed.Path() / "PellamDB");
+    fs::copy_file(fs::path(testsupport::BuildDirectory()) / "PellamDB" / "dbtemplate.db",
+                  installed.Path() / "PellamDB" / "dbtemplate.db");
+    const struct {
+        bool oldLayout;
+        const char* resume;
+    } cases[] = {
+        {true,
+         "Summary: 4 day folders converted; 0 location-days rebuilt, 0 rows from 0 recordings; the database plug-in "
+         "could not be loaded"},
+        {false, "Summary: nothing repaired: the database plug-in could not be loaded"},
+    };
+    for (const auto& c : cases) {
+        const Storage storage;
+        storage.Make(c.oldLayout);
+        testsupport::AgeTree(storage.temp.Path());
+        std::vector<std::string> args{"-p", storage.path.string()};
+        if (!c.oldLayout) args.push_back("-o");
+        const testsupport::ProcessResult result =
+            testsupport::RunProcess(tool.string(), args, {installed.Path().string(), {{"TZ", "UTC"}}});
+        EXPECT_EQ(Resume(result.out, false), c.resume) << result.out;
+    }
+}
 
 // A reversion stopped between moving a location folder back and removing its
 // day databases: a rerun removes them as it would have, and only those the
