@@ -11,6 +11,7 @@ struct KindNames {
 
 constexpr KindNames kKindNames[kProblemKinds] = {
     {"no_row", "no row"},
+    {"unreadable", "unreadable recording"},
     {"missing_recording", "row without recording"},
     {"listed_twice", "listed twice"},
     {"overlap", "overlapping intervals"},

@@ -21,7 +21,8 @@ struct TimeRange {
 // The order here is the order of every summary; the ids are stable names for
 // programs reading the JSON.
 enum class ProblemKind {
-    NoRow,             // a recording the recorder will not show
+    NoRow,             // a readable recording the recorder will not show: a repair would list it
+    Unreadable,        // a recording without a row that cannot be read: a repair cannot list it either
     MissingRecording,  // a row pointing nowhere
     ListedTwice,
     Overlap,           // two intervals covering the same time

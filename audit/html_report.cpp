@@ -124,7 +124,8 @@ void RedMarks(std::ostringstream& svg, const LocationDay& location, const Clock&
     constexpr double kMarkWidth = 3;
     std::vector<const Problem*> marks;
     for (const Problem& problem : location.problems) {
-        if (problem.kind == ProblemKind::NoRow && problem.range) marks.push_back(&problem);
+        const bool withoutRow = problem.kind == ProblemKind::NoRow || problem.kind == ProblemKind::Unreadable;
+        if (withoutRow && problem.range) marks.push_back(&problem);
     }
     std::stable_sort(marks.begin(), marks.end(),
                      [](const Problem* a, const Problem* b) { return a->range->start < b->range->start; });
@@ -212,9 +213,12 @@ void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay
         page << "<h4>" << Escape(ProblemTitle(kind)) << " (" << problems.size() << ")</h4>\n"
              << "<table class=\"problems\" data-kind=\"" << ProblemId(kind)
              << "\"><tr><th>Location</th><th>File</th><th>Time</th><th>Detail</th></tr>\n";
+        // Lost footage and recordings nobody can read are listed in full:
+        // each is something the operator must act on.
+        const bool inFull = kind == ProblemKind::Unreadable || kind == ProblemKind::MissingRecording;
         std::size_t shown = 0;
         for (const auto& [location, problem] : problems) {
-            if (++shown > kRowsPerKind) {
+            if (!inFull && ++shown > kRowsPerKind) {
                 page << "<tr><td colspan=\"4\">and " << problems.size() - kRowsPerKind
                      << " more: every one is in the audit's JSON (--json)</td></tr>\n";
                 break;

@@ -483,8 +483,8 @@ private:
         result_.unlisted.push_back(unlisted);
         // The recorder lists a recording once it is finished.
         if (growing) return;
-        Add(ProblemKind::NoRow, recording.name, reading.times ? "readable: a repair would list it" : reading.reason,
-            range);
+        Add(reading.times ? ProblemKind::NoRow : ProblemKind::Unreadable, recording.name,
+            reading.times ? "readable: a repair would list it" : reading.reason, range);
     }
 
     void CompareRow(const FileRow& row, const RecordingReading& reading) {

@@ -54,6 +54,25 @@ std::string ProblemWords(const std::map<ProblemKind, unsigned>& counts) {
     return text;
 }
 
+// Recordings nobody can read and rows whose recording is gone, named one a
+// line after their location-day's line: the operator must act on each.
+constexpr std::size_t kNamedPerLocationDay = 20;
+
+void NameWhatMustBeActedOn(const LocationDay& locationDay, std::ostream& out) {
+    std::size_t named = 0, more = 0;
+    for (const Problem& problem : locationDay.problems) {
+        if (problem.kind != ProblemKind::Unreadable && problem.kind != ProblemKind::MissingRecording) continue;
+        if (named == kNamedPerLocationDay) {
+            ++more;
+            continue;
+        }
+        ++named;
+        out << "  " << ProblemTitle(problem.kind) << ": " << console::PrintableText(problem.name) << ": "
+            << console::PrintableText(problem.detail) << "\n";
+    }
+    if (more > 0) out << "  ... and " << more << " more (see the JSON or the page)\n";
+}
+
 }  // namespace
 
 void WriteSummary(const Report& report, std::ostream& out) {
@@ -72,6 +91,7 @@ void WriteSummary(const Report& report, std::ostream& out) {
             << locationDay.intervals.size() << " intervals, " << locationDay.gaps.size() << " gaps";
         if (!locationDay.growing.empty()) out << ", " << locationDay.growing.size() << " growing";
         out << "; " << DatabaseWords(locationDay) << "; " << ProblemWords(counts) << "\n";
+        NameWhatMustBeActedOn(locationDay, out);
         recordings += locationDay.recordings;
         rows += locationDay.rows;
         intervals += static_cast<unsigned>(locationDay.intervals.size());

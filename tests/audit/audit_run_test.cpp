@@ -263,6 +263,36 @@ TEST(AuditRun, LeavesTheStorageAsItWas) {
 
 std::vector<std::string> Names(const fs::path& folder);
 
+// Recordings nobody can read are what the operator must act on: each is named
+// on the console (twenty a location-day) and listed on the page, all of them.
+TEST(AuditRun, UnreadableRecordingsAreNamedAndListedInFull) {
+    repairtest::TempFolder temp("audit-unreadable");
+    const fs::path storage = temp.Path() / "storage", page = temp.Path() / "page.html";
+    MakeRecordedStorage(storage, storagegen::Structure::New, {"1"}, 1);
+    for (int serial = 100; serial < 205; ++serial) {
+        const fs::path garbage = storage / kDay / "1" / ("00000" + std::to_string(serial) + "_2012-03-03_110000.3gp");
+        repairtest::WriteGarbage(garbage);
+        Finished(garbage);
+    }
+    const ProcessResult result = Audit({"-p", storage.string(), "--html", page.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.out.find("\n  unreadable recording: 00000100_2012-03-03_110000.3gp: "), std::string::npos)
+        << result.out;
+    std::size_t named = 0;
+    for (auto at = result.out.find("\n  unreadable recording: "); at != std::string::npos;
+         at = result.out.find("\n  unreadable recording: ", at + 1))
+        ++named;
+    EXPECT_EQ(named, 20u);
+    EXPECT_NE(result.out.find("\n  ... and 85 more (see the JSON or the page)\n"), std::string::npos) << result.out;
+    const std::string html = storagegen::ReadFile(page);
+    const auto table = html.find("data-kind=\"unreadable\"");
+    ASSERT_NE(table, std::string::npos);
+    const std::string rows = html.substr(table, html.find("</table>", table) - table);
+    std::size_t listed = 0;
+    for (auto at = rows.find("<tr><td>"); at != std::string::npos; at = rows.find("<tr><td>", at + 1)) ++listed;
+    EXPECT_EQ(listed, 105u);
+}
+
 // While a repair runs nothing is judged: exit 3, the JSON says why, a page
 // stays as it was. A lock file that no run holds is no repair.
 TEST(AuditRun, ARunningRepairIsSaidAndNothingJudged) {

@@ -86,11 +86,11 @@ const std::vector<Case>& Cases() {
              repairtest::WriteGarbage(f.path / kThird);
              fs::last_write_time(f.path / kThird, std::time(nullptr));  // written this moment
          },
-         {ProblemKind::NoRow},
+         {ProblemKind::Unreadable},
          "bad format"},
         {"empty recording without a row",
          [](const Folder& f) { storagegen::WriteFile(f.path / kThird, ""); },
-         {ProblemKind::NoRow},
+         {ProblemKind::Unreadable},
          "empty"},
         {"readable recording without a row",
          [](const Folder& f) {
