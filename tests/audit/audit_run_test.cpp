@@ -316,6 +316,8 @@ TEST(AuditRun, ARunningRepairIsSaidAndNothingJudged) {
     }
     // Let go, or left behind by a power cut (Windows keeps a lock file): judged again.
     EXPECT_EQ(Audit({"-p", storage.string()}).exitCode, 1);
+    storagegen::WriteFile(storage / "Tolvane2.lock", "");
+    EXPECT_EQ(Audit({"-p", storage.string()}).exitCode, 1);
 }
 
 // A writer that holds a day database longer than the audit waits is never
