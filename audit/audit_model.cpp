@@ -27,6 +27,7 @@ constexpr KindNames kKindNames[kProblemKinds] = {
     {"link_passed_over", "link passed over"},
     {"not_a_recording", "not a recording"},
     {"stale_row", "stale row"},
+    {"mixed_zones", "rows in two time zones"},
 };
 
 }  // namespace

@@ -37,9 +37,10 @@ enum class ProblemKind {
     Leftover,         // of an interrupted run
     LinkPassedOver,
     NotARecording,
-    StaleRow,  // --verify: the row differs from what a repair would write now
+    StaleRow,    // --verify: the row differs from what a repair would write now
+    MixedZones,  // rows of one location-day written in two time zones
 };
-constexpr int kProblemKinds = static_cast<int>(ProblemKind::StaleRow) + 1;
+constexpr int kProblemKinds = static_cast<int>(ProblemKind::MixedZones) + 1;
 
 const char* ProblemId(ProblemKind kind);     // "no_row", ...
 const char* ProblemTitle(ProblemKind kind);  // "no row", ...
@@ -98,6 +99,7 @@ struct LocationDay {
     std::vector<std::string> growing;  // modified within the last two minutes
     std::vector<UnlistedRecording> unlisted;
     std::vector<std::string> otherEntries;  // files and folders not named like recordings
+    std::vector<long> rowZones;             // minutes east of UTC the rows were written in, each once
 
     unsigned CountOf(ProblemKind kind) const;
 };

@@ -62,6 +62,7 @@ json LocationDayJson(const LocationDay& locationDay) {
         {"growing", locationDay.growing},
         {"unlisted", unlisted},
         {"other_entries", locationDay.otherEntries},
+        {"row_zones_minutes_east", locationDay.rowZones},
         {"problems", Problems(locationDay.problems)},
     };
 }

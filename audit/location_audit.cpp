@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "audit/day_database_reading.h"
+#include "platform/time_zone.h"
 #include "platform/file_handle.h"
 #include "repair/file_times.h"
 #include "repair/read_ahead.h"
@@ -161,6 +162,15 @@ bool RecorderCanWrite(const platform::EntryFacts& folder, const platform::EntryF
     return writable(folder, folder) && writable(database, folder);
 }
 
+// The minutes west of UTC of a RecordTimeZone as read (16 bits, so zones
+// east of UTC+12 wrap); none for no code or one no repair writes.
+std::optional<long> MinutesWestOf(std::uint32_t stored) {
+    if (stored > 0xFFFF) return std::nullopt;
+    const long code = stored > 0x7FFF ? static_cast<long>(stored) - 0x10000 : static_cast<long>(stored);
+    if (code < -8 || code > 96) return std::nullopt;  // UTC+14 to UTC-12
+    return (code - 48) * 15;
+}
+
 // The systems that report no owner or mode (0 for all) cannot be judged.
 bool HasOwnership(const platform::EntryFacts& facts) { return facts.mode != 0; }
 
@@ -273,6 +283,7 @@ public:
         if (database_.state == DatabaseState::Read) {
             CheckRows(contents);
             CheckIntervals();
+            CheckZones();
         }
         CompareWithOld(contents);
         ReadRecordings(contents, readAhead, progress);
@@ -364,12 +375,22 @@ private:
     long BiasOfRow(const std::map<std::uint32_t, const IntervalRow*>& intervalOf, std::uint32_t serial) const {
         const auto interval = intervalOf.find(serial);
         if (interval == intervalOf.end()) return settings_.biasMinutes;
-        const std::uint32_t stored = interval->second->recordTimeZone;
-        if (stored > 0xFFFF) return settings_.biasMinutes;
-        const long code = stored > 0x7FFF ? static_cast<long>(stored) - 0x10000 : static_cast<long>(stored);
-        // UTC+14 to UTC-12: any other code is none a repair writes.
-        if (code < -8 || code > 96) return settings_.biasMinutes;
-        return (code - 48) * 15;
+        return MinutesWestOf(interval->second->recordTimeZone).value_or(settings_.biasMinutes);
+    }
+
+    // A machine's zone may change between days; within one location-day's
+    // rows two zones mean some rows are hours off.
+    void CheckZones() {
+        std::set<long> zones;
+        for (const IntervalRow& row : database_.intervals) {
+            if (const auto minutesWest = MinutesWestOf(row.recordTimeZone)) zones.insert(-*minutesWest);
+        }
+        result_.rowZones.assign(zones.begin(), zones.end());
+        if (zones.size() > 1) {
+            std::string seen;
+            for (const long zone : zones) seen += (seen.empty() ? "" : ", ") + platform::UtcOffsetText(zone);
+            Add(ProblemKind::MixedZones, names_.database, "intervals written at " + seen);
+        }
     }
 
     void CheckIntervals() {

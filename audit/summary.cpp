@@ -1,9 +1,11 @@
 #include "audit/summary.h"
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "app/printable_text.h"
+#include "platform/time_zone.h"
 
 namespace audit {
 
@@ -54,6 +56,24 @@ std::string ProblemWords(const std::map<ProblemKind, unsigned>& counts) {
     return text;
 }
 
+// The zones the rows were written in, when any is not this machine's: names
+// are compared with rows in the rows' own zones.
+void WriteZones(const Report& report, std::ostream& out) {
+    std::set<long> zones;
+    for (const LocationDay& locationDay : report.locationDays)
+        zones.insert(locationDay.rowZones.begin(), locationDay.rowZones.end());
+    const long machine = -report.biasMinutes;
+    if (zones.empty() || (zones.size() == 1 && *zones.begin() == machine)) return;
+    out << "Zones: rows written at ";
+    bool first = true;
+    for (const long zone : zones) {
+        out << (first ? "" : ", ") << platform::UtcOffsetText(zone);
+        first = false;
+    }
+    out << "; this machine is at " << platform::UtcOffsetText(machine)
+        << "; each row is compared with its recording's name in its own zone\n";
+}
+
 // Recordings nobody can read and rows whose recording is gone, named one a
 // line after their location-day's line: the operator must act on each.
 constexpr std::size_t kNamedPerLocationDay = 20;
@@ -82,6 +102,7 @@ void WriteSummary(const Report& report, std::ostream& out) {
         for (const Problem& problem : report.storageProblems) ++counts[problem.kind];
         out << "Storage folder: " << ProblemWords(counts) << "\n";
     }
+    WriteZones(report, out);
     unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
     for (const LocationDay& locationDay : report.locationDays) {
         std::map<ProblemKind, unsigned> counts;

@@ -263,6 +263,21 @@ TEST(AuditRun, LeavesTheStorageAsItWas) {
 
 std::vector<std::string> Names(const fs::path& folder);
 
+// Rows written by a repair in another zone than the auditing machine's are
+// compared in their own zone: no problem, and one line says which zones.
+TEST(AuditRun, RowsAreJudgedInTheZoneTheyWereWrittenIn) {
+    repairtest::TempFolder temp("audit-zones");
+    const fs::path storage = temp.Path() / "storage";
+    MakeRecordedStorage(storage, storagegen::Structure::New, {"1"}, 3);
+    testsupport::ProcessOptions berlin;
+    berlin.environment["TZ"] = "Europe/Berlin";
+    ASSERT_EQ(testsupport::RunTool({"-p", storage.string(), "-o"}, berlin).exitCode, 0);
+    const ProcessResult result = Audit({"-p", storage.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_NE(result.out.find("Zones: rows written at UTC+01:00; this machine is at UTC+00:00"), std::string::npos)
+        << result.out;
+}
+
 // Recordings nobody can read are what the operator must act on: each is named
 // on the console (twenty a location-day) and listed on the page, all of them.
 TEST(AuditRun, UnreadableRecordingsAreNamedAndListedInFull) {

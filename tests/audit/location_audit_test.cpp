@@ -162,6 +162,15 @@ const std::vector<Case>& Cases() {
          false,
          std::nullopt,
          300},
+        {"rows of one location-day in two zones",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 60 - 3600, kTen + 120 - 3600, 48 - 4}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60 - 3600, kTen + 120 - 3600, 2}});
+         },
+         {ProblemKind::MixedZones},
+         "intervals written at UTC+00:00, UTC+01:00",
+         false,
+         1},
         {"row dated 1970",
          [](const Folder& f) {
              Rows(f, {{1, kTen, kTen + 120}}, {{kFirst, kTen, kTen + 60}, {kSecond, 60, 120}});
