@@ -100,6 +100,9 @@ struct LocationDay {
     std::vector<UnlistedRecording> unlisted;
     std::vector<std::string> otherEntries;  // files and folders not named like recordings
     std::vector<long> rowZones;             // minutes east of UTC the rows were written in, each once
+    // Of the recordings read: the offset (minutes east of UTC) their names
+    // show against their first packets' UTC times, and how many show each.
+    std::map<long, unsigned> namedOffsets;
 
     unsigned CountOf(ProblemKind kind) const;
 };

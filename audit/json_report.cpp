@@ -40,6 +40,12 @@ json Problems(const std::vector<Problem>& problems) {
     return list;
 }
 
+json NamedOffsets(const std::map<long, unsigned>& offsets) {
+    json object = json::object();
+    for (const auto& [offset, count] : offsets) object[std::to_string(offset)] = count;
+    return object;
+}
+
 json LocationDayJson(const LocationDay& locationDay) {
     json unlisted = json::array();
     for (const UnlistedRecording& recording : locationDay.unlisted) {
@@ -63,6 +69,7 @@ json LocationDayJson(const LocationDay& locationDay) {
         {"unlisted", unlisted},
         {"other_entries", locationDay.otherEntries},
         {"row_zones_minutes_east", locationDay.rowZones},
+        {"named_offsets_minutes_east", NamedOffsets(locationDay.namedOffsets)},
         {"problems", Problems(locationDay.problems)},
     };
 }

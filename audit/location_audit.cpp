@@ -483,6 +483,7 @@ private:
             readAhead.FileStarted();
             const RecordingReading reading = ReadRecording(*recording, settings_.biasMinutes);
             progress.RecordingDone();
+            if (reading.times) CountNamedOffset(*reading.times);
             const auto row = rows.find(recording->name);
             if (row == rows.end()) {
                 NoRow(*recording, reading, growing.count(recording->name) != 0);
@@ -490,6 +491,14 @@ private:
                 CompareRow(*row->second, reading);
             }
         }
+    }
+
+    // The offset a recording's name shows against its first packet's UTC
+    // time (the recorder's clock against the camera's), to the quarter hour.
+    void CountNamedOffset(const FileTimes& times) {
+        const long long skew = (times.recordStart - times.cameraStart).total_seconds();
+        const long long quarters = (skew >= 0 ? skew + 450 : skew - 450) / 900;
+        ++result_.namedOffsets[static_cast<long>(quarters * 15) - settings_.biasMinutes];
     }
 
     void NoRow(const Recording& recording, const RecordingReading& reading, bool growing) {

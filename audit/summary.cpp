@@ -1,6 +1,7 @@
 #include "audit/summary.h"
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -60,18 +61,38 @@ std::string ProblemWords(const std::map<ProblemKind, unsigned>& counts) {
 // are compared with rows in the rows' own zones.
 void WriteZones(const Report& report, std::ostream& out) {
     std::set<long> zones;
-    for (const LocationDay& locationDay : report.locationDays)
+    std::map<long, unsigned> named;
+    unsigned read = 0;
+    for (const LocationDay& locationDay : report.locationDays) {
         zones.insert(locationDay.rowZones.begin(), locationDay.rowZones.end());
-    const long machine = -report.biasMinutes;
-    if (zones.empty() || (zones.size() == 1 && *zones.begin() == machine)) return;
-    out << "Zones: rows written at ";
-    bool first = true;
-    for (const long zone : zones) {
-        out << (first ? "" : ", ") << platform::UtcOffsetText(zone);
-        first = false;
+        for (const auto& [offset, count] : locationDay.namedOffsets) {
+            named[offset] += count;
+            read += count;
+        }
     }
-    out << "; this machine is at " << platform::UtcOffsetText(machine)
-        << "; each row is compared with its recording's name in its own zone\n";
+    const long machine = -report.biasMinutes;
+    // What the names of the recordings read show, when more than half agree.
+    std::optional<long> names;
+    for (const auto& [offset, count] : named) {
+        if (2 * count > read) names = offset;
+    }
+    const bool rowsAgree = zones.empty() || (zones.size() == 1 && *zones.begin() == machine);
+    if (rowsAgree && (!names || *names == machine)) return;
+    out << "Zones: this machine is at " << platform::UtcOffsetText(machine);
+    if (!zones.empty()) {
+        out << "; rows written at ";
+        bool first = true;
+        for (const long zone : zones) {
+            out << (first ? "" : ", ") << platform::UtcOffsetText(zone);
+            first = false;
+        }
+        out << " (each compared with its recording's name in its own zone)";
+    }
+    if (names) {
+        out << "; the names of " << named[*names] << " of " << read << " recordings read show "
+            << platform::UtcOffsetText(*names) << " against their first packets";
+    }
+    out << "\n";
 }
 
 // Recordings nobody can read and rows whose recording is gone, named one a

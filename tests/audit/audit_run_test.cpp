@@ -269,12 +269,20 @@ TEST(AuditRun, RowsAreJudgedInTheZoneTheyWereWrittenIn) {
     repairtest::TempFolder temp("audit-zones");
     const fs::path storage = temp.Path() / "storage";
     MakeRecordedStorage(storage, storagegen::Structure::New, {"1"}, 3);
+    // Never repaired, audited five hours west: the names show the recorder's zone.
+    testsupport::ProcessOptions newYork;
+    newYork.environment["TZ"] = "America/New_York";
+    const ProcessResult before = testsupport::RunProcess(audittest::AuditPath(), {"-p", storage.string()}, newYork);
+    EXPECT_NE(before.out.find("Zones: this machine is at UTC-05:00; the names of 3 of 3 recordings read show "
+                              "UTC+00:00 against their first packets"),
+              std::string::npos)
+        << before.out;
     testsupport::ProcessOptions berlin;
     berlin.environment["TZ"] = "Europe/Berlin";
     ASSERT_EQ(testsupport::RunTool({"-p", storage.string(), "-o"}, berlin).exitCode, 0);
     const ProcessResult result = Audit({"-p", storage.string()});
     EXPECT_EQ(result.exitCode, 0) << result.out;
-    EXPECT_NE(result.out.find("Zones: rows written at UTC+01:00; this machine is at UTC+00:00"), std::string::npos)
+    EXPECT_NE(result.out.find("Zones: this machine is at UTC+00:00; rows written at UTC+01:00"), std::string::npos)
         << result.out;
 }
 
