@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "plugin/statement_shape.h"
 #include "plugin/batched_connection.h"
 #include "repair/db_interface.h"
 
@@ -66,6 +67,22 @@ TEST(BatchPolicyTest, BusyWaitIsShortOnlyWhileHoldingTheLock) {
         }
         EXPECT_EQ(clock.now - start, holding ? Clock::duration(20ms) : Clock::duration(2s)) << holding;
     }
+}
+
+// An insert splits into the text with its literals as parameters and the
+// literals' values; names with digits stay names, digits alone are numbers.
+TEST(StatementShapeTest, LiteralsBecomeParametersNamesStay) {
+    const std::string text = "INSERT INTO t1(a2, b_3) VALUES(12, 'it''s', 7)";
+    const auto shape = strata::ShapeOfInsert(text.c_str(), text.size());
+    ASSERT_TRUE(shape.has_value());
+    EXPECT_EQ(shape->shape, "INSERT INTO t1(a2, b_3) VALUES(?, ?, ?)");
+    ASSERT_EQ(shape->values.size(), 3u);
+    EXPECT_EQ(shape->values[0].integer, 12);
+    EXPECT_EQ(shape->values[1].text, "it's");
+    EXPECT_EQ(shape->values[2].integer, 7);
+    for (const std::string other :
+         {"SELECT 1", "INSERT INTO t VALUES(1.5)", "INSERT INTO t VALUES(12x)", "INSERT INTO t VALUES(-7)"})
+        EXPECT_FALSE(strata::ShapeOfInsert(other.c_str(), other.size()).has_value()) << other;
 }
 
 class BatchedConnectionTest : public ::testing::Test {
