@@ -96,14 +96,17 @@ protected:
 
     static constexpr const char* kPlacedDatabase = "the day database this run placed";
 
-    // Runs the indexing and returns what it wrote on standard output.
+    // Runs the indexing and returns what it wrote on standard output; what it
+    // counted goes to summary_.
     std::string Index(const std::vector<std::string>& files) {
         ::testing::internal::CaptureStdout();
+        RecorderZones zones;
         ParseFilesADay(
             files, location_.string(), table_, [] { fake->calls.push_back("Read"); },
-            [] { fake->calls.push_back("Done"); });
+            [] { fake->calls.push_back("Done"); }, summary_, zones);
         return ::testing::internal::GetCapturedStdout();
     }
+    RunSummary summary_;
     std::string DatabasePath() const { return (location_ / "2012-03-03.db").string(); }
 
     repairtest::TempFolder folder_{"day-indexing"};
@@ -206,6 +209,44 @@ TEST_F(DayIndexingTest, ARecorderThatWroteFirstStopsTheRowsAtOnce) {
                                     " during the run: no more rows written there; run again when it is idle\n");
         EXPECT_EQ(executed, c.executed);
         EXPECT_EQ(plugin_.calls.back(), "Release");
+    }
+}
+
+// What a location-day came to is counted for the résumé, each outcome apart.
+TEST_F(DayIndexingTest, EachOutcomeIsCountedForTheSummary) {
+    const struct {
+        const char* name;
+        std::int32_t init, connect, disconnect;
+        std::int32_t failedInsert;  // answered to every MediaFileDiskMap row
+        unsigned rebuilt;
+        unsigned long rows;
+        const char* left;
+        const char* incomplete;
+        const char* withoutRow;
+    } cases[] = {
+        {"written", 0, 0, 0, 0, 1, 2, "", "", ""},
+        {"no plug-in connection", -2, 0, 0, 0, 0, 0, "plug-in failed 1", "", ""},
+        {"no database connection", 0, -5, 0, 0, 0, 0, "connect failed 1", "", ""},
+        {"rows refused", 0, 0, 0, -5, 0, 0, "", "insert failed 1", "insert failed 2"},
+        {"commit failed", 0, 0, -5, 0, 0, 2, "", "commit failed 1", ""},
+        {"the recorder wrote", 0, 0, kOtherWriterCode, 0, 0, 2, "", "recorder wrote 1", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        summary_ = RunSummary{};
+        plugin_.initCode = c.init;
+        plugin_.connectCode = c.connect;
+        plugin_.disconnectCode = c.disconnect;
+        plugin_.executeCode = [&](const std::string& statement) {
+            return IsIntervalRow(statement) ? 0 : c.failedInsert;
+        };
+        Index({recording_, recording_});
+        EXPECT_EQ(summary_.locationDaysRebuilt, c.rebuilt);
+        EXPECT_EQ(summary_.rows, c.rows);
+        EXPECT_EQ(summary_.leftAsTheyWere.Text(), c.left);
+        EXPECT_EQ(summary_.incomplete.Text(), c.incomplete);
+        EXPECT_EQ(summary_.withoutRow.Text(), c.withoutRow);
+        EXPECT_EQ(summary_.recordings, std::string(c.left).empty() ? 2u : 0u);
     }
 }
 

@@ -60,12 +60,14 @@ testsupport::ProcessResult RunOn(const Storage& storage, std::vector<std::string
     return testsupport::RunTool(args, options);
 }
 
-// The résumé line, and that the design's closing line follows it at once.
+// The résumé line, and that the design's closing line follows it at once (a
+// reversion of a storage that is no folder has none: the résumé ends it).
 std::string Resume(const std::string& out, bool reverting) {
     const auto at = out.find("\nSummary: ");
     if (at == std::string::npos) return "(none)\n" + out;
     const auto end = out.find('\n', at + 1);
     const std::string next = out.substr(end + 1);
+    if (reverting && next.empty()) return out.substr(at + 1, end - at - 1);
     const char* closing = reverting ? (next.rfind("\nCongratulation! Revert [", 0) == 0 ? "" : "Cannot find any proper")
                                     : "Congratulation! The database have repaired completely.";
     EXPECT_EQ(next.rfind(closing, 0), 0u) << out;
@@ -196,6 +198,28 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
          },
          {"-o"},
          "Summary: 0 location-days rebuilt, 0 rows from 0 recordings; 1 location-day left as it was (in use 1)"},
+        {"a reversion of a path that does not exist",
+         false,
+         {},
+         [](const Storage& s) { return (s.path / "gone").string(); },
+         {"-r"},
+         "Summary: nothing moved back: <S>/gone does not exist"},
+        {"a location folder given for the storage",
+         false,
+         {},
+         [](const Storage& s) { return s.Location(kDay, "1").string(); },
+         {"-o"},
+         "Summary: nothing repaired: no day folder under <L>; <L> looks like a location folder: give the storage "
+         "folder above it"},
+        {"a reversion beside a recorder writing a backup",
+         false,
+         {"-o"},
+         [](const Storage& s) {
+             RunOn(s, {"-o"});  // the first copy becomes <date>.db.prev
+             return std::string();
+         },
+         {"-r"},
+         "Summary: 3 location folders moved back, 1 left (in use 1); 3 day databases removed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,10 +233,14 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
         }
         std::vector<std::string> flags = c.flags;
         flags.insert(flags.begin(), {"-p", path});
-        const bool writing = std::string(c.name).find("recorder writes") != std::string::npos ||
-                             std::string(c.name).find("recorder writing") != std::string::npos;
+        const bool writing =
+            std::string(c.name).find("recorder writes") != std::string::npos ||
+            std::string(c.name).find("recorder writing") != std::string::npos;  // its database or a backup
         std::unique_ptr<Writer> writer;
-        if (writing) writer = std::make_unique<Writer>(storage.Database(kDay, "1"));
+        if (writing) {
+            const bool backup = std::string(c.name).find("a backup") != std::string::npos;
+            writer = std::make_unique<Writer>(storage.Database(kDay, "1").string() + (backup ? ".prev" : ""));
+        }
         testsupport::ProcessOptions options;
         options.environment["TZ"] = "UTC";
         testsupport::AgeTree(storage.temp.Path());
@@ -222,6 +250,8 @@ TEST(Summary, EachRoadSaysWhatItDidAndWhy) {
             expected.replace(at, 3, storage.path.string());
         for (auto at = expected.find("<D>"); at != std::string::npos; at = expected.find("<D>"))
             expected.replace(at, 3, (storage.path / kDay).string());
+        for (auto at = expected.find("<L>"); at != std::string::npos; at = expected.find("<L>"))
+            expected.replace(at, 3, storage.Location(kDay, "1").string());
         const bool reverting = std::find(c.flags.begin(), c.flags.end(), "-r") != c.flags.end();
         EXPECT_EQ(Resume(result.out, reverting), expected);
     }
@@ -317,26 +347,36 @@ TEST(Summary, ARerunOfTheReversionFinishesWhatAStoppedOneLeft) {
     storagegen::WriteFile(moved / (kDay + ".db.old"), "the recorder's database\n");
     storagegen::WriteFile(moved / (kDay + ".db-journal"), "");
     fs::create_directory(moved / "DL");
+    // Another one moved back, whose database a recorder writes: it stays.
+    const fs::path held = storage.path / "2" / kDay;
+    fs::create_directories(held.parent_path());
+    fs::rename(storage.Location(kDay, "2"), held);
     // Another location-day of the old layout, with a database no run placed.
     const fs::path recorders = storage.path / "3" / kDay;
     fs::create_directories(recorders);
     storagegen::WriteFile(recorders / (kDay + ".db"), "the recorder's own\n");
 
-    const std::string out = RunOn(storage, {"-r"}).out;
+    std::string out;
+    {
+        const Writer writer(held / (kDay + ".db"));
+        out = RunOn(storage, {"-r"}).out;
+    }
     EXPECT_EQ(Resume(out, true),
-              "Summary: 3 location folders moved back; 4 day databases removed; 1 day database in the old layout not "
+              "Summary: 2 location folders moved back; 3 day databases removed; 1 day database in the old layout not "
               "placed by Tolvane2 left (" +
                   (recorders / (kDay + ".db")).string() + ")");
+    EXPECT_TRUE(fs::exists(held / (kDay + ".db")));
     for (const auto& name : {kDay + ".db", kDay + ".db.old", kDay + ".db-journal", std::string("DL")})
         EXPECT_FALSE(fs::exists(moved / name)) << name;
     EXPECT_EQ(storagegen::ReadFile(recorders / (kDay + ".db")), "the recorder's own\n");
 
-    // Nothing in the new layout: the design's line for it, and the database stays.
     const std::string again = RunOn(storage, {"-r"}).out;
+    // Its writer gone, the held one goes too; nothing is in the new layout any more.
     EXPECT_EQ(Resume(again, true),
-              "Summary: nothing moved back: no day folder under " + storage.path.string() +
-                  "; it is in the old layout already; 1 day database in the old layout not placed by Tolvane2 left (" +
+              "Summary: 0 location folders moved back; 1 day database removed; 1 day database in the old layout not "
+              "placed by Tolvane2 left (" +
                   (recorders / (kDay + ".db")).string() + ")");
+    EXPECT_FALSE(fs::exists(held / (kDay + ".db")));
     EXPECT_NE(again.find("Cannot find any proper path to revert."), std::string::npos);
     EXPECT_EQ(storagegen::ReadFile(recorders / (kDay + ".db")), "the recorder's own\n");
 }
