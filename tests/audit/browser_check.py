@@ -140,7 +140,7 @@ def main():
             fail("no timeline row for %s location %s" % key)
         if len(drawn["bar"]) != len(day["intervals"]):
             fail("%s location %s: %d bars drawn, %d intervals" % (key + (len(drawn["bar"]), len(day["intervals"]))))
-        unlisted = [p for p in day["problems"] if p["kind"] == "no_row" and "range" in p]
+        unlisted = [p for p in day["problems"] if p["kind"] in ("no_row", "unreadable") and "range" in p]
         names = [p["name"] for p in unlisted]
         stands_for = sum(count for _, count in drawn["norow"])
         if stands_for != len(unlisted):
