@@ -13,6 +13,7 @@
 
 #include "audit/day_database_reading.h"
 #include "platform/time_zone.h"
+#include "repair/recorder_zone.h"
 #include "platform/file_handle.h"
 #include "repair/file_times.h"
 #include "repair/read_ahead.h"
@@ -496,9 +497,7 @@ private:
     // The offset a recording's name shows against its first packet's UTC
     // time (the recorder's clock against the camera's), to the quarter hour.
     void CountNamedOffset(const FileTimes& times) {
-        const long long skew = (times.recordStart - times.cameraStart).total_seconds();
-        const long long quarters = (skew >= 0 ? skew + 450 : skew - 450) / 900;
-        ++result_.namedOffsets[static_cast<long>(quarters * 15) - settings_.biasMinutes];
+        ++result_.namedOffsets[static_cast<long>(SkewMinutes(times)) - settings_.biasMinutes];
     }
 
     void NoRow(const Recording& recording, const RecordingReading& reading, bool growing) {

@@ -11,14 +11,6 @@ const long long kQuarterSeconds = 15 * 60;
 const long kWestmostMinutes = -12 * 60;
 const long kEastmostMinutes = 14 * 60;
 
-// Rounded to the nearest quarter hour, halves up, for skews of either sign.
-long long RoundToQuarterMinutes(long long seconds) {
-    const long long shifted = seconds + kQuarterSeconds / 2;
-    long long quarters = shifted / kQuarterSeconds;
-    if (shifted % kQuarterSeconds < 0) --quarters;
-    return quarters * 15;
-}
-
 // No zone sits at a quarter past the hour: a skew like that is clocks apart,
 // not a zone, and setting one would only move the rows off the recorder's.
 bool IsZoneOffset(long long minutesEast) {
@@ -40,10 +32,17 @@ bool Majority(const std::map<Key, unsigned long>& counts, unsigned long total, K
 
 }  // namespace
 
+long long SkewMinutes(const FileTimes& times) {
+    const long long shifted = (times.recordStart - times.cameraStart).total_seconds() + kQuarterSeconds / 2;
+    long long quarters = shifted / kQuarterSeconds;
+    if (shifted % kQuarterSeconds < 0) --quarters;
+    return quarters * 15;
+}
+
 void RecorderZones::AddRecording(const FileTimes& times) {
     if (times.recordStart.is_special() || times.cameraStart.is_special()) return;
     ++recordings_;
-    ++skewMinutes_[RoundToQuarterMinutes((times.recordStart - times.cameraStart).total_seconds())];
+    ++skewMinutes_[SkewMinutes(times)];
 }
 
 void RecorderZones::AddCameraZone(std::uint16_t zoneCode) {

@@ -6,6 +6,11 @@
 
 #include "repair/file_times.h"
 
+// A recording's name time (shifted by the machine's bias, as ReadFileTimes
+// gives it) less its first packet's UTC time, to the nearest quarter hour
+// (halves up): 0 when the machine's zone is the recorder's.
+long long SkewMinutes(const FileTimes& times);
+
 // The offsets the recorder ran at, as its recordings show them, added up over
 // a run. A recording's name is the recorder's local time and its first packet
 // the camera's UTC time, so a storage copied off a recorder in another zone

@@ -1,12 +1,12 @@
 #include "storage/reversion.h"
 
 #include <boost/filesystem/exception.hpp>
-#include <cerrno>
 
 #include "app/console.h"
 #include "app/dates.h"
 #include "app/design_texts.h"
 #include "platform/database_claim.h"
+#include "platform/error_kind.h"
 #include "storage/layout.h"
 #include "storage/nothing_done.h"
 #include "storage/location_day_files.h"
@@ -200,7 +200,7 @@ void RemoveDayFolderIfEmpty(const platform::Folder& storage, const std::string& 
     const int error = storage.RemoveEmptyFolder(dayName);
     if (error == 0) {
         storage.Sync();
-    } else if (error == ENOTEMPTY || error == EEXIST || error == 145 /* ERROR_DIR_NOT_EMPTY */) {
+    } else if (platform::KindOfError(error) == platform::ErrorKind::Exists) {
         console::WriteLine(design_texts::NotEmptyLine(dayFolder.string()));
     } else {
         console::WriteLine(design_texts::CannotRemoveLine(dayFolder.string()));
