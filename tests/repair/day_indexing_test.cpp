@@ -15,7 +15,11 @@
 #endif
 
 #include "platform/folder.h"
+#include "app/dates.h"
 #include "repair/day_indexing.h"
+#include "repair/repair_driver.h"
+#include "storage/template_database.h"
+#include "support/recorded_files.h"
 #include "storage/placed_databases.h"
 #include "repair_test_support.h"
 #include "tools/storage_generator/storage_generator.h"
@@ -292,6 +296,30 @@ TEST_F(DayIndexingTest, HandlesMoreFilesThanASixteenBitIndexCounts) {
     Index(files);
     ASSERT_EQ(plugin_.statements.size(), 2u);
     EXPECT_NE(plugin_.statements[0].find("VALUES(9, 1, "), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The roads in the form their callers know (path, begin, end): each still
+// does its whole work, counting into a summary of its own.
+TEST(RoadsTest, TheDesignsFormsPlaceAndRebuild) {
+    repairtest::TempFolder temp("roads");
+    const fs::path storage = temp.Path() / "storage", location = storage / "2012-03-03" / "1";
+    fs::create_directories(location);
+    repairtest::RecordingSpec recording;
+    repairtest::WriteRecordingFile(location / "00000001_2012-03-03_100000.3gp", recording);
+    recording.startUtc += 60;
+    repairtest::WriteRecordingFile(location / "00000002_2012-03-03_100100.3gp", recording);
+    testsupport::AgeTree(temp.Path());
+    ::testing::internal::CaptureStdout();
+    CopyTemplateDB(storage.string(), UnsetDate, UnsetDate);
+    RepairStorage(storage.string(), UnsetDate, UnsetDate);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(repairtest::Query(location / "2012-03-03.db", "SELECT COUNT(*) FROM MediaFileDiskMap"),
+              (repairtest::Rows{{"2"}}));
+    ForgetPlacedDatabases();
 }
 
 }  // namespace
