@@ -1,6 +1,7 @@
 #include "audit/location_audit.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/filesystem/operations.hpp>
@@ -523,10 +524,10 @@ private:
             return;
         }
         const FileTimes& now = *reading.times;
-        const std::uint32_t fresh[4] = {RowSeconds(now.recordStart), RowSeconds(now.recordEnd),
-                                        RowSeconds(now.cameraStart), RowSeconds(now.cameraEnd)};
-        const std::uint32_t stored[4] = {row.recordStart, row.recordEnd, row.cameraStart, row.cameraEnd};
-        if (!std::equal(std::begin(fresh), std::end(fresh), std::begin(stored))) {
+        const std::array<std::uint32_t, 4> fresh{RowSeconds(now.recordStart), RowSeconds(now.recordEnd),
+                                                 RowSeconds(now.cameraStart), RowSeconds(now.cameraEnd)};
+        const std::array<std::uint32_t, 4> stored{row.recordStart, row.recordEnd, row.cameraStart, row.cameraEnd};
+        if (fresh != stored) {
             Add(ProblemKind::StaleRow, row.pathName,
                 "row " + Seconds(row.recordStart) + " to " + Seconds(row.recordEnd) + " (camera " +
                     Seconds(row.cameraStart) + " to " + Seconds(row.cameraEnd) + "), a repair writes " +

@@ -56,8 +56,9 @@ TEST(Console, NamesAreShownWithoutControlCharacters) {
          "?31m?"},  // C1 as UTF-8
         {"\x9b"
          "31m\x80\xc2\xa0",
-         "?31m?\xc2\xa0"},           // stray C1 bytes; U+00A0 kept
-        {"\xe0\x80\x9b", "\xe0??"},  // an overlong form is no sequence
+         "?31m?\xc2\xa0"},                      // stray C1 bytes; U+00A0 kept
+        {"\xe0\x80\x9b", "\xe0??"},             // an overlong form is no sequence
+        {"\xf0\x8f\xbf\xbf", "\xf0?\xbf\xbf"},  // nor is one of four bytes
         // The first and last lead byte of each length: whole sequences, kept.
         {"\xc2\x80\xdf\x80\xe0\xa0\x80\xef\x80\x80\xf0\x90\x80\x80\xf4\x80\x80\x80",
          "?\xdf\x80\xe0\xa0\x80\xef\x80\x80\xf0\x90\x80\x80\xf4\x80\x80\x80"},

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <tuple>
 
 #ifndef _WIN32
@@ -418,6 +419,38 @@ TEST(AuditRun, AnOutputReplacesItsNameNeverTheFileItNamed) {
     EXPECT_EQ(storagegen::ReadFile(page).rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_EQ(Names(at.out), std::vector<std::string>{"page.html"});
 }
+
+#ifdef FAULT_LIBRARY
+// The page's name is held by another program when it is replaced: said so,
+// and nothing but the page the name held before is left.
+TEST(AuditRun, AnOutputHeldByAnotherProgramIsSaidSo) {
+    OutputStorage at("audit-output-held");
+    const fs::path page = at.out / "page.html";
+    storagegen::WriteFile(page, "before\n");
+    testsupport::ProcessOptions options;
+    const std::string runtime = SANITIZER_RUNTIME;
+    options.environment["LD_PRELOAD"] = runtime.empty() ? FAULT_LIBRARY : runtime + ":" + FAULT_LIBRARY;
+    options.environment["TOLVANE2_FAULT_ROOT"] = fs::canonical(at.out).string();
+    options.environment["TOLVANE2_FAULT_ACTION"] = "ebusy";
+    const std::vector<std::string> args{"-p", at.storage.string(), "--html", page.string()};
+    const fs::path log = at.storage.parent_path() / "calls.log";
+    options.environment["TOLVANE2_FAULT_LOG"] = log.string();
+    testsupport::RunProcess(audittest::AuditPath(), args, options);
+    std::istringstream calls(storagegen::ReadFile(log));
+    std::string number;
+    for (std::string line; std::getline(calls, line) && number.empty();) {
+        if (line.find(" rename") != std::string::npos) number = line.substr(0, line.find(' '));
+    }
+    ASSERT_FALSE(number.empty()) << storagegen::ReadFile(log);
+    storagegen::WriteFile(page, "before\n");
+    options.environment["TOLVANE2_FAULT_AT"] = number;
+    const ProcessResult result = testsupport::RunProcess(audittest::AuditPath(), args, options);
+    EXPECT_NE(result.err.find("cannot replace " + page.string() + ": another program has it open"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(storagegen::ReadFile(page), "before\n");
+    EXPECT_EQ(Names(at.out), std::vector<std::string>{"page.html"});
+}
+#endif
 
 TEST(AuditRun, OutputsAreRefusedBeforeAnythingIsRead) {
     OutputStorage at("audit-output-refused");

@@ -7,7 +7,8 @@
 // the count does not depend on what the loader, the sanitizers or the console
 // do. The call numbered
 // TOLVANE2_FAULT_AT (from 1) then either does not happen and fails with
-// TOLVANE2_FAULT_ACTION "enospc" or "eio", or the process is killed before it
+// TOLVANE2_FAULT_ACTION "enospc", "eio", "eperm" (a folder's rules refuse it) or
+// "ebusy" (another program holds the name), or the process is killed before it
 // ("kill"), or a folder is swapped for a link before it goes ahead ("swap",
 // see SwapFolderForLink). TOLVANE2_FAULT_LOG, when set, names a file that receives one line
 // per counted call: its number, name and path(s). TOLVANE2_FAULT_NO_RENAME2 set
@@ -168,7 +169,10 @@ int CountCall(const char* call, const char* path, const char* second = nullptr) 
         SwapFolderForLink();
         return 0;
     }
-    return action != nullptr && std::strcmp(action, "eio") == 0 ? EIO : ENOSPC;
+    if (action != nullptr && std::strcmp(action, "eio") == 0) return EIO;
+    if (action != nullptr && std::strcmp(action, "eperm") == 0) return EPERM;
+    if (action != nullptr && std::strcmp(action, "ebusy") == 0) return EBUSY;
+    return ENOSPC;
 }
 
 int CountPathCall(const char* call, int directory, const char* path) {

@@ -80,6 +80,11 @@ TEST(StatementShapeTest, LiteralsBecomeParametersNamesStay) {
     EXPECT_EQ(shape->values[0].integer, 12);
     EXPECT_EQ(shape->values[1].text, "it's");
     EXPECT_EQ(shape->values[2].integer, 7);
+    // Quoted names stay names, a doubled quote inside them included.
+    const std::string quoted = "INSERT INTO \"t\"\"1\"([a b], `c`) VALUES(3)";
+    const auto quotedShape = strata::ShapeOfInsert(quoted.c_str(), quoted.size());
+    ASSERT_TRUE(quotedShape.has_value());
+    EXPECT_EQ(quotedShape->shape, "INSERT INTO \"t\"\"1\"([a b], `c`) VALUES(?)");
     for (const std::string other :
          {"SELECT 1", "INSERT INTO t VALUES(1.5)", "INSERT INTO t VALUES(12x)", "INSERT INTO t VALUES(-7)"})
         EXPECT_FALSE(strata::ShapeOfInsert(other.c_str(), other.size()).has_value()) << other;

@@ -284,6 +284,27 @@ TEST_F(OperatorRunsWithFaults, TheCopyIsFlushedBeforeItIsNamed) {
     EXPECT_LT(flushed, named) << calls;
 }
 
+// A copy that cannot take its prepared name is not left under its partial one,
+// whatever the reason the rename was refused for.
+TEST_F(OperatorRunsWithFaults, ACopyThatCannotBeNamedIsNotLeftBehind) {
+    MakeStorage(Layout::New);
+    const fs::path log = folder_.Path() / "calls.log";
+    RunWith({"-o"}, Faulted({{"TOLVANE2_FAULT_LOG", log.string()}}));
+    std::istringstream calls(storagegen::ReadFile(log));
+    const std::string partial = " " + fs::canonical(Database("1").parent_path()).string() + "/" + kDay + ".db.tmp ";
+    std::string number;
+    for (std::string line; std::getline(calls, line) && number.empty();) {
+        if (line.find(" rename") != std::string::npos && line.find(partial) != std::string::npos)
+            number = line.substr(0, line.find(' '));
+    }
+    ASSERT_FALSE(number.empty());
+    fs::remove_all(Storage());
+    MakeStorage(Layout::New);
+    RunWith({"-o"}, Faulted({{"TOLVANE2_FAULT_AT", number}, {"TOLVANE2_FAULT_ACTION", "eperm"}}));
+    EXPECT_FALSE(fs::exists(Database("1").string() + ".tmp"));
+    Expect("1", Outcome::Untouched);
+}
+
 // Where the file system cannot refuse a rename or swap two names, the tool
 // looks before it renames: an existing destination, even an empty folder
 // that a plain rename would replace, is never merged into.
@@ -436,6 +457,13 @@ TEST_F(OperatorRuns, LeftoversThatAreNotTheToolsOwnStopOnlyTheirLocationDay) {
         {"a folder under the backup's name", [](const fs::path& db) { fs::create_directory(db.string() + ".old"); },
          Outcome::Untouched},
         {"a complete copy of the tool's own", completeCopy, Outcome::Rebuilt},
+        // Stopped while the copy was being swapped in, after it had been prepared again.
+        {"the tool's own copy under the swapping name and a prepared one",
+         [&](const fs::path& db) {
+             completeCopy(db);
+             storagegen::WriteFile(db.string() + ".swap", ownCopy());
+         },
+         Outcome::Rebuilt},
         // Nothing moves, so only the finished location-day is placed and rebuilt.
         {"a complete copy, then a conversion", completeCopy, Outcome::Rebuilt, {}, Outcome::Untouched},
     };

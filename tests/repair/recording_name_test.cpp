@@ -57,6 +57,7 @@ TEST(RecordTimeFromFileNameTest, RejectsShortNamesAndImpossibleDates) {
         {"1_2012-03-32_101500.3gp", "Day of month value is out of range 1..31"},
         {"1_2012-03-03_1x1500.3gp", ""},
         {"1_abcd-ef-gh_ijklmn.3gp", ""},
+        {"1_2012x03x03_101500.3gp", ""},  // a date without its dashes
     };
     for (const auto& c : cases) {
         try {
