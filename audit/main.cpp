@@ -53,7 +53,7 @@ std::string WhyNothingJudged(const audit::Report& report, const audit::AuditOpti
     const std::string bounds = BoundsText(options.beginDate, options.endDate);
     if (report.dayFoldersInRange == 0) {
         return "no day folder " + bounds + "; the storage holds " + report.firstDay +
-               (report.dayFolders > 1 ? " ... " + report.lastDay : std::string()) + " (" +
+               (report.lastDay != report.firstDay ? " ... " + report.lastDay : std::string()) + " (" +
                std::to_string(report.dayFolders) + (report.dayFolders == 1 ? " day folder)" : " day folders)");
     }
     return "no location folder in the " + std::to_string(report.dayFoldersInRange) +

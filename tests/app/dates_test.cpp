@@ -27,6 +27,17 @@ TEST(MatchDateFormat, NullIsReportedAndRejected) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "MatchDateFormat - input argument is null\n");
 }
 
+TEST(IsCalendarDate, OnlyDaysOfTheCalendarInTheDateFormat) {
+    const struct {
+        const char* text;
+        bool day;
+    } cases[] = {
+        {"2024-02-29", true},  {"2023-02-29", false}, {"2012-12-31", true},  {"2012-13-01", false},
+        {"2012-00-10", false}, {"2012-01-00", false}, {"2012-19-39", false}, {"2012-3-3", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsCalendarDate(c.text), c.day) << c.text;
+}
+
 TEST(DateRange, BoundsAreInclusiveAndMalformedOrUnsetBoundsAreOpen) {
     const struct {
         const char* begin;

@@ -96,6 +96,14 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
     repairtest::TempFolder other("audit-usage-storage");
     const fs::path storage = other.Path() / "storage";
     MakeRecordedStorage(storage, storagegen::Structure::New, {"1"}, 2);
+    // Day folders without recordings: two days; one day under two locations; a day without locations.
+    const fs::path twoDays = other.Path() / "two-days", oldLayout = other.Path() / "old",
+                   noLocation = other.Path() / "none";
+    for (const fs::path& folder :
+         {twoDays / "2012-03-03" / "1", twoDays / "2012-03-04" / "1", oldLayout / "1" / "2012-03-03",
+          oldLayout / "2" / "2012-03-03", noLocation / "2012-03-03"}) {
+        fs::create_directories(folder);
+    }
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"-p", temp.Path().string(), "--json", inside}, 2, "writes nothing inside the storage"},
         {{"--version"}, 0, "Tolvane2Audit " TOLVANE2_VERSION},
@@ -115,7 +123,17 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
         {{"-p", storage.string(), "-b", "2012-03-04"},
          2,
          "no day folder from 2012-03-04 on; the storage holds 2012-03-03 (1 day folder)"},
+        {{"-p", twoDays.string(), "-b", "2012-03-05"},
+         2,
+         "no day folder from 2012-03-05 on; the storage holds 2012-03-03 ... 2012-03-04 (2 day folders)"},
+        {{"-p", oldLayout.string(), "-b", "2012-03-05"}, 2, "the storage holds 2012-03-03 (2 day folders)"},
+        {{"-p", noLocation.string()}, 2, "no location folder in the 1 day folder under " + noLocation.string()},
         {{"-p", storage.string(), "-e", "2012-03-03", "--gap", "1"}, 1, "Total: 1 location-days"},
+        // The widest gap written, and one day for both bounds.
+        {{"-p", storage.string(), "-b", "2012-03-03", "-e", "2012-03-03", "--gap", "999999999"},
+         1,
+         "Total: 1 location-days"},
+        {{"-p", storage.string(), "--gap", "1000000000"}, 2, "gap"},
     };
     for (const auto& [args, exitCode, text] : cases) {
         const ProcessResult result = Audit(args);
@@ -123,6 +141,13 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
         EXPECT_NE((result.out + result.err).find(text), std::string::npos) << result.out << result.err;
     }
     EXPECT_FALSE(fs::exists(inside));
+#ifndef _WIN32
+    // A FIFO given for the storage is no storage, and never waited on.
+    const fs::path fifo = other.Path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const ProcessResult fromFifo = Audit({"-p", fifo.string()});
+    EXPECT_EQ(fromFifo.exitCode, 2) << fromFifo.out << fromFifo.err;
+#endif
 }
 
 TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
@@ -133,6 +158,7 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     // Never repaired: the audit is the dry run.
     json before = AuditJson(storage, temp.Path() / "before.json", 1);
     EXPECT_EQ(before["layout"], "old");
+    EXPECT_EQ(before["format"], 2);
     EXPECT_EQ(before["totals"]["recordings"], 6);
     EXPECT_EQ(before["totals"]["problems_by_kind"]["no_database"], 2);
     EXPECT_EQ(before["totals"]["problems_by_kind"]["no_row"], 6);

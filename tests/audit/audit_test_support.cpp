@@ -42,7 +42,8 @@ void WriteDayDatabase(const fs::path& path, const std::vector<IntervalSpec>& int
                 "StartCameraTimeMSec, EndCameraTime, EndCameraTimeMSec, CameraTimeZone, CameraDLSaving) "
                 "VALUES(" +
                     std::to_string(interval.serial) + ", " + start + ", 0, " + end + ", 0, " +
-                    std::to_string(interval.zone) + ", 0, " + start + ", 0, " + end + ", 0, 48, 0)");
+                    std::to_string(interval.zone) + ", " + std::to_string(interval.dlSaving) + ", " + start + ", 0, " +
+                    end + ", 0, 48, 0)");
     }
     for (const FileRowSpec& file : files) {
         const std::string start = std::to_string(file.start), end = std::to_string(file.end);

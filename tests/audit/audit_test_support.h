@@ -21,7 +21,8 @@ struct IntervalSpec {
     std::uint32_t serial;
     std::uint32_t start;
     std::uint32_t end;
-    std::uint32_t zone = 48;  // RecordTimeZone: 48 + minutes west of UTC / 15
+    std::uint32_t zone = 48;     // RecordTimeZone: 48 + minutes west of UTC / 15
+    std::uint32_t dlSaving = 0;  // RecordDLSaving: 1 where the names are an hour ahead
 };
 
 // A copy of the template holding these rows; `marked`: as the tool places it.

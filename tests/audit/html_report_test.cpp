@@ -79,4 +79,26 @@ TEST(HtmlReport, MarksSitOnTheHourAxisAndSayWhatTheyStandFor) {
     EXPECT_NE(page.find("2012-03-03: 1 location, 3 recordings, 4 problems"), std::string::npos) << page;
 }
 
+// A table of one kind stops after a hundred rows, except for what the
+// operator must act on: every unreadable recording and every lost one.
+TEST(HtmlReport, OnlyWhatMustBeActedOnIsListedInFull) {
+    audit::Report report;
+    audit::LocationDay day;
+    day.day = "2012-03-03";
+    day.location = "1";
+    for (const ProblemKind kind : {ProblemKind::NoRow, ProblemKind::Unreadable, ProblemKind::MissingRecording}) {
+        for (int i = 0; i < 101; ++i) day.problems.push_back({kind, "r" + std::to_string(i) + ".3gp", "x", {}});
+    }
+    report.locationDays.push_back(day);
+    const std::string page = audit::HtmlReport(report);
+    const auto rowsOf = [&](const ProblemKind kind) {
+        const std::string table = page.substr(page.find(std::string("data-kind=\"") + audit::ProblemId(kind) + "\""));
+        return Count(table.substr(0, table.find("</table>")), "<td>1</td>");
+    };
+    EXPECT_EQ(rowsOf(ProblemKind::NoRow), 100u);
+    EXPECT_NE(page.find("and 1 more: every one is in the audit's JSON"), std::string::npos);
+    EXPECT_EQ(rowsOf(ProblemKind::Unreadable), 101u);
+    EXPECT_EQ(rowsOf(ProblemKind::MissingRecording), 101u);
+}
+
 }  // namespace

@@ -81,6 +81,13 @@ struct Case {
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
         {"healthy", [](const Folder&) {}, {}, "", false, 0, false, audit::DatabaseOrigin::Tool},
+        // Named in summer time, an hour ahead of the rows' standard time.
+        {"rows of a daylight-saving interval",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen - 3600, kTen - 3480, 48, 1}},
+                  {{kFirst, kTen - 3600, kTen - 3540}, {kSecond, kTen - 3540, kTen - 3480}});
+         },
+         {}},
         {"unreadable recording without a row",
          [](const Folder& f) {
              repairtest::WriteGarbage(f.path / kThird);
@@ -326,6 +333,18 @@ TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
 #endif
 }
 
+// The audit of the location-day 1 of kDay under `storage`, nothing growing.
+audit::LocationDay AuditOfLocationOne(const fs::path& storagePath, const fs::path& location) {
+    int error = 0;
+    const platform::Folder storage = OpenStorageFolder(storagePath, error);
+    const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
+    audit::AuditSettings settings;
+    settings.now = static_cast<std::int64_t>(std::time(nullptr)) + 3600;
+    ReadAhead none(0, 0);
+    audit::AuditProgress quiet;
+    return audit::AuditLocationDay(held, location, kDay, "1", settings, none, quiet);
+}
+
 // Every output reads the same whatever order the file system lists in.
 TEST(LocationAudit, ProblemsComeInNameOrder) {
     repairtest::TempFolder temp("audit-order");
@@ -336,19 +355,29 @@ TEST(LocationAudit, ProblemsComeInNameOrder) {
     for (const char* serial : {"7", "9", "5", "8"}) {
         storagegen::WriteFile(folder.path / (std::string("0000000") + serial + "_2012-03-03_100000.bak"), "x");
     }
-    int error = 0;
-    const platform::Folder storage = OpenStorageFolder(temp.Path(), error);
-    const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
-    audit::AuditSettings settings;
-    settings.now = static_cast<std::int64_t>(std::time(nullptr)) + 3600;
-    ReadAhead none(0, 0);
-    audit::AuditProgress quiet;
-    const audit::LocationDay day = audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
+    const audit::LocationDay day = AuditOfLocationOne(temp.Path(), folder.path);
     std::vector<std::string> names;
     for (const audit::Problem& problem : day.problems) names.push_back(problem.name);
     EXPECT_EQ(names, (std::vector<std::string>{"00000005_2012-03-03_100000.bak", "00000007_2012-03-03_100000.bak",
                                                "00000008_2012-03-03_100000.bak", "00000009_2012-03-03_100000.bak"}));
     EXPECT_EQ(day.otherEntries, (std::vector<std::string>{"a.txt", "m.txt", "q.txt", "z.txt"}));
+}
+
+// Zone codes are 16 bits, so those east of UTC+12 wrap; the repair writes
+// UTC+14 to UTC-12 and nothing else.
+TEST(LocationAudit, ZoneCodesAtTheEndsOfTheirRange) {
+    repairtest::TempFolder temp("audit-zone-codes");
+    const Folder folder{temp.Path() / kDay / "1"};
+    fs::create_directories(folder.path);
+    Healthy(folder);
+    std::vector<audittest::IntervalSpec> intervals;
+    std::uint32_t serial = 0;
+    for (const std::uint32_t code : {0xFFF8u, 96u, 0xFFFFu, 0xFFF7u, 97u, 0x8000u, 0x10000u}) {
+        intervals.push_back({++serial, kTen, kTen + 120, code});
+    }
+    Rows(folder, intervals, {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}});
+    const audit::LocationDay day = AuditOfLocationOne(temp.Path(), folder.path);
+    EXPECT_EQ(day.rowZones, (std::vector<long>{-720, 735, 840}));  // minutes east
 }
 
 std::string CaseName(const testing::TestParamInfo<Case>& info) {

@@ -35,6 +35,17 @@ FileTimes RecordingTimes(long biasMinutes, const Recordings& r) {
 
 std::uint16_t Camera(long minutesEast) { return CameraZoneCode(static_cast<std::int32_t>(minutesEast * 60)); }
 
+// The name against the first packet, to the nearest quarter hour (halves up).
+TEST(RecorderZonesTest, SkewIsRoundedToTheNearestQuarterHour) {
+    const std::pair<int, long long> cases[] = {{449, 0}, {450, 15}, {-450, 0}, {-451, -15}, {3602, 60}, {-3602, -60}};
+    for (const auto& [skewSeconds, minutesOff] : cases) {
+        FileTimes times;
+        times.cameraStart = time_from_string("2012-03-03 09:00:00");
+        times.recordStart = times.cameraStart + seconds(skewSeconds);
+        EXPECT_EQ(SkewMinutes(times), minutesOff) << skewSeconds;
+    }
+}
+
 TEST(RecorderZonesTest, AdvisesOnlyWhenMostRecordingsShowAnotherZone) {
     const struct {
         const char* what;

@@ -1,0 +1,63 @@
+// The audit's console account: when it speaks of zones, and how many names
+// of what must be acted on it prints.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "audit/summary.h"
+
+namespace {
+
+std::string SummaryOf(const audit::Report& report) {
+    std::ostringstream out;
+    audit::WriteSummary(report, out);
+    return out.str();
+}
+
+// A zone line only where something is not this machine's zone (UTC here).
+TEST(AuditSummary, ZonesAreSpokenOfOnlyWhereTheyDiffer) {
+    const struct {
+        const char* name;
+        std::vector<long> rowZones;
+        std::map<long, unsigned> namedOffsets;  // minutes east, against first packets
+        const char* zones;                      // the line, or "" for none
+    } cases[] = {
+        {"rows in this machine's zone", {0}, {}, ""},
+        {"names in this machine's zone", {}, {{0, 3}}, ""},
+        {"most names in this machine's zone", {}, {{0, 3}, {60, 2}}, ""},
+        {"rows elsewhere", {60}, {}, "Zones: this machine is at UTC+00:00; rows written at UTC+01:00"},
+        {"most names elsewhere",
+         {},
+         {{0, 2}, {60, 3}},
+         "Zones: this machine is at UTC+00:00; the names of 3 of 5 recordings read show UTC+01:00"},
+    };
+    for (const auto& c : cases) {
+        audit::Report report;
+        audit::LocationDay day;
+        day.rowZones = c.rowZones;
+        day.namedOffsets = c.namedOffsets;
+        report.locationDays.push_back(day);
+        const std::string out = SummaryOf(report);
+        if (*c.zones == '\0') {
+            EXPECT_EQ(out.find("Zones:"), std::string::npos) << c.name << "\n" << out;
+        } else {
+            EXPECT_NE(out.find(c.zones), std::string::npos) << c.name << "\n" << out;
+        }
+    }
+}
+
+// Twenty names a location-day, then how many more.
+TEST(AuditSummary, WhatMustBeActedOnIsNamedTwentyALocationDay) {
+    for (const unsigned count : {20u, 21u}) {
+        audit::Report report;
+        audit::LocationDay day;
+        for (unsigned i = 0; i < count; ++i) day.problems.push_back({audit::ProblemKind::Unreadable, "r.3gp", "empty", {}});
+        report.locationDays.push_back(day);
+        const std::string out = SummaryOf(report);
+        EXPECT_EQ(out.find("  ... and 1 more (see the JSON or the page)\n") != std::string::npos, count == 21) << out;
+    }
+}
+
+}  // namespace
