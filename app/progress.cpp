@@ -35,7 +35,19 @@ WalkProgress::WalkProgress(StatusDisplay& display, Clock clock) : display_(displ
 
 WalkProgress::~WalkProgress() { Finish(); }
 
+void WalkProgress::StorageStarted(std::uint64_t locationDays) {
+    storageTotal_ = locationDays;
+    storageStarted_ = clock_();
+    storageBegun_ = 0;
+    storageFinished_ = 0;
+}
+
 void WalkProgress::LocationStarted(const std::string& day, const std::string& location, std::uint64_t recordings) {
+    if (storageTotal_) {
+        // Starting a location-day ends the one before it.
+        if (storageBegun_ > storageFinished_) ++storageFinished_;
+        ++storageBegun_;
+    }
     day_ = day;
     location_ = location;
     locationTotal_ = recordings;
@@ -53,6 +65,7 @@ void WalkProgress::RecordingDone() {
 void WalkProgress::Finish() {
     if (finished_) return;
     finished_ = true;
+    if (storageBegun_ > storageFinished_) ++storageFinished_;
     display_.Clear();
 }
 
@@ -70,14 +83,41 @@ std::string WalkProgress::Text(std::int64_t now) const {
                        std::to_string(locationTotal_) + " recordings";
     const std::int64_t elapsed = now - *started_;
     // No rate, and so no time left, until there is something to measure.
-    if (elapsed <= 0 || read_ == 0) return text;
-    const double perSecond = static_cast<double>(read_) * 1000.0 / static_cast<double>(elapsed);
-    char rate[32];
-    std::snprintf(rate, sizeof rate, perSecond < 100 ? ", %.1f/s" : ", %.0f/s", perSecond);
-    text += rate;
+    std::optional<double> perSecond;
+    if (elapsed > 0 && read_ > 0) {
+        perSecond = static_cast<double>(read_) * 1000.0 / static_cast<double>(elapsed);
+        char rate[32];
+        std::snprintf(rate, sizeof rate, *perSecond < 100 ? ", %.1f/s" : ", %.0f/s", *perSecond);
+        text += rate;
 
-    const std::uint64_t left = locationTotal_ > locationDone_ ? locationTotal_ - locationDone_ : 0;
-    text += ", " + FormatDuration(static_cast<std::uint64_t>(static_cast<double>(left) / perSecond + 0.5)) +
-            " left for location";
+        const std::uint64_t left = locationTotal_ > locationDone_ ? locationTotal_ - locationDone_ : 0;
+        text += ", " + FormatDuration(static_cast<std::uint64_t>(static_cast<double>(left) / *perSecond + 0.5)) +
+                " left for location";
+    }
+    return text + StorageText(now, perSecond);
+}
+
+std::string WalkProgress::StorageText(std::int64_t now, std::optional<double> perSecond) const {
+    if (!storageTotal_ || storageBegun_ == 0) return "";
+    const std::uint64_t total = *storageTotal_;
+    std::string text = "; location-day " + std::to_string(storageBegun_) + " of " + std::to_string(total);
+
+    std::optional<double> secondsLeft;
+    const std::int64_t elapsed = now - storageStarted_;
+    if (storageFinished_ > 0 && elapsed > 0) {
+        const std::uint64_t left = total > storageFinished_ ? total - storageFinished_ : 0;
+        secondsLeft =
+            static_cast<double>(elapsed) / 1000.0 * static_cast<double>(left) / static_cast<double>(storageFinished_);
+    } else if (perSecond) {
+        // Nothing finished to go by yet: the rest of this location-day, and
+        // every location-day after it taken to be as large as this one.
+        const std::uint64_t locationLeft = locationTotal_ > locationDone_ ? locationTotal_ - locationDone_ : 0;
+        const std::uint64_t daysAfter = total > storageBegun_ ? total - storageBegun_ : 0;
+        secondsLeft =
+            (static_cast<double>(locationLeft) + static_cast<double>(daysAfter) * static_cast<double>(locationTotal_)) /
+            *perSecond;
+    }
+    if (secondsLeft)
+        text += ", " + FormatDuration(static_cast<std::uint64_t>(*secondsLeft + 0.5)) + " left for the storage";
     return text;
 }

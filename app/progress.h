@@ -19,10 +19,12 @@ StatusDisplay& ConsoleStatusDisplay();
 
 // Progress of a walk over location-days, for any walk that reads recordings:
 // "<day>, location <name>: <done>/<total> recordings, <rate>/s, <time> left
-// for location"; the rate is over every recording the walk has read. The line
-// is redrawn at most ten times a second (the console erases it before every
-// other line; it comes back at the next refresh) and erased by Finish or the
-// destructor. Main thread only.
+// for location"; the rate is over every recording the walk has read. A walk
+// that announces its size with StorageStarted also gets "; location-day K of N,
+// <time> left for the storage" at the end of the line, the part a narrow
+// terminal cuts first. The line is redrawn at most ten times a second (the
+// console erases it before every other line; it comes back at the next
+// refresh) and erased by Finish or the destructor. Main thread only.
 class WalkProgress {
 public:
     // Milliseconds on a monotonic clock.
@@ -35,6 +37,9 @@ public:
     WalkProgress(const WalkProgress&) = delete;
     WalkProgress& operator=(const WalkProgress&) = delete;
 
+    // The walk will visit this many location-days; from now on every
+    // LocationStarted begins the next of them.
+    void StorageStarted(std::uint64_t locationDays);
     // A location-day with this many recordings is read next.
     void LocationStarted(const std::string& day, const std::string& location, std::uint64_t recordings);
     // One recording of it has been read.
@@ -47,6 +52,7 @@ public:
 private:
     void Refresh();
     std::string Text(std::int64_t now) const;
+    std::string StorageText(std::int64_t now, std::optional<double> perSecond) const;
 
     StatusDisplay& display_;
     Clock clock_;
@@ -59,5 +65,12 @@ private:
     // Recordings read in the whole walk: the rate counts these.
     std::uint64_t read_ = 0;
     bool inLocation_ = false;
+    // Set by StorageStarted: location-days the walk will visit, and when it
+    // said so.
+    std::optional<std::uint64_t> storageTotal_;
+    std::int64_t storageStarted_ = 0;
+    // Location-days begun since StorageStarted, and how many of them are over.
+    std::uint64_t storageBegun_ = 0;
+    std::uint64_t storageFinished_ = 0;
     bool finished_ = false;
 };

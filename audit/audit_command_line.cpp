@@ -1,5 +1,6 @@
 #include "audit/audit_command_line.h"
 
+#include <boost/nowide/fstream.hpp>
 #include <boost/program_options.hpp>
 #include <sstream>
 
@@ -19,8 +20,15 @@ po::options_description OptionTable() {
                                                                             "also write the audit as one static page")(
         "json", po::value<std::string>(), "also write the audit as JSON (- for standard output)")(
         "gap", po::value<std::string>(), "report gaps longer than this many seconds (default 60)")(
-        "verify", "read every recording and list rows a repair would write differently")("help,h", "this text")(
-        "version", "the version");
+        "verify", "read every recording and list rows a repair would write differently")(
+        "compare", po::value<std::string>(), "mark each problem fixed, still open or new against an earlier --json")(
+        "baseline", po::value<std::string>(), "problems listed in this file (--accept-all) are accepted: no exit 1")(
+        "accept-all", po::value<std::string>(), "write this audit's problems as a file for --baseline")(
+        "max-gap", po::value<std::vector<std::string>>(),
+        "[LOCATION=]SECONDS: a longer gap, or a day without recordings, is an outage (repeatable)")(
+        "events", po::value<std::vector<std::string>>(),
+        "LOCATION records on events: its gaps are no outage (repeatable; @FILE: names one a line)")(
+        "help,h", "this text")("version", "the version");
     return table;
 }
 
@@ -31,15 +39,49 @@ bool ParseGap(const std::string& text, unsigned& seconds) {
     return seconds > 0;
 }
 
+// "SECONDS" for every location or "LOCATION=SECONDS" for one.
+bool ParseMaxGap(const std::string& text, AuditOptions& options) {
+    const std::size_t equals = text.rfind('=');
+    unsigned seconds = 0;
+    if (!ParseGap(equals == std::string::npos ? text : text.substr(equals + 1), seconds)) return false;
+    if (equals == std::string::npos) {
+        options.maxGapSeconds = seconds;
+    } else {
+        if (equals == 0) return false;
+        options.maxGapByLocation[text.substr(0, equals)] = seconds;
+    }
+    return true;
+}
+
+// A location's name, or @FILE: one name a line, blank lines and # comments skipped.
+bool ParseEvents(const std::string& text, AuditOptions& options, std::string& error) {
+    if (text.empty() || text[0] != '@') {
+        options.eventLocations.insert(text);
+        return true;
+    }
+    boost::nowide::ifstream in(text.substr(1));
+    if (!in) {
+        error = "--events cannot read " + text.substr(1);
+        return false;
+    }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] != '#') options.eventLocations.insert(line);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string AuditUsage() {
     std::ostringstream text;
     text << "Tolvane2Audit: a read-only audit of a storage folder's recordings and day databases.\n"
          << "usage: Tolvane2Audit -p PATH [-b YYYY-MM-DD] [-e YYYY-MM-DD] [--html FILE] [--json FILE]\n"
-         << "                     [--gap SECONDS] [--verify]\n"
+         << "                     [--gap SECONDS] [--verify] [--compare EARLIER.json] [--baseline ACCEPTED.json]\n"
+         << "                     [--accept-all OUT.json] [--max-gap [LOCATION=]SECONDS] [--events LOCATION]\n"
          << OptionTable()
-         << "Exit code: 0 location-days audited and no problem found; 1 problems found; 2 nothing could be\n"
+         << "Exit code: 0 location-days audited and no problem found (but accepted ones); 1 problems found; 2 nothing "
+            "could be\n"
          << "judged (a usage error, a storage it cannot read, no day folder in range); 3 a repair is running\n"
          << "on the storage now: nothing judged, only the JSON written (repair_running), a page left as it was.\n";
     return text.str();
@@ -85,6 +127,23 @@ ParseOutcome ParseAuditCommandLine(int argc, const char* const argv[], AuditOpti
         return ParseOutcome::UsageError;
     }
     options.verify = values.count("verify") != 0;
+    if (values.count("compare") != 0) options.compareFile = values["compare"].as<std::string>();
+    if (values.count("baseline") != 0) options.baselineFile = values["baseline"].as<std::string>();
+    if (values.count("accept-all") != 0) options.acceptAllFile = values["accept-all"].as<std::string>();
+    if (values.count("max-gap") != 0) {
+        for (const std::string& text : values["max-gap"].as<std::vector<std::string>>()) {
+            if (!ParseMaxGap(text, options)) {
+                error = "--max-gap takes [LOCATION=]SECONDS, a whole number above 0, not " + text;
+                return ParseOutcome::UsageError;
+            }
+        }
+    }
+    if (values.count("events") != 0) {
+        for (const std::string& text : values["events"].as<std::vector<std::string>>()) {
+            if (!ParseEvents(text, options, error)) return ParseOutcome::UsageError;
+        }
+    }
+    options.arguments.assign(argv + 1, argv + argc);
     return ParseOutcome::Run;
 }
 

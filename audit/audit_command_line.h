@@ -1,6 +1,10 @@
 #pragma once
 
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace audit {
 
@@ -12,6 +16,13 @@ struct AuditOptions {
     std::string jsonFile;
     unsigned gapSeconds = 60;
     bool verify = false;
+    std::string compareFile;    // an earlier audit's JSON
+    std::string baselineFile;   // the problems the operator accepted
+    std::string acceptAllFile;  // where to write this audit's problems as such a file
+    std::optional<unsigned> maxGapSeconds;
+    std::map<std::string, unsigned> maxGapByLocation;
+    std::set<std::string> eventLocations;
+    std::vector<std::string> arguments;  // as given, for the JSON
 };
 
 enum class ParseOutcome { Run, Help, Version, UsageError };

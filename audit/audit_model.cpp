@@ -28,6 +28,7 @@ constexpr KindNames kKindNames[kProblemKinds] = {
     {"not_a_recording", "not a recording"},
     {"stale_row", "stale row"},
     {"mixed_zones", "rows in two time zones"},
+    {"outage", "outage"},
 };
 
 }  // namespace
@@ -82,6 +83,37 @@ const char* LayoutId(Layout layout) {
 unsigned LocationDay::CountOf(ProblemKind kind) const {
     unsigned count = 0;
     for (const Problem& problem : problems) count += problem.kind == kind ? 1 : 0;
+    return count;
+}
+
+std::string DurationWords(std::uint32_t seconds) {
+    if (seconds < 60) return std::to_string(seconds) + " s";
+    const std::uint32_t minutes = (seconds + 30) / 60;
+    if (minutes < 60) return std::to_string(minutes) + " min";
+    const std::uint32_t rest = minutes % 60;
+    return std::to_string(minutes / 60) + " h " + (rest < 10 ? "0" : "") + std::to_string(rest) + " min";
+}
+
+unsigned LocationDay::OpenProblems() const {
+    unsigned count = 0;
+    for (const Problem& problem : problems) count += problem.accepted ? 0 : 1;
+    return count;
+}
+
+const char* LocationDayStatus(const LocationDay& locationDay) {
+    if (locationDay.database == DatabaseState::Busy || locationDay.database == DatabaseState::NotRead) {
+        return "not_read";
+    }
+    if (locationDay.OpenProblems() > 0) return "problems";
+    if (!locationDay.problems.empty()) return "accepted";
+    if (!locationDay.growing.empty()) return "growing";
+    return "ok";
+}
+
+unsigned Report::OpenProblemCount() const {
+    unsigned count = 0;
+    for (const Problem& problem : storageProblems) count += problem.accepted ? 0 : 1;
+    for (const LocationDay& locationDay : locationDays) count += locationDay.OpenProblems();
     return count;
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What an audit found on a storage: per location-day its recordings, rows and
@@ -39,17 +40,42 @@ enum class ProblemKind {
     NotARecording,
     StaleRow,    // --verify: the row differs from what a repair would write now
     MixedZones,  // rows of one location-day written in two time zones
+    Outage,      // --max-gap: no recording for longer than allowed, or none that day
 };
-constexpr int kProblemKinds = static_cast<int>(ProblemKind::MixedZones) + 1;
+constexpr int kProblemKinds = static_cast<int>(ProblemKind::Outage) + 1;
 
 const char* ProblemId(ProblemKind kind);     // "no_row", ...
 const char* ProblemTitle(ProblemKind kind);  // "no row", ...
 
+// Against an earlier audit (--compare): a problem it had too, or one it had not.
+enum class Change { Still, New };
+
 struct Problem {
+    Problem(ProblemKind kind, std::string name, std::string detail, std::optional<TimeRange> range = std::nullopt)
+        : kind(kind), name(std::move(name)), detail(std::move(detail)), range(range) {}
+
     ProblemKind kind;
     std::string name;    // the file (or interval) it is about
     std::string detail;  // why, in words
     std::optional<TimeRange> range;
+    std::optional<Change> change;
+    bool accepted = false;  // listed in the operator's --baseline: no exit code 1
+};
+
+// A problem of an earlier audit that this one no longer finds.
+struct FixedProblem {
+    std::string day;
+    std::string location;
+    std::string kind;  // its id, as the earlier audit wrote it
+    std::string name;
+    std::string detail;
+    std::optional<TimeRange> range;
+};
+
+struct Comparison {
+    std::string earlierFile;
+    std::int64_t earlierAuditedAt = 0;
+    std::vector<FixedProblem> fixed;
 };
 
 // Where a location-day's database stands.
@@ -103,15 +129,29 @@ struct LocationDay {
     // Of the recordings read: the offset (minutes east of UTC) their names
     // show against their first packets' UTC times, and how many show each.
     std::map<long, unsigned> namedOffsets;
+    bool events = false;                // declared with --events: gaps are no outage
+    std::uint32_t recordedSeconds = 0;  // covered by its intervals
+    std::optional<TimeRange> longestGap;
+    bool folderMissing = false;  // a location with recordings on other days has no folder this day
 
     unsigned CountOf(ProblemKind kind) const;
+    unsigned OpenProblems() const;  // not accepted
 };
+
+// "3 h 05 min", "41 min", "45 s": a duration as people read it.
+std::string DurationWords(std::uint32_t seconds);
+
+// For scripts: ok, problems, accepted (every problem accepted), growing,
+// not_read (its database was left alone), repair_running.
+const char* LocationDayStatus(const LocationDay& locationDay);
 
 enum class Layout { Empty, New, Old, Mixed };
 const char* LayoutId(Layout layout);
 
 struct Report {
     std::string storage;
+    std::string storageCanonical;        // how earlier audits are matched to this storage
+    std::vector<std::string> arguments;  // as given, for the JSON
     Layout layout = Layout::Empty;
     bool repairRunning = false;
     bool verified = false;
@@ -126,8 +166,11 @@ struct Report {
     unsigned dayFoldersInRange = 0;
     std::string firstDay;
     std::string lastDay;
+    std::optional<Comparison> comparison;
+    bool baselineGiven = false;
 
     unsigned ProblemCount() const;
+    unsigned OpenProblemCount() const;  // not accepted: these set exit code 1
     std::map<ProblemKind, unsigned> ProblemsByKind() const;
 };
 

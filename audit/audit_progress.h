@@ -10,6 +10,8 @@ namespace audit {
 class AuditProgress {
 public:
     virtual ~AuditProgress() = default;
+    // The walk will audit this many location-days.
+    virtual void StorageStarted(std::size_t locationDays) { (void)locationDays; }
     // A location-day begins; `recordings` of its recordings will be read.
     virtual void LocationStarted(const std::string& day, const std::string& location, std::size_t recordings) {
         (void)day;

@@ -181,8 +181,15 @@ void Timeline(std::ostringstream& page, const std::vector<const LocationDay*>& l
         svg << "<g class=\"location\" data-location=\"" << Escape(location.location) << "\">\n"
             << "<text class=\"label\" x=\"4\" y=\"" << Number(top + 15) << "\">" << Escape(location.location)
             << "</text>\n";
+        // A location that records on events is expected to have gaps: drawn quietly.
         for (const TimeRange& gap : location.gaps) {
-            Mark(svg, "gap", clock, gap, top + 2, kRowHeight - 4, 1, "gap " + clock.Range(gap) + ": nothing recorded");
+            Mark(svg, location.events ? "gap quiet" : "gap", clock, gap, top + 2, kRowHeight - 4, 1,
+                 "gap " + clock.Range(gap) + ": nothing recorded");
+        }
+        for (const Problem& problem : location.problems) {
+            if (problem.kind != ProblemKind::Outage || !problem.range) continue;
+            Mark(svg, "outage", clock, *problem.range, top + 1, kRowHeight - 2, 2,
+                 "outage " + clock.Range(*problem.range));
         }
         for (const Interval& interval : location.intervals) {
             Mark(svg, "bar", clock, interval.range, top + 4, kRowHeight - 8, 1, IntervalTitle(interval, clock));
@@ -200,16 +207,29 @@ void Timeline(std::ostringstream& page, const std::vector<const LocationDay*>& l
     page << svg.str();
 }
 
+// A hint only: many gaps may mean a camera that records on events, or one
+// that keeps dropping out; only the operator can say which (--events).
+constexpr std::size_t kGapsOfEventRecording = 12;
+
+std::string EventHint(const LocationDay& location) {
+    if (location.events || location.gaps.size() < kGapsOfEventRecording) return {};
+    return " (looks like event recording: declare it with --events)";
+}
+
 std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay*>& locations, const Clock& clock) {
     std::map<ProblemKind, std::vector<std::pair<const LocationDay*, const Problem*>>> byKind;
+    std::vector<std::pair<const LocationDay*, const Problem*>> accepted;
     for (const LocationDay* location : locations) {
-        for (const Problem& problem : location->problems) byKind[problem.kind].emplace_back(location, &problem);
+        for (const Problem& problem : location->problems) {
+            (problem.accepted ? accepted : byKind[problem.kind]).emplace_back(location, &problem);
+        }
     }
     for (const auto& [kind, problems] : byKind) {
+        if (problems.empty()) continue;
         page << "<h4>" << Escape(ProblemTitle(kind)) << " (" << problems.size() << ")</h4>\n"
              << "<table class=\"problems\" data-kind=\"" << ProblemId(kind)
              << "\"><tr><th>Location</th><th>File</th><th>Time</th><th>Detail</th></tr>\n";
@@ -223,12 +243,74 @@ void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay
                      << " more: every one is in the audit's JSON (--json)</td></tr>\n";
                 break;
             }
-            page << "<tr><td>" << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>"
+            page << "<tr" << (problem->change == Change::New ? " class=\"new\"" : "") << "><td>"
+                 << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>"
                  << (problem->range ? Escape(clock.Range(*problem->range)) : "") << "</td><td>"
-                 << Escape(problem->detail) << "</td></tr>\n";
+                 << (problem->change == Change::New ? "new: " : "") << Escape(problem->detail) << "</td></tr>\n";
         }
         page << "</table>\n";
     }
+    // Known and accepted by the operator (--baseline): apart, and no exit code 1.
+    if (accepted.empty()) return;
+    page << "<h4>Accepted (" << accepted.size() << ")</h4>\n<table class=\"problems\" data-kind=\"accepted\">"
+         << "<tr><th>Location</th><th>File</th><th>Problem</th><th>Detail</th></tr>\n";
+    for (const auto& [location, problem] : accepted) {
+        page << "<tr><td>" << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>"
+             << Escape(ProblemTitle(problem->kind)) << "</td><td>" << Escape(problem->detail) << "</td></tr>\n";
+    }
+    page << "</table>\n";
+}
+
+// Against the earlier audit (--compare): what is new and what was fixed, at the top.
+void ComparisonSection(std::ostringstream& page, const Report& report) {
+    const Comparison& comparison = *report.comparison;
+    std::vector<std::pair<const LocationDay*, const Problem*>> fresh;
+    unsigned still = 0;
+    for (const LocationDay& locationDay : report.locationDays) {
+        for (const Problem& problem : locationDay.problems) {
+            if (problem.change == Change::New) fresh.emplace_back(&locationDay, &problem);
+            still += problem.change == Change::Still ? 1 : 0;
+        }
+    }
+    for (const Problem& problem : report.storageProblems) {
+        if (problem.change == Change::New) fresh.emplace_back(nullptr, &problem);
+        still += problem.change == Change::Still ? 1 : 0;
+    }
+    const Clock utc(0, 0);
+    page << "<section class=\"comparison\"><h2>Since the audit of "
+         << Escape(utc.Text(static_cast<std::uint32_t>(comparison.earlierAuditedAt))) << " UTC</h2>\n<p><b>"
+         << comparison.fixed.size() << " fixed</b>, " << still << " still open, <span class=\"new\">" << fresh.size()
+         << " new</span>.</p>\n";
+    if (!fresh.empty()) {
+        page << "<table class=\"problems\" data-change=\"new\"><tr><th>Day</th><th>Location</th><th>Problem</th>"
+                "<th>File</th><th>Detail</th></tr>\n";
+        for (std::size_t i = 0; i < fresh.size() && i < kRowsPerKind; ++i) {
+            const auto& [location, problem] = fresh[i];
+            page << "<tr class=\"new\"><td>" << (location ? Escape(location->day) : "") << "</td><td>"
+                 << (location ? Escape(location->location) : "") << "</td><td>" << Escape(ProblemTitle(problem->kind))
+                 << "</td><td>" << Escape(problem->name) << "</td><td>" << Escape(problem->detail) << "</td></tr>\n";
+        }
+        if (fresh.size() > kRowsPerKind) {
+            page << "<tr><td colspan=\"5\">and " << fresh.size() - kRowsPerKind << " more in the JSON</td></tr>\n";
+        }
+        page << "</table>\n";
+    }
+    if (!comparison.fixed.empty()) {
+        page << "<table class=\"problems\" data-change=\"fixed\"><tr><th>Day</th><th>Location</th><th>Problem</th>"
+                "<th>File</th><th>Detail then</th></tr>\n";
+        for (std::size_t i = 0; i < comparison.fixed.size() && i < kRowsPerKind; ++i) {
+            const FixedProblem& problem = comparison.fixed[i];
+            page << "<tr><td>" << Escape(problem.day) << "</td><td>" << Escape(problem.location) << "</td><td>"
+                 << Escape(problem.kind) << "</td><td>" << Escape(problem.name) << "</td><td>" << Escape(problem.detail)
+                 << "</td></tr>\n";
+        }
+        if (comparison.fixed.size() > kRowsPerKind) {
+            page << "<tr><td colspan=\"5\">and " << comparison.fixed.size() - kRowsPerKind
+                 << " more in the JSON</td></tr>\n";
+        }
+        page << "</table>\n";
+    }
+    page << "</section>\n";
 }
 
 const char* const kStyle =
@@ -240,6 +322,7 @@ const char* const kStyle =
     "details.problems>summary{color:#b00}summary{cursor:pointer;font-weight:bold}"
     "svg.timeline{width:100%;max-width:1200px;display:block;margin:.5em 0}"
     ".bar{fill:#2f9e44}.gap{fill:#fff3bf;stroke:#e8b500;stroke-dasharray:2 2}.norow{fill:#e03131}"
+    ".gap.quiet{fill:#f8f9fa;stroke:#dee2e6}.outage{fill:#c92a2a;opacity:.35}.new{color:#b00;font-weight:bold}"
     ".hour{stroke:#ddd;stroke-width:1}.axis,.label{font-size:11px;fill:#555;font-family:sans-serif}"
     ".legend svg{vertical-align:middle}";
 
@@ -266,6 +349,7 @@ std::string HtmlReport(const Report& report) {
          << Escape(Clock(0, 0).Text(static_cast<std::uint32_t>(report.auditedAt))) << " UTC"
          << (report.verified ? ", every recording read again (--verify)" : "") << ". Times are the recorder's clock.";
     page << "</p>\n";
+    if (report.comparison) ComparisonSection(page, report);
 
     unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
     for (const LocationDay& locationDay : report.locationDays) {
@@ -275,9 +359,13 @@ std::string HtmlReport(const Report& report) {
         gaps += static_cast<unsigned>(locationDay.gaps.size());
     }
     page << "<table class=\"totals\"><tr><th>Location-days</th><th>Recordings</th><th>Rows</th><th>Intervals</th>"
-            "<th>Gaps</th><th>Problems</th></tr>\n<tr><td>"
-         << report.locationDays.size() << "</td><td>" << recordings << "</td><td>" << rows << "</td><td>" << intervals
-         << "</td><td>" << gaps << "</td><td>" << report.ProblemCount() << "</td></tr></table>\n";
+            "<th>Gaps</th><th>Problems</th>"
+         << (report.baselineGiven ? "<th>Accepted</th>" : "") << "</tr>\n<tr><td>" << report.locationDays.size()
+         << "</td><td>" << recordings << "</td><td>" << rows << "</td><td>" << intervals << "</td><td>" << gaps
+         << "</td><td>" << report.OpenProblemCount() << "</td>"
+         << (report.baselineGiven ? "<td>" + std::to_string(report.ProblemCount() - report.OpenProblemCount()) + "</td>"
+                                  : std::string())
+         << "</tr></table>\n";
     if (report.ProblemCount() != 0) {
         page << "<table class=\"kinds\"><tr><th>Problem</th><th>Count</th></tr>\n";
         for (const auto& [kind, count] : report.ProblemsByKind()) {
@@ -301,9 +389,12 @@ std::string HtmlReport(const Report& report) {
     std::size_t index = 0;
     for (const auto& [day, locations] : days) {
         std::size_t problems = 0, dayRecordings = 0;
+        const LocationDay* longest = nullptr;
         for (const LocationDay* location : locations) {
-            problems += location->problems.size();
+            problems += location->OpenProblems();
             dayRecordings += location->recordings;
+            const auto length = [](const LocationDay* of) { return of->longestGap->end - of->longestGap->start; };
+            if (location->longestGap && (longest == nullptr || length(location) > length(longest))) longest = location;
         }
         const std::optional<std::int64_t> start = DayStart(day, report.biasMinutes);
         const Clock clock(report.biasMinutes, start.value_or(0));
@@ -311,6 +402,10 @@ std::string HtmlReport(const Report& report) {
              << "\">\n<summary>" << Escape(day) << ": " << Plural(locations.size(), "location", "locations") << ", "
              << Plural(dayRecordings, "recording", "recordings") << ", "
              << (problems == 0 ? std::string("no problems") : Plural(problems, "problem", "problems"))
+             << (longest == nullptr
+                     ? std::string()
+                     : ", longest gap " + DurationWords(longest->longestGap->end - longest->longestGap->start) +
+                           " (location " + Escape(longest->location) + ")")
              << "</summary>\n";
         if (start) {
             Timeline(page, locations, clock, index++);
@@ -318,11 +413,15 @@ std::string HtmlReport(const Report& report) {
             page << "<p>No timeline: the folder's name is no calendar date.</p>\n";
         }
         page << "<table class=\"locations\"><tr><th>Location</th><th>Recordings</th><th>Rows</th><th>Intervals</th>"
-                "<th>Gaps</th><th>Database</th></tr>\n";
+                "<th>Gaps</th><th>Recorded</th><th>Longest gap</th><th>Database</th></tr>\n";
         for (const LocationDay* location : locations) {
-            page << "<tr><td>" << Escape(location->location) << "</td><td>" << location->recordings << "</td><td>"
-                 << location->rows << "</td><td>" << location->intervals.size() << "</td><td>" << location->gaps.size()
-                 << "</td><td>" << DatabaseStateId(location->database)
+            page << "<tr><td>" << Escape(location->location) << (location->events ? " (events)" : "") << "</td><td>"
+                 << location->recordings << "</td><td>" << location->rows << "</td><td>" << location->intervals.size()
+                 << "</td><td>" << location->gaps.size() << EventHint(*location) << "</td><td>"
+                 << DurationWords(location->recordedSeconds) << "</td><td>"
+                 << (location->longestGap ? DurationWords(location->longestGap->end - location->longestGap->start)
+                                          : std::string("none"))
+                 << "</td><td>" << (location->folderMissing ? "no folder" : DatabaseStateId(location->database))
                  << (location->database == DatabaseState::Read
                          ? std::string(", ") +
                                (location->origin == DatabaseOrigin::Tool ? "placed by Tolvane2" : "the recorder's")

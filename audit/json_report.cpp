@@ -35,6 +35,8 @@ json Problems(const std::vector<Problem>& problems) {
     for (const Problem& problem : problems) {
         json item = {{"kind", ProblemId(problem.kind)}, {"name", problem.name}, {"detail", problem.detail}};
         if (problem.range) item["range"] = Range(*problem.range);
+        if (problem.change) item["change"] = *problem.change == Change::New ? "new" : "still";
+        if (problem.accepted) item["accepted"] = true;
         list.push_back(std::move(item));
     }
     return list;
@@ -56,6 +58,11 @@ json LocationDayJson(const LocationDay& locationDay) {
     return {
         {"day", locationDay.day},
         {"location", locationDay.location},
+        {"status", LocationDayStatus(locationDay)},
+        {"events", locationDay.events},
+        {"folder_missing", locationDay.folderMissing},
+        {"recorded_seconds", locationDay.recordedSeconds},
+        {"longest_gap", locationDay.longestGap ? Range(*locationDay.longestGap) : json(nullptr)},
         {"recordings", locationDay.recordings},
         {"rows", locationDay.rows},
         {"database",
@@ -74,6 +81,40 @@ json LocationDayJson(const LocationDay& locationDay) {
     };
 }
 
+json ComparisonJson(const Comparison& comparison, const Report& report) {
+    unsigned still = 0, fresh = 0;
+    auto count = [&](const Problem& problem) {
+        still += problem.change == Change::Still ? 1 : 0;
+        fresh += problem.change == Change::New ? 1 : 0;
+    };
+    for (const Problem& problem : report.storageProblems) count(problem);
+    for (const LocationDay& locationDay : report.locationDays) {
+        for (const Problem& problem : locationDay.problems) count(problem);
+    }
+    json fixed = json::array();
+    for (const FixedProblem& problem : comparison.fixed) {
+        json item = {{"day", problem.day},
+                     {"location", problem.location},
+                     {"kind", problem.kind},
+                     {"name", problem.name},
+                     {"detail", problem.detail}};
+        if (problem.range) item["range"] = Range(*problem.range);
+        fixed.push_back(std::move(item));
+    }
+    return {{"earlier_file", comparison.earlierFile},
+            {"earlier_audited_at", comparison.earlierAuditedAt},
+            {"fixed", comparison.fixed.size()},
+            {"still", still},
+            {"new", fresh},
+            {"fixed_problems", fixed}};
+}
+
+const char* StorageStatus(const Report& report) {
+    if (report.repairRunning) return "repair_running";
+    if (report.OpenProblemCount() > 0) return "problems";
+    return report.ProblemCount() > 0 ? "accepted" : "ok";
+}
+
 }  // namespace
 
 std::string JsonReport(const Report& report) {
@@ -88,9 +129,13 @@ std::string JsonReport(const Report& report) {
     }
     json byKind = json::object();
     for (const auto& [kind, count] : report.ProblemsByKind()) byKind[ProblemId(kind)] = count;
-    const json document = {
+    json document = {
         {"format", kFormat},
+        {"tool", {{"name", "Tolvane2Audit"}, {"version", TOLVANE2_VERSION}}},
+        {"arguments", report.arguments},
+        {"status", StorageStatus(report)},
         {"storage", report.storage},
+        {"storage_canonical", report.storageCanonical},
         {"layout", LayoutId(report.layout)},
         {"repair_running", report.repairRunning},
         {"verified", report.verified},
@@ -104,10 +149,12 @@ std::string JsonReport(const Report& report) {
           {"intervals", intervals},
           {"gaps", gaps},
           {"problems", report.ProblemCount()},
+          {"accepted", report.ProblemCount() - report.OpenProblemCount()},
           {"problems_by_kind", byKind}}},
         {"storage_problems", Problems(report.storageProblems)},
         {"location_days", days},
     };
+    if (report.comparison) document["comparison"] = ComparisonJson(*report.comparison, report);
     return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

@@ -429,9 +429,22 @@ private:
             if (furthest == nullptr || row.recordEnd > furthest->recordEnd) furthest = &row;
         }
         const std::vector<TimeRange> covered = Union(ranges);
-        for (std::size_t i = 1; i < covered.size(); ++i) {
-            if (covered[i].start - covered[i - 1].end > settings_.gapSeconds) {
-                result_.gaps.push_back({covered[i - 1].end, covered[i].start});
+        const std::optional<unsigned> maxGap = result_.events ? std::nullopt : settings_.MaxGapFor(result_.location);
+        for (std::size_t i = 0; i < covered.size(); ++i) {
+            result_.recordedSeconds += covered[i].end - covered[i].start;
+            if (i == 0) continue;
+            const TimeRange hole{covered[i - 1].end, covered[i].start};
+            const std::uint32_t length = hole.end - hole.start;
+            if (length > settings_.gapSeconds) {
+                result_.gaps.push_back(hole);
+                if (!result_.longestGap || length > result_.longestGap->end - result_.longestGap->start) {
+                    result_.longestGap = hole;
+                }
+            }
+            if (maxGap && length > *maxGap) {
+                Add(ProblemKind::Outage, "",
+                    "no recording for " + DurationWords(length) + ", longer than " + std::to_string(*maxGap) + " s",
+                    hole);
             }
         }
     }
@@ -548,12 +561,18 @@ private:
 
 }  // namespace
 
+std::optional<unsigned> AuditSettings::MaxGapFor(const std::string& location) const {
+    const auto own = maxGapByLocation.find(location);
+    return own != maxGapByLocation.end() ? std::optional<unsigned>(own->second) : maxGapSeconds;
+}
+
 LocationDay AuditLocationDay(const platform::Folder& folder, const fs::path& shown, const std::string& day,
                              const std::string& location, const AuditSettings& settings, ReadAhead& readAhead,
                              AuditProgress& progress) {
     LocationDay result;
     result.day = day;
     result.location = location;
+    result.events = settings.eventLocations.count(location) != 0;
     result.folder = shown.string();
     return LocationDayAudit(folder, shown, day, settings).Run(std::move(result), readAhead, progress);
 }

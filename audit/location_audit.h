@@ -2,6 +2,9 @@
 
 #include <boost/filesystem/path.hpp>
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "audit/audit_model.h"
@@ -17,6 +20,13 @@ struct AuditSettings {
     bool verify = false;   // read every recording, not only those without a row
     std::int64_t now = 0;  // seconds since 1970: recordings the recorder wrote recently are growing
     long biasMinutes = 0;  // the machine's standard bias, as a repair uses it
+    // Outages: a gap longer than this (for every location, or per location)
+    // is a problem; locations that record on events have none.
+    std::optional<unsigned> maxGapSeconds;
+    std::map<std::string, unsigned> maxGapByLocation;
+    std::set<std::string> eventLocations;
+
+    std::optional<unsigned> MaxGapFor(const std::string& location) const;
 };
 
 // How far a row's start may lie from the time its file name gives.

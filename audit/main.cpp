@@ -1,6 +1,7 @@
 // Tolvane2Audit: says what a storage holds and what a repair would change,
 // without changing anything.
 
+#include <boost/filesystem/operations.hpp>
 #include <ctime>
 #include <iostream>
 
@@ -8,6 +9,7 @@
 #include "app/printable_text.h"
 #include "app/progress.h"
 #include "audit/audit_command_line.h"
+#include "audit/earlier_audit.h"
 #include "audit/html_report.h"
 #include "audit/json_report.h"
 #include "audit/report_outputs.h"
@@ -29,6 +31,7 @@ constexpr int kRepairRunning = 3;
 // standard error is a terminal.
 class StatusLineProgress : public audit::AuditProgress {
 public:
+    void StorageStarted(std::size_t locationDays) override { line_.StorageStarted(locationDays); }
     void LocationStarted(const std::string& day, const std::string& location, std::size_t recordings) override {
         line_.LocationStarted(day, location, recordings);
     }
@@ -104,7 +107,19 @@ int main(int argc, char* argv[]) {
     // Every output is judged and opened before anything is read, so that a
     // refused one costs nothing and a long audit never ends unable to write.
     std::vector<audit::ReportOutput> outputs;
-    if (!audit::PrepareOutputs(options.path, {options.jsonFile, options.htmlFile}, outputs, error)) {
+    if (!audit::PrepareOutputs(options.path, {options.jsonFile, options.htmlFile, options.acceptAllFile}, outputs,
+                               error)) {
+        ReportError(error);
+        return kCannotRun;
+    }
+    // So are the earlier audit and the accepted problems.
+    boost::system::error_code unresolved;
+    const std::string canonical = boost::filesystem::canonical(options.path, unresolved).string();
+    audit::KnownProblems earlier, accepted;
+    const auto read = [&](const std::string& file, audit::KnownProblems& known) {
+        return file.empty() || audit::ReadKnownProblems(file, options.path, canonical, known, error);
+    };
+    if (!read(options.compareFile, earlier) || !read(options.baselineFile, accepted)) {
         ReportError(error);
         return kCannotRun;
     }
@@ -117,8 +132,13 @@ int main(int argc, char* argv[]) {
     settings.verify = options.verify;
     settings.now = static_cast<std::int64_t>(std::time(nullptr));
     settings.biasMinutes = platform::StandardBiasMinutes();
+    settings.maxGapSeconds = options.maxGapSeconds;
+    settings.maxGapByLocation = options.maxGapByLocation;
+    settings.eventLocations = options.eventLocations;
     audit::Report report;
     report.storage = options.path;
+    report.storageCanonical = canonical.empty() ? options.path : canonical;
+    report.arguments = options.arguments;
     report.auditedAt = settings.now;
     report.biasMinutes = settings.biasMinutes;
     report.gapSeconds = settings.gapSeconds;
@@ -138,16 +158,21 @@ int main(int argc, char* argv[]) {
         return kCannotRun;
     }
 
+    if (!options.compareFile.empty()) audit::CompareWithEarlier(report, earlier, options.compareFile);
+    if (!options.baselineFile.empty()) audit::ApplyBaseline(report, accepted);
+
     audit::WriteSummary(report, console);
     console << std::flush;
     bool written = true;
     for (audit::ReportOutput& output : outputs) {
-        const bool json = output.given == options.jsonFile;
-        if (!audit::WriteReportOutput(output, json ? audit::JsonReport(report) : audit::HtmlReport(report), error)) {
+        const std::string text = output.given == options.jsonFile   ? audit::JsonReport(report)
+                                 : output.given == options.htmlFile ? audit::HtmlReport(report)
+                                                                    : audit::AcceptedProblemsJson(report);
+        if (!audit::WriteReportOutput(output, text, error)) {
             ReportError(error);
             written = false;
         }
     }
     if (!written) return kCannotRun;
-    return report.ProblemCount() == 0 ? kNoProblem : kProblems;
+    return report.OpenProblemCount() == 0 ? kNoProblem : kProblems;
 }

@@ -1,6 +1,7 @@
 #include "audit/storage_audit.h"
 
 #include <algorithm>
+#include <set>
 #include <boost/filesystem/operations.hpp>
 #include <cctype>
 #include <system_error>
@@ -34,6 +35,43 @@ bool AllDigits(const std::string& text) {
 bool LocationBefore(const std::string& a, const std::string& b) {
     if (AllDigits(a) && AllDigits(b) && a.size() != b.size()) return a.size() < b.size();
     return a < b;
+}
+
+// With --max-gap, a location that recorded nothing on a day on which others
+// recorded is an outage, whether its folder is empty or was never made.
+void MarkDaysWithoutRecordings(Report& report, const AuditSettings& settings) {
+    std::set<std::string> recordingDays, locations;
+    std::set<std::pair<std::string, std::string>> present;
+    for (const LocationDay& locationDay : report.locationDays) {
+        if (locationDay.recordings > 0) recordingDays.insert(locationDay.day);
+        locations.insert(locationDay.location);
+        present.insert({locationDay.day, locationDay.location});
+    }
+    const auto watched = [&](const std::string& location) {
+        return settings.eventLocations.count(location) == 0 && settings.MaxGapFor(location).has_value();
+    };
+    for (LocationDay& locationDay : report.locationDays) {
+        if (locationDay.recordings == 0 && recordingDays.count(locationDay.day) != 0 && watched(locationDay.location)) {
+            locationDay.problems.push_back({ProblemKind::Outage, "", "no recording this day, while others recorded"});
+        }
+    }
+    for (const std::string& day : recordingDays) {
+        for (const std::string& location : locations) {
+            if (present.count({day, location}) != 0 || !watched(location)) continue;
+            LocationDay absent;
+            absent.day = day;
+            absent.location = location;
+            absent.folderMissing = true;
+            absent.problems.push_back(
+                {ProblemKind::Outage, "", "no folder and no recording this day, while others recorded"});
+            report.locationDays.push_back(std::move(absent));
+        }
+    }
+    std::stable_sort(report.locationDays.begin(), report.locationDays.end(),
+                     [](const LocationDay& a, const LocationDay& b) {
+                         if (a.day != b.day) return a.day < b.day;
+                         return LocationBefore(a.location, b.location);
+                     });
 }
 
 void CountDayFolder(Report& report, const std::string& name) {
@@ -112,6 +150,7 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
         return a.first < b.first;
     });
 
+    progress.StorageStarted(targets.size());
     ReadAhead readAhead(kFilesAhead, kWarmingThreads);
     for (const Target& target : targets) {
         int opened = 0;
@@ -131,6 +170,7 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
         report.locationDays.push_back(
             AuditLocationDay(folder, shown, target.day, target.location, settings, readAhead, progress));
     }
+    MarkDaysWithoutRecordings(report, settings);
     return true;
 }
 

@@ -27,6 +27,7 @@ const char* LayoutWords(Layout layout) {
 }
 
 std::string DatabaseWords(const LocationDay& locationDay) {
+    if (locationDay.folderMissing) return "no folder";
     switch (locationDay.database) {
         case DatabaseState::Missing:
             return "no database";
@@ -114,6 +115,57 @@ void NameWhatMustBeActedOn(const LocationDay& locationDay, std::ostream& out) {
     if (more > 0) out << "  ... and " << more << " more (see the JSON or the page)\n";
 }
 
+// The problems not accepted by kind, then the accepted ones apart.
+std::string ProblemsOf(const std::vector<Problem>& problems) {
+    std::map<ProblemKind, unsigned> open, accepted;
+    for (const Problem& problem : problems) ++(problem.accepted ? accepted : open)[problem.kind];
+    std::string text = ProblemWords(open);
+    if (!accepted.empty()) text += "; accepted" + ProblemWords(accepted).substr(std::string("problems").size());
+    return text;
+}
+
+// How long the location-day recorded and its longest gap: holes at a glance.
+std::string HoleWords(const LocationDay& locationDay) {
+    std::string text =
+        locationDay.longestGap
+            ? " (longest " + DurationWords(locationDay.longestGap->end - locationDay.longestGap->start) + ")"
+            : std::string();
+    if (!locationDay.intervals.empty()) text += ", " + DurationWords(locationDay.recordedSeconds) + " recorded";
+    if (locationDay.events) text += ", records on events";
+    return text;
+}
+
+// Against the earlier audit: three counts, then what is new, twenty a location-day.
+void WriteComparison(const Report& report, std::ostream& out) {
+    if (!report.comparison) return;
+    unsigned still = 0, fresh = 0;
+    std::vector<std::string> lines;
+    auto count = [&](const std::string& where, const std::vector<Problem>& problems) {
+        std::size_t named = 0, more = 0;
+        for (const Problem& problem : problems) {
+            still += problem.change == Change::Still ? 1 : 0;
+            if (problem.change != Change::New) continue;
+            ++fresh;
+            if (named == kNamedPerLocationDay) {
+                ++more;
+                continue;
+            }
+            ++named;
+            lines.push_back("  new: " + where + ProblemTitle(problem.kind) +
+                            (problem.name.empty() ? "" : ": " + console::PrintableText(problem.name)) + ": " +
+                            console::PrintableText(problem.detail));
+        }
+        if (more > 0) lines.push_back("  ... and " + std::to_string(more) + " more new (see the JSON or the page)");
+    };
+    count("", report.storageProblems);
+    for (const LocationDay& locationDay : report.locationDays) {
+        count(console::PrintableText(locationDay.day + " " + locationDay.location) + ": ", locationDay.problems);
+    }
+    out << "Since " << console::PrintableText(report.comparison->earlierFile) << ": " << report.comparison->fixed.size()
+        << " fixed, " << still << " still open, " << fresh << " new\n";
+    for (const std::string& line : lines) out << line << "\n";
+}
+
 }  // namespace
 
 void WriteSummary(const Report& report, std::ostream& out) {
@@ -126,23 +178,27 @@ void WriteSummary(const Report& report, std::ostream& out) {
     WriteZones(report, out);
     unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
     for (const LocationDay& locationDay : report.locationDays) {
-        std::map<ProblemKind, unsigned> counts;
-        for (const Problem& problem : locationDay.problems) ++counts[problem.kind];
         out << console::PrintableText(locationDay.day) << " " << console::PrintableText(locationDay.location) << ": "
             << locationDay.recordings << " recordings, " << locationDay.rows << " rows, "
-            << locationDay.intervals.size() << " intervals, " << locationDay.gaps.size() << " gaps";
+            << locationDay.intervals.size() << " intervals, " << locationDay.gaps.size() << " gaps"
+            << HoleWords(locationDay);
         if (!locationDay.growing.empty()) out << ", " << locationDay.growing.size() << " growing";
-        out << "; " << DatabaseWords(locationDay) << "; " << ProblemWords(counts) << "\n";
+        out << "; " << DatabaseWords(locationDay) << "; " << ProblemsOf(locationDay.problems) << "\n";
         NameWhatMustBeActedOn(locationDay, out);
         recordings += locationDay.recordings;
         rows += locationDay.rows;
         intervals += static_cast<unsigned>(locationDay.intervals.size());
         gaps += static_cast<unsigned>(locationDay.gaps.size());
     }
+    std::vector<Problem> all = report.storageProblems;
+    for (const LocationDay& locationDay : report.locationDays) {
+        all.insert(all.end(), locationDay.problems.begin(), locationDay.problems.end());
+    }
+    const unsigned open = report.OpenProblemCount();
     out << "Total: " << report.locationDays.size() << " location-days, " << recordings << " recordings, " << rows
         << " rows, " << intervals << " intervals, " << gaps << " gaps; "
-        << (report.ProblemCount() == 0 ? std::string() : std::to_string(report.ProblemCount()) + " ")
-        << ProblemWords(report.ProblemsByKind()) << "\n";
+        << (open == 0 ? std::string() : std::to_string(open) + " ") << ProblemsOf(all) << "\n";
+    WriteComparison(report, out);
 }
 
 }  // namespace audit

@@ -2,7 +2,7 @@
 # Tolvane2Audit.exe under wine reads a storage as the Linux build does: on a
 # storage generated and repaired by the Linux build, with recordings the rows
 # do not know, a backup that covered more and a leftover, both write the same
-# JSON (but for the storage's path and the time of the audit) and the same
+# JSON (but for the storage's path, the arguments and the time of the audit) and the same
 # exit code. Arguments: the Windows build folder and the Linux build folder
 # (holding Tolvane2, Tolvane2Audit and make_recording). Wine is set up by the
 # caller (tools/windows-test.sh).
@@ -51,7 +51,8 @@ python3 - "$work/linux.json" "$work/windows.json" "$linux_exit" "$windows_exit" 
 import json, sys
 linux, windows = (json.load(open(path, encoding="utf-8")) for path in sys.argv[1:3])
 for document in (linux, windows):
-    del document["storage"], document["audited_at"]
+    # Paths are spelt by each system; the arguments name them.
+    del document["storage"], document["storage_canonical"], document["arguments"], document["audited_at"]
 if sys.argv[3] != sys.argv[4]:
     sys.exit("Audit under wine: exit code %s, on Linux %s" % (sys.argv[4], sys.argv[3]))
 if linux != windows:

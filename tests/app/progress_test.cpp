@@ -65,6 +65,32 @@ TEST(WalkProgress, SaysDoneOfTotalRateAndTimeLeft) {
     EXPECT_EQ(display.shown.back(), "<clear>");
 }
 
+// Without StorageStarted the line has no storage part: see the test above.
+TEST(WalkProgress, AddsLocationDayOfStorageAndTimeLeftForIt) {
+    RecordedDisplay display;
+    std::int64_t now = 1000;
+    WalkProgress progress(display, [&] { return now; });
+    progress.StorageStarted(3);
+    progress.LocationStarted("2012-03-03", "1", 100);
+    EXPECT_EQ(display.shown.back(), "2012-03-03, location 1: 0/100 recordings; location-day 1 of 3");
+    for (int i = 0; i < 49; ++i) progress.RecordingDone();
+    now = 2000;
+    progress.RecordingDone();
+    // None finished yet: 50 a second over this one's 50 left and two more
+    // location-days of 100.
+    EXPECT_EQ(display.shown.back(),
+              "2012-03-03, location 1: 50/100 recordings, 50.0/s, 0:00:01 left for location; location-day 1 of 3, "
+              "0:00:05 left for the storage");
+    for (int i = 0; i < 50; ++i) progress.RecordingDone();
+
+    // One location-day took 10 s; two are left.
+    now = 11000;
+    progress.LocationStarted("2012-03-04", "2", 10);
+    EXPECT_EQ(display.shown.back(),
+              "2012-03-04, location 2: 0/10 recordings, 10.0/s, 0:00:01 left for location; location-day 2 of 3, "
+              "0:00:20 left for the storage");
+}
+
 // A status line that wrapped could no longer be erased in place.
 TEST(WalkProgress, StatusLinesAreCutToTheTerminalWidth) {
     const struct {

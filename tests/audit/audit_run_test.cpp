@@ -170,9 +170,11 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     const ProcessResult after = Audit({"-p", storage.string()});
     EXPECT_EQ(after.exitCode, 0) << after.out;
     EXPECT_NE(after.out.find("(new layout"), std::string::npos) << after.out;
-    EXPECT_NE(after.out.find("2012-03-03 2: 3 recordings, 3 rows, 1 intervals, 0 gaps; database placed by Tolvane2; "
-                             "no problems"),
-              std::string::npos)
+    EXPECT_NE(
+        after.out.find(
+            "2012-03-03 2: 3 recordings, 3 rows, 1 intervals, 0 gaps, 3 min recorded; database placed by Tolvane2; "
+            "no problems"),
+        std::string::npos)
         << after.out;
     EXPECT_NE(after.out.find("Total: 2 location-days, 6 recordings, 6 rows, 2 intervals, 0 gaps; no problems"),
               std::string::npos)
@@ -194,6 +196,66 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     EXPECT_EQ(mixed["totals"]["problems"], 2);  // location 3: no database, a recording without a row
     EXPECT_EQ(mixed["location_days"][2]["location"], "3");
     ExpectTotalsOfTheEntries(mixed);
+}
+
+// Night after night: what the repair fixed, what is new, what the operator
+// accepted, and a camera that did not record.
+TEST(AuditRun, NightAfterNight) {
+    repairtest::TempFolder temp("audit-nights");
+    const fs::path storage = temp.Path() / "storage";
+    MakeRecordedStorage(storage, storagegen::Structure::New, {"1", "2", "3"}, 3);
+    const std::string path = storage.string(), first = (temp.Path() / "first.json").string();
+    const json before = AuditJson(storage, first, 1);
+    EXPECT_EQ(before["tool"]["version"], TOLVANE2_VERSION);
+    EXPECT_EQ(before["arguments"][0], "-p");
+    EXPECT_EQ(before["location_days"][0]["status"], "problems");
+
+    testsupport::ProcessOptions utc;
+    utc.environment["TZ"] = "UTC";
+    ASSERT_EQ(testsupport::RunTool({"-p", path, "-o"}, utc).exitCode, 0);
+    // A recording of location 2 is gone; location 3 recorded nothing.
+    const fs::path day = storage / kDay;
+    fs::remove(day / "2" / "00000002_2012-03-03_100100.3gp");
+    for (const fs::directory_entry& entry : fs::directory_iterator(day / "3")) {
+        if (entry.path().extension() == ".3gp") fs::remove(entry.path());
+    }
+    ProcessResult after =
+        Audit({"-p", path, "--compare", first, "--max-gap", "600", "--max-gap", "1=1", "--events", "1"});
+    EXPECT_EQ(after.exitCode, 1) << after.out << after.err;
+    EXPECT_NE(after.out.find("Since " + first + ": 12 fixed, 0 still open, 5 new\n"), std::string::npos) << after.out;
+    EXPECT_NE(after.out.find("  new: 2012-03-03 2: row without recording: 00000002_2012-03-03_100100.3gp: "),
+              std::string::npos)
+        << after.out;
+    EXPECT_NE(after.out.find("  new: 2012-03-03 3: outage: no recording this day, while others recorded\n"),
+              std::string::npos)
+        << after.out;
+    EXPECT_NE(after.out.find("2012-03-03 1: 3 recordings, 3 rows, 1 intervals, 0 gaps, 3 min recorded, records on "
+                             "events; database placed by Tolvane2; no problems"),
+              std::string::npos)
+        << after.out;
+
+    // The operator accepts what is known; the next night is all well, and says why.
+    const std::string accepted = (temp.Path() / "accepted.json").string();
+    ASSERT_EQ(Audit({"-p", path, "--accept-all", accepted, "--max-gap", "600"}).exitCode, 1);
+    after =
+        Audit({"-p", path, "--baseline", accepted, "--max-gap", "600", "--json", (temp.Path() / "b.json").string()});
+    EXPECT_EQ(after.exitCode, 0) << after.out << after.err;
+    EXPECT_NE(
+        after.out.find("Total: 3 location-days, 5 recordings, 9 rows, 3 intervals, 0 gaps; no problems; accepted: "
+                       "row without recording 4, outage 1\n"),
+        std::string::npos)
+        << after.out;
+    const json baselined = json::parse(storagegen::ReadFile(temp.Path() / "b.json"));
+    EXPECT_EQ(baselined["status"], "accepted");
+    EXPECT_EQ(baselined["location_days"][2]["status"], "accepted");
+    EXPECT_EQ(baselined["totals"]["accepted"], 5);
+
+    // Another storage's audit is no earlier night of this one.
+    const fs::path otherStorage = temp.Path() / "other";
+    MakeRecordedStorage(otherStorage, storagegen::Structure::New, {"1"}, 1);
+    const ProcessResult refused = Audit({"-p", otherStorage.string(), "--compare", first});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("is of another storage"), std::string::npos) << refused.err;
 }
 
 #ifndef _WIN32

@@ -53,7 +53,8 @@ TEST(AuditSummary, WhatMustBeActedOnIsNamedTwentyALocationDay) {
     for (const unsigned count : {20u, 21u}) {
         audit::Report report;
         audit::LocationDay day;
-        for (unsigned i = 0; i < count; ++i) day.problems.push_back({audit::ProblemKind::Unreadable, "r.3gp", "empty", {}});
+        for (unsigned i = 0; i < count; ++i)
+            day.problems.push_back({audit::ProblemKind::Unreadable, "r.3gp", "empty", {}});
         report.locationDays.push_back(day);
         const std::string out = SummaryOf(report);
         EXPECT_EQ(out.find("  ... and 1 more (see the JSON or the page)\n") != std::string::npos, count == 21) << out;

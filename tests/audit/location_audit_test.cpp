@@ -76,7 +76,15 @@ struct Case {
     bool growing = false;  // the audit runs right after the folder was made
     std::optional<audit::DatabaseOrigin> origin = std::nullopt;
     long machineBias = 0;  // minutes west of UTC of the machine auditing
+    std::optional<unsigned> maxGap = std::nullopt;
+    bool events = false;  // the location is declared to record on events
 };
+
+// Two intervals four minutes apart.
+void FourMinuteHole(const Folder& f) {
+    Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 300, kTen + 360}},
+         {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 300, kTen + 360, 2}});
+}
 
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
@@ -116,6 +124,28 @@ const std::vector<Case>& Cases() {
          "",
          false,
          0,
+         true},
+        {"a gap longer than --max-gap",
+         FourMinuteHole,
+         {ProblemKind::Outage},
+         "no recording for 4 min",
+         false,
+         1,
+         false,
+         std::nullopt,
+         0,
+         239u},
+        {"a gap as long as --max-gap", FourMinuteHole, {}, "", false, 1, false, std::nullopt, 0, 240u},
+        {"a gap of a location that records on events",
+         FourMinuteHole,
+         {},
+         "",
+         false,
+         1,
+         false,
+         std::nullopt,
+         0,
+         239u,
          true},
         {"row without its recording",
          [](const Folder& f) {
@@ -311,6 +341,8 @@ TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
     audit::AuditSettings settings;
     settings.verify = test.verify;
     settings.biasMinutes = test.machineBias;
+    settings.maxGapSeconds = test.maxGap;
+    if (test.events) settings.eventLocations = {"1"};
     settings.now = static_cast<std::int64_t>(std::time(nullptr)) + (test.growing ? 0 : 3600);
     ReadAhead none(0, 0);
     audit::AuditProgress quiet;
@@ -326,8 +358,13 @@ TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
         EXPECT_NE(day.problems.front().detail.find(test.detail), std::string::npos);
     }
     EXPECT_EQ(day.gaps.size(), test.gaps);
+    if (test.maxGap) {
+        EXPECT_EQ(day.longestGap->end - day.longestGap->start, 240u);
+    }
     EXPECT_EQ(day.growing.empty(), !test.growing);
-    if (test.origin) EXPECT_EQ(day.origin, *test.origin);
+    if (test.origin) {
+        EXPECT_EQ(day.origin, *test.origin);
+    }
 #ifndef _WIN32
     ::chmod(folder.database().c_str(), 0644);
 #endif
