@@ -80,10 +80,10 @@ std::string AuditUsage() {
          << "                     [--gap SECONDS] [--verify] [--compare EARLIER.json] [--baseline ACCEPTED.json]\n"
          << "                     [--accept-all OUT.json] [--max-gap [LOCATION=]SECONDS] [--events LOCATION]\n"
          << OptionTable()
-         << "Exit code: 0 location-days audited and no problem found (but accepted ones); 1 problems found; 2 nothing "
-            "could be\n"
-         << "judged (a usage error, a storage it cannot read, no day folder in range); 3 a repair is running\n"
-         << "on the storage now: nothing judged, only the JSON written (repair_running), a page left as it was.\n";
+         << "Exit code: 0 location-days audited and no problem found but accepted ones (--baseline); 1 problems\n"
+         << "found; 2 nothing could be judged (a usage error, a storage it cannot read, no day folder in range, an\n"
+         << "earlier audit or baseline of another storage or format); 3 a repair is running on the storage now:\n"
+         << "nothing judged, only the JSON written (repair_running), a page left as it was.\n";
     return text.str();
 }
 

@@ -4,7 +4,8 @@
 # Figures for Tolvane2Audit, never pass/fail: on a storage of 100,000
 # recordings (10 days x 10 locations x 1,000, hard links to a few real
 # one-minute recordings, see bench/repair/make_scale_storage.cpp), warm cache:
-#   - the audit with every row present against listing the folders with find;
+#   - the audit with every row present against listing the folders with find,
+#     alone and as a nightly check (--compare with the JSON written);
 #   - the audit with --verify against a repair (Tolvane2 -o) of the same storage;
 #   - the size of the page, and how long headless chromium takes to render it
 #     (a screenshot, its own start-up measured apart on an empty page), for the
@@ -58,6 +59,12 @@ echo "  find over the storage          $find_time s"
 echo "  find -printf '%y %s %T@'       $find_stat_time s"
 echo "  Tolvane2Audit                  $audit_time s   ($(ratio "$audit_time" "$find_time") x find, \
 $(ratio "$audit_time" "$find_stat_time") x find with status; aim under 2 x)"
+# A nightly check: against the night before, with the JSON (a status per
+# location-day) written.
+audit --json "$work/earlier.json" > /dev/null 2>&1 || true
+compare_time=$(best_of audit --compare "$work/earlier.json" --json "$work/tonight.json")
+echo "  Tolvane2Audit --compare --json $compare_time s   ($(ratio "$compare_time" "$find_stat_time") x find with status; \
+aim under 2 x)"
 verify_time=$(best_of audit --verify)
 repair_time=$(best_of repair)
 echo "  Tolvane2Audit --verify         $verify_time s"

@@ -101,4 +101,48 @@ TEST(HtmlReport, OnlyWhatMustBeActedOnIsListedInFull) {
     EXPECT_EQ(rowsOf(ProblemKind::MissingRecording), 101u);
 }
 
+// Night after night: what changed at the top, what was accepted apart, and
+// gaps drawn as what the operator declared them to be.
+TEST(HtmlReport, ChangesAcceptedProblemsAndGapsAsDeclared) {
+    audit::Report report;
+    report.baselineGiven = true;
+    report.comparison = audit::Comparison{"earlier.json", 0, {{"2012-03-03", "1", "no_row", "gone.3gp", "x", {}}}};
+    audit::LocationDay events;
+    events.day = "2012-03-03";
+    events.location = "1";
+    events.events = true;
+    events.gaps.push_back({At("11:00:00"), At("12:00:00")});
+    events.problems.emplace_back(ProblemKind::NoRow, "new.3gp", "readable");
+    events.problems.back().change = audit::Change::New;
+    events.problems.emplace_back(ProblemKind::Unreadable, "known.3gp", "bad format");
+    events.problems.back().accepted = true;
+    audit::LocationDay continuous = events;
+    continuous.location = "2";
+    continuous.events = false;
+    continuous.problems = {
+        {ProblemKind::Outage, "", "no recording for 1 h 00 min", audit::TimeRange{At("11:00:00"), At("12:00:00")}}};
+    for (int hour = 0; hour < 12; ++hour)
+        continuous.gaps.push_back({At("13:00:00") + 600u * hour, At("13:05:00") + 600u * hour});
+    continuous.longestGap = continuous.gaps.front();
+    report.locationDays = {events, continuous};
+    const std::string page = audit::HtmlReport(report);
+
+    EXPECT_LT(page.find("<section class=\"comparison\">"), page.find("<table class=\"totals\">"));
+    EXPECT_NE(page.find("<b>1 fixed</b>, 0 still open, <span class=\"new\">1 new</span>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td>gone.3gp</td>"), std::string::npos);
+    // Two open problems and one accepted, in a table of its own.
+    EXPECT_NE(page.find("<th>Problems</th><th>Accepted</th></tr>\n<tr><td>2</td>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td>2</td><td>1</td></tr></table>"), std::string::npos) << page;
+    const std::string accepted = page.substr(page.find("data-kind=\"accepted\""));
+    EXPECT_NE(accepted.find("known.3gp"), std::string::npos);
+    EXPECT_EQ(page.find("data-kind=\"unreadable\""), std::string::npos);
+    const std::string first = page.substr(page.find("data-location=\"1\""));
+    EXPECT_EQ(first.find("<rect class=\"gap quiet\""), first.find("<rect class=\"gap"));
+    const std::string second = page.substr(page.find("data-location=\"2\""));
+    EXPECT_EQ(second.find("<rect class=\"gap quiet\""), std::string::npos);
+    EXPECT_NE(second.find("<rect class=\"outage\""), std::string::npos);
+    EXPECT_NE(page.find("13 (looks like event recording: declare it with --events)"), std::string::npos);
+    EXPECT_NE(page.find(", longest gap 1 h 00 min (location 2)</summary>"), std::string::npos) << page;
+}
+
 }  // namespace
