@@ -1,5 +1,6 @@
 #include "audit/earlier_audit.h"
 
+#include <boost/filesystem/operations.hpp>
 #include <boost/nowide/fstream.hpp>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -60,17 +61,26 @@ void Take(const json& problems, const std::string& day, const std::string& locat
 }
 
 bool ReadJson(const std::string& file, json& document, std::string& error) {
+    // A FIFO or a device would be waited on or read without end.
+    boost::system::error_code status;
+    if (!boost::filesystem::is_regular_file(boost::filesystem::path(file), status)) {
+        error = "cannot read " + file + (status ? "" : ": not a file");
+        return false;
+    }
     boost::nowide::ifstream in(file, std::ios::binary);
     if (!in) {
         error = "cannot read " + file;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (text.tellp() > kLargestFile) {
-        error = file + " is too large to be an audit";
+    // Its size first: a file named by mistake is not read whole into memory.
+    in.seekg(0, std::ios::end);
+    if (!in || in.tellg() > kLargestFile) {
+        error = file + " is no audit's JSON";
         return false;
     }
+    in.seekg(0, std::ios::beg);
+    std::ostringstream text;
+    text << in.rdbuf();
     document = json::parse(text.str(), nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         error = file + " is no audit's JSON";

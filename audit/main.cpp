@@ -124,7 +124,8 @@ int main(int argc, char* argv[]) {
         return kCannotRun;
     }
     // Standard output may carry a report; the console's account then goes to standard error.
-    const bool reportToStandardOutput = options.jsonFile == "-" || options.htmlFile == "-";
+    const bool reportToStandardOutput =
+        options.jsonFile == "-" || options.htmlFile == "-" || options.acceptAllFile == "-";
     std::ostream& console = reportToStandardOutput ? std::cerr : std::cout;
 
     audit::AuditSettings settings;

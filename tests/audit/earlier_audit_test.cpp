@@ -104,6 +104,7 @@ TEST(EarlierAudit, OnlyAnAuditOfThisStorageInAKnownFormatIsRead) {
     audit::KnownProblems known;
     std::string error;
     EXPECT_FALSE(audit::ReadKnownProblems((temp.Path() / "none.json").string(), "s", "/s", known, error));
+    EXPECT_FALSE(audit::ReadKnownProblems(temp.Path().string(), "s", "/s", known, error));  // a folder
 }
 
 }  // namespace
