@@ -19,6 +19,13 @@ endif()
 install(TARGETS Strata_SQLite LIBRARY DESTINATION lib/tolvane2
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${CMAKE_BINARY_DIR}/PellamDB/dbtemplate.db DESTINATION share/tolvane2/PellamDB)
+# The nightly audit: a timer and service per storage, which the operator
+# enables (nothing is enabled by the package), and the script they run.
+if(TARGET Tolvane2Audit)
+  install(PROGRAMS packaging/systemd/tolvane2-nightly-audit DESTINATION lib/tolvane2)
+  install(FILES packaging/systemd/tolvane2-audit@.service packaging/systemd/tolvane2-audit@.timer
+    DESTINATION lib/systemd/system)
+endif()
 
 # Man pages and the changelog carry the version, and are gzipped without a
 # time stamp (-n) so that the same sources give the same package.

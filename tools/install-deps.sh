@@ -19,8 +19,9 @@ packages=(
 )
 if [ "${1:-}" = package ]; then
   # CPack's dependency scan (dpkg-shlibdeps, file), the checks of
-  # tools/package-test.sh (readelf, strings) and lintian.
-  packages+=(dpkg-dev file binutils lintian)
+  # tools/package-test.sh (readelf, strings; systemd-analyze and man for the
+  # nightly audit's units) and lintian.
+  packages+=(dpkg-dev file binutils lintian systemd man-db)
 fi
 
 missing=()
