@@ -88,10 +88,12 @@ unsigned LocationDay::CountOf(ProblemKind kind) const {
 
 std::string DurationWords(std::uint32_t seconds) {
     if (seconds < 60) return std::to_string(seconds) + " s";
-    const std::uint32_t minutes = (seconds + 30) / 60;
-    if (minutes < 60) return std::to_string(minutes) + " min";
-    const std::uint32_t rest = minutes % 60;
-    return std::to_string(minutes / 60) + " h " + (rest < 10 ? "0" : "") + std::to_string(rest) + " min";
+    if (seconds < 3600) {
+        const std::uint32_t rest = seconds % 60;
+        return std::to_string(seconds / 60) + " min" + (rest == 0 ? "" : " " + std::to_string(rest) + " s");
+    }
+    const std::uint32_t minutes = seconds / 60 % 60;
+    return std::to_string(seconds / 3600) + " h " + (minutes < 10 ? "0" : "") + std::to_string(minutes) + " min";
 }
 
 unsigned LocationDay::OpenProblems() const {

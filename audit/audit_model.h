@@ -138,7 +138,7 @@ struct LocationDay {
     unsigned OpenProblems() const;  // not accepted
 };
 
-// "3 h 05 min", "41 min", "45 s": a duration as people read it.
+// "2 h 05 min", "3 min 20 s", "41 min", "45 s": a duration as people read it.
 std::string DurationWords(std::uint32_t seconds);
 
 // For scripts: ok, problems, accepted (every problem accepted), growing,

@@ -134,6 +134,9 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
          1,
          "Total: 1 location-days"},
         {{"-p", storage.string(), "--gap", "1000000000"}, 2, "gap"},
+        {{"-p", "x", "--max-gap", "=5"}, 2, "--max-gap takes [LOCATION=]SECONDS, a whole number above 0, not =5"},
+        {{"-p", "x", "--max-gap", "1=0"}, 2, "not 1=0"},
+        {{"-p", "x", "--events", "@/no/such/list"}, 2, "--events cannot read /no/such/list"},
     };
     for (const auto& [args, exitCode, text] : cases) {
         const ProcessResult result = Audit(args);
@@ -219,8 +222,11 @@ TEST(AuditRun, NightAfterNight) {
     for (const fs::directory_entry& entry : fs::directory_iterator(day / "3")) {
         if (entry.path().extension() == ".3gp") fs::remove(entry.path());
     }
-    ProcessResult after =
-        Audit({"-p", path, "--compare", first, "--max-gap", "600", "--max-gap", "1=1", "--events", "1"});
+    // Location 1 records on events, named in a list as operators keep one.
+    const fs::path events = temp.Path() / "events.txt";
+    storagegen::WriteFile(events, "# event cameras\r\n\r\n1\r\n");
+    ProcessResult after = Audit(
+        {"-p", path, "--compare", first, "--max-gap", "600", "--max-gap", "1=1", "--events", "@" + events.string()});
     EXPECT_EQ(after.exitCode, 1) << after.out << after.err;
     EXPECT_NE(after.out.find("Since " + first + ": 12 fixed, 0 still open, 5 new\n"), std::string::npos) << after.out;
     EXPECT_NE(after.out.find("  new: 2012-03-03 2: row without recording: 00000002_2012-03-03_100100.3gp: "),

@@ -61,4 +61,12 @@ TEST(AuditSummary, WhatMustBeActedOnIsNamedTwentyALocationDay) {
     }
 }
 
+TEST(AuditSummary, DurationsReadAsPeopleSayThem) {
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0, "0 s"},           {59, "59 s"},         {60, "1 min"},          {200, "3 min 20 s"}, {3599, "59 min 59 s"},
+        {3600, "1 h 00 min"}, {7559, "2 h 05 min"}, {90000, "25 h 00 min"},
+    };
+    for (const auto& [seconds, words] : cases) EXPECT_EQ(audit::DurationWords(seconds), words) << seconds;
+}
+
 }  // namespace
