@@ -3,6 +3,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <boost/nowide/fstream.hpp>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 
 namespace audit {
@@ -60,6 +61,18 @@ void Take(const json& problems, const std::string& day, const std::string& locat
     }
 }
 
+// The whole text of a file that opens and is of a size an audit's JSON can be.
+std::optional<std::string> WholeText(const std::string& file) {
+    boost::nowide::ifstream in(file, std::ios::binary);
+    // Its size first: a file named by mistake is not read whole into memory.
+    in.seekg(0, std::ios::end);
+    if (!in || in.tellg() > kLargestFile) return std::nullopt;
+    in.seekg(0, std::ios::beg);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 bool ReadJson(const std::string& file, json& document, std::string& error) {
     // A FIFO or a device would be waited on or read without end.
     boost::system::error_code status;
@@ -67,21 +80,8 @@ bool ReadJson(const std::string& file, json& document, std::string& error) {
         error = "cannot read " + file + (status ? "" : ": not a file");
         return false;
     }
-    boost::nowide::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + file;
-        return false;
-    }
-    // Its size first: a file named by mistake is not read whole into memory.
-    in.seekg(0, std::ios::end);
-    if (!in || in.tellg() > kLargestFile) {
-        error = file + " is no audit's JSON";
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    std::ostringstream text;
-    text << in.rdbuf();
-    document = json::parse(text.str(), nullptr, false);
+    const std::optional<std::string> text = WholeText(file);
+    document = text ? json::parse(*text, nullptr, false) : json(json::value_t::discarded);
     if (document.is_discarded() || !document.is_object()) {
         error = file + " is no audit's JSON";
         return false;

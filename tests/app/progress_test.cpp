@@ -91,6 +91,44 @@ TEST(WalkProgress, AddsLocationDayOfStorageAndTimeLeftForIt) {
               "0:00:20 left for the storage");
 }
 
+// The edges: a rate just under 100 a second keeps its decimal; more
+// recordings than announced leave nothing of the location-day; a location-day
+// over within a millisecond is still measured.
+TEST(WalkProgress, EdgesOfTheEstimates) {
+    RecordedDisplay display;
+    std::int64_t now = 0;
+    WalkProgress progress(display, [&] { return now; });
+    progress.StorageStarted(2);
+    progress.LocationStarted("d", "1", 1);
+    for (int i = 0; i < 198; ++i) progress.RecordingDone();
+    now = 2000;
+    progress.RecordingDone();
+    EXPECT_EQ(display.shown.back(),
+              "d, location 1: 199/1 recordings, 99.5/s, 0:00:00 left for location; location-day 1 of 2, 0:00:00 left "
+              "for the storage");
+
+    WalkProgress slow(display, [&] { return now; });
+    now = 0;
+    slow.StorageStarted(1);
+    slow.LocationStarted("d", "1", 1);
+    slow.RecordingDone();
+    now = 2000;
+    slow.RecordingDone();
+    EXPECT_EQ(display.shown.back(),
+              "d, location 1: 2/1 recordings, 1.0/s, 0:00:00 left for location; location-day 1 of 1, 0:00:00 left "
+              "for the storage");
+
+    WalkProgress quick(display, [&] { return now; });
+    now = 100;
+    quick.LocationStarted("d", "0", 0);
+    now = 199;
+    quick.StorageStarted(2);
+    quick.LocationStarted("d", "1", 0);
+    now = 200;
+    quick.LocationStarted("d", "2", 0);
+    EXPECT_EQ(display.shown.back(), "d, location 2: 0/0 recordings; location-day 2 of 2, 0:00:00 left for the storage");
+}
+
 // A status line that wrapped could no longer be erased in place.
 TEST(WalkProgress, StatusLinesAreCutToTheTerminalWidth) {
     const struct {

@@ -61,6 +61,27 @@ TEST(AuditSummary, WhatMustBeActedOnIsNamedTwentyALocationDay) {
     }
 }
 
+// Against an earlier audit: three counts, then the new problems, twenty a location-day.
+TEST(AuditSummary, WhatIsNewIsNamedTwentyALocationDay) {
+    audit::Report report;
+    report.comparison = audit::Comparison{"last.json", 0, {}};
+    audit::LocationDay day;
+    day.day = "2012-03-03";
+    day.location = "1";
+    for (unsigned i = 0; i < 22; ++i) {
+        day.problems.emplace_back(audit::ProblemKind::NoRow, "r" + std::to_string(i) + ".3gp", "readable");
+        day.problems.back().change = i == 0 ? audit::Change::Still : audit::Change::New;
+    }
+    report.locationDays.push_back(day);
+    const std::string out = SummaryOf(report);
+    EXPECT_NE(
+        out.find("Since last.json: 0 fixed, 1 still open, 21 new\n  new: 2012-03-03 1: no row: r1.3gp: readable\n"),
+        std::string::npos)
+        << out;
+    EXPECT_NE(out.find("  new: 2012-03-03 1: no row: r20.3gp: readable\n  ... and 1 more new"), std::string::npos)
+        << out;
+}
+
 TEST(AuditSummary, DurationsReadAsPeopleSayThem) {
     const std::pair<std::uint32_t, const char*> cases[] = {
         {0, "0 s"},           {59, "59 s"},         {60, "1 min"},          {200, "3 min 20 s"}, {3599, "59 min 59 s"},

@@ -5,7 +5,10 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "audit/earlier_audit.h"
+#include "audit/json_report.h"
 #include "repair/repair_test_support.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -22,8 +25,9 @@ audit::Report CurrentAudit() {
     audit::LocationDay day;
     day.day = "2012-03-03";
     day.location = "1";
+    report.storageProblems = {{ProblemKind::LinkPassedOver, "x", "a link"}};
     day.problems = {
-        {ProblemKind::NoRow, "a.3gp", "readable", audit::TimeRange{1, 2}},
+        {ProblemKind::NoRow, "a.3gp", "readable", audit::TimeRange{1, 3}},  // the file grew
         {ProblemKind::Overlap, "intervals 1 and 2", "both cover", audit::TimeRange{100, 200}},
         {ProblemKind::Unreadable, "c.3gp", "bad format", audit::TimeRange{5, 6}},
     };
@@ -32,12 +36,16 @@ audit::Report CurrentAudit() {
 }
 
 const char* const kEarlier = R"({"format": 2, "storage": "s", "storage_canonical": "/s", "audited_at": 7,
-  "storage_problems": [],
+  "storage_problems": [{"kind": "link_passed_over", "name": "x", "detail": "a link"}],
   "location_days": [
     {"day": "2012-03-03", "location": "1", "problems": [
       {"kind": "no_row", "name": "a.3gp", "detail": "readable", "range": [1, 2]},
       {"kind": "overlap", "name": "intervals 3 and 4", "detail": "both cover", "range": [100, 200]},
-      {"kind": "missing_recording", "name": "b.3gp", "detail": "listed", "range": [3, 4]}]},
+      {"kind": "missing_recording", "name": "b.3gp", "detail": "listed", "range": [3, 4]},
+      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": ["a", 2]},
+      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": [1, "b"]},
+      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": [1]},
+      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "no range"}]},
     {"day": "2012-03-04", "location": "1", "problems": [
       {"kind": "no_row", "name": "d.3gp", "detail": "readable"}]}]})";
 
@@ -54,10 +62,18 @@ TEST(EarlierAudit, ProblemsAreKnownAgainByFileOrByTimeRange) {
     EXPECT_EQ(problems[0].change, Change::Still);
     EXPECT_EQ(problems[1].change, Change::Still);  // its intervals renumbered by a repair
     EXPECT_EQ(problems[2].change, Change::New);
-    // The day not audited this time is not called fixed.
-    ASSERT_EQ(report.comparison->fixed.size(), 1u);
+    EXPECT_EQ(report.storageProblems[0].change, Change::Still);
+    // The day not audited this time is not called fixed; the overlaps whose
+    // ranges cannot be read are known by none.
+    ASSERT_EQ(report.comparison->fixed.size(), 2u);
     EXPECT_EQ(report.comparison->fixed[0].name, "b.3gp");
+    EXPECT_EQ(report.comparison->fixed[1].detail, "range not read");
     EXPECT_EQ(report.comparison->earlierAuditedAt, 7);
+    const nlohmann::json json = nlohmann::json::parse(audit::JsonReport(report));
+    EXPECT_EQ(json["comparison"]["fixed"], 2);
+    EXPECT_EQ(json["comparison"]["still"], 3);
+    EXPECT_EQ(json["comparison"]["new"], 1);
+    EXPECT_EQ(json["location_days"][0]["problems"][2]["change"], "new");
 }
 
 // What is accepted is written by this audit and read back as the operator left it.
@@ -71,9 +87,11 @@ TEST(EarlierAudit, AcceptedProblemsAreKeptApart) {
     std::string error;
     ASSERT_TRUE(audit::ReadKnownProblems(file, "/s", "/s", accepted, error)) << error;
     audit::Report report = CurrentAudit();
+    report.storageProblems.clear();
     audit::ApplyBaseline(report, accepted);
     EXPECT_EQ(report.ProblemCount(), 3u);
     EXPECT_EQ(report.OpenProblemCount(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(audit::JsonReport(report))["status"], "problems");
     EXPECT_STREQ(audit::LocationDayStatus(report.locationDays[0]), "problems");
     report.locationDays[0].problems.pop_back();
     EXPECT_STREQ(audit::LocationDayStatus(report.locationDays[0]), "accepted");
@@ -87,6 +105,9 @@ TEST(EarlierAudit, OnlyAnAuditOfThisStorageInAKnownFormatIsRead) {
         const char* error;
     } cases[] = {
         {R"({"format": 1, "storage": "s", "location_days": []})", true, ""},  // the path as given
+        {R"({"format": 1, "storage": "/s"})", true, ""},                      // or as it resolves
+        {R"({"format": 1, "storage": "/t"})", false, "of another storage (/t)"},
+        {R"({"format": "2", "storage": "s"})", false, "format this audit does not know"},
         {R"({"format": 2, "storage": "s", "storage_canonical": "/t"})", false, "of another storage (/t)"},
         {R"({"format": 3, "storage": "s"})", false, "format this audit does not know"},
         {R"({"storage": "s"})", false, "format this audit does not know"},
@@ -105,6 +126,24 @@ TEST(EarlierAudit, OnlyAnAuditOfThisStorageInAKnownFormatIsRead) {
     std::string error;
     EXPECT_FALSE(audit::ReadKnownProblems((temp.Path() / "none.json").string(), "s", "/s", known, error));
     EXPECT_FALSE(audit::ReadKnownProblems(temp.Path().string(), "s", "/s", known, error));  // a folder
+}
+
+// What a script reads of each location-day.
+TEST(EarlierAudit, EachLocationDaySaysWhereItStands) {
+    audit::LocationDay day;
+    EXPECT_STREQ(audit::LocationDayStatus(day), "ok");
+    day.growing = {"r.3gp"};
+    EXPECT_STREQ(audit::LocationDayStatus(day), "growing");
+    day.problems.emplace_back(ProblemKind::NoRow, "a.3gp", "readable");
+    EXPECT_STREQ(audit::LocationDayStatus(day), "problems");
+    day.problems.back().accepted = true;
+    EXPECT_STREQ(audit::LocationDayStatus(day), "accepted");
+    day.database = audit::DatabaseState::Busy;
+    EXPECT_STREQ(audit::LocationDayStatus(day), "not_read");
+    audit::Report report;
+    report.storageProblems.emplace_back(ProblemKind::LinkPassedOver, "x", "a link");
+    report.locationDays.push_back(day);
+    EXPECT_EQ(report.OpenProblemCount(), 1u);
 }
 
 }  // namespace

@@ -106,7 +106,14 @@ TEST(HtmlReport, OnlyWhatMustBeActedOnIsListedInFull) {
 TEST(HtmlReport, ChangesAcceptedProblemsAndGapsAsDeclared) {
     audit::Report report;
     report.baselineGiven = true;
-    report.comparison = audit::Comparison{"earlier.json", 0, {{"2012-03-03", "1", "no_row", "gone.3gp", "x", {}}}};
+    report.comparison = audit::Comparison{"earlier.json", 1331136000, {}};
+    // A hundred fixed fit the table.
+    for (int i = 0; i < 99; ++i) report.comparison->fixed.push_back({"2012-03-03", "1", "no_row", "f.3gp", "x", {}});
+    report.comparison->fixed.push_back({"2012-03-03", "1", "no_row", "gone.3gp", "x", {}});
+    report.storageProblems = {{ProblemKind::LinkPassedOver, "new-link", "a link"},
+                              {ProblemKind::LinkPassedOver, "old-link", "a link"}};
+    report.storageProblems[0].change = audit::Change::New;
+    report.storageProblems[1].change = audit::Change::Still;
     audit::LocationDay events;
     events.day = "2012-03-03";
     events.location = "1";
@@ -116,6 +123,10 @@ TEST(HtmlReport, ChangesAcceptedProblemsAndGapsAsDeclared) {
     events.problems.back().change = audit::Change::New;
     events.problems.emplace_back(ProblemKind::Unreadable, "known.3gp", "bad format");
     events.problems.back().accepted = true;
+    audit::LocationDay fewGaps = events;
+    fewGaps.location = "3";
+    fewGaps.events = false;
+    fewGaps.problems.clear();
     audit::LocationDay continuous = events;
     continuous.location = "2";
     continuous.events = false;
@@ -124,15 +135,21 @@ TEST(HtmlReport, ChangesAcceptedProblemsAndGapsAsDeclared) {
     for (int hour = 0; hour < 12; ++hour)
         continuous.gaps.push_back({At("13:00:00") + 600u * hour, At("13:05:00") + 600u * hour});
     continuous.longestGap = continuous.gaps.front();
-    report.locationDays = {events, continuous};
+    report.locationDays = {events, continuous, fewGaps};
     const std::string page = audit::HtmlReport(report);
 
     EXPECT_LT(page.find("<section class=\"comparison\">"), page.find("<table class=\"totals\">"));
-    EXPECT_NE(page.find("<b>1 fixed</b>, 0 still open, <span class=\"new\">1 new</span>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<h2>Since the audit of 2012-03-07 16:00:00 UTC</h2>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<b>100 fixed</b>, 1 still open, <span class=\"new\">2 new</span>"), std::string::npos) << page;
     EXPECT_NE(page.find("<td>gone.3gp</td>"), std::string::npos);
-    // Two open problems and one accepted, in a table of its own.
-    EXPECT_NE(page.find("<th>Problems</th><th>Accepted</th></tr>\n<tr><td>2</td>"), std::string::npos) << page;
-    EXPECT_NE(page.find("<td>2</td><td>1</td></tr></table>"), std::string::npos) << page;
+    EXPECT_EQ(page.find("more in the JSON"), std::string::npos);
+    const std::string fresh = page.substr(page.find("data-change=\"new\""));
+    EXPECT_NE(fresh.substr(0, fresh.find("</table>")).find("new-link"), std::string::npos);
+    EXPECT_EQ(Count(page, "new: readable"), 1u);
+    EXPECT_EQ(Count(page, "new: "), 1u);
+    // Four open problems and one accepted, in a table of its own.
+    EXPECT_NE(page.find("<th>Problems</th><th>Accepted</th></tr>\n<tr><td>3</td>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td>4</td><td>1</td></tr></table>"), std::string::npos) << page;
     const std::string accepted = page.substr(page.find("data-kind=\"accepted\""));
     EXPECT_NE(accepted.find("known.3gp"), std::string::npos);
     EXPECT_EQ(page.find("data-kind=\"unreadable\""), std::string::npos);
@@ -142,6 +159,8 @@ TEST(HtmlReport, ChangesAcceptedProblemsAndGapsAsDeclared) {
     EXPECT_EQ(second.find("<rect class=\"gap quiet\""), std::string::npos);
     EXPECT_NE(second.find("<rect class=\"outage\""), std::string::npos);
     EXPECT_NE(page.find("13 (looks like event recording: declare it with --events)"), std::string::npos);
+    EXPECT_EQ(Count(page, "looks like event recording"), 1u);
+    EXPECT_NE(second.find("height=\"20.0\"><title>outage"), std::string::npos) << second;  // the row's height
     EXPECT_NE(page.find(", longest gap 1 h 00 min (location 2)</summary>"), std::string::npos) << page;
 }
 

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "audit/location_audit.h"
+#include "audit/storage_audit.h"
 #include "audit_test_support.h"
 #include "repair/read_ahead.h"
 #include "repair/repair_test_support.h"
@@ -415,6 +416,46 @@ TEST(LocationAudit, ZoneCodesAtTheEndsOfTheirRange) {
     Rows(folder, intervals, {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}});
     const audit::LocationDay day = AuditOfLocationOne(temp.Path(), folder.path);
     EXPECT_EQ(day.rowZones, (std::vector<long>{-720, 735, 840}));  // minutes east
+}
+
+// With --max-gap, a location that recorded nothing on a day on which another
+// recorded is an outage, whether its folder is empty or was never made; one
+// that records on events is not.
+TEST(StorageAudit, LocationsThatRecordedNothingAreOutages) {
+    repairtest::TempFolder temp("audit-silent");
+    for (const char* folder : {"2012-03-03/1", "2012-03-03/2", "2012-03-03/3", "2012-03-04/1"}) {
+        fs::create_directories(temp.Path() / folder);
+    }
+    for (const char* day : {"2012-03-03", "2012-03-04"}) {
+        const fs::path recording = temp.Path() / day / "1" / (std::string("00000001_") + day + "_100000.3gp");
+        repairtest::WriteGarbage(recording);
+        fs::last_write_time(recording, std::time(nullptr) - 3600);
+    }
+    struct Counted : audit::AuditProgress {
+        void StorageStarted(std::size_t locationDays) override { total = locationDays; }
+        std::size_t total = 0;
+    } progress;
+    audit::AuditSettings settings;
+    settings.now = static_cast<std::int64_t>(std::time(nullptr));
+    settings.maxGapSeconds = 600;
+    settings.eventLocations = {"3"};
+    audit::Report report;
+    std::string error;
+    ASSERT_TRUE(
+        audit::AuditStorage(temp.Path().string(), DateRange(UnsetDate, UnsetDate), settings, progress, report, error));
+    EXPECT_EQ(progress.total, 4u);
+    std::vector<std::string> outages;
+    for (const audit::LocationDay& day : report.locationDays) {
+        for (const audit::Problem& problem : day.problems) {
+            if (problem.kind == ProblemKind::Outage)
+                outages.push_back(day.day + " " + day.location + ": " + problem.detail);
+        }
+    }
+    EXPECT_EQ(outages,
+              (std::vector<std::string>{"2012-03-03 2: no recording this day, while others recorded",
+                                        "2012-03-04 2: no folder and no recording this day, while others recorded"}));
+    ASSERT_EQ(report.locationDays.size(), 5u);
+    EXPECT_TRUE(report.locationDays[4].folderMissing);
 }
 
 std::string CaseName(const testing::TestParamInfo<Case>& info) {
