@@ -29,12 +29,10 @@ std::string Key(const std::string& kind, const std::string& day, const std::stri
 }
 
 std::optional<TimeRange> RangeOf(const json& item) {
-    const auto range = item.find("range");
-    if (range == item.end() || !range->is_array() || range->size() != 2 || !(*range)[0].is_number_unsigned() ||
-        !(*range)[1].is_number_unsigned()) {
-        return std::nullopt;
-    }
-    return TimeRange{(*range)[0].get<std::uint32_t>(), (*range)[1].get<std::uint32_t>()};
+    const json range = item.value("range", json());
+    const bool pair = range.is_array() && range.size() == 2;
+    if (!pair || !range[0].is_number_unsigned() || !range[1].is_number_unsigned()) return std::nullopt;
+    return TimeRange{range[0].get<std::uint32_t>(), range[1].get<std::uint32_t>()};
 }
 
 std::string Text(const json& item, const char* field) {

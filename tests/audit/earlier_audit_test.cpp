@@ -30,6 +30,7 @@ audit::Report CurrentAudit() {
         {ProblemKind::NoRow, "a.3gp", "readable", audit::TimeRange{1, 3}},  // the file grew
         {ProblemKind::Overlap, "intervals 1 and 2", "both cover", audit::TimeRange{100, 200}},
         {ProblemKind::Unreadable, "c.3gp", "bad format", audit::TimeRange{5, 6}},
+        {ProblemKind::Overlap, "intervals 7 and 8", "both cover", audit::TimeRange{300, 400}},
     };
     report.locationDays.push_back(day);
     return report;
@@ -45,7 +46,9 @@ const char* const kEarlier = R"({"format": 2, "storage": "s", "storage_canonical
       {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": ["a", 2]},
       {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": [1, "b"]},
       {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": [1]},
-      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "no range"}]},
+      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "no range"},
+      {"kind": "overlap", "name": "intervals 5 and 6", "detail": "range not read", "range": {"a": 1, "b": 2}},
+      {"kind": "overlap", "name": "intervals 9 and 10", "detail": "three times", "range": [300, 400, 500]}]},
     {"day": "2012-03-04", "location": "1", "problems": [
       {"kind": "no_row", "name": "d.3gp", "detail": "readable"}]}]})";
 
@@ -62,17 +65,18 @@ TEST(EarlierAudit, ProblemsAreKnownAgainByFileOrByTimeRange) {
     EXPECT_EQ(problems[0].change, Change::Still);
     EXPECT_EQ(problems[1].change, Change::Still);  // its intervals renumbered by a repair
     EXPECT_EQ(problems[2].change, Change::New);
+    EXPECT_EQ(problems[3].change, Change::New);  // no range of three times is its range
     EXPECT_EQ(report.storageProblems[0].change, Change::Still);
     // The day not audited this time is not called fixed; the overlaps whose
     // ranges cannot be read are known by none.
     ASSERT_EQ(report.comparison->fixed.size(), 2u);
     EXPECT_EQ(report.comparison->fixed[0].name, "b.3gp");
-    EXPECT_EQ(report.comparison->fixed[1].detail, "range not read");
+    EXPECT_EQ(report.comparison->fixed[1].name, "intervals 5 and 6");
     EXPECT_EQ(report.comparison->earlierAuditedAt, 7);
     const nlohmann::json json = nlohmann::json::parse(audit::JsonReport(report));
     EXPECT_EQ(json["comparison"]["fixed"], 2);
     EXPECT_EQ(json["comparison"]["still"], 3);
-    EXPECT_EQ(json["comparison"]["new"], 1);
+    EXPECT_EQ(json["comparison"]["new"], 2);
     EXPECT_EQ(json["location_days"][0]["problems"][2]["change"], "new");
 }
 
@@ -81,12 +85,13 @@ TEST(EarlierAudit, AcceptedProblemsAreKeptApart) {
     repairtest::TempFolder temp("audit-accepted");
     const std::string file = (temp.Path() / "accepted.json").string();
     audit::Report all = CurrentAudit();
-    all.locationDays[0].problems.pop_back();
+    all.locationDays[0].problems.erase(all.locationDays[0].problems.begin() + 2, all.locationDays[0].problems.end());
     storagegen::WriteFile(file, audit::AcceptedProblemsJson(all));
     audit::KnownProblems accepted;
     std::string error;
     ASSERT_TRUE(audit::ReadKnownProblems(file, "/s", "/s", accepted, error)) << error;
     audit::Report report = CurrentAudit();
+    report.locationDays[0].problems.pop_back();  // the second overlap
     report.storageProblems.clear();
     audit::ApplyBaseline(report, accepted);
     EXPECT_EQ(report.ProblemCount(), 3u);
