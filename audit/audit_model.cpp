@@ -119,6 +119,15 @@ unsigned Report::OpenProblemCount() const {
     return count;
 }
 
+unsigned Report::CountOf(Change change) const {
+    unsigned count = 0;
+    for (const Problem& problem : storageProblems) count += problem.change == change ? 1 : 0;
+    for (const LocationDay& locationDay : locationDays) {
+        for (const Problem& problem : locationDay.problems) count += problem.change == change ? 1 : 0;
+    }
+    return count;
+}
+
 unsigned Report::ProblemCount() const {
     unsigned count = static_cast<unsigned>(storageProblems.size());
     for (const LocationDay& locationDay : locationDays) count += static_cast<unsigned>(locationDay.problems.size());

@@ -170,7 +170,8 @@ struct Report {
     bool baselineGiven = false;
 
     unsigned ProblemCount() const;
-    unsigned OpenProblemCount() const;  // not accepted: these set exit code 1
+    unsigned OpenProblemCount() const;      // not accepted: these set exit code 1
+    unsigned CountOf(Change change) const;  // against the earlier audit (--compare)
     std::map<ProblemKind, unsigned> ProblemsByKind() const;
 };
 

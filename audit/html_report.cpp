@@ -265,22 +265,19 @@ void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay
 void ComparisonSection(std::ostringstream& page, const Report& report) {
     const Comparison& comparison = *report.comparison;
     std::vector<std::pair<const LocationDay*, const Problem*>> fresh;
-    unsigned still = 0;
     for (const LocationDay& locationDay : report.locationDays) {
         for (const Problem& problem : locationDay.problems) {
             if (problem.change == Change::New) fresh.emplace_back(&locationDay, &problem);
-            still += problem.change == Change::Still ? 1 : 0;
         }
     }
     for (const Problem& problem : report.storageProblems) {
         if (problem.change == Change::New) fresh.emplace_back(nullptr, &problem);
-        still += problem.change == Change::Still ? 1 : 0;
     }
     const Clock utc(0, 0);
     page << "<section class=\"comparison\"><h2>Since the audit of "
          << Escape(utc.Text(static_cast<std::uint32_t>(comparison.earlierAuditedAt))) << " UTC</h2>\n<p><b>"
-         << comparison.fixed.size() << " fixed</b>, " << still << " still open, <span class=\"new\">" << fresh.size()
-         << " new</span>.</p>\n";
+         << comparison.fixed.size() << " fixed</b>, " << report.CountOf(Change::Still)
+         << " still open, <span class=\"new\">" << fresh.size() << " new</span>.</p>\n";
     if (!fresh.empty()) {
         page << "<table class=\"problems\" data-change=\"new\"><tr><th>Day</th><th>Location</th><th>Problem</th>"
                 "<th>File</th><th>Detail</th></tr>\n";

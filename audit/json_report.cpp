@@ -82,15 +82,6 @@ json LocationDayJson(const LocationDay& locationDay) {
 }
 
 json ComparisonJson(const Comparison& comparison, const Report& report) {
-    unsigned still = 0, fresh = 0;
-    auto count = [&](const Problem& problem) {
-        still += problem.change == Change::Still ? 1 : 0;
-        fresh += problem.change == Change::New ? 1 : 0;
-    };
-    for (const Problem& problem : report.storageProblems) count(problem);
-    for (const LocationDay& locationDay : report.locationDays) {
-        for (const Problem& problem : locationDay.problems) count(problem);
-    }
     json fixed = json::array();
     for (const FixedProblem& problem : comparison.fixed) {
         json item = {{"day", problem.day},
@@ -101,12 +92,9 @@ json ComparisonJson(const Comparison& comparison, const Report& report) {
         if (problem.range) item["range"] = Range(*problem.range);
         fixed.push_back(std::move(item));
     }
-    return {{"earlier_file", comparison.earlierFile},
-            {"earlier_audited_at", comparison.earlierAuditedAt},
-            {"fixed", comparison.fixed.size()},
-            {"still", still},
-            {"new", fresh},
-            {"fixed_problems", fixed}};
+    return {{"earlier_file", comparison.earlierFile}, {"earlier_audited_at", comparison.earlierAuditedAt},
+            {"fixed", comparison.fixed.size()},       {"still", report.CountOf(Change::Still)},
+            {"new", report.CountOf(Change::New)},     {"fixed_problems", fixed}};
 }
 
 const char* StorageStatus(const Report& report) {

@@ -138,14 +138,11 @@ std::string HoleWords(const LocationDay& locationDay) {
 // Against the earlier audit: three counts, then what is new, twenty a location-day.
 void WriteComparison(const Report& report, std::ostream& out) {
     if (!report.comparison) return;
-    unsigned still = 0, fresh = 0;
     std::vector<std::string> lines;
-    auto count = [&](const std::string& where, const std::vector<Problem>& problems) {
+    auto name = [&](const std::string& where, const std::vector<Problem>& problems) {
         std::size_t named = 0, more = 0;
         for (const Problem& problem : problems) {
-            still += problem.change == Change::Still ? 1 : 0;
             if (problem.change != Change::New) continue;
-            ++fresh;
             if (named == kNamedPerLocationDay) {
                 ++more;
                 continue;
@@ -157,12 +154,12 @@ void WriteComparison(const Report& report, std::ostream& out) {
         }
         if (more > 0) lines.push_back("  ... and " + std::to_string(more) + " more new (see the JSON or the page)");
     };
-    count("", report.storageProblems);
+    name("", report.storageProblems);
     for (const LocationDay& locationDay : report.locationDays) {
-        count(console::PrintableText(locationDay.day + " " + locationDay.location) + ": ", locationDay.problems);
+        name(console::PrintableText(locationDay.day + " " + locationDay.location) + ": ", locationDay.problems);
     }
     out << "Since " << console::PrintableText(report.comparison->earlierFile) << ": " << report.comparison->fixed.size()
-        << " fixed, " << still << " still open, " << fresh << " new\n";
+        << " fixed, " << report.CountOf(Change::Still) << " still open, " << report.CountOf(Change::New) << " new\n";
     for (const std::string& line : lines) out << line << "\n";
 }
 
