@@ -104,6 +104,10 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
           oldLayout / "2" / "2012-03-03", noLocation / "2012-03-03"}) {
         fs::create_directories(folder);
     }
+    // A location that recorded and one that did not.
+    const fs::path silent = other.Path() / "silent";
+    MakeRecordedStorage(silent, storagegen::Structure::New, {"1"}, 1);
+    fs::create_directories(silent / "2012-03-03" / "2");
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"-p", temp.Path().string(), "--json", inside}, 2, "writes nothing inside the storage"},
         {{"--version"}, 0, "Tolvane2Audit " TOLVANE2_VERSION},
@@ -134,6 +138,14 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
          1,
          "Total: 1 location-days"},
         {{"-p", storage.string(), "--gap", "1000000000"}, 2, "gap"},
+        {{"-p", silent.string(), "--max-gap", "2=5"},
+         1,
+         "2012-03-03 2: 0 recordings, 0 rows, 0 intervals, 0 gaps; no "
+         "database; problems: no day database 1, outage 1\n"},
+        {{"-p", silent.string(), "--max-gap", "5", "--events", "2"},
+         1,
+         "2012-03-03 2: 0 recordings, 0 rows, 0 intervals, 0 gaps, records on events; no database; problems: no day "
+         "database 1\n"},
         {{"-p", "x", "--max-gap", "=5"}, 2, "--max-gap takes [LOCATION=]SECONDS, a whole number above 0, not =5"},
         {{"-p", "x", "--max-gap", "1=0"}, 2, "not 1=0"},
         {{"-p", "x", "--events", "@/no/such/list"}, 2, "--events cannot read /no/such/list"},
@@ -144,6 +156,9 @@ TEST(AuditRun, UsageVersionAndUnreadableStorage) {
         EXPECT_NE((result.out + result.err).find(text), std::string::npos) << result.out << result.err;
     }
     EXPECT_FALSE(fs::exists(inside));
+    // The accepted problems on standard output leave it to them alone.
+    const ProcessResult accepted = Audit({"-p", silent.string(), "--accept-all", "-"});
+    EXPECT_EQ(json::parse(accepted.out)["accepted_problems"].size(), 3u) << accepted.out;
 #ifndef _WIN32
     // A FIFO given for the storage is no storage, and never waited on.
     const fs::path fifo = other.Path() / "fifo";

@@ -38,6 +38,7 @@ audit::Report CurrentAudit() {
 
 const char* const kEarlier = R"({"format": 2, "storage": "s", "storage_canonical": "/s", "audited_at": 7,
   "storage_problems": [{"kind": "link_passed_over", "name": "x", "detail": "a link"}],
+  "accepted_problems": 5,
   "location_days": [
     {"day": "2012-03-03", "location": "1", "problems": [
       {"kind": "no_row", "name": "a.3gp", "detail": "readable", "range": [1, 2]},
@@ -137,6 +138,7 @@ TEST(EarlierAudit, OnlyAnAuditOfThisStorageInAKnownFormatIsRead) {
 TEST(EarlierAudit, EachLocationDaySaysWhereItStands) {
     audit::LocationDay day;
     EXPECT_STREQ(audit::LocationDayStatus(day), "ok");
+    EXPECT_EQ(nlohmann::json::parse(audit::JsonReport(audit::Report()))["status"], "ok");
     day.growing = {"r.3gp"};
     EXPECT_STREQ(audit::LocationDayStatus(day), "growing");
     day.problems.emplace_back(ProblemKind::NoRow, "a.3gp", "readable");
