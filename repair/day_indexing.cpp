@@ -199,14 +199,6 @@ std::string DayDatabasePath(const std::string& locationPath) {
 
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted,
-                    const std::function<void()>& fileDone) {
-    RunSummary summary;
-    RecorderZones zones;
-    ParseFilesADay(files, locationPath, table, fileStarted, fileDone, summary, zones);
-}
-
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
                     const std::function<void()>& fileDone, RunSummary& summary, RecorderZones& zones) {
     const std::string databasePath = DayDatabasePath(locationPath);
     const DayDatabaseAccess access(locationPath);

@@ -16,11 +16,8 @@
 // reported on standard output; exceptions that are not about one file pass
 // to the caller. fileStarted is told before each recording is read, so that a
 // read-ahead can follow the indexing, and fileDone after it, for progress.
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
-                    const std::function<void()>& fileDone);
-// The same, adding what it wrote and left, and why, to the summary, and the
-// offsets its recordings show to the zones.
+// What it wrote and left, and why, goes to the summary, and the offsets its
+// recordings show to the zones.
 void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
                     const DbInterfaceTable& table, const std::function<void()>& fileStarted,
                     const std::function<void()>& fileDone, RunSummary& summary, RecorderZones& zones);

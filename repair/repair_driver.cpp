@@ -41,15 +41,16 @@ std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range
     return days;
 }
 
-// The design's routine for one location folder of one day: indexes its
-// recordings in serial order and reports its own failures. The walk hands it
-// the listing it made for the read-ahead; where that listing failed, the
-// folder is listed here again, so that the failure is this location's.
 // What the walk adds up over the location-days.
 struct WalkTally {
     RunSummary& summary;
     RecorderZones zones;
 };
+
+// The design's routine for one location folder of one day: indexes its
+// recordings in serial order and reports its own failures. The walk hands it
+// the listing it made for the read-ahead; where that listing failed, the
+// folder is listed here again, so that the failure is this location's.
 
 void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead::Recordings listed,
                    ReadAhead& readAhead, WalkProgress& progress, WalkTally& tally) {
@@ -89,11 +90,6 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
 }
 
 }  // namespace
-
-void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
-    RunSummary summary;
-    RepairStorage(storagePath, beginDate, endDate, summary);
-}
 
 void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
                    RunSummary& summary) {

@@ -8,6 +8,5 @@
 // range (new directory structure) through the database plug-in.
 // What it wrote and left, and why, goes to the summary; so does the zone the
 // recorder may have run at, said once when it is not the machine's.
-void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate);
 void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
                    RunSummary& summary);

@@ -315,7 +315,8 @@ TEST(RoadsTest, TheDesignsFormsPlaceAndRebuild) {
     testsupport::AgeTree(temp.Path());
     ::testing::internal::CaptureStdout();
     CopyTemplateDB(storage.string(), UnsetDate, UnsetDate);
-    RepairStorage(storage.string(), UnsetDate, UnsetDate);
+    RunSummary summary;
+    RepairStorage(storage.string(), UnsetDate, UnsetDate, summary);
     ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(repairtest::Query(location / "2012-03-03.db", "SELECT COUNT(*) FROM MediaFileDiskMap"),
               (repairtest::Rows{{"2"}}));
