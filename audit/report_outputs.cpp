@@ -2,6 +2,7 @@
 
 #include <boost/filesystem/path.hpp>
 #include <iostream>
+#include <optional>
 
 namespace audit {
 
@@ -56,12 +57,23 @@ bool LandsInside(const ReportOutput& output, const platform::Folder& storage, st
     return false;
 }
 
+// A folder's own identity, so that two names of one folder (a second mount
+// name, a link) are one folder; none where it cannot be told.
+std::optional<platform::FileIdentity> FolderIdentity(const std::string& folder) {
+    std::vector<platform::FileIdentity> chain;
+    if (platform::FolderAndAncestors(folder, chain) != 0 || chain.empty()) return std::nullopt;
+    return chain.front();
+}
+
 bool SameFile(const ReportOutput& first, const ReportOutput& second) {
     if (first.standardOutput || second.standardOutput) return first.standardOutput && second.standardOutput;
     const bool bothExist = first.target.facts.kind != platform::EntryKind::Missing &&
                            second.target.facts.kind != platform::EntryKind::Missing;
     if (bothExist) return first.target.facts.identity == second.target.facts.identity;
-    return first.target.folder == second.target.folder && first.target.name == second.target.name;
+    if (first.target.name != second.target.name) return false;
+    if (first.target.folder == second.target.folder) return true;
+    const auto firstFolder = FolderIdentity(first.target.folder);
+    return firstFolder && firstFolder == FolderIdentity(second.target.folder);
 }
 
 // Where the folder cannot be written: the output itself, but only a file
@@ -128,7 +140,7 @@ bool PrepareOutputs(const std::string& storage, const std::vector<std::string>& 
         }
         for (const ReportOutput& earlier : outputs) {
             if (SameFile(earlier, output)) {
-                error = "--html and --json name the same file: " + given;
+                error = "two outputs name the same file: " + given;
                 return false;
             }
         }

@@ -21,6 +21,7 @@ DRAW = re.compile(rb"\r([^\r\n\x1b]+)\x1b\[K")
 ERASE = b"\r\x1b[K"
 ELAPSED = re.compile(rb"elapsed time: [0-9.e+-]+ s")
 COLOUR = re.compile(rb"\x1b\[[0-9]+m")
+HOSTILE = "h\x1b[2K\rb"
 failures = []
 
 
@@ -36,7 +37,9 @@ def storage(path):
     the facade cannot open (reported on standard error too). So a line on
     each output follows a status line drawn as the first location starts."""
     shutil.rmtree(path, ignore_errors=True)
-    for location in ("1", "2"):
+    # The third location's name would erase the status line and return the
+    # cursor if it were drawn as it stands.
+    for location in ("1", "2", HOSTILE):
         for day in ("2012-03-03", "2012-03-04"):
             folder = os.path.join(path, location, day)
             os.makedirs(folder)
@@ -116,9 +119,12 @@ with tempfile.TemporaryDirectory() as parent:
     check(ELAPSED.sub(b"", out) == ELAPSED.sub(b"", redirected.stdout),
           "standard output changed while standard error is a terminal")
     statuses = DRAW.findall(err)
-    check(any(re.match(rb"2012-03-0[34], location [12]: \d+/20 recordings", s) for s in statuses),
+    check(any(re.match(rb"2012-03-0[34], location [^:]+: \d+/20 recordings", s) for s in statuses),
           "no status line on the terminal: %r" % err[:400])
     check(shown_is_always_erased(err), "a status line was left standing on standard error")
+    check(HOSTILE.encode() not in err + both, "a name's control characters reached the terminal")
+    check(any(s.startswith(b"2012-03-0") and b"location h?[2K?b:" in s for s in statuses),
+          "no status line shows the hostile name safely: %r" % statuses[:6])
     check(DRAW.sub(b"", err).replace(ERASE, b"") == redirected.stderr,
           "standard error's own lines changed")
     check(DRAW.search(both) is not None, "no status line when both outputs are on the terminal")

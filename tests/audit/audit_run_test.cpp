@@ -570,6 +570,8 @@ TEST(AuditRun, OutputsAreRefusedBeforeAnythingIsRead) {
         {{"--html", (at.out / "x.html").string(), "--json", (at.out / "x.html").string()}, "the same file"},
         {{"--html", (at.out / "a.json").string(), "--json", (at.out / "b.json").string()}, "the same file"},
         {{"--json", "-", "--html", "-"}, "the same file"},
+        {{"--json", (at.out / "y.json").string(), "--accept-all", (at.out / "y.json").string()},
+         "two outputs name the same file"},
         {{"--html", out}, "not a regular file"},
         {{"--html", (at.out / "none" / "x.html").string()}, "cannot write"},
         {{"--html", (at.storage / kDay / "x.html").string()}, "inside the storage"},
