@@ -2,6 +2,7 @@
 
 #include "app/design_texts.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "app/console.h"
@@ -187,7 +188,9 @@ std::string NotReplacedLine(const std::string& database) {
 }
 
 std::string BeingRecordedLine(const std::string& routine, const std::string& path, std::int64_t secondsAgo) {
-    return routine + " - " + path + " is being recorded (last written " + std::to_string(secondsAgo) +
+    // A write a little ahead of this clock still counts as now.
+    return routine + " - " + path + " is being recorded (last written " +
+           std::to_string(std::max<std::int64_t>(secondsAgo, 0)) +
            " s ago), left as it was: run again when the recorder has finished this day, or stop the recorder first";
 }
 

@@ -103,7 +103,11 @@ int Folder::MakeFolderLike(const std::string& name, const EntryFacts& like, bool
     const int made = ::openat(fd_, name.c_str(), kFolderFlags | O_NOFOLLOW);
     if (made < 0) return errno;
     // The owner first: a change of owner may clear mode bits.
-    if (::fchown(made, like.owner, like.group) != 0) kept = false;
+    if (::fchown(made, like.owner, like.group) != 0) {
+        kept = false;
+        // Only root gives a folder away; the group, any member may set.
+        if (errno == EPERM) ::fchown(made, static_cast<uid_t>(-1), like.group);
+    }
     const bool inheritedAcl = ::fgetxattr(made, "system.posix_acl_default", nullptr, 0) > 0;
     if (!inheritedAcl && ::fchmod(made, like.mode & 07777) != 0) kept = false;
     ::fsync(made);

@@ -139,6 +139,10 @@ void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::
         reverting.tally.summary.leftInNewLayout.Add("being recorded");
         return;
     }
+    if (recorder.clockSkewed) {
+        console::WriteLine(
+            design_texts::ClockSkewedLine(design_texts::kRevertDirectoryStructure, entry.path().string()));
+    }
     Reasons& left = reverting.tally.summary.leftInNewLayout;
     try {
         {

@@ -8,6 +8,7 @@
 
 #include <boost/filesystem.hpp>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ fs::path WriteSource(const fs::path& folder, unsigned index) {
     const std::vector<std::uint8_t> bytes = rw::BuildRecording(rw::CameraRecording(options));
     const fs::path path = folder / ("source" + std::to_string(index) + ".3gp");
     storagegen::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+    // Dated as a recorder leaves it: a fresh file would pass for one being
+    // recorded. The storage's links share this time.
+    rw::DateFile(path.string(), std::time(nullptr) - 3600);
     return path;
 }
 

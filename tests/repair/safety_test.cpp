@@ -274,40 +274,57 @@ TEST(SafetyTest, LinksToOutsideFoldersAreNotFollowedOnAnyRoad) {
     }
 }
 
-// The recorder, opening its database for each row, starts inserting into the
-// database the run placed, while the run reads the recordings: the run
-// writes no row once it finds the recorder's (its rows would list again what
-// the recorder lists), says so, every row the recorder was told it wrote is
-// there, and the database is sound. Where the recorder slips in between two
+// The recorder, opening its database for each row, starts listing recordings
+// of the location-day (from its last one back, each once) in the database the
+// run placed, while the run reads them: the run writes no row once it finds
+// the recorder's (its rows would list them again), says so, every row the
+// recorder was told it wrote is there, no interval of the run overlaps
+// another, and the database is sound. Where the recorder slips in between two
 // of the run's transactions, the rows before stay, each recording once.
 TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
     repairtest::TempFolder folder("safety-recorder");
     const fs::path database = MakeLocation(folder.Path(), "1", 0);
     constexpr unsigned kRecordings = 1200;
-    const fs::path first = database.parent_path() / ("00000001_" + kDay + "_100000.3gp");
-    for (unsigned n = 2; n <= kRecordings; ++n) {
+    // The recorder's intervals are numbered apart from the run's.
+    constexpr unsigned kRecorderIntervals = 1000000;
+    const auto nameOf = [&](unsigned n) {
         char time[8];
         std::snprintf(time, sizeof time, "%02u%02u00", 10 + (n - 1) / 60, (n - 1) % 60);
-        fs::copy_file(first, database.parent_path() / storagegen::RecordingFileName(n, kDay, time));
-    }
+        return storagegen::RecordingFileName(n, kDay, time);
+    };
+    const fs::path first = database.parent_path() / nameOf(1);
+    for (unsigned n = 2; n <= kRecordings; ++n) fs::copy_file(first, database.parent_path() / nameOf(n));
     const auto insertAsRecorder = [&](int row) {
+        const unsigned n = kRecordings - static_cast<unsigned>(row) % kRecordings;
+        const std::string start = std::to_string(repairtest::kTenOClockUtc + 60 * (n - 1));
+        const std::string end = std::to_string(repairtest::kTenOClockUtc + 60 * n);
+        const std::string interval = std::to_string(kRecorderIntervals + row);
+        const std::string name = "'" + nameOf(n) + "'";
         sqlite3* db = nullptr;
         bool written = sqlite3_open_v2(database.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
         sqlite3_busy_timeout(db, 60000);
-        const std::string sql = "INSERT INTO MediaFileDiskMap(MFSerial, PathName) VALUES(" +
-                                std::to_string(1000000 + row) + ", 'recorder-" + std::to_string(row) + "')";
-        written = written && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        // A recording the run has listed already is not listed again.
+        const std::string sql =
+            "BEGIN IMMEDIATE; INSERT INTO MediaFileDiskMap(MFSerial, IntervalSerial, PathName, StartRecordTime, "
+            "EndRecordTime) SELECT " +
+            std::to_string(n) + ", " + interval + ", " + name + ", " + start + ", " + end +
+            " WHERE NOT EXISTS (SELECT 1 FROM MediaFileDiskMap WHERE PathName = " + name +
+            "); "
+            "INSERT INTO TimeInterval(IntervalSerial, StartRecordTime, EndRecordTime) SELECT " +
+            interval + ", " + start + ", " + end + " WHERE changes() = 1; COMMIT";
+        written = written && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+                  sqlite3_changes(db) == 1;
         sqlite3_close(db);
         return written;
     };
+    const std::string runsRows = "MediaFileDiskMap WHERE IntervalSerial < " + std::to_string(kRecorderIntervals);
     // Rows the run has committed, as a reader sees them (-1 while it cannot read).
     const auto committedByTheRun = [&] {
         sqlite3* db = nullptr;
         sqlite3_stmt* count = nullptr;
         long rows = -1;
         if (sqlite3_open_v2(database.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-            sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM MediaFileDiskMap WHERE PathName NOT LIKE 'recorder-%'", -1,
-                               &count, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + runsRows).c_str(), -1, &count, nullptr) == SQLITE_OK &&
             sqlite3_step(count) == SQLITE_ROW) {
             rows = sqlite3_column_int64(count, 0);
         }
@@ -334,22 +351,30 @@ TEST(SafetyTest, RecorderWritingDuringTheRunKeepsItsRows) {
         recorderRows += insertAsRecorder(recorderRows) ? 1 : 0;
     });
     testsupport::AgeTree(folder.Path());
-    const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"});
+    testsupport::ProcessOptions utc;  // the recorder's times are UTC
+    utc.environment["TZ"] = "UTC";
+    const auto result = testsupport::RunTool({"-p", folder.Path().string(), "-o"}, utc);
     runOver = true;
     recorder.join();
 
     EXPECT_NE(result.out.find(kClosingLine), std::string::npos) << result.out;
     EXPECT_EQ(IntegrityOf(database), "ok");
-    const repairtest::Rows runRows = Query(database,
-                                           "SELECT COUNT(DISTINCT PathName), COUNT(*) FROM MediaFileDiskMap "
-                                           "WHERE PathName NOT LIKE 'recorder-%'");
-    EXPECT_EQ(runRows[0][0], runRows[0][1]) << "a recording listed twice";
-    const bool stopped = std::stoul(runRows[0][1]) < kRecordings;
+    const repairtest::Rows rows = Query(database, "SELECT COUNT(DISTINCT PathName), COUNT(*) FROM MediaFileDiskMap");
+    EXPECT_EQ(rows[0][0], rows[0][1]) << "a recording listed twice";
+    const bool stopped = std::stoul(Count(database, runsRows)) < kRecordings;
     const std::string said =
         "ParseFilesADay - the recorder wrote into " + database.string() + " during the run: no more rows written there";
     EXPECT_EQ(result.out.find(said) != std::string::npos, stopped) << result.out;
     EXPECT_GE(recorderRows, 1);
-    EXPECT_EQ(Count(database, "MediaFileDiskMap WHERE PathName LIKE 'recorder-%'"), std::to_string(recorderRows));
+    const std::string recorders = " WHERE IntervalSerial >= " + std::to_string(kRecorderIntervals);
+    EXPECT_EQ(Count(database, "MediaFileDiskMap" + recorders), std::to_string(recorderRows));
+    EXPECT_EQ(Count(database, "TimeInterval" + recorders), std::to_string(recorderRows));
+    EXPECT_EQ(
+        Count(database, "TimeInterval AS a JOIN TimeInterval AS b ON a.rowid <> b.rowid WHERE a.IntervalSerial < " +
+                            std::to_string(kRecorderIntervals) +
+                            " AND a.StartRecordTime < b.EndRecordTime AND b.StartRecordTime < a.EndRecordTime"),
+        "0")
+        << "an interval of the run overlaps another";
 }
 
 // `| head -1` closes the output after the first line; the run goes on to its end.
