@@ -1,5 +1,7 @@
 #include "audit/audit_command_line.h"
 
+#include "app/next_steps.h"
+
 #include <boost/nowide/fstream.hpp>
 #include <boost/program_options.hpp>
 #include <sstream>
@@ -83,7 +85,9 @@ std::string AuditUsage() {
          << "Exit code: 0 location-days audited and no problem found but accepted ones (--baseline); 1 problems\n"
          << "found; 2 nothing could be judged (a usage error, a storage it cannot read, no day folder in range, an\n"
          << "earlier audit or baseline of another storage or format); 3 a repair is running on the storage now:\n"
-         << "nothing judged, only the JSON written (repair_running), a page left as it was.\n";
+         << "nothing judged, only the JSON written (repair_running), a page left as it was.\n"
+         << "Next steps, by problem, as the page gives them:\n";
+    for (const NextStep& row : NextSteps()) text << "  " << row.id << ": " << row.step << "\n";
     return text.str();
 }
 

@@ -17,6 +17,9 @@ namespace audit {
 struct TimeRange {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
+
+    // How many seconds it spans, both ends counted.
+    std::uint32_t Seconds() const { return end - start + 1; }
 };
 
 // The order here is the order of every summary; the ids are stable names for
@@ -99,6 +102,17 @@ struct Interval {
     std::string firstFile;
     std::string lastFile;
     unsigned files = 0;
+    // The recorder's clock as the rows were written: the zone (minutes east
+    // of UTC, where the row says) and daylight saving time on or off.
+    std::optional<long> zoneMinutesEast;
+    bool daylightSaving = false;
+};
+
+// A day database set aside, and what it holds.
+struct BackupDatabase {
+    std::optional<unsigned> rows;       // none where it was not read
+    std::optional<unsigned> intervals;  // likewise
+    std::string detail;                 // why it was not read
 };
 
 // A recording that has no row, as a repair would read it now.
@@ -118,10 +132,15 @@ struct LocationDay {
     DatabaseState database = DatabaseState::Missing;
     std::string databaseDetail;
     DatabaseOrigin origin = DatabaseOrigin::Unknown;
-    bool oldDatabase = false;  // <date>.db.old exists
+    // The day databases set aside beside it, where they exist: <date>.db.old
+    // (the recorder's own, as the first repair found it) and <date>.db.prev
+    // (the tool's copy of the run before the last). The rows each lists,
+    // where it could be read.
+    std::optional<BackupDatabase> oldBackup;
+    std::optional<BackupDatabase> previousBackup;
     std::vector<Problem> problems;
     // Information.
-    std::vector<TimeRange> gaps;
+    std::vector<TimeRange> gaps;       // the seconds in which nothing was recorded
     std::vector<std::string> growing;  // modified within the last two minutes
     std::vector<UnlistedRecording> unlisted;
     std::vector<std::string> otherEntries;  // files and folders not named like recordings

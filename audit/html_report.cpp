@@ -1,211 +1,31 @@
 #include "audit/html_report.h"
 
-#include <algorithm>
-#include <boost/date_time/gregorian/gregorian.hpp>
-#include <boost/date_time/posix_time/posix_time.hpp>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <sstream>
+
+#include "app/next_steps.h"
+#include "audit/page_clock.h"
+#include "audit/page_timeline.h"
+#include "platform/time_zone.h"
 
 namespace audit {
 
 namespace {
 
-// The timeline's drawing units: a label column, then the day.
-constexpr double kLabelWidth = 70;
-constexpr double kDayWidth = 1120;
-constexpr double kRowHeight = 22;
-constexpr double kAxisHeight = 18;
-constexpr std::int64_t kDaySeconds = 86400;
 // Rows of a day's problems table per kind: enough to act on, few enough
 // that a day of thousands stays light.
 constexpr std::size_t kRowsPerKind = 100;
+// A timeline at this many times the page's width, for a closer look.
+constexpr int kZoom = 4;
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+std::string Plural(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string Number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
-// Row seconds (UTC) as the machine's local clock, the way the file names read.
-class Clock {
-public:
-    Clock(long biasMinutes, std::int64_t dayStart) : biasSeconds_(biasMinutes * 60), dayStart_(dayStart) {}
-
-    std::string Text(std::uint32_t seconds) const {
-        const std::int64_t local = static_cast<std::int64_t>(seconds) - biasSeconds_;
-        const boost::posix_time::ptime time =
-            boost::posix_time::ptime(boost::gregorian::date(1970, 1, 1)) + boost::posix_time::seconds(local);
-        std::string text = boost::posix_time::to_iso_extended_string(time);
-        std::replace(text.begin(), text.end(), 'T', ' ');
-        const std::int64_t since = static_cast<std::int64_t>(seconds) - dayStart_;
-        return since >= 0 && since <= kDaySeconds ? text.substr(11) : text;
-    }
-    std::string Range(const TimeRange& range) const {
-        return Text(range.start) + " to " + Text(range.end) + " (" +
-               std::to_string(static_cast<std::int64_t>(range.end) - range.start) + " s)";
-    }
-    // The horizontal position of a time, held inside the day.
-    double X(std::int64_t seconds) const {
-        const double since = static_cast<double>(std::clamp<std::int64_t>(seconds - dayStart_, 0, kDaySeconds));
-        return kLabelWidth + since * kDayWidth / kDaySeconds;
-    }
-
-private:
-    std::int64_t biasSeconds_;
-    std::int64_t dayStart_;
-};
-
-// Midnight of the day folder's date on the local clock, in UTC seconds; none
-// for a name that is no calendar date (2012-19-39 is a day folder's name).
-std::optional<std::int64_t> DayStart(const std::string& day, long biasMinutes) {
-    try {
-        const boost::gregorian::date date = boost::gregorian::from_simple_string(day);
-        return (date - boost::gregorian::date(1970, 1, 1)).days() * kDaySeconds + biasMinutes * 60;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-void Mark(std::ostringstream& svg, const char* kind, const Clock& clock, const TimeRange& range, double y,
-          double height, double minimumWidth, const std::string& title, const char* fill = nullptr) {
-    double x = clock.X(range.start);
-    double width = clock.X(range.end) - x;
-    if (width < minimumWidth) {
-        x -= (minimumWidth - width) / 2;
-        width = minimumWidth;
-    }
-    svg << "<rect class=\"" << kind << "\" x=\"" << Number(x) << "\" y=\"" << Number(y) << "\" width=\""
-        << Number(width) << "\" height=\"" << Number(height) << "\"";
-    if (fill != nullptr) svg << " fill=\"" << fill << "\"";
-    svg << "><title>" << Escape(title) << "</title></rect>\n";
-}
-
-std::string IntervalTitle(const Interval& interval, const Clock& clock) {
-    std::string title = "interval " + clock.Range(interval.range) + ", " + std::to_string(interval.files) +
-                        (interval.files == 1 ? " recording" : " recordings");
-    if (interval.files == 1) title += ": " + interval.firstFile;
-    if (interval.files > 1) title += ": " + interval.firstFile + " to " + interval.lastFile;
-    return title;
-}
-
-// Recordings without a row that would overlap on the screen share one mark,
-// which says how many it stands for (data-count) and which files: a day of
-// minute-long recordings without rows is one mark, not 1,440 of them.
-void RedMarks(std::ostringstream& svg, const LocationDay& location, const Clock& clock, double top) {
-    constexpr double kMarkWidth = 3;
-    std::vector<const Problem*> marks;
-    for (const Problem& problem : location.problems) {
-        const bool withoutRow = problem.kind == ProblemKind::NoRow || problem.kind == ProblemKind::Unreadable;
-        if (withoutRow && problem.range) marks.push_back(&problem);
-    }
-    std::stable_sort(marks.begin(), marks.end(),
-                     [](const Problem* a, const Problem* b) { return a->range->start < b->range->start; });
-    for (std::size_t first = 0; first < marks.size();) {
-        std::size_t last = first;
-        TimeRange span = *marks[first]->range;
-        std::map<std::string, unsigned> reasons{{marks[first]->detail, 1}};
-        while (last + 1 < marks.size() && clock.X(marks[last + 1]->range->start) <= clock.X(span.end) + kMarkWidth) {
-            ++last;
-            span.end = std::max(span.end, marks[last]->range->end);
-            ++reasons[marks[last]->detail];
-        }
-        const std::size_t count = last - first + 1;
-        std::string title;
-        if (count == 1) {
-            title = marks[first]->name + ": " + clock.Range(span) + ", no row: " + marks[first]->detail;
-        } else {
-            title = std::to_string(count) + " recordings without a row, " + clock.Range(span) + ": " +
-                    marks[first]->name + " to " + marks[last]->name + "; why:";
-            for (const auto& [reason, times] : reasons) title += " " + reason + " (" + std::to_string(times) + ")";
-        }
-        svg << "<g data-count=\"" << count << "\">";
-        Mark(svg, "norow", clock, span, top + 1, kRowHeight - 2, kMarkWidth, title);
-        svg << "</g>";
-        first = last + 1;
-    }
-}
-
-void Timeline(std::ostringstream& page, const std::vector<const LocationDay*>& locations, const Clock& clock,
-              std::size_t index) {
-    const double height = kAxisHeight + kRowHeight * static_cast<double>(locations.size()) + 4;
-    const std::string hatch = "hatch" + std::to_string(index);
-    std::ostringstream svg;
-    svg << "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 "
-        << Number(kLabelWidth + kDayWidth + 10) << " " << Number(height) << "\" role=\"img\">\n"
-        << "<defs><pattern id=\"" << hatch
-        << "\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\">"
-           "<rect width=\"6\" height=\"6\" fill=\"#fde0c5\"/><line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" "
-           "stroke=\"#d9480f\" stroke-width=\"3\"/></pattern></defs>\n";
-    for (int hour = 0; hour <= 24; ++hour) {
-        const double x = kLabelWidth + hour * kDayWidth / 24;
-        svg << "<line class=\"hour\" x1=\"" << Number(x) << "\" y1=\"" << Number(kAxisHeight - 4) << "\" x2=\""
-            << Number(x) << "\" y2=\"" << Number(height) << "\"/>";
-        if (hour % 2 == 0 && hour < 24) {
-            svg << "<text class=\"axis\" x=\"" << Number(x + 2) << "\" y=\"12\">" << (hour < 10 ? "0" : "") << hour
-                << ":00</text>";
-        }
-        svg << "\n";
-    }
-    for (std::size_t row = 0; row < locations.size(); ++row) {
-        const LocationDay& location = *locations[row];
-        const double top = kAxisHeight + kRowHeight * static_cast<double>(row);
-        svg << "<g class=\"location\" data-location=\"" << Escape(location.location) << "\">\n"
-            << "<text class=\"label\" x=\"4\" y=\"" << Number(top + 15) << "\">" << Escape(location.location)
-            << "</text>\n";
-        // A location that records on events is expected to have gaps: drawn quietly.
-        for (const TimeRange& gap : location.gaps) {
-            Mark(svg, location.events ? "gap quiet" : "gap", clock, gap, top + 2, kRowHeight - 4, 1,
-                 "gap " + clock.Range(gap) + ": nothing recorded");
-        }
-        for (const Problem& problem : location.problems) {
-            if (problem.kind != ProblemKind::Outage || !problem.range) continue;
-            Mark(svg, "outage", clock, *problem.range, top + 1, kRowHeight - 2, 2,
-                 "outage " + clock.Range(*problem.range));
-        }
-        for (const Interval& interval : location.intervals) {
-            Mark(svg, "bar", clock, interval.range, top + 4, kRowHeight - 8, 1, IntervalTitle(interval, clock));
-        }
-        for (const Problem& problem : location.problems) {
-            if (problem.kind != ProblemKind::LostCoverage || !problem.range) continue;
-            Mark(svg, "lost", clock, *problem.range, top + 4, kRowHeight - 8, 2,
-                 "coverage lost against " + problem.name + ": " + clock.Range(*problem.range),
-                 ("url(#" + hatch + ")").c_str());
-        }
-        RedMarks(svg, location, clock, top);
-        svg << "</g>\n";
-    }
-    svg << "</svg>\n";
-    page << svg.str();
-}
+// Anchors: a day, and a kind of problem within a day.
+std::string DayAnchor(const std::string& day) { return "day-" + Escape(day); }
+std::string KindAnchor(const std::string& day, ProblemKind kind) { return DayAnchor(day) + "-" + ProblemId(kind); }
 
 // A hint only: many gaps may mean a camera that records on events, or one
 // that keeps dropping out; only the operator can say which (--events).
@@ -216,11 +36,19 @@ std::string EventHint(const LocationDay& location) {
     return " (looks like event recording: declare it with --events)";
 }
 
-std::string Plural(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
+void NextStep(std::ostringstream& page, const std::string& id, const std::string& before = "Next: ") {
+    const std::string step = NextStepFor(id);
+    if (!step.empty()) page << "<p class=\"next\">" << before << Escape(step) << "</p>\n";
 }
 
-void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay*>& locations, const Clock& clock) {
+// Tables wrap or scroll inside their own box, never the page.
+void OpenTable(std::ostringstream& page, const std::string& attributes) {
+    page << "<div class=\"scroll\"><table " << attributes << ">";
+}
+void CloseTable(std::ostringstream& page) { page << "</table></div>\n"; }
+
+void ProblemTables(std::ostringstream& page, const std::string& day, const std::vector<const LocationDay*>& locations,
+                   const DayClock& clock) {
     std::map<ProblemKind, std::vector<std::pair<const LocationDay*, const Problem*>>> byKind;
     std::vector<std::pair<const LocationDay*, const Problem*>> accepted;
     for (const LocationDay* location : locations) {
@@ -229,10 +57,11 @@ void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay
         }
     }
     for (const auto& [kind, problems] : byKind) {
-        if (problems.empty()) continue;
-        page << "<h4>" << Escape(ProblemTitle(kind)) << " (" << problems.size() << ")</h4>\n"
-             << "<table class=\"problems\" data-kind=\"" << ProblemId(kind)
-             << "\"><tr><th>Location</th><th>File</th><th>Time</th><th>Detail</th></tr>\n";
+        page << "<h4 id=\"" << KindAnchor(day, kind) << "\">" << Swatch(ProblemId(kind)) << " "
+             << Escape(ProblemTitle(kind)) << " (" << problems.size() << ")</h4>\n";
+        NextStep(page, ProblemId(kind));
+        OpenTable(page, "class=\"problems\" data-kind=\"" + std::string(ProblemId(kind)) + "\"");
+        page << "<tr><th>Location</th><th>File</th><th>Time</th><th>Detail</th></tr>\n";
         // Lost footage and recordings nobody can read are listed in full:
         // each is something the operator must act on.
         const bool inFull = kind == ProblemKind::Unreadable || kind == ProblemKind::MissingRecording;
@@ -243,26 +72,35 @@ void ProblemTables(std::ostringstream& page, const std::vector<const LocationDay
                      << " more: every one is in the audit's JSON (--json)</td></tr>\n";
                 break;
             }
+            std::string time;
+            if (kind == ProblemKind::Unreadable) {
+                const std::string named = NamedTimeText(problem->name);
+                time = named.empty() ? "none in its name" : named + " (in its name), unreadable";
+            } else if (problem->range) {
+                time = clock.Range(*problem->range);
+            }
             page << "<tr" << (problem->change == Change::New ? " class=\"new\"" : "") << "><td>"
-                 << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>"
-                 << (problem->range ? Escape(clock.Range(*problem->range)) : "") << "</td><td>"
-                 << (problem->change == Change::New ? "new: " : "") << Escape(problem->detail) << "</td></tr>\n";
+                 << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>" << Escape(time)
+                 << "</td><td>" << (problem->change == Change::New ? "new: " : "")
+                 << Escape(ReadableDetail(problem->detail, clock)) << "</td></tr>\n";
         }
-        page << "</table>\n";
+        CloseTable(page);
     }
     // Known and accepted by the operator (--baseline): apart, and no exit code 1.
     if (accepted.empty()) return;
-    page << "<h4>Accepted (" << accepted.size() << ")</h4>\n<table class=\"problems\" data-kind=\"accepted\">"
-         << "<tr><th>Location</th><th>File</th><th>Problem</th><th>Detail</th></tr>\n";
+    page << "<h4>Accepted (" << accepted.size() << ")</h4>\n";
+    OpenTable(page, "class=\"problems\" data-kind=\"accepted\"");
+    page << "<tr><th>Location</th><th>File</th><th>Problem</th><th>Detail</th></tr>\n";
     for (const auto& [location, problem] : accepted) {
         page << "<tr><td>" << Escape(location->location) << "</td><td>" << Escape(problem->name) << "</td><td>"
-             << Escape(ProblemTitle(problem->kind)) << "</td><td>" << Escape(problem->detail) << "</td></tr>\n";
+             << Escape(ProblemTitle(problem->kind)) << "</td><td>" << Escape(ReadableDetail(problem->detail, clock))
+             << "</td></tr>\n";
     }
-    page << "</table>\n";
+    CloseTable(page);
 }
 
 // Against the earlier audit (--compare): what is new and what was fixed, at the top.
-void ComparisonSection(std::ostringstream& page, const Report& report) {
+void ComparisonSection(std::ostringstream& page, const Report& report, const DayClock& clock) {
     const Comparison& comparison = *report.comparison;
     std::vector<std::pair<const LocationDay*, const Problem*>> fresh;
     for (const LocationDay& locationDay : report.locationDays) {
@@ -273,81 +111,167 @@ void ComparisonSection(std::ostringstream& page, const Report& report) {
     for (const Problem& problem : report.storageProblems) {
         if (problem.change == Change::New) fresh.emplace_back(nullptr, &problem);
     }
-    const Clock utc(0, 0);
-    page << "<section class=\"comparison\"><h2>Since the audit of "
-         << Escape(utc.Text(static_cast<std::uint32_t>(comparison.earlierAuditedAt))) << " UTC</h2>\n<p><b>"
-         << comparison.fixed.size() << " fixed</b>, " << report.CountOf(Change::Still)
+    page << "<section class=\"comparison\"><h2>Since the audit of " << Escape(UtcText(comparison.earlierAuditedAt))
+         << " UTC</h2>\n<p><b>" << comparison.fixed.size() << " fixed</b>, " << report.CountOf(Change::Still)
          << " still open, <span class=\"new\">" << fresh.size() << " new</span>.</p>\n";
     if (!fresh.empty()) {
-        page << "<table class=\"problems\" data-change=\"new\"><tr><th>Day</th><th>Location</th><th>Problem</th>"
-                "<th>File</th><th>Detail</th></tr>\n";
+        OpenTable(page, "class=\"problems\" data-change=\"new\"");
+        page << "<tr><th>Day</th><th>Location</th><th>Problem</th><th>File</th><th>Detail</th></tr>\n";
         for (std::size_t i = 0; i < fresh.size() && i < kRowsPerKind; ++i) {
             const auto& [location, problem] = fresh[i];
             page << "<tr class=\"new\"><td>" << (location ? Escape(location->day) : "") << "</td><td>"
                  << (location ? Escape(location->location) : "") << "</td><td>" << Escape(ProblemTitle(problem->kind))
-                 << "</td><td>" << Escape(problem->name) << "</td><td>" << Escape(problem->detail) << "</td></tr>\n";
+                 << "</td><td>" << Escape(problem->name) << "</td><td>"
+                 << Escape(ReadableDetail(problem->detail, clock)) << "</td></tr>\n";
         }
         if (fresh.size() > kRowsPerKind) {
             page << "<tr><td colspan=\"5\">and " << fresh.size() - kRowsPerKind << " more in the JSON</td></tr>\n";
         }
-        page << "</table>\n";
+        CloseTable(page);
     }
     if (!comparison.fixed.empty()) {
-        page << "<table class=\"problems\" data-change=\"fixed\"><tr><th>Day</th><th>Location</th><th>Problem</th>"
-                "<th>File</th><th>Detail then</th></tr>\n";
+        OpenTable(page, "class=\"problems\" data-change=\"fixed\"");
+        page << "<tr><th>Day</th><th>Location</th><th>Problem</th><th>File</th><th>Detail then</th></tr>\n";
         for (std::size_t i = 0; i < comparison.fixed.size() && i < kRowsPerKind; ++i) {
             const FixedProblem& problem = comparison.fixed[i];
             page << "<tr><td>" << Escape(problem.day) << "</td><td>" << Escape(problem.location) << "</td><td>"
-                 << Escape(problem.kind) << "</td><td>" << Escape(problem.name) << "</td><td>" << Escape(problem.detail)
-                 << "</td></tr>\n";
+                 << Escape(problem.kind) << "</td><td>" << Escape(problem.name) << "</td><td>"
+                 << Escape(ReadableDetail(problem.detail, clock)) << "</td></tr>\n";
         }
         if (comparison.fixed.size() > kRowsPerKind) {
             page << "<tr><td colspan=\"5\">and " << comparison.fixed.size() - kRowsPerKind
                  << " more in the JSON</td></tr>\n";
         }
-        page << "</table>\n";
+        CloseTable(page);
     }
     page << "</section>\n";
 }
 
 const char* const kStyle =
-    "body{font-family:sans-serif;margin:1.5em;color:#222}"
-    "h1{font-size:1.4em}table{border-collapse:collapse;margin:.4em 0 1em}"
-    "td,th{border:1px solid #ccc;padding:2px 8px;text-align:left;font-size:.9em}"
-    "th{background:#f0f0f0}.meta{color:#555}.warn{color:#b00;font-weight:bold}"
+    "body{font-family:sans-serif;margin:1em;color:#222;max-width:1500px}"
+    "h1{font-size:1.4em;overflow-wrap:anywhere}table{border-collapse:collapse;margin:.4em 0 1em}"
+    "td,th{border:1px solid #ccc;padding:2px 8px;text-align:left;font-size:.9em;overflow-wrap:break-word}"
+    "th{background:#f0f0f0}.meta{color:#555}.warn{color:#b00;font-weight:bold}.next{margin:.2em 0 .5em}"
+    ".next::before{content:'\\2192  ';color:#1971c2}"
+    ".scroll{max-width:100%;overflow-x:auto}"
     "details{border:1px solid #ddd;border-radius:4px;margin:.5em 0;padding:.3em .6em}"
     "details.problems>summary{color:#b00}summary{cursor:pointer;font-weight:bold}"
-    "svg.timeline{width:100%;max-width:1200px;display:block;margin:.5em 0}"
-    ".bar{fill:#2f9e44}.gap{fill:#fff3bf;stroke:#e8b500;stroke-dasharray:2 2}.norow{fill:#e03131}"
-    ".gap.quiet{fill:#f8f9fa;stroke:#dee2e6}.outage{fill:#c92a2a;opacity:.35}.new{color:#b00;font-weight:bold}"
-    ".hour{stroke:#ddd;stroke-width:1}.axis,.label{font-size:11px;fill:#555;font-family:sans-serif}"
-    ".legend svg{vertical-align:middle}";
+    "details details{border-color:#eee}"
+    "svg.timeline{width:100%;min-width:900px;height:auto;display:block;margin:.5em 0}svg.swatch{vertical-align:middle}"
+    "svg.timeline.zoom{min-width:0;max-width:none}"
+    "nav a{margin-right:.6em;white-space:nowrap}p,li{overflow-wrap:anywhere}"
+    ".bar{fill:#2f9e44}.gap{fill:#fff3bf;stroke:#e8b500;stroke-dasharray:2 2}"
+    ".gap.quiet{fill:#f8f9fa;stroke:#dee2e6}.unread{fill:#adb5bd;opacity:.5}"
+    ".outage{fill:#c92a2a;opacity:.35}.no_row{fill:#e03131}.unreadable{fill:#9c36b5}"
+    ".missing_recording{fill:#212529}.listed_twice{fill:#1971c2}.overlap{fill:none;stroke:#f08c00;stroke-width:2}"
+    ".name_time_mismatch{fill:#0c8599}.before_2000{fill:#5c940d}"
+    ".lost_coverage{fill:#fde0c5;stroke:#d9480f;stroke-dasharray:3 2}.lost_recording{fill:#a0522d}"
+    ".no_database{fill:#495057}.database_damaged{fill:#000}.needs_recovery{fill:#e64980}"
+    ".not_writable{fill:#5f3dc4}.leftover{fill:#fab005}.link_passed_over{fill:#74c0fc}"
+    ".not_a_recording{fill:#ff8787}.stale_row{fill:#f59f00}.mixed_zones{fill:#20c997}"
+    ".new{color:#b00;font-weight:bold}"
+    ".hour{stroke:#ddd;stroke-width:1}.half{stroke:#f1f3f5;stroke-width:1}"
+    ".axis,.label{font-size:12px;fill:#555;font-family:sans-serif}"
+    ".legend ul{list-style:none;padding:0;columns:2 18em}.legend svg{vertical-align:middle}";
 
-void Legend(std::ostringstream& page) {
-    page << "<p class=\"legend\">"
-         << "<svg width=\"24\" height=\"12\"><rect class=\"bar\" width=\"24\" height=\"12\"/></svg> interval "
-         << "<svg width=\"24\" height=\"12\"><rect class=\"gap\" width=\"24\" height=\"12\"/></svg> gap "
-         << "<svg width=\"24\" height=\"12\"><rect class=\"norow\" x=\"10\" width=\"4\" height=\"12\"/></svg> "
-            "recording without a row "
-         << "<svg width=\"24\" height=\"12\"><rect width=\"24\" height=\"12\" fill=\"#fde0c5\" stroke=\"#d9480f\" "
-            "stroke-dasharray=\"3 2\"/></svg> coverage lost against the backup"
-         << " &mdash; hover a mark for its files, times and reason.</p>\n";
+std::string BackupWords(const char* name, const char* what, const std::optional<BackupDatabase>& backup) {
+    if (!backup) return {};
+    std::string words = std::string(name) + ": " + what + ", ";
+    if (backup->rows) {
+        words += Plural(*backup->rows, "row", "rows") + " in " + Plural(*backup->intervals, "interval", "intervals");
+    } else {
+        words += "not read (" + backup->detail + ")";
+    }
+    return words;
 }
 
-}  // namespace
+std::string DatabaseWords(const LocationDay& location) {
+    std::string words = location.folderMissing ? "no folder" : DatabaseStateId(location.database);
+    if (location.database == DatabaseState::Read) {
+        words += location.origin == DatabaseOrigin::Tool ? ", placed by Tolvane2" : ", the recorder's";
+    }
+    if (!location.databaseDetail.empty()) words += ": " + location.databaseDetail;
+    if (!location.growing.empty()) {
+        words += "; " + std::to_string(location.growing.size()) +
+                 (location.growing.size() == 1 ? " recording" : " recordings") + " being recorded";
+    }
+    return words;
+}
 
-std::string HtmlReport(const Report& report) {
-    std::ostringstream page;
-    page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-         << "<title>Storage audit: " << Escape(report.storage) << "</title>\n<style>" << kStyle
-         << "</style>\n</head>\n<body>\n"
-         << "<h1>Storage audit: " << Escape(report.storage)
-         << "</h1>\n<p class=\"meta\">Layout: " << LayoutId(report.layout) << ". Audited at "
-         << Escape(Clock(0, 0).Text(static_cast<std::uint32_t>(report.auditedAt))) << " UTC"
-         << (report.verified ? ", every recording read again (--verify)" : "") << ". Times are the recorder's clock.";
-    page << "</p>\n";
-    if (report.comparison) ComparisonSection(page, report);
+void LocationsTable(std::ostringstream& page, const std::vector<const LocationDay*>& locations) {
+    OpenTable(page, "class=\"locations\"");
+    page << "<tr><th>Location</th><th>Problems</th><th>Recordings</th><th>Rows</th><th>Intervals</th><th>Gaps</th>"
+            "<th>Recorded</th><th>Longest gap</th><th>Database</th><th>Set aside</th></tr>\n";
+    bool growing = false;
+    for (const LocationDay* location : locations) {
+        growing = growing || !location->growing.empty();
+        std::string setAside =
+            BackupWords(".db.old", "the recorder's own, as the first repair found it", location->oldBackup);
+        const std::string previous =
+            BackupWords(".db.prev", "Tolvane2's copy of the run before the last", location->previousBackup);
+        if (!previous.empty()) setAside += (setAside.empty() ? "" : "; ") + previous;
+        page << "<tr><td>" << Escape(location->location) << (location->events ? " (events)" : "") << "</td><td>"
+             << location->OpenProblems() << "</td><td>" << location->recordings << "</td><td>" << location->rows
+             << "</td><td>" << location->intervals.size() << "</td><td>" << location->gaps.size()
+             << EventHint(*location) << "</td><td>" << DurationWords(location->recordedSeconds) << "</td><td>"
+             << (location->longestGap ? DurationWords(location->longestGap->Seconds()) : std::string("none"))
+             << "</td><td>" << Escape(DatabaseWords(*location)) << "</td><td>"
+             << (setAside.empty() ? "none" : Escape(setAside)) << "</td></tr>\n";
+    }
+    CloseTable(page);
+    if (growing) NextStep(page, "being_recorded", "Being recorded: ");
+}
 
+void MarksInWords(std::ostringstream& page, const std::vector<MarkWords>& words) {
+    page << "<details class=\"words\"><summary>The marks in words</summary>\n";
+    for (const MarkWords& location : words) {
+        page << "<p><b>Location " << Escape(location.location) << "</b></p><ul>\n";
+        for (const std::string& title : location.titles) page << "<li>" << Escape(title) << "</li>\n";
+        page << "</ul>\n";
+    }
+    page << "</details>\n";
+}
+
+void Day(std::ostringstream& page, const std::string& day, const std::vector<const LocationDay*>& locations,
+         long machineOffset) {
+    std::size_t problems = 0, dayRecordings = 0;
+    const LocationDay* longest = nullptr;
+    for (const LocationDay* location : locations) {
+        problems += location->OpenProblems();
+        dayRecordings += location->recordings;
+        if (location->longestGap &&
+            (longest == nullptr || location->longestGap->Seconds() > longest->longestGap->Seconds())) {
+            longest = location;
+        }
+    }
+    const DayClock clock(day, locations, machineOffset);
+    page << "<details class=\"day" << (problems != 0 ? " problems\" open" : "\"") << " id=\"" << DayAnchor(day)
+         << "\" data-day=\"" << Escape(day) << "\">\n<summary>" << Escape(day) << ": "
+         << Plural(locations.size(), "location", "locations") << ", "
+         << Plural(dayRecordings, "recording", "recordings") << ", "
+         << (problems == 0 ? std::string("no problems") : Plural(problems, "problem", "problems"))
+         << (longest == nullptr ? std::string()
+                                : ", longest gap " + DurationWords(longest->longestGap->Seconds()) + " (location " +
+                                      Escape(longest->location) + ")")
+         << "</summary>\n";
+    if (clock.HasDay()) {
+        page << "<p class=\"zone\">" << Escape(clock.ZoneSentence()) << "</p>\n";
+        page << "<div class=\"scroll\">\n";
+        const std::vector<MarkWords> words = DrawTimeline(page, locations, clock, 1);
+        page << "</div>\n";
+        page << "<details class=\"zoom\"><summary>Four times wider</summary><div class=\"scroll\">\n";
+        DrawTimeline(page, locations, clock, kZoom);
+        page << "</div></details>\n";
+        MarksInWords(page, words);
+    } else {
+        page << "<p>No timeline: the folder's name is no calendar date.</p>\n";
+    }
+    LocationsTable(page, locations);
+    ProblemTables(page, day, locations, clock);
+    page << "</details>\n";
+}
+
+void Totals(std::ostringstream& page, const Report& report) {
     unsigned recordings = 0, rows = 0, intervals = 0, gaps = 0;
     for (const LocationDay& locationDay : report.locationDays) {
         recordings += locationDay.recordings;
@@ -355,84 +279,91 @@ std::string HtmlReport(const Report& report) {
         intervals += static_cast<unsigned>(locationDay.intervals.size());
         gaps += static_cast<unsigned>(locationDay.gaps.size());
     }
-    page << "<table class=\"totals\"><tr><th>Location-days</th><th>Recordings</th><th>Rows</th><th>Intervals</th>"
-            "<th>Gaps</th><th>Problems</th>"
-         << (report.baselineGiven ? "<th>Accepted</th>" : "") << "</tr>\n<tr><td>" << report.locationDays.size()
-         << "</td><td>" << recordings << "</td><td>" << rows << "</td><td>" << intervals << "</td><td>" << gaps
-         << "</td><td>" << report.OpenProblemCount() << "</td>"
+    // Problems first: on a narrow screen the column that matters stays in view.
+    OpenTable(page, "class=\"totals\"");
+    page << "<tr><th>Problems</th>" << (report.baselineGiven ? "<th>Accepted</th>" : "")
+         << "<th>Location-days</th><th>Recordings</th><th>Rows</th><th>Intervals</th><th>Gaps</th></tr>\n<tr><td>"
+         << (report.OpenProblemCount() != 0 ? "<a href=\"#kinds\">" + std::to_string(report.OpenProblemCount()) + "</a>"
+                                            : std::string("0"))
+         << "</td>"
          << (report.baselineGiven ? "<td>" + std::to_string(report.ProblemCount() - report.OpenProblemCount()) + "</td>"
                                   : std::string())
-         << "</tr></table>\n";
-    if (report.ProblemCount() != 0) {
-        page << "<table class=\"kinds\"><tr><th>Problem</th><th>Count</th></tr>\n";
-        for (const auto& [kind, count] : report.ProblemsByKind()) {
-            page << "<tr><td>" << Escape(ProblemTitle(kind)) << "</td><td>" << count << "</td></tr>\n";
+         << "<td>" << report.locationDays.size() << "</td><td>" << recordings << "</td><td>" << rows << "</td><td>"
+         << intervals << "</td><td>" << gaps << "</td></tr>";
+    CloseTable(page);
+}
+
+// Every kind found, its count, what to do next, and the days it is on.
+void Kinds(std::ostringstream& page, const Report& report) {
+    if (report.ProblemCount() == 0) return;
+    std::map<ProblemKind, std::map<std::string, unsigned>> days;
+    for (const LocationDay& locationDay : report.locationDays) {
+        for (const Problem& problem : locationDay.problems) {
+            if (!problem.accepted) ++days[problem.kind][locationDay.day];
         }
-        page << "</table>\n";
     }
-    if (!report.storageProblems.empty()) {
-        page << "<h3>In the storage folder</h3>\n<table class=\"problems\"><tr><th>Name</th><th>Problem</th>"
-                "<th>Detail</th></tr>\n";
-        for (const Problem& problem : report.storageProblems) {
-            page << "<tr><td>" << Escape(problem.name) << "</td><td>" << Escape(ProblemTitle(problem.kind))
-                 << "</td><td>" << Escape(problem.detail) << "</td></tr>\n";
+    OpenTable(page, "class=\"kinds\" id=\"kinds\"");
+    page << "<tr><th>Problem</th><th>Count</th><th>Next step</th><th>Days</th></tr>\n";
+    for (const auto& [kind, count] : report.ProblemsByKind()) {
+        page << "<tr id=\"kind-" << ProblemId(kind) << "\"><td>" << Swatch(ProblemId(kind)) << " "
+             << Escape(ProblemTitle(kind)) << "</td><td>" << count << "</td><td>"
+             << Escape(NextStepFor(ProblemId(kind))) << "</td><td>";
+        for (const auto& [day, times] : days[kind]) {
+            page << "<a href=\"#" << KindAnchor(day, kind) << "\">" << Escape(day) << "</a> ";
         }
-        page << "</table>\n";
+        page << "</td></tr>\n";
     }
-    Legend(page);
+    CloseTable(page);
+}
+
+}  // namespace
+
+std::string HtmlReport(const Report& report) {
+    std::ostringstream page;
+    const long machineOffset = -report.biasMinutes;
+    page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+         << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         << "<title>Storage audit: " << Escape(report.storage) << "</title>\n<style>" << kStyle
+         << "</style>\n</head>\n<body>\n"
+         << "<h1>Storage audit: " << Escape(report.storage)
+         << "</h1>\n<p class=\"meta\">Layout: " << LayoutId(report.layout) << ". Audited at "
+         << Escape(UtcText(report.auditedAt)) << " UTC"
+         << (report.verified ? ", every recording read again (--verify)" : "")
+         << ". Times are the recorder's clock; each day says its zone.</p>\n";
+    if (report.layout == Layout::Old || report.layout == Layout::Mixed) {
+        NextStep(page, "old_layout",
+                 report.layout == Layout::Old ? "In the old layout: " : "Partly in the old layout: ");
+    }
+    if (report.repairRunning) NextStep(page, "repair_running", "A repair is running: ");
+    if (report.comparison) ComparisonSection(page, report, DayClock(machineOffset));
+    Totals(page, report);
 
     std::map<std::string, std::vector<const LocationDay*>> days;
     for (const LocationDay& locationDay : report.locationDays) days[locationDay.day].push_back(&locationDay);
-    std::size_t index = 0;
-    for (const auto& [day, locations] : days) {
-        std::size_t problems = 0, dayRecordings = 0;
-        const LocationDay* longest = nullptr;
-        for (const LocationDay* location : locations) {
-            problems += location->OpenProblems();
-            dayRecordings += location->recordings;
-            const auto length = [](const LocationDay* of) { return of->longestGap->end - of->longestGap->start; };
-            if (location->longestGap && (longest == nullptr || length(location) > length(longest))) longest = location;
+    if (!days.empty()) {
+        page << "<nav class=\"days\">Days: ";
+        for (const auto& [day, locations] : days) {
+            unsigned open = 0;
+            for (const LocationDay* location : locations) open += location->OpenProblems();
+            page << "<a href=\"#" << DayAnchor(day) << "\"" << (open != 0 ? " class=\"new\"" : "") << ">" << Escape(day)
+                 << (open != 0 ? " (" + std::to_string(open) + ")" : std::string()) << "</a> ";
         }
-        const std::optional<std::int64_t> start = DayStart(day, report.biasMinutes);
-        const Clock clock(report.biasMinutes, start.value_or(0));
-        page << "<details class=\"day" << (problems != 0 ? " problems\" open" : "\"") << " data-day=\"" << Escape(day)
-             << "\">\n<summary>" << Escape(day) << ": " << Plural(locations.size(), "location", "locations") << ", "
-             << Plural(dayRecordings, "recording", "recordings") << ", "
-             << (problems == 0 ? std::string("no problems") : Plural(problems, "problem", "problems"))
-             << (longest == nullptr
-                     ? std::string()
-                     : ", longest gap " + DurationWords(longest->longestGap->end - longest->longestGap->start) +
-                           " (location " + Escape(longest->location) + ")")
-             << "</summary>\n";
-        if (start) {
-            Timeline(page, locations, clock, index++);
-        } else {
-            page << "<p>No timeline: the folder's name is no calendar date.</p>\n";
-        }
-        page << "<table class=\"locations\"><tr><th>Location</th><th>Recordings</th><th>Rows</th><th>Intervals</th>"
-                "<th>Gaps</th><th>Recorded</th><th>Longest gap</th><th>Database</th></tr>\n";
-        for (const LocationDay* location : locations) {
-            page << "<tr><td>" << Escape(location->location) << (location->events ? " (events)" : "") << "</td><td>"
-                 << location->recordings << "</td><td>" << location->rows << "</td><td>" << location->intervals.size()
-                 << "</td><td>" << location->gaps.size() << EventHint(*location) << "</td><td>"
-                 << DurationWords(location->recordedSeconds) << "</td><td>"
-                 << (location->longestGap ? DurationWords(location->longestGap->end - location->longestGap->start)
-                                          : std::string("none"))
-                 << "</td><td>" << (location->folderMissing ? "no folder" : DatabaseStateId(location->database))
-                 << (location->database == DatabaseState::Read
-                         ? std::string(", ") +
-                               (location->origin == DatabaseOrigin::Tool ? "placed by Tolvane2" : "the recorder's")
-                         : std::string())
-                 << (location->databaseDetail.empty() ? "" : ": " + Escape(location->databaseDetail))
-                 << (location->growing.empty()
-                         ? ""
-                         : "; " + Plural(location->growing.size(), "recording", "recordings") + " growing")
+        page << "</nav>\n";
+    }
+    Kinds(page, report);
+    if (!report.storageProblems.empty()) {
+        page << "<h3>In the storage folder</h3>\n";
+        OpenTable(page, "class=\"problems\"");
+        page << "<tr><th>Name</th><th>Problem</th><th>Detail</th><th>Next step</th></tr>\n";
+        for (const Problem& problem : report.storageProblems) {
+            page << "<tr><td>" << Escape(problem.name) << "</td><td>" << Escape(ProblemTitle(problem.kind))
+                 << "</td><td>" << Escape(problem.detail) << "</td><td>" << Escape(NextStepFor(ProblemId(problem.kind)))
                  << "</td></tr>\n";
         }
-        page << "</table>\n";
-        ProblemTables(page, locations, clock);
-        page << "</details>\n";
+        CloseTable(page);
     }
+    TimelineLegend(page);
+    for (const auto& [day, locations] : days) Day(page, day, locations, machineOffset);
     page << "</body>\n</html>\n";
     return page.str();
 }

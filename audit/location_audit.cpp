@@ -131,7 +131,11 @@ Contents ListContents(const platform::Folder& folder, const fs::path& shown, con
         }
         if (databases.IsBase(name)) continue;
         if (databases.IsInterrupted(name)) {
-            contents.problems.push_back({ProblemKind::Leftover, name, "left by an interrupted run", {}});
+            contents.problems.push_back({ProblemKind::Leftover,
+                                         name,
+                                         "left by an interrupted run; a repair finishes the tool's own copy, and "
+                                         "leaves this location-day as it was when it is not (in the way)",
+                                         {}});
             continue;
         }
         const std::string base = databases.CompanionBase(name);
@@ -203,17 +207,19 @@ std::vector<TimeRange> Union(std::vector<TimeRange> ranges) {
 // What `covered` holds that `by` does not.
 std::vector<TimeRange> Uncovered(const std::vector<TimeRange>& covered, const std::vector<TimeRange>& by) {
     std::vector<TimeRange> lost;
+    // Both ends of every range are seconds it holds.
     for (TimeRange range : Union(covered)) {
+        bool left = true;
         for (const TimeRange& cover : Union(by)) {
             if (cover.end < range.start || cover.start > range.end) continue;
-            if (cover.start > range.start) lost.push_back({range.start, cover.start});
+            if (cover.start > range.start) lost.push_back({range.start, cover.start - 1});
             if (cover.end >= range.end) {
-                range.start = range.end + 1;
+                left = false;
                 break;
             }
-            range.start = cover.end;
+            range.start = cover.end + 1;
         }
-        if (range.start < range.end) lost.push_back(range);
+        if (left) lost.push_back(range);
     }
     return lost;
 }
@@ -409,6 +415,8 @@ private:
         for (const IntervalRow& row : intervals) {
             Interval interval = members[row.serial];
             interval.range = {row.recordStart, row.recordEnd};
+            if (const auto minutesWest = MinutesWestOf(row.recordTimeZone)) interval.zoneMinutesEast = -*minutesWest;
+            interval.daylightSaving = row.recordDLSaving == 1;
             result_.intervals.push_back(interval);
             ranges.push_back(interval.range);
             if (row.recordStart < kYear2000) {
@@ -431,15 +439,14 @@ private:
         const std::vector<TimeRange> covered = Union(ranges);
         const std::optional<unsigned> maxGap = result_.events ? std::nullopt : settings_.MaxGapFor(result_.location);
         for (std::size_t i = 0; i < covered.size(); ++i) {
-            result_.recordedSeconds += covered[i].end - covered[i].start;
-            if (i == 0) continue;
-            const TimeRange hole{covered[i - 1].end, covered[i].start};
-            const std::uint32_t length = hole.end - hole.start;
+            result_.recordedSeconds += covered[i].Seconds();
+            // The seconds between the last one recorded and the next one recorded.
+            if (i == 0 || covered[i].start - covered[i - 1].end < 2) continue;
+            const TimeRange hole{covered[i - 1].end + 1, covered[i].start - 1};
+            const std::uint32_t length = hole.Seconds();
             if (length > settings_.gapSeconds) {
                 result_.gaps.push_back(hole);
-                if (!result_.longestGap || length > result_.longestGap->end - result_.longestGap->start) {
-                    result_.longestGap = hole;
-                }
+                if (!result_.longestGap || length > result_.longestGap->Seconds()) result_.longestGap = hole;
             }
             if (maxGap && length > *maxGap) {
                 Add(ProblemKind::Outage, "",
@@ -449,14 +456,32 @@ private:
         }
     }
 
+    // A database set aside, read when it is a regular file; none when it is not there.
+    std::optional<DayDatabaseContents> ReadBackup(const Contents& contents, const std::string& name,
+                                                  std::optional<BackupDatabase>& described) const {
+        if (contents.names.count(name) == 0) return std::nullopt;
+        described.emplace();
+        if (folder_.Facts(name).kind != platform::EntryKind::RegularFile) {
+            described->detail = "not a regular file";
+            return std::nullopt;
+        }
+        DayDatabaseContents read = ReadDayDatabase((shown_ / name).string(), false);
+        if (read.state == DatabaseState::Read) {
+            described->rows = static_cast<unsigned>(read.files.size());
+            described->intervals = static_cast<unsigned>(read.intervals.size());
+        } else {
+            described->detail =
+                std::string(DatabaseStateId(read.state)) + (read.detail.empty() ? std::string() : ": " + read.detail);
+        }
+        return read;
+    }
+
     void CompareWithOld(const Contents& contents) {
+        ReadBackup(contents, BackupNameOf(names_.database, BackupName::Prev), result_.previousBackup);
         const std::string oldName = BackupNameOf(names_.database, BackupName::Old);
-        if (contents.names.count(oldName) == 0) return;
-        result_.oldDatabase = true;
-        if (folder_.Facts(oldName).kind != platform::EntryKind::RegularFile) return;
-        if (database_.state != DatabaseState::Read) return;
-        const DayDatabaseContents old = ReadDayDatabase((shown_ / oldName).string(), false);
-        if (old.state != DatabaseState::Read) return;
+        const std::optional<DayDatabaseContents> read = ReadBackup(contents, oldName, result_.oldBackup);
+        if (!read || read->state != DatabaseState::Read || database_.state != DatabaseState::Read) return;
+        const DayDatabaseContents& old = *read;
         for (const TimeRange& lost : Uncovered(RecordRanges(old.intervals), RecordRanges(database_.intervals))) {
             Add(ProblemKind::LostCoverage, oldName,
                 "covered " + Seconds(lost.start) + " to " + Seconds(lost.end) + " before, not now", lost);

@@ -127,9 +127,7 @@ std::string ProblemsOf(const std::vector<Problem>& problems) {
 // How long the location-day recorded and its longest gap: holes at a glance.
 std::string HoleWords(const LocationDay& locationDay) {
     std::string text =
-        locationDay.longestGap
-            ? " (longest " + DurationWords(locationDay.longestGap->end - locationDay.longestGap->start) + ")"
-            : std::string();
+        locationDay.longestGap ? " (longest " + DurationWords(locationDay.longestGap->Seconds()) + ")" : std::string();
     if (!locationDay.intervals.empty()) text += ", " + DurationWords(locationDay.recordedSeconds) + " recorded";
     if (locationDay.events) text += ", records on events";
     return text;

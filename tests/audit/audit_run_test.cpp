@@ -190,7 +190,7 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     EXPECT_NE(after.out.find("(new layout"), std::string::npos) << after.out;
     EXPECT_NE(
         after.out.find(
-            "2012-03-03 2: 3 recordings, 3 rows, 1 intervals, 0 gaps, 3 min recorded; database placed by Tolvane2; "
+            "2012-03-03 2: 3 recordings, 3 rows, 1 intervals, 0 gaps, 3 min 1 s recorded; database placed by Tolvane2; "
             "no problems"),
         std::string::npos)
         << after.out;
@@ -250,7 +250,7 @@ TEST(AuditRun, NightAfterNight) {
     EXPECT_NE(after.out.find("  new: 2012-03-03 3: outage: no recording this day, while others recorded\n"),
               std::string::npos)
         << after.out;
-    EXPECT_NE(after.out.find("2012-03-03 1: 3 recordings, 3 rows, 1 intervals, 0 gaps, 3 min recorded, records on "
+    EXPECT_NE(after.out.find("2012-03-03 1: 3 recordings, 3 rows, 1 intervals, 0 gaps, 3 min 1 s recorded, records on "
                              "events; database placed by Tolvane2; no problems"),
               std::string::npos)
         << after.out;

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "audit/audit_model.h"
+#include "app/next_steps.h"
 #include "audit/html_report.h"
+#include "audit/page_timeline.h"
 #include "repair/repair_test_support.h"
 
 namespace {
@@ -53,7 +57,8 @@ TEST(HtmlReport, MarksSitOnTheHourAxisAndSayWhatTheyStandFor) {
     const std::string page = audit::HtmlReport(report);
 
     // 10:00 is where the 10 o'clock line is; the labels read 00:00 to 22:00.
-    const std::string hourLines = page.substr(page.find("<line class=\"hour\""));
+    std::string hourLines = page.substr(page.find("<line class=\"hour\""));
+    hourLines = hourLines.substr(0, hourLines.find("</svg>"));
     std::vector<std::string> hours;
     const std::regex hourLine("<line class=\"hour\" x1=\"([0-9.]+)\"");
     for (std::sregex_iterator it(hourLines.begin(), hourLines.end(), hourLine), end; it != end; ++it) {
@@ -62,16 +67,17 @@ TEST(HtmlReport, MarksSitOnTheHourAxisAndSayWhatTheyStandFor) {
     ASSERT_EQ(hours.size(), 25u);
     const std::string row = page.substr(page.find("<g class=\"location\""));
     EXPECT_EQ(XOf(row, "<rect class=\"bar\""), hours[10]);
-    EXPECT_EQ(XOf(row, "<rect class=\"lost\""), hours[16]);
+    EXPECT_EQ(XOf(row, "<rect class=\"lost_coverage\""), hours[16]);
     EXPECT_NE(page.find(">10:00</text>"), std::string::npos);
     EXPECT_NE(page.find(">08:00</text>"), std::string::npos);
     EXPECT_EQ(page.find(">010:00</text>"), std::string::npos);
-    EXPECT_EQ(Count(row, "<rect class=\"lost\""), 1u);
+    EXPECT_NE(page.find(">24:00</text>"), std::string::npos);
+    EXPECT_EQ(Count(row.substr(0, row.find("</svg>")), "<rect class=\"lost_coverage\""), 1u);
 
     // Two recordings a minute apart share a mark; one alone has its own, named.
-    EXPECT_NE(page.find("2 recordings without a row, 14:00:00 to 14:02:00"), std::string::npos) << page;
-    EXPECT_NE(page.find("z.3gp: 20:00:00 to 20:01:00 (60 s), no row: empty"), std::string::npos) << page;
-    EXPECT_NE(page.find("interval 2012-03-04 10:00:00 to 2012-03-04 10:01:00 (60 s), 1 recording: c.3gp"),
+    EXPECT_NE(page.find("data-count=\"2\"><title>2 × no row, 14:00:00 to 14:02:00"), std::string::npos) << page;
+    EXPECT_NE(page.find("z.3gp: 20:00:00 to 20:01:00 (1 min 1 s), no row: empty"), std::string::npos) << page;
+    EXPECT_NE(page.find("interval 2012-03-04 10:00:00 to 2012-03-04 10:01:00 (1 min 1 s), 1 recording: c.3gp"),
               std::string::npos)
         << page;
     EXPECT_NE(page.find("2 recordings: a.3gp to b.3gp"), std::string::npos) << page;
@@ -148,20 +154,130 @@ TEST(HtmlReport, ChangesAcceptedProblemsAndGapsAsDeclared) {
     EXPECT_EQ(Count(page, "new: readable"), 1u);
     EXPECT_EQ(Count(page, "new: "), 1u);
     // Four open problems and one accepted, in a table of its own.
-    EXPECT_NE(page.find("<th>Problems</th><th>Accepted</th></tr>\n<tr><td>3</td>"), std::string::npos) << page;
-    EXPECT_NE(page.find("<td>4</td><td>1</td></tr></table>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<tr><th>Problems</th><th>Accepted</th><th>Location-days</th>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<tr><td><a href=\"#kinds\">4</a></td><td>1</td><td>3</td>"), std::string::npos) << page;
     const std::string accepted = page.substr(page.find("data-kind=\"accepted\""));
     EXPECT_NE(accepted.find("known.3gp"), std::string::npos);
     EXPECT_EQ(page.find("data-kind=\"unreadable\""), std::string::npos);
-    const std::string first = page.substr(page.find("data-location=\"1\""));
+    std::string first = page.substr(page.find("data-location=\"1\""));
+    first = first.substr(0, first.find("</g>"));
     EXPECT_EQ(first.find("<rect class=\"gap quiet\""), first.find("<rect class=\"gap"));
-    const std::string second = page.substr(page.find("data-location=\"2\""));
+    std::string second = page.substr(page.find("data-location=\"2\""));
+    second = second.substr(0, second.find("</g>"));
     EXPECT_EQ(second.find("<rect class=\"gap quiet\""), std::string::npos);
     EXPECT_NE(second.find("<rect class=\"outage\""), std::string::npos);
     EXPECT_NE(page.find("13 (looks like event recording: declare it with --events)"), std::string::npos);
     EXPECT_EQ(Count(page, "looks like event recording"), 1u);
-    EXPECT_NE(second.find("height=\"20.0\"><title>outage"), std::string::npos) << second;  // the row's height
+    EXPECT_NE(second.find("height=\"20.0\" data-count=\"1\"><title>outage"), std::string::npos)
+        << second;  // the row's height
     EXPECT_NE(page.find(", longest gap 1 h 00 min (location 2)</summary>"), std::string::npos) << page;
+}
+
+}  // namespace
+
+namespace {
+
+// Every kind of problem has its mark on its location's row (at its time, or
+// at the row's end where it has none), a legend entry and a next step.
+TEST(HtmlReport, EveryKindIsDrawnExplainedAndGivenANextStep) {
+    for (int i = 0; i < audit::kProblemKinds; ++i) {
+        const auto kind = static_cast<ProblemKind>(i);
+        const std::string id = audit::ProblemId(kind);
+        for (const bool timed : {true, false}) {
+            audit::Report report;
+            audit::LocationDay day;
+            day.day = "2012-03-03";
+            day.location = "1";
+            day.database = audit::DatabaseState::Read;
+            std::optional<audit::TimeRange> range;
+            if (timed) range = audit::TimeRange{At("10:00:00"), At("10:00:29")};
+            day.problems.emplace_back(kind, "r.3gp", "why", range);
+            report.locationDays.push_back(day);
+            const std::string page = audit::HtmlReport(report);
+            std::string row = page.substr(page.find("data-location=\"1\""));
+            row = row.substr(0, row.find("</g>"));
+            EXPECT_EQ(Count(row, "<rect class=\"" + id + "\""), 1u) << id;
+            EXPECT_NE(row.find("<rect class=\"" + id + "\""), std::string::npos) << id;
+            EXPECT_EQ(row.find("class=\"unread\""), std::string::npos) << id;
+            EXPECT_NE(page.find("<rect class=\"" + id + "\" x=\"1\""), std::string::npos) << id << ": no legend entry";
+            EXPECT_FALSE(NextStepFor(id).empty()) << id;
+            EXPECT_NE(page.find(audit::Escape(NextStepFor(id))), std::string::npos) << id;
+        }
+    }
+    for (const char* state : {"old_layout", "being_recorded", "repair_running"}) {
+        EXPECT_FALSE(NextStepFor(state).empty()) << state;
+    }
+}
+
+// Times as the recorder's clock showed them: the zone from the rows, the
+// hour daylight saving time began, no count of seconds since 1970, gaps
+// and durations with both ends counted, and a recording that cannot be read
+// at the time in its name.
+TEST(HtmlReport, TimesAreTheRecordersClock) {
+    audit::Report report;
+    report.biasMinutes = 0;
+    audit::LocationDay day;
+    day.day = "2012-03-03";
+    day.location = "1";
+    day.database = audit::DatabaseState::Read;
+    // The rows say UTC+01:00; from 02:00 UTC on daylight saving time.
+    audit::Interval winter{{At("00:00:00") - 3600, At("00:59:59") - 3600}, "a.3gp", "a.3gp", 1, 60, false};
+    audit::Interval summer{{At("02:00:00") - 3600, At("02:59:59") - 3600}, "b.3gp", "b.3gp", 1, 60, true};
+    day.intervals = {winter, summer};
+    day.gaps.push_back({At("00:00:00"), At("00:59:59")});
+    day.problems.emplace_back(ProblemKind::Overlap, "intervals 1 and 2",
+                              "both cover " + std::to_string(At("12:00:00")) + " to " + std::to_string(At("12:04:59")),
+                              audit::TimeRange{At("12:00:00"), At("12:04:59")});
+    day.problems.emplace_back(ProblemKind::Unreadable, "00000003_2012-03-03_140000.3gp", "bad format",
+                              audit::TimeRange{At("13:00:00"), At("13:00:00")});
+    day.oldBackup = audit::BackupDatabase{12u, 3u, ""};
+    day.previousBackup = audit::BackupDatabase{std::nullopt, std::nullopt, "damaged: not an SQLite database"};
+    report.locationDays.push_back(day);
+    const std::string page = audit::HtmlReport(report);
+
+    EXPECT_NE(page.find("Times are the recorder&#39;s clock at UTC+01:00, as its rows say; from 03:00:00 UTC+02:00 "
+                        "(daylight saving time). The axis keeps UTC+01:00."),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("interval 03:00:00 to 03:59:59 (1 h 00 min), 1 recording: b.3gp; drawn 1 h 00 min before its "
+                        "names&#39; time"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("gap 01:00:00 to 01:59:59 (1 h 00 min): nothing recorded"), std::string::npos) << page;
+    EXPECT_NE(page.find("both cover 14:00:00 to 14:04:59"), std::string::npos) << page;
+    EXPECT_NE(page.find("14:00:00 (the time in its name), unreadable: bad format"), std::string::npos) << page;
+    EXPECT_EQ(page.find("(0 s)"), std::string::npos);
+    EXPECT_EQ(page.find(std::to_string(At("12:00:00"))), std::string::npos);
+    EXPECT_NE(page.find(".db.old: the recorder&#39;s own, as the first repair found it, 12 rows in 3 intervals; "
+                        ".db.prev: Tolvane2&#39;s copy of the run before the last, not read (damaged"),
+              std::string::npos)
+        << page;
+    // A closer look at four times the width, its axis to 24:00 too.
+    const std::string zoom = page.substr(page.find("data-zoom=\"4\""));
+    EXPECT_NE(zoom.find("style=\"width:4720.0px\""), std::string::npos) << zoom.substr(0, 300);
+    EXPECT_NE(zoom.substr(0, zoom.find("</svg>")).find(">24:00</text>"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadDocument(const std::string& path) {
+    std::ifstream file(std::string(TOLVANE2_SOURCE_DIR) + "/" + path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The README and the man page list the same next steps as the code's table.
+TEST(HtmlReport, TheDocumentsListEveryNextStep) {
+    std::string man = ReadDocument("doc/man/Tolvane2Audit.1");
+    man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
+    const std::string readme = ReadDocument("README.md");
+    for (const NextStep& row : NextSteps()) {
+        EXPECT_NE(readme.find("- `" + std::string(row.id) + "`: " + row.step + "\n"), std::string::npos) << row.id;
+        EXPECT_NE(man.find(std::string(".B ") + row.id + "\n" + row.step + "\n"), std::string::npos) << row.id;
+    }
 }
 
 }  // namespace

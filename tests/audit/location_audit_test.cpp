@@ -81,10 +81,10 @@ struct Case {
     bool events = false;  // the location is declared to record on events
 };
 
-// Two intervals four minutes apart.
+// Two intervals with four minutes between them in which nothing was recorded.
 void FourMinuteHole(const Folder& f) {
-    Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 300, kTen + 360}},
-         {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 300, kTen + 360, 2}});
+    Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 301, kTen + 360}},
+         {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 301, kTen + 360, 2}});
 }
 
 const std::vector<Case>& Cases() {
@@ -285,7 +285,7 @@ const std::vector<Case>& Cases() {
          true},
         {"gaps are no problem",
          [](const Folder& f) {
-             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 61 + 60, kTen + 200}},
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 62 + 60, kTen + 200}},
                   {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 119}});
          },
          {},
@@ -360,7 +360,8 @@ TEST_P(LocationAuditTest, FindsExactlyTheProblemsOfItsKind) {
     }
     EXPECT_EQ(day.gaps.size(), test.gaps);
     if (test.maxGap) {
-        EXPECT_EQ(day.longestGap->end - day.longestGap->start, 240u);
+        EXPECT_EQ(day.longestGap->Seconds(), 240u);
+        EXPECT_EQ(day.longestGap->start, kTen + 61);
     }
     EXPECT_EQ(day.growing.empty(), !test.growing);
     if (test.origin) {
