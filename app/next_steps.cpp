@@ -40,7 +40,8 @@ const std::vector<NextStep> kNextSteps = {
     {"outage",
      "Check the camera, its connection and the recorder's log for that time; a camera that records on events is "
      "declared with --events."},
-    {"old_layout", "Run Tolvane2 -p without -o: it converts the storage to the new layout first (-o does nothing here)."},
+    {"old_layout",
+     "Run Tolvane2 -p without -o: it converts the storage to the new layout first (-o does nothing here)."},
     {"being_recorded", "Audit it again when the recorder has finished this day, or after the recorder is stopped."},
     {"repair_running", "Audit again when the repair has ended."},
 };

@@ -110,7 +110,8 @@ std::string DayClock::ZoneSentence() const {
         sentence += "; from " + Text(change.at, change.offset) + " " + platform::UtcOffsetText(change.offset) +
                     (change.daylightSaving ? " (daylight saving time)" : "");
     }
-    if (changes_.size() > kChangesNamed) sentence += "; and " + std::to_string(changes_.size() - kChangesNamed) + " more changes";
+    if (changes_.size() > kChangesNamed)
+        sentence += "; and " + std::to_string(changes_.size() - kChangesNamed) + " more changes";
     if (!changes_.empty()) sentence += ". The axis keeps " + platform::UtcOffsetText(axisOffset_);
     return sentence + ".";
 }
@@ -148,7 +149,8 @@ std::string NamedTimeText(const std::string& recordingName) {
     const std::size_t underscore = recordingName.rfind('_');
     if (underscore == std::string::npos || recordingName.size() < underscore + 7) return {};
     const std::string digits = recordingName.substr(underscore + 1, 6);
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+    if (!std::all_of(digits.begin(), digits.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
         return {};
     }
     return digits.substr(0, 2) + ":" + digits.substr(2, 2) + ":" + digits.substr(4, 2);

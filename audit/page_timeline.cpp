@@ -65,9 +65,9 @@ KindLook LookOf(ProblemKind kind) {
 
 // The kinds drawn at their time, in the order they are drawn (later ones on top).
 constexpr ProblemKind kTimedKinds[] = {
-    ProblemKind::MissingRecording, ProblemKind::LostCoverage,  ProblemKind::Overlap,
-    ProblemKind::ListedTwice,      ProblemKind::NameTimeMismatch, ProblemKind::StaleRow,
-    ProblemKind::LostRecording,    ProblemKind::NoRow,          ProblemKind::Unreadable,
+    ProblemKind::MissingRecording, ProblemKind::LostCoverage, ProblemKind::Overlap,       ProblemKind::ListedTwice,
+    ProblemKind::NameTimeMismatch, ProblemKind::StaleRow,     ProblemKind::LostRecording, ProblemKind::NoRow,
+    ProblemKind::Unreadable,
 };
 
 std::string Number(double value) {
@@ -114,8 +114,8 @@ std::string IntervalTitle(const Interval& interval, const DayClock& clock) {
     const std::optional<long> offset = RecorderOffset(interval);
     const long shown = offset.value_or(clock.OffsetAt(interval.range.start));
     std::string title = "interval " + clock.Text(interval.range.start, shown) + " to " +
-                        clock.Text(interval.range.end, shown) + " (" + DurationWords(interval.range.Seconds()) +
-                        "), " + Plural(interval.files, "recording", "recordings");
+                        clock.Text(interval.range.end, shown) + " (" + DurationWords(interval.range.Seconds()) + "), " +
+                        Plural(interval.files, "recording", "recordings");
     if (interval.files == 1) title += ": " + interval.firstFile;
     if (interval.files > 1) title += ": " + interval.firstFile + " to " + interval.lastFile;
     if (offset && *offset != clock.AxisOffset()) {
@@ -196,7 +196,8 @@ void FlagMarks(std::ostringstream& svg, std::vector<std::string>& words,
         for (std::size_t i = 0; i < problems.size() && i < kFilesPerFlag; ++i) {
             title += (i == 0 ? " " : "; ") + ProblemWords(*problems[i], clock);
         }
-        if (problems.size() > kFilesPerFlag) title += "; and " + std::to_string(problems.size() - kFilesPerFlag) + " more";
+        if (problems.size() > kFilesPerFlag)
+            title += "; and " + std::to_string(problems.size() - kFilesPerFlag) + " more";
         Rect(svg, ProblemId(kind), x, top + (kRowHeight - kFlagSize) / 2, kFlagSize, kFlagSize, title,
              static_cast<unsigned>(problems.size()));
         words.push_back(title);
@@ -298,8 +299,8 @@ std::vector<MarkWords> DrawTimeline(std::ostringstream& page, const std::vector<
         }
         // A location that records on events is expected to have gaps: drawn quietly.
         for (const TimeRange& gap : location.gaps) {
-            const std::string title = "gap " + clock.Range(gap) + ": nothing recorded" +
-                                      (location.events ? " (records on events)" : "");
+            const std::string title =
+                "gap " + clock.Range(gap) + ": nothing recorded" + (location.events ? " (records on events)" : "");
             RangeRect(svg, location.events ? "gap quiet" : "gap", at, clock, gap, top + 2, kRowHeight - 4, 1, title);
             said.titles.push_back(title);
         }

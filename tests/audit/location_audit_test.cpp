@@ -459,6 +459,33 @@ TEST(StorageAudit, LocationsThatRecordedNothingAreOutages) {
     EXPECT_TRUE(report.locationDays[4].folderMissing);
 }
 
+// The databases set aside beside a location-day's are shown with what they
+// hold, or why they could not be read; neither is a problem.
+TEST(LocationAudit, DatabasesSetAsideAreDescribed) {
+    repairtest::TempFolder temp("audit-backups");
+    const Folder folder{temp.Path() / kDay / "1"};
+    fs::create_directories(folder.path);
+    Healthy(folder);
+    fs::copy_file(folder.database(), folder.path / (std::string(kDay) + ".db.old"));
+    fs::create_directory(folder.path / (std::string(kDay) + ".db.prev"));
+    int error = 0;
+    const platform::Folder storage = OpenStorageFolder(temp.Path(), error);
+    const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
+    ASSERT_EQ(error, 0);
+    audit::AuditSettings settings;
+    settings.now = static_cast<std::int64_t>(std::time(nullptr)) + 3600;
+    ReadAhead none(0, 0);
+    audit::AuditProgress quiet;
+    const audit::LocationDay day = audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
+    EXPECT_TRUE(day.problems.empty());
+    ASSERT_TRUE(day.oldBackup && day.oldBackup->rows);
+    EXPECT_EQ(*day.oldBackup->rows, 2u);
+    EXPECT_EQ(*day.oldBackup->intervals, 1u);
+    ASSERT_TRUE(day.previousBackup);
+    EXPECT_FALSE(day.previousBackup->rows);
+    EXPECT_EQ(day.previousBackup->detail, "not a regular file");
+}
+
 std::string CaseName(const testing::TestParamInfo<Case>& info) {
     std::string name = info.param.name;
     for (char& c : name) {
