@@ -61,16 +61,18 @@ int main(int argc, char* argv[]) {
     }
 
     RunSummary summary;
+    // The placement tells the repair what this run placed: only that is written.
+    PlacedDatabases placed;
     if (options.revert) {
         RevertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate, summary);
         return 0;
     }
     if (options.databaseOnly) {
-        CopyTemplateDB(options.recordingPath, options.beginDate, options.endDate, summary);
+        CopyTemplateDB(options.recordingPath, options.beginDate, options.endDate, summary, placed);
     } else {
-        ConvertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate, summary);
+        ConvertDirectoryStructure(options.recordingPath, options.beginDate, options.endDate, summary, placed);
     }
-    RepairStorage(options.recordingPath, options.beginDate, options.endDate, summary);
+    RepairStorage(options.recordingPath, options.beginDate, options.endDate, summary, placed);
     PrintRepairSummary(summary, options);
     PrintElapsedTime(start);
     return 0;

@@ -2,7 +2,7 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "storage/placed_databases.h"
+#include "storage/layout.h"
 #include "storage/storage_folders.h"
 
 namespace fs = boost::filesystem;
@@ -10,23 +10,12 @@ namespace fs = boost::filesystem;
 DayDatabaseAccess::DayDatabaseAccess(const std::string& locationPath) {
     const fs::path location(locationPath);
     const std::string dayName = location.parent_path().filename().string();
-    name_ = dayName + ".db";
+    name_ = DayDatabaseName(dayName);
     shown_ = (location / name_).string();
     // The storage path is the operator's; below it no link is followed.
     int error = 0;
     const platform::Folder storage = OpenStorageFolder(location.parent_path().parent_path(), error);
     if (error == 0) folder_ = OpenBeneath(storage, {dayName, location.filename().string()}, error);
-    if (error != 0) return;  // not reachable without a link: left alone
-    if (WasLeftWhileRecorded(folder_.OwnFacts().identity)) {
-        state_ = State::LeftWhileRecorded;
-        return;
-    }
-    const platform::EntryFacts facts = folder_.Facts(name_);
-    if (facts.kind == platform::EntryKind::Missing) {
-        state_ = State::Missing;
-    } else if (facts.kind == platform::EntryKind::RegularFile && WasPlacedInThisRun(facts.identity)) {
-        state_ = State::Placed;
-    }
 }
 
 std::string DayDatabaseAccess::ConnectPath() const {

@@ -1,5 +1,6 @@
 #include "repair/day_indexing.h"
 
+#include <algorithm>
 #include <boost/filesystem/path.hpp>
 #include <cstdint>
 #include <optional>
@@ -59,10 +60,10 @@ struct ReadableRecording {
 };
 
 // The recorder leaves this folder beside daylight-saving recordings; a
-// failure to create it does not make the recording unreadable. The location
+// failure to create it does not make the recordings unreadable. The location
 // folder is reached from the storage's handle, so that a folder swapped for a
 // link meanwhile gets no marker outside the storage.
-void EnsureDaylightSavingMarker(const fs::path& locationFolder) {
+void MakeDaylightSavingMarkerFolder(const fs::path& locationFolder) {
     const fs::path day = locationFolder.parent_path();
     int error = 0;
     const platform::Folder storage = OpenStorageFolder(day.parent_path(), error);
@@ -86,10 +87,7 @@ std::vector<ReadableRecording> ReadRecordings(const std::vector<std::string>& fi
     for (const std::string& path : files) {
         fileStarted();
         FileTimes times;
-        if (ReadTimesOrReport(times, path, biasMinutes, unread)) {
-            if (times.recordDLSaving == 1) EnsureDaylightSavingMarker(fs::path(path).parent_path());
-            readable.push_back({&path, times});
-        }
+        if (ReadTimesOrReport(times, path, biasMinutes, unread)) readable.push_back({&path, times});
         fileDone();
     }
     return readable;
@@ -190,50 +188,74 @@ void CountLocationDay(RunSummary& summary, std::size_t recordings, const Interva
     }
 }
 
-}  // namespace
+// What the indexing does with one location-day, from what this run's
+// placement did there.
+enum class DayPlan {
+    Write,               // this run placed the database: its rows are rebuilt
+    LeaveBeingRecorded,  // the placement left it to the recorder and said so
+    LeaveNotPlaced,      // not this run's, or not reachable without a link
+    ConnectForMessage,   // none there: left, in the design's words of a failed connect
+};
 
-std::string DayDatabasePath(const std::string& locationPath) {
-    const fs::path location(locationPath);
-    return (location / (location.parent_path().filename().string() + ".db")).string();
+DayPlan PlanLocationDay(const DayDatabaseAccess& access, const PlacedDatabases& placed) {
+    if (!access.Reached()) return DayPlan::LeaveNotPlaced;
+    if (placed.WasLeftWhileRecorded(access.FolderIdentity())) return DayPlan::LeaveBeingRecorded;
+    const platform::EntryFacts database = access.DatabaseFacts();
+    if (database.kind == platform::EntryKind::Missing) return DayPlan::ConnectForMessage;
+    const bool ours = database.kind == platform::EntryKind::RegularFile && placed.WasPlaced(database.identity);
+    return ours ? DayPlan::Write : DayPlan::LeaveNotPlaced;
 }
 
-void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
-                    const DbInterfaceTable& table, const std::function<void()>& fileStarted,
-                    const std::function<void()>& fileDone, RunSummary& summary, RecorderZones& zones) {
-    const std::string databasePath = DayDatabasePath(locationPath);
-    const DayDatabaseAccess access(locationPath);
-    if (access.GetState() == DayDatabaseAccess::State::LeftWhileRecorded) {
-        summary.leftAsTheyWere.Add("being recorded");
-        return;
-    }
-    if (access.GetState() != DayDatabaseAccess::State::Placed) {
-        console::WriteLine(design_texts::NotReplacedLine(databasePath));
-    }
-    // Where there is no database at all, connecting says so as it always has.
-    if (access.GetState() == DayDatabaseAccess::State::NotPlaced) {
-        summary.leftAsTheyWere.Add(summary.ReasonLeft(databasePath));
-        return;
-    }
-    DayDatabase database(table);
+// Opens the plug-in's connection; false, said and counted, where nothing is
+// to be written. A database known to be missing is connected to only for the
+// design's message about it, and is left whatever the connect answers.
+bool ConnectOrLeave(DayDatabase& database, const DayDatabaseAccess& access, DayPlan plan, RunSummary& summary) {
     std::int32_t code = database.Init();
     if (code != 0) {
         console::WriteLine(design_texts::InitConnectionFailedLine(code));
         summary.leftAsTheyWere.Add("plug-in failed");
-        return;
+        return false;
     }
+    const std::string& shown = access.ShownPath();
     code = database.Connect(access.ConnectPath());
-    if (code != 0) {
-        console::WriteLine(design_texts::ConnectFailedLine(databasePath, code));
-        summary.leftAsTheyWere.Add(access.GetState() == DayDatabaseAccess::State::Missing
-                                       ? summary.ReasonLeft(databasePath)
-                                       : "connect failed");
+    if (code != 0) console::WriteLine(design_texts::ConnectFailedLine(shown, code));
+    if (plan != DayPlan::Write) {
+        summary.leftAsTheyWere.Add(summary.ReasonLeft(shown));
+        return false;
+    }
+    if (code != 0) summary.leftAsTheyWere.Add("connect failed");
+    return code == 0;
+}
+
+bool AnyDaylightSaving(const std::vector<ReadableRecording>& readable) {
+    return std::any_of(readable.begin(), readable.end(),
+                       [](const ReadableRecording& recording) { return recording.times.recordDLSaving == 1; });
+}
+
+}  // namespace
+
+void ParseFilesADay(const std::vector<std::string>& files, const std::string& locationPath,
+                    const DbInterfaceTable& table, const PlacedDatabases& placed,
+                    const std::function<void()>& fileStarted, const std::function<void()>& fileDone,
+                    RunSummary& summary, RecorderZones& zones) {
+    const DayDatabaseAccess access(locationPath);
+    const std::string& databasePath = access.ShownPath();
+    // Decided once, before anything is read: only a database this run placed
+    // is written, never one found in place (the recorder's, or an earlier
+    // run's). A day left to the recorder was reported by the placement; any
+    // other database left is said here.
+    const DayPlan plan = PlanLocationDay(access, placed);
+    if (plan == DayPlan::LeaveBeingRecorded) {
+        summary.leftAsTheyWere.Add("being recorded");
         return;
     }
-    // It appeared since it was looked at: not this run's either.
-    if (access.GetState() == DayDatabaseAccess::State::Missing) {
+    if (plan != DayPlan::Write) console::WriteLine(design_texts::NotReplacedLine(databasePath));
+    if (plan == DayPlan::LeaveNotPlaced) {
         summary.leftAsTheyWere.Add(summary.ReasonLeft(databasePath));
         return;
     }
+    DayDatabase database(table);
+    if (!ConnectOrLeave(database, access, plan, summary)) return;
 
     const long biasMinutes = platform::StandardBiasMinutes();
     const std::uint16_t recordZone = ZoneCode(biasMinutes);
@@ -246,6 +268,7 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
 
     Reasons unread;
     const std::vector<ReadableRecording> readable = ReadRecordings(files, biasMinutes, fileStarted, fileDone, unread);
+    if (AnyDaylightSaving(readable)) MakeDaylightSavingMarkerFolder(fs::path(locationPath));
     IntervalRows rows(database, recordZone, cameraZone);
     for (const ReadableRecording& recording : readable) {
         zones.AddRecording(recording.times);
@@ -254,7 +277,7 @@ void ParseFilesADay(const std::vector<std::string>& files, const std::string& lo
     rows.Finish();
 
     // A failed final commit loses rows: say so, so that the operator runs again.
-    code = database.Disconnect();
+    const std::int32_t code = database.Disconnect();
     const bool recorderWrote = code == kOtherWriterCode || rows.RecorderWrote();
     if (recorderWrote) {
         console::WriteLine(design_texts::RecorderWroteLine(databasePath));

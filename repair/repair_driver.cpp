@@ -52,8 +52,8 @@ struct WalkTally {
 // the listing it made for the read-ahead; where that listing failed, the
 // folder is listed here again, so that the failure is this location's.
 
-void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table, ReadAhead::Recordings listed,
-                   ReadAhead& readAhead, WalkProgress& progress, WalkTally& tally) {
+void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& table, const PlacedDatabases& placed,
+                   ReadAhead::Recordings listed, ReadAhead& readAhead, WalkProgress& progress, WalkTally& tally) {
     try {
         if (!listed) listed = ListRecordingsInReadingOrder(locationPath);
         if (listed->empty()) return;
@@ -61,7 +61,7 @@ void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& tabl
         progress.LocationStarted(location.parent_path().filename().string(), location.filename().string(),
                                  listed->size());
         ParseFilesADay(
-            *listed, locationPath, table, [&] { readAhead.FileStarted(); }, [&] { progress.RecordingDone(); },
+            *listed, locationPath, table, placed, [&] { readAhead.FileStarted(); }, [&] { progress.RecordingDone(); },
             tally.summary, tally.zones);
     } catch (const std::exception& e) {
         console::ReportStdException(design_texts::kRepairLocADay, e);
@@ -70,7 +70,8 @@ void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& tabl
     }
 }
 
-void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table, WalkTally& tally) {
+void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table,
+              const PlacedDatabases& placed, WalkTally& tally) {
     const std::vector<fs::path> days = DayFolders(storage, range);
     tally.summary.dayFoldersInRange = static_cast<unsigned>(days.size());
     ReadAhead readAhead(kFilesAhead, kWarmingThreads);
@@ -84,7 +85,7 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
         // read-ahead; the walk and the indexing read the same lists.
         const std::vector<fs::path>& locations = feed.LocationsOf(day);
         for (std::size_t i = 0; i < locations.size(); ++i) {
-            RepairLocADay(locations[i].string(), table, feed.Reached(day, i), readAhead, progress, tally);
+            RepairLocADay(locations[i].string(), table, placed, feed.Reached(day, i), readAhead, progress, tally);
         }
     }
 }
@@ -92,7 +93,7 @@ void WalkDays(const fs::path& storage, const DateRange& range, const DbInterface
 }  // namespace
 
 void RepairStorage(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
-                   RunSummary& summary) {
+                   RunSummary& summary, const PlacedDatabases& placed) {
     const fs::path storage(storagePath);
     if (!IsExistingDirectory(storage)) return;
     const DateRange range(beginDate, endDate);
@@ -110,7 +111,7 @@ void RepairStorage(const std::string& storagePath, const std::string& beginDate,
 
     WalkTally tally{summary, {}};
     try {
-        WalkDays(storage, range, table, tally);
+        WalkDays(storage, range, table, placed, tally);
     } catch (const std::exception& e) {
         console::ReportStdException(design_texts::kRepairStorage, e);
     } catch (...) {

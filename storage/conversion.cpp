@@ -172,18 +172,19 @@ void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::F
 void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate,
                                const std::string& endDate) {
     RunSummary summary;
-    ConvertDirectoryStructure(storagePath, beginDate, endDate, summary);
+    PlacedDatabases placed;
+    ConvertDirectoryStructure(storagePath, beginDate, endDate, summary, placed);
 }
 
 void ConvertDirectoryStructure(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
-                               RunSummary& summary) {
+                               RunSummary& summary, PlacedDatabases& placed) {
     summary.converting = true;
     const fs::path storage(storagePath);
     if (!StartRoad(design_texts::kConvertHeading, design_texts::kConvertDirectoryStructure, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;
-    TemplatePlacement placement(TemplateSource::Find(), kConvertDirectoryStructureTexts, summary);
+    TemplatePlacement placement(TemplateSource::Find(), kConvertDirectoryStructureTexts, summary, placed);
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
     FinishInterruptedPlacements(placement, storageFolder, storage, activity, range);

@@ -4,7 +4,6 @@
 #include "app/dates.h"
 #include "app/design_texts.h"
 #include "storage/layout.h"
-#include "storage/placed_databases.h"
 #include "storage/recorder_activity.h"
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
@@ -19,7 +18,7 @@ namespace {
 // A day the recorder is recording is left as it was, each location-day saying
 // so, before anything claims or opens its databases.
 void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolder, StorageActivity& activity,
-              const fs::directory_entry& day, RunSummary& summary) {
+              const fs::directory_entry& day, RunSummary& summary, PlacedDatabases& placed) {
     const std::string dayName = EntryName(day);
     int error = 0;
     const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
@@ -39,7 +38,7 @@ void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolde
         if (recorder.live) {
             console::WriteLine(design_texts::BeingRecordedLine(design_texts::kCopyTemplateDB, shown.string(),
                                                                activity.Now() - recorder.lastWrite));
-            RememberLeftWhileRecorded(locationFolder.OwnFacts().identity);
+            placed.RememberLeftWhileRecorded(locationFolder.OwnFacts().identity);
             summary.NoteLeft(shown.string(), "being recorded");
             continue;
         }
@@ -51,22 +50,23 @@ void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolde
 
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate) {
     RunSummary summary;
-    CopyTemplateDB(storagePath, beginDate, endDate, summary);
+    PlacedDatabases placed;
+    CopyTemplateDB(storagePath, beginDate, endDate, summary, placed);
 }
 
 void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate, const std::string& endDate,
-                    RunSummary& summary) {
+                    RunSummary& summary, PlacedDatabases& placed) {
     const fs::path storage(storagePath);
     if (!StartRoad(design_texts::kCopyTemplateHeading, design_texts::kCopyTemplateDB, storage)) return;
     int error = 0;
     const platform::Folder storageFolder = OpenStorageFolder(storage, error);
     if (error != 0) return;
-    TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts, summary);
+    TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts, summary, placed);
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
     for (const fs::directory_entry& day : ListFolder(storage)) {
         if (!IsDayFolderInRange(day, range)) continue;
-        PlaceDay(placement, storageFolder, activity, day, summary);
+        PlaceDay(placement, storageFolder, activity, day, summary, placed);
     }
     placement.ReportUnjudged();
 }

@@ -6,7 +6,6 @@
 #include "app/design_texts.h"
 #include "platform/database_claim.h"
 #include "platform/durable_copy.h"
-#include "storage/placed_databases.h"
 
 namespace fs = boost::filesystem;
 
@@ -119,8 +118,9 @@ void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim&
 
 // A template that cannot carry the mark is used as it is; the operator is told
 // what that costs.
-TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts, RunSummary& summary)
-    : source_(std::move(source)), texts_(texts), summary_(summary) {
+TemplatePlacement::TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts, RunSummary& summary,
+                                     PlacedDatabases& placed)
+    : source_(std::move(source)), texts_(texts), summary_(summary), placed_(placed) {
     if (!source_.Found() || source_.MarksCopies()) return;
     console::WriteLine(design_texts::UnmarkableTemplateLine(texts_.routine, TemplateDatabasePath().string(),
                                                             source_.OwnApplicationId()));
@@ -268,7 +268,7 @@ bool TemplatePlacement::CompleteInterruptedSwap(const PlacementTarget& target) {
 // run installed already is left as it is.
 void TemplatePlacement::Install(const PlacementTarget& target) {
     const platform::EntryFacts existing = target.folder.Facts(target.name);
-    if (existing.kind == EntryKind::RegularFile && WasPlacedInThisRun(existing.identity)) {
+    if (existing.kind == EntryKind::RegularFile && placed_.WasPlaced(existing.identity)) {
         Discard(target);
         return;
     }
@@ -290,8 +290,8 @@ void TemplatePlacement::Install(const PlacementTarget& target) {
         ReportCopyFailure(target.shown, platform::kAlreadyExistsError, refusal_);
         return;
     }
-    const platform::EntryFacts placed = target.folder.Facts(target.name);
-    if (placed.kind == EntryKind::RegularFile) RememberPlacedDatabase(placed.identity);
+    const platform::EntryFacts inPlace = target.folder.Facts(target.name);
+    if (inPlace.kind == EntryKind::RegularFile) placed_.RememberPlaced(inPlace.identity);
     // The new names are not durable until their folder is; a failure here
     // loses nothing that a rerun would not place again.
     target.folder.Sync();

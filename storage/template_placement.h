@@ -6,6 +6,7 @@
 #include "app/run_summary.h"
 #include "platform/folder.h"
 #include "storage/location_day_files.h"
+#include "storage/placed_databases.h"
 #include "storage/template_source.h"
 
 // The routine a caller of the placement names in the placement's lines, and
@@ -46,8 +47,10 @@ BackupName BackupFor(bool databaseMarked, bool oldPresent, bool templateMarks);
 // road reports once at its end.
 class TemplatePlacement {
 public:
-    // Why a location-day's database was left as it was goes to the summary.
-    TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts, RunSummary& summary);
+    // Why a location-day's database was left as it was goes to the summary;
+    // what was installed goes to placed, for the run's indexing.
+    TemplatePlacement(TemplateSource source, const TemplateCopyTexts& texts, RunSummary& summary,
+                      PlacedDatabases& placed);
 
     // Prepares the copy beside the target, sets a database in place aside and
     // installs the copy. Without a template, nothing is set aside.
@@ -86,6 +89,7 @@ private:
     TemplateSource source_;
     const TemplateCopyTexts& texts_;
     RunSummary& summary_;
+    PlacedDatabases& placed_;
     unsigned unjudged_ = 0;
     std::string refusal_;  // why the last set-aside did not happen
 };

@@ -20,7 +20,6 @@
 #include "repair/repair_driver.h"
 #include "storage/template_database.h"
 #include "support/recorded_files.h"
-#include "storage/placed_databases.h"
 #include "repair_test_support.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -91,26 +90,25 @@ protected:
         storagegen::WriteFile(DatabasePath(), kPlacedDatabase);
         int error = 0;
         const platform::Folder folder = platform::Folder::OpenPath(location_.string(), error);
-        RememberPlacedDatabase(folder.Facts("2012-03-03.db").identity);
+        placed_.RememberPlaced(folder.Facts("2012-03-03.db").identity);
     }
-    void TearDown() override {
-        fake = nullptr;
-        ForgetPlacedDatabases();
-    }
+    void TearDown() override { fake = nullptr; }
 
     static constexpr const char* kPlacedDatabase = "the day database this run placed";
 
     // Runs the indexing and returns what it wrote on standard output; what it
     // counted goes to summary_.
-    std::string Index(const std::vector<std::string>& files) {
+    std::string Index(const std::vector<std::string>& files) { return Index(files, placed_); }
+    std::string Index(const std::vector<std::string>& files, const PlacedDatabases& placed) {
         ::testing::internal::CaptureStdout();
         RecorderZones zones;
         ParseFilesADay(
-            files, location_.string(), table_, [] { fake->calls.push_back("Read"); },
+            files, location_.string(), table_, placed, [] { fake->calls.push_back("Read"); },
             [] { fake->calls.push_back("Done"); }, summary_, zones);
         return ::testing::internal::GetCapturedStdout();
     }
     RunSummary summary_;
+    PlacedDatabases placed_;  // the setup's database, as its run placed it
     std::string DatabasePath() const { return (location_ / "2012-03-03.db").string(); }
 
     repairtest::TempFolder folder_{"day-indexing"};
@@ -156,11 +154,10 @@ TEST_F(DayIndexingTest, ADatabaseThisRunDidNotPlaceIsNeverConnected) {
          {"Init 0 1", "Connect", "Release"}},
     };
     for (const auto& c : cases) {
-        ForgetPlacedDatabases();
         plugin_.calls.clear();
         plugin_.connectCode = static_cast<std::int32_t>(0x8000000e);
         if (!c.present) fs::remove(DatabasePath());
-        EXPECT_EQ(Index({recording_}), c.out);
+        EXPECT_EQ(Index({recording_}, PlacedDatabases()), c.out);
         EXPECT_EQ(plugin_.calls, c.calls);
     }
 }
@@ -302,9 +299,10 @@ TEST_F(DayIndexingTest, HandlesMoreFilesThanASixteenBitIndexCounts) {
 
 namespace {
 
-// The roads in the form their callers know (path, begin, end): each still
-// does its whole work, counting into a summary of its own.
-TEST(RoadsTest, TheDesignsFormsPlaceAndRebuild) {
+// The placement in the form its callers know (path, begin, end) still does
+// its whole work; the repair writes only what its own run's placement
+// installed, so a database another run placed is left as it was.
+TEST(RoadsTest, TheDesignsFormPlacesAndOnlyTheRunsOwnPlacementIsRebuilt) {
     repairtest::TempFolder temp("roads");
     const fs::path storage = temp.Path() / "storage", location = storage / "2012-03-03" / "1";
     fs::create_directories(location);
@@ -313,14 +311,19 @@ TEST(RoadsTest, TheDesignsFormsPlaceAndRebuild) {
     recording.startUtc += 60;
     repairtest::WriteRecordingFile(location / "00000002_2012-03-03_100100.3gp", recording);
     testsupport::AgeTree(temp.Path());
+    const fs::path database = location / "2012-03-03.db";
+    const char* const rowCount = "SELECT COUNT(*) FROM MediaFileDiskMap";
     ::testing::internal::CaptureStdout();
     CopyTemplateDB(storage.string(), UnsetDate, UnsetDate);
     RunSummary summary;
-    RepairStorage(storage.string(), UnsetDate, UnsetDate, summary);
+    PlacedDatabases placed;
+    RepairStorage(storage.string(), UnsetDate, UnsetDate, summary, placed);
+    const repairtest::Rows otherRunsPlacement = repairtest::Query(database, rowCount);
+    CopyTemplateDB(storage.string(), UnsetDate, UnsetDate, summary, placed);
+    RepairStorage(storage.string(), UnsetDate, UnsetDate, summary, placed);
     ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(repairtest::Query(location / "2012-03-03.db", "SELECT COUNT(*) FROM MediaFileDiskMap"),
-              (repairtest::Rows{{"2"}}));
-    ForgetPlacedDatabases();
+    EXPECT_EQ(otherRunsPlacement, (repairtest::Rows{{"0"}}));
+    EXPECT_EQ(repairtest::Query(database, rowCount), (repairtest::Rows{{"2"}}));
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "storage/placed_databases.h"
 #include "support/process.h"
 #include "tools/storage_generator/storage_generator.h"
 
@@ -88,11 +87,7 @@ std::string TemplateText();
 // flags of the road under test after "-p <storage>".
 class StorageRoadTest : public ::testing::Test {
 protected:
-    // Each test is a run of its own: a file of this test may get the identity
-    // of a database that an earlier test in this process placed.
-    explicit StorageRoadTest(std::vector<std::string> roadFlags) : roadFlags_(std::move(roadFlags)) {
-        ForgetPlacedDatabases();
-    }
+    explicit StorageRoadTest(std::vector<std::string> roadFlags) : roadFlags_(std::move(roadFlags)) {}
 
     const fs::path& storage() const { return folder_.path(); }
     std::string At(const std::string& relative) const {
