@@ -180,12 +180,24 @@ std::optional<long> MinutesWestOf(std::uint32_t stored) {
 // The systems that report no owner or mode (0 for all) cannot be judged.
 bool HasOwnership(const platform::EntryFacts& facts) { return facts.mode != 0; }
 
-std::optional<std::uint32_t> NameTime(const std::string& name, long biasMinutes) {
+// The record start a repair takes from the name, as a row holds it.
+std::optional<std::uint32_t> NameTime(const std::string& name, long biasMinutes, bool daylightSaving) {
     try {
-        return RowSeconds(RecordTimeFromFileName(name) + boost::posix_time::minutes(biasMinutes));
+        return RowSeconds(RecordStartFromName(name, biasMinutes, daylightSaving));
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// The recordings in the order a repair reads them.
+std::vector<const Recording*> InSerialOrder(std::vector<const Recording*> recordings) {
+    std::vector<std::string> names;
+    names.reserve(recordings.size());
+    for (const Recording* recording : recordings) names.push_back(recording->name);
+    std::vector<const Recording*> ordered;
+    ordered.reserve(recordings.size());
+    for (const std::size_t at : SerialOrder(names)) ordered.push_back(recordings[at]);
+    return ordered;
 }
 
 std::string Seconds(std::uint32_t value) { return std::to_string(value); }
@@ -366,9 +378,8 @@ private:
             if (row.recordStart < kYear2000 || row.cameraStart < kYear2000) {
                 Add(ProblemKind::Before2000, row.pathName,
                     "record start " + Seconds(row.recordStart) + ", camera start " + Seconds(row.cameraStart), range);
-            } else if (auto named = NameTime(row.pathName, BiasOfRow(intervalOf, row.intervalSerial))) {
-                const auto interval = intervalOf.find(row.intervalSerial);
-                if (interval != intervalOf.end() && interval->second->recordDLSaving == 1) *named -= 3600;
+            } else if (const auto named = NameTime(row.pathName, BiasOfRow(intervalOf, row.intervalSerial),
+                                                   DaylightSavingOfRow(intervalOf, row.intervalSerial))) {
                 const std::int64_t off = static_cast<std::int64_t>(row.recordStart) - *named;
                 if (off > kNameTimeToleranceSeconds || -off > kNameTimeToleranceSeconds) {
                     Add(ProblemKind::NameTimeMismatch, row.pathName,
@@ -384,6 +395,13 @@ private:
         const auto interval = intervalOf.find(serial);
         if (interval == intervalOf.end()) return settings_.biasMinutes;
         return MinutesWestOf(interval->second->recordTimeZone).value_or(settings_.biasMinutes);
+    }
+
+    // Whether the interval of a row was recorded in daylight saving; not when the interval is missing.
+    static bool DaylightSavingOfRow(const std::map<std::uint32_t, const IntervalRow*>& intervalOf,
+                                    std::uint32_t serial) {
+        const auto interval = intervalOf.find(serial);
+        return interval != intervalOf.end() && interval->second->recordDLSaving == 1;
     }
 
     // A machine's zone may change between days; within one location-day's
@@ -504,12 +522,7 @@ private:
         for (const Recording& recording : contents.recordings) {
             if (rowsKnown && (settings_.verify || listed_.count(recording.name) == 0)) toRead.push_back(&recording);
         }
-        // Serial order, as a repair reads them.
-        std::vector<std::pair<std::uint64_t, const Recording*>> bySerial;
-        for (const Recording* recording : toRead) bySerial.emplace_back(GetFileSerial(recording->name), recording);
-        std::stable_sort(bySerial.begin(), bySerial.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 0; i < bySerial.size(); ++i) toRead[i] = bySerial[i].second;
+        toRead = InSerialOrder(std::move(toRead));
         auto paths = std::make_shared<std::vector<std::string>>();
         for (const Recording* recording : toRead) paths->push_back(recording->path.string());
         readAhead.Append(paths);
@@ -545,7 +558,8 @@ private:
         if (reading.times) {
             range = TimeRange{RowSeconds(reading.times->recordStart), RowSeconds(reading.times->recordEnd)};
             unlisted.times = range;
-        } else if (auto named = NameTime(recording.name, settings_.biasMinutes)) {
+        } else if (auto named = NameTime(recording.name, settings_.biasMinutes, false)) {
+            // Unread, its daylight-saving flag is not known: the name's time as it stands.
             range = TimeRange{*named, *named};
         }
         result_.unlisted.push_back(unlisted);

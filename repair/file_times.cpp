@@ -33,7 +33,9 @@ void ReadDaylightSavingFlags(const TMediaPacket& packet, FileTimes& times) {
 }  // namespace
 
 RecordingRead ReadRecordingTimes(FileTimes& times, const std::string& path, long biasMinutes) {
-    times.recordStart = RecordTimeFromFileName(RecordingFileName(path)) + boost::posix_time::minutes(biasMinutes);
+    // A name without a time throws before the file is opened.
+    const std::string name = RecordingFileName(path);
+    times.recordStart = RecordStartFromName(name, biasMinutes, false);
 
     CParsers parsers(path);
     if (!parsers.IsOpened()) return RecordingRead::NotOpened;
@@ -52,7 +54,7 @@ RecordingRead ReadRecordingTimes(FileTimes& times, const std::string& path, long
     if (!HasUsableTime(last)) return RecordingRead::NoLastPacket;
     times.cameraEnd = TimeOf(*last);
 
-    if (times.recordDLSaving == 1) times.recordStart -= boost::posix_time::hours(1);
+    if (times.recordDLSaving == 1) times.recordStart = RecordStartFromName(name, biasMinutes, true);
     times.recordEnd = times.recordStart + (times.cameraEnd - times.cameraStart);
     return RecordingRead::Read;
 }

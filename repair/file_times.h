@@ -17,13 +17,12 @@ struct FileTimes {
     std::uint16_t cameraDLSaving = 0;
 };
 
-// Fills times for one recording: the record start from the file name (local
-// time shifted to UTC by biasMinutes, the machine's minutes west of UTC), the
-// camera start and end from the first and last packets, and the daylight-saving
-// flags from the second packet. A daylight-saving recording starts one hour
-// earlier. Reads only. False when the file cannot be
-// opened or has no first or last packet with a usable time; a bad file name
-// or malformed media data throws.
+// Fills times for one recording: the record start from the file name and the
+// daylight-saving flag (RecordStartFromName, with biasMinutes the machine's
+// minutes west of UTC), the camera start and end from the first and last
+// packets, and the daylight-saving flags from the second packet. Reads only.
+// False when the file cannot be opened or has no first or last packet with a
+// usable time; a bad file name or malformed media data throws.
 bool ReadFileTimes(FileTimes& times, const std::string& path, long biasMinutes);
 
 // What reading a recording's times came to, for callers that say why.

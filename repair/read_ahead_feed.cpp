@@ -1,8 +1,6 @@
 #include "repair/read_ahead_feed.h"
 
-#include <algorithm>
 #include <boost/filesystem/operations.hpp>
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,19 +11,10 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-// Ascending serial order. Each serial is read once rather than at every
-// comparison; files with equal serials may end in any order.
-std::vector<std::string> SortedBySerial(std::vector<std::string> files) {
-    std::vector<std::pair<std::uint64_t, std::string>> keyed;
-    keyed.reserve(files.size());
-    for (std::string& file : files) {
-        const std::uint64_t serial = GetFileSerial(file);
-        keyed.emplace_back(serial, std::move(file));
-    }
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+std::vector<std::string> InSerialOrder(std::vector<std::string> files) {
     std::vector<std::string> sorted;
-    sorted.reserve(keyed.size());
-    for (auto& entry : keyed) sorted.push_back(std::move(entry.second));
+    sorted.reserve(files.size());
+    for (const std::size_t at : SerialOrder(files)) sorted.push_back(std::move(files[at]));
     return sorted;
 }
 
@@ -53,7 +42,7 @@ std::vector<fs::path> LocationFolders(const fs::path& dayFolder) {
 
 ReadAhead::Recordings ListRecordingsInReadingOrder(const fs::path& location) {
     if (!IsExistingDirectory(location)) return std::make_shared<const std::vector<std::string>>();
-    return std::make_shared<const std::vector<std::string>>(SortedBySerial(CollectRecordingFiles(location)));
+    return std::make_shared<const std::vector<std::string>>(InSerialOrder(CollectRecordingFiles(location)));
 }
 
 const ReadAheadFeed::DayListing& ReadAheadFeed::ListedDay(std::size_t day) {

@@ -1,8 +1,10 @@
 #include "repair/recording_name.h"
 
 #include <algorithm>
+#include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/date_time/posix_time/time_parsers.hpp>
 #include <boost/filesystem/path.hpp>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -81,4 +83,25 @@ boost::posix_time::ptime RecordTimeFromFileName(const std::string& fileName) {
     const boost::posix_time::ptime time = boost::posix_time::time_from_string(text);
     if (time.is_special()) throw std::invalid_argument("not a recording time: " + text);
     return time;
+}
+
+boost::posix_time::ptime RecordStartFromName(const std::string& fileName, long biasMinutes, bool daylightSaving) {
+    const boost::posix_time::ptime utc = RecordTimeFromFileName(fileName) + boost::posix_time::minutes(biasMinutes);
+    return daylightSaving ? utc - boost::posix_time::hours(1) : utc;
+}
+
+std::vector<std::size_t> SerialOrder(const std::vector<std::string>& paths) {
+    // Each serial is read once rather than at every comparison.
+    std::vector<std::uint64_t> serials;
+    serials.reserve(paths.size());
+    for (const std::string& path : paths) serials.push_back(GetFileSerial(path));
+    std::vector<std::size_t> order(paths.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    // Stable, so that equal serials (names without a number, or two counters'
+    // recordings in one folder) keep the order given on every build: the
+    // listing's for the repair, the names' for the audit. An unstable sort
+    // leaves them wherever the library's partitioning happens to.
+    std::stable_sort(order.begin(), order.end(),
+                     [&serials](std::size_t a, std::size_t b) { return serials[a] < serials[b]; });
+    return order;
 }

@@ -15,6 +15,7 @@
 
 #include "platform/time_zone.h"
 #include "repair/file_times.h"
+#include "repair/read_ahead_feed.h"
 #include "repair/recording_name.h"
 #include "storage/layout.h"
 
@@ -27,10 +28,9 @@ std::vector<std::vector<std::string>> LocationLists(const fs::path& storage) {
     for (fs::directory_iterator day(storage), end; day != end; ++day) {
         if (!IsDayFolder(*day)) continue;
         for (fs::directory_iterator location(day->path()); location != end; ++location) {
-            std::vector<std::string> files = CollectRecordingFiles(location->path());
-            std::sort(files.begin(), files.end(),
-                      [](const std::string& a, const std::string& b) { return GetFileSerial(a) < GetFileSerial(b); });
-            if (!files.empty()) lists.push_back(std::move(files));
+            // In the order the repair reads them.
+            const ReadAhead::Recordings files = ListRecordingsInReadingOrder(location->path());
+            if (!files->empty()) lists.push_back(*files);
         }
     }
     return lists;

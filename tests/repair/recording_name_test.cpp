@@ -2,6 +2,7 @@
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <string>
+#include <vector>
 
 #include "repair/recording_name.h"
 #include "repair/row_time.h"
@@ -67,6 +68,45 @@ TEST(RecordTimeFromFileNameTest, RejectsShortNamesAndImpossibleDates) {
             EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << c.name << ": " << e.what();
         }
     }
+}
+
+TEST(RecordStartFromNameTest, ShiftsTheNameToUtcAndDaylightSavingAnHourBefore) {
+    const struct {
+        const char* name;
+        long biasMinutes;
+        bool daylightSaving;
+        const char* start;
+    } cases[] = {
+        {"1_2012-03-03_101500.3gp", 0, false, "2012-03-03 10:15:00"},
+        {"1_2012-03-03_101500.3gp", -480, false, "2012-03-03 02:15:00"},  // UTC+8
+        {"1_2012-03-03_101500.3gp", 300, true, "2012-03-03 14:15:00"},    // UTC-5, summer
+        {"1_2012-03-03_003000.3gp", 0, true, "2012-03-02 23:30:00"},      // the hour before is the day before
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RecordStartFromName(c.name, c.biasMinutes, c.daylightSaving), time_from_string(c.start)) << c.name;
+    }
+    EXPECT_THROW(RecordStartFromName("1_x.3gp", 0, true), std::exception);
+}
+
+TEST(SerialOrderTest, AscendingWithEqualSerialsInTheOrderGiven) {
+    const struct {
+        std::vector<std::string> paths;
+        std::vector<std::size_t> order;
+    } cases[] = {
+        {{}, {}},
+        {{"/d/3_a.3gp", "/d/1_b.3gp", "/d/2_c.3gp"}, {1, 2, 0}},
+        {{"/d/b.3gp", "/d/7_x.3gp", "/d/a.3gp", "/d/0007_y.3gp"}, {0, 2, 1, 3}},  // equal serials: 0, 0 and 7, 7
+    };
+    for (const auto& c : cases) EXPECT_EQ(SerialOrder(c.paths), c.order);
+
+    // More than a sort by insertion handles: partitioning must not reorder equal serials.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) paths.push_back(std::to_string(i % 3) + "_" + std::to_string(i) + ".3gp");
+    std::vector<std::size_t> expected;
+    for (std::size_t serial = 0; serial < 3; ++serial) {
+        for (std::size_t i = serial; i < paths.size(); i += 3) expected.push_back(i);
+    }
+    EXPECT_EQ(SerialOrder(paths), expected);
 }
 
 TEST(RowTimeTest, SecondsAreTruncatedTowardZeroAndWrapToThirtyTwoBits) {
