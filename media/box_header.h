@@ -14,7 +14,7 @@
 constexpr std::size_t kBoxSizeAndTypeLength = 8;
 constexpr std::size_t kLargeBoxSizeLength = 8;
 constexpr std::size_t kBoxExtendedTypeLength = 16;
-constexpr std::uint32_t kUuidBoxType = 0x75756964;  // "uuid"
+constexpr std::uint32_t kUuidBoxType = FourCC("uuid");
 
 struct DecodedBoxHeader {
     std::uint64_t size = 0;  // header included

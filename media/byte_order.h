@@ -23,7 +23,25 @@ inline void PutBigEndian(std::uint8_t* p, std::uint64_t value, std::size_t bytes
 }
 inline void PutBigEndian32(std::uint8_t* p, std::uint32_t value) { PutBigEndian(p, value, 4); }
 
-inline std::uint32_t LittleEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[3]) << 24 | static_cast<std::uint32_t>(p[2]) << 16 |
-           static_cast<std::uint32_t>(p[1]) << 8 | p[0];
+// The value of `bytes` little-endian bytes at p (at most 8).
+inline std::uint64_t LittleEndianAt(const std::uint8_t* p, std::size_t bytes) {
+    std::uint64_t value = 0;
+    for (std::size_t i = bytes; i-- > 0;) value = value << 8 | p[i];
+    return value;
+}
+inline std::uint32_t LittleEndian32(const std::uint8_t* p) { return static_cast<std::uint32_t>(LittleEndianAt(p, 4)); }
+
+// A four-character code as the big-endian integer that boxes and frame
+// headers store it as, e.g. FourCC("moov").
+constexpr std::uint32_t FourCC(const char (&code)[5]) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(code[i]);
+    return value;
+}
+// The same code with its first character in the least significant byte, as
+// the live region stores its codec codes.
+constexpr std::uint32_t LittleEndianFourCC(const char (&code)[5]) {
+    std::uint32_t value = 0;
+    for (int i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>(code[i]);
+    return value;
 }

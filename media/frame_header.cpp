@@ -4,22 +4,37 @@
 #include <stdexcept>
 
 #include "media/bit_reader.h"
+#include "media/byte_cursor.h"
 #include "media/tag_list.h"
 
+namespace {
+
+// The callers check that the fixed bytes are there; were they not, the read
+// fails as that check does.
+struct FailShortFrameHeader {
+    [[noreturn]] static void Shortfall() { throw std::runtime_error("frame header too short"); }
+};
+
+}  // namespace
+
 FrameHeaderFields ReadFrameHeaderFields(const uint8_t* header) {
+    // The fixed fields in turn, as TMediaFrameHeader lays them out.
+    ByteCursor<FailShortFrameHeader> fields(header, header + kFrameHeaderFixedSize);
     FrameHeaderFields f{};
-    f.totalLength = BigEndian32(header);
-    f.kind = header[8];
-    f.flags = BigEndian32(header + 9);
-    f.seconds = BigEndian32(header + 13);
-    f.milliseconds = static_cast<uint16_t>(header[17] << 8 | header[18]);
-    f.extensionWords = header[19];
+    f.totalLength = fields.ReadU32();
+    fields.Skip(sizeof(TMediaFrameHeader::codec));
+    f.kind = fields.ReadU8();
+    f.flags = fields.ReadU32();
+    f.seconds = fields.ReadU32();
+    f.milliseconds = fields.ReadU16();
+    f.extensionWords = fields.ReadU8();
     f.headerLength = kFrameHeaderFixedSize + 4u * f.extensionWords;
     return f;
 }
 
 void CheckFrameHeaderSize(const uint8_t* header, size_t headerSize) {
-    if (headerSize < kFrameHeaderFixedSize || headerSize < kFrameHeaderFixedSize + 4u * header[19]) {
+    if (headerSize < kFrameHeaderFixedSize ||
+        headerSize < kFrameHeaderFixedSize + 4u * header[kFrameExtensionWordsOffset]) {
         throw std::runtime_error("frame header too short");
     }
 }
@@ -80,10 +95,11 @@ void ReadWindowsTag(BitReader& body, TMediaPacket* p) {
 void ReadStatusTag(BitReader body, uint32_t length, TMediaPacket* p) {
     if (length < 2) return;
     body.Skip(8);
+    // Up to four status bytes, the first the least significant.
     const uint32_t used = length - 1 < 4 ? length - 1 : 4;
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < used; ++i) value |= body.Read(8) << (8 * i);
-    p->statusBits = value;
+    uint8_t bytes[4];
+    for (uint32_t i = 0; i < used; ++i) bytes[i] = static_cast<uint8_t>(body.Read(8));
+    p->statusBits = static_cast<uint32_t>(LittleEndianAt(bytes, used));
 }
 
 // Decodes the tags the packet carries; all others (tag 20 among them) are
@@ -200,7 +216,7 @@ void ParseFrameHeader(TMediaPacket* p) {
     p->payloadLength = f.totalLength - 4u * f.extensionWords - 16u;
 
     BitReader reader(header + kFrameHeaderFixedSize, header + f.headerLength);
-    p->mediaType = MediaTypeOfCodec(header + 4);
+    p->mediaType = MediaTypeOfCodec(header + kFrameCodecOffset);
     if (IsVideoSyntax(p->mediaType)) {
         p->frameCount = 1;
         ReadVideoExtension(reader, f.flags, p);
@@ -237,7 +253,7 @@ void CollectMotionTriggers(const uint8_t* header, size_t headerSize, std::vector
     triggers.clear();
     CheckFrameHeaderSize(header, headerSize);
     const FrameHeaderFields fields = ReadFrameHeaderFields(header);
-    if (!IsVideoSyntax(MediaTypeOfCodec(header + 4)) || (fields.flags & kFlagTagList) == 0) return;
+    if (!IsVideoSyntax(MediaTypeOfCodec(header + kFrameCodecOffset)) || (fields.flags & kFlagTagList) == 0) return;
     BitReader reader(header + kFrameHeaderFixedSize, header + fields.headerLength);
     TMediaPacket passedOver{};  // what the walk decodes on its way is not kept
     WalkVideoExtension(reader, fields.flags, &passedOver, [&triggers](const TagHeader& tag, BitReader& tags) {

@@ -6,8 +6,8 @@
 
 HeaderBlock::HeaderBlock(const uint8_t* block, size_t size) : block_(block) {
     if (block == nullptr || size < kPrefixSize) throw std::runtime_error("header block too short");
-    headerLength_ = BigEndian32(block + 8);
-    extraDataLength_ = BigEndian32(block + 12);
+    headerLength_ = BigEndian32(block + kHeaderLengthOffset);
+    extraDataLength_ = BigEndian32(block + kExtraDataLengthOffset);
     if (uint64_t{headerLength_} + extraDataLength_ > size - kPrefixSize) {
         throw std::runtime_error("header block too short");
     }

@@ -9,6 +9,9 @@
 class HeaderBlock {
 public:
     static constexpr size_t kPrefixSize = 16;
+    // Where the prefix keeps H and X.
+    static constexpr size_t kHeaderLengthOffset = 8;
+    static constexpr size_t kExtraDataLengthOffset = 12;
 
     // Throws std::runtime_error("header block too short") when the block
     // cannot hold its prefix, its header or its extra data.

@@ -161,8 +161,9 @@ TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, size_t headerBlockSiz
 }
 
 TMediaPacket* BuildMediaPacket(const uint8_t* headerBlock, uint32_t payloadLength) {
-    const uint64_t size =
-        HeaderBlock::kPrefixSize + uint64_t{BigEndian32(headerBlock + 8)} + BigEndian32(headerBlock + 12);
+    const uint64_t size = HeaderBlock::kPrefixSize +
+                          uint64_t{BigEndian32(headerBlock + HeaderBlock::kHeaderLengthOffset)} +
+                          BigEndian32(headerBlock + HeaderBlock::kExtraDataLengthOffset);
     if (size > std::numeric_limits<size_t>::max()) throw std::runtime_error("header block too short");
     return BuildMediaPacket(headerBlock, static_cast<size_t>(size), payloadLength);
 }

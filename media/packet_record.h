@@ -43,6 +43,15 @@ static_assert(sizeof(TMediaFrameHeader) == 20, "frame header is 20 bytes");
 
 inline constexpr uint32_t kFrameHeaderFixedSize = 20;
 
+// Where each fixed field lies, for code that reads or writes one in place.
+inline constexpr size_t kFrameTotalLengthOffset = offsetof(TMediaFrameHeader, totalLength);
+inline constexpr size_t kFrameCodecOffset = offsetof(TMediaFrameHeader, codec);
+inline constexpr size_t kFrameKindOffset = offsetof(TMediaFrameHeader, kind);
+inline constexpr size_t kFrameFlagsOffset = offsetof(TMediaFrameHeader, flags);
+inline constexpr size_t kFrameSecondsOffset = offsetof(TMediaFrameHeader, seconds);
+inline constexpr size_t kFrameMillisecondsOffset = offsetof(TMediaFrameHeader, milliseconds);
+inline constexpr size_t kFrameExtensionWordsOffset = offsetof(TMediaFrameHeader, extensionWords);
+
 // Bits of the frame header's flags word.
 inline constexpr uint32_t kFlagTagList = 1u << 3;
 inline constexpr uint32_t kFlagZoneShift = 4;

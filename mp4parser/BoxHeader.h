@@ -11,14 +11,6 @@ namespace ORVL {
 namespace SDK {
 namespace Brannock2 {
 
-// A four-character code as the big-endian integer it is stored as.
-constexpr std::uint32_t FourCC(const char (&code)[5]) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
-}
-
 struct BoxHeader {
     std::uint64_t start = 0;  // position of the header's first byte
     std::uint64_t end = 0;    // start + size
@@ -27,18 +19,13 @@ struct BoxHeader {
     std::uint64_t bodyStart = 0;  // first byte after the header (and a uuid's extended type)
 };
 
+// Reads the header of a top-level box at the file reader's position (zero
+// padding in front of it must have been passed over with FindBoxAfterZeros).
+// A size of 0 never means "to the end of the file" here. The header is read a
+// 32-bit word at a time, so a file that ends inside it fails as the read of
+// that word does.
 template <typename Reader>
-std::uint64_t ReadUInt64(Reader& reader) {
-    const std::uint64_t high = reader.ReadUInt32();
-    return high << 32 | reader.ReadUInt32();
-}
-
-// Reads a box header at the reader's position (zero padding in front of it
-// must have been passed over with FindBoxAfterZeros). A size of 0 never means
-// "to the end of the file" here. The header is read a 32-bit word at a time,
-// so a file that ends inside it fails as the read of that word does.
-template <typename Reader>
-BoxHeader ReadBoxHeader(Reader& reader) {
+BoxHeader ReadTopLevelBoxHeader(Reader& reader) {
     BoxHeader header;
     header.start = reader.Position();
     std::uint8_t bytes[kBoxSizeAndTypeLength + kLargeBoxSizeLength];

@@ -1,6 +1,10 @@
 #include "mp4parser/Codecs.h"
 
+#include <iterator>
+
+#include "media/byte_cursor.h"
 #include "media/media_packet.h"
+#include "media/start_code.h"
 #include "mp4parser/BoxHeader.h"
 
 namespace ORVL {
@@ -12,8 +16,6 @@ namespace {
 constexpr std::uint8_t kMpeg4VisualObjectType = 0x20;
 constexpr std::uint8_t kJpegObjectType = 0x6C;
 
-const std::uint8_t kStartCode[4] = {0, 0, 0, 1};
-
 // Room reserved beyond the configuration's length for the converted sets, as
 // the recording format's reader reserves it (each set's 2-byte length becomes
 // a 4-byte start code); a capacity only, the sets are appended whatever it is.
@@ -24,63 +26,38 @@ constexpr std::size_t kHevcSetsRoom = 1024;
 constexpr std::size_t kAvcSequenceSetCount = 5;
 constexpr std::size_t kHevcArrayCount = 22;
 
-// Reads a configuration body with every read checked against its end.
-class ConfigurationCursor {
-public:
-    ConfigurationCursor(const std::vector<std::uint8_t>& body, const char* failure) : body_(body), failure_(failure) {}
+// A configuration is read with the pass-over rule: what it announces beyond
+// its body is passed over (ConvertParameterSets).
+typedef ByteCursor<PassOverRest> ConfigurationCursor;
 
-    void Seek(std::size_t position) {
-        if (position > body_.size()) ThrowBadFormat(failure_);
-        position_ = position;
-    }
-    std::uint8_t ReadUInt8() {
-        Require(1);
-        return body_[position_++];
-    }
-    std::uint16_t ReadUInt16() {
-        Require(2);
-        const std::uint16_t value = static_cast<std::uint16_t>(body_[position_] << 8 | body_[position_ + 1]);
-        position_ += 2;
-        return value;
-    }
-    // Appends start code + the next length-prefixed unit to out.
-    void CopyUnitWithStartCode(std::vector<std::uint8_t>& out) {
-        const std::uint16_t length = ReadUInt16();
-        Require(length);
-        out.insert(out.end(), kStartCode, kStartCode + 4);
-        out.insert(out.end(), body_.begin() + position_, body_.begin() + position_ + length);
-        position_ += length;
-    }
-
-private:
-    void Require(std::size_t count) const {
-        if (count > body_.size() - position_) ThrowBadFormat(failure_);
-    }
-
-    const std::vector<std::uint8_t>& body_;
-    const char* failure_;
-    std::size_t position_ = 0;
-};
+// Appends start code + the next length-prefixed unit to out, or nothing when
+// the unit is not all there.
+void CopyUnitWithStartCode(ConfigurationCursor& cursor, std::vector<std::uint8_t>& out) {
+    const std::uint16_t length = cursor.ReadU16();
+    const std::uint8_t* unit = cursor.Take(length);
+    out.insert(out.end(), std::begin(kUnitStartCode), std::end(kUnitStartCode));
+    out.insert(out.end(), unit, unit + length);
+}
 
 void ConvertAvcConfiguration(const std::vector<std::uint8_t>& body, std::vector<std::uint8_t>& sets) {
     sets.reserve(body.size() + kAvcSetsRoom);
-    ConfigurationCursor cursor(body, "bad avcC");
+    ConfigurationCursor cursor(body.data(), body.data() + body.size());
     cursor.Seek(kAvcSequenceSetCount);
-    const unsigned sequenceSets = cursor.ReadUInt8() & 0x1F;
-    for (unsigned i = 0; i < sequenceSets; ++i) cursor.CopyUnitWithStartCode(sets);
-    const unsigned pictureSets = cursor.ReadUInt8();
-    for (unsigned i = 0; i < pictureSets; ++i) cursor.CopyUnitWithStartCode(sets);
+    const unsigned sequenceSets = cursor.ReadU8() & 0x1F;
+    for (unsigned i = 0; i < sequenceSets; ++i) CopyUnitWithStartCode(cursor, sets);
+    const unsigned pictureSets = cursor.ReadU8();
+    for (unsigned i = 0; i < pictureSets; ++i) CopyUnitWithStartCode(cursor, sets);
 }
 
 void ConvertHevcConfiguration(const std::vector<std::uint8_t>& body, std::vector<std::uint8_t>& sets) {
     sets.reserve(body.size() + kHevcSetsRoom);
-    ConfigurationCursor cursor(body, "bad hvcC");
+    ConfigurationCursor cursor(body.data(), body.data() + body.size());
     cursor.Seek(kHevcArrayCount);
-    const unsigned arrays = cursor.ReadUInt8();
+    const unsigned arrays = cursor.ReadU8();
     for (unsigned a = 0; a < arrays; ++a) {
-        cursor.ReadUInt8();  // unit type
-        const unsigned units = cursor.ReadUInt16();
-        for (unsigned u = 0; u < units; ++u) cursor.CopyUnitWithStartCode(sets);
+        cursor.ReadU8();  // unit type
+        const unsigned units = cursor.ReadU16();
+        for (unsigned u = 0; u < units; ++u) CopyUnitWithStartCode(cursor, sets);
     }
 }
 
@@ -182,14 +159,12 @@ std::uint8_t LengthSizeFieldOf(const SampleEntry* entry) {
 std::vector<std::uint8_t> ConvertParameterSets(const SampleEntry* entry) {
     std::vector<std::uint8_t> sets;
     if (entry == nullptr) return sets;
-    try {
+    ReadWhatIsThere([&] {
         if (IsAvcEntry(entry->type) && !entry->avcConfiguration.empty())
             ConvertAvcConfiguration(entry->avcConfiguration, sets);
         else if (IsHevcEntry(entry->type) && !entry->hevcConfiguration.empty())
             ConvertHevcConfiguration(entry->hevcConfiguration, sets);
-    } catch (const BadFormat&) {
-        // Ran out of configuration; keep the whole units before that point.
-    }
+    });
     return sets;
 }
 

@@ -31,7 +31,7 @@ enum class HeaderRead { Complete, Nothing, Partial };
 // too, so that media data beyond 4 GiB does not end it) and passes over the
 // rest of a box from there, a uuid's extended type included; a header cut
 // short is told apart from none at all, since only the first is a failure.
-HeaderRead ReadTopLevelHeader(ScanBuffer& buffer, DecodedBoxHeader& header) {
+HeaderRead ScanSizeFields(ScanBuffer& buffer, DecodedBoxHeader& header) {
     constexpr std::streamsize kSizeAndType = kBoxSizeAndTypeLength;
     constexpr std::streamsize kLargeSize = kLargeBoxSizeLength;
     std::uint8_t bytes[kBoxSizeAndTypeLength];
@@ -119,7 +119,7 @@ bool HoldsMovieAndMediaData(ScanBuffer& buffer) {
     DecodedBoxHeader header;
     for (;;) {
         const std::uint64_t start = BufferPosition(buffer);
-        if (ReadTopLevelHeader(buffer, header) != HeaderRead::Complete) break;
+        if (ScanSizeFields(buffer, header) != HeaderRead::Complete) break;
         if (IsZeroPadding(header)) {
             if (!PassOverZeroPadding(buffer, start)) break;
             continue;
@@ -157,7 +157,7 @@ void CheckEmbeddedBoxes(ScanBuffer& buffer, const EmbeddedFileTrailer& trailer) 
     DecodedBoxHeader header;
     for (;;) {
         const std::uint64_t start = BufferPosition(buffer);
-        const HeaderRead read = ReadTopLevelHeader(buffer, header);
+        const HeaderRead read = ScanSizeFields(buffer, header);
         if (read == HeaderRead::Nothing) break;
         if (read == HeaderRead::Partial) ThrowStreamFailure("bad read");
         if (IsZeroPadding(header)) {

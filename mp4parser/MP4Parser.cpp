@@ -51,14 +51,13 @@ void MP4Parser::ParseTopLevel() {
     bool mediaDataSeen = false;
     while (!(movieSeen && mediaDataSeen)) {
         PassOverZeroPadding();
-        const BoxHeader header = ReadBoxHeader(reader_);
+        const BoxHeader header = ReadTopLevelBoxHeader(reader_);
         CheckBoxHeader(header);
         if (header.type == FourCC("moov")) {
             // The movie is read only if it lies wholly in the file, so that
             // no size inside it can claim more than the file holds.
             if (header.end > mediaLength_) ThrowStreamFailure("end of file");
-            MemoryReader movieReader(ReadBoxBody(header), header.bodyStart);
-            BoxBody movie(movieReader, header.end);
+            BoxBody movie(std::make_shared<const UninitialisedBytes>(ReadBoxBody(header)), header.bodyStart);
             ReadMovie(movie, movie_);
             movieSeen = true;
         } else if (header.type == FourCC("mdat")) {
@@ -76,7 +75,7 @@ void MP4Parser::ParseTopLevel() {
 // its end at the next header ("end of file").
 void MP4Parser::PassOverZeroPadding() {
     const std::uint64_t position = reader_.Position();
-    if (position >= mediaLength_ || mediaLength_ - position < 4 || reader_.ReadUInt32() != 0) {
+    if (position >= mediaLength_ || mediaLength_ - position < 4 || reader_.ReadU32() != 0) {
         reader_.Seek(position);
         return;
     }
@@ -92,8 +91,8 @@ void MP4Parser::PassOverZeroPadding() {
 // The whole body in one read, which leaves the reader at the box's end:
 // parsing it then costs no further calls on the file, however many small
 // fields and skips it holds.
-MemoryReader::Bytes MP4Parser::ReadBoxBody(const BoxHeader& header) {
-    MemoryReader::Bytes body(static_cast<std::size_t>(header.end - header.bodyStart));
+UninitialisedBytes MP4Parser::ReadBoxBody(const BoxHeader& header) {
+    UninitialisedBytes body(static_cast<std::size_t>(header.end - header.bodyStart));
     reader_.ReadBytes(body.data(), body.size());
     return body;
 }

@@ -8,13 +8,14 @@
 #include "media/media_packet.h"
 #include "mp4parser/BadFormat.h"
 #include "mp4parser/BoxBody.h"
-#include "mp4parser/DataReader.h"
+#include "mp4parser/BufferedFileReader.h"
 #include "mp4parser/FileDescriptor.h"
 #include "mp4parser/MadeUpHeader.h"
 #include "mp4parser/Movie.h"
 #include "mp4parser/SampleTable.h"
 #include "mp4parser/StreamFailure.h"
 #include "mp4parser/TrackCursor.h"
+#include "mp4parser/UninitialisedBytes.h"
 
 namespace ORVL {
 namespace SDK {
@@ -47,7 +48,7 @@ public:
     void SeekToTime(std::uint32_t seconds, std::uint32_t milliseconds);
 
     // Bytes that a read overwrites: grown without being zeroed first.
-    typedef MemoryReader::Bytes SampleBuffer;
+    typedef UninitialisedBytes SampleBuffer;
 
     // Reads one sample into destination (grown as needed), H.264 and H.265
     // samples converted to start-code form; returns the bytes written.
@@ -62,7 +63,7 @@ public:
 private:
     void ParseTopLevel();
     void PassOverZeroPadding();
-    MemoryReader::Bytes ReadBoxBody(const BoxHeader& header);
+    UninitialisedBytes ReadBoxBody(const BoxHeader& header);
     void BuildTables();
     // Offset, size and key-frame flag of one sample; out_of_range for a track
     // or sample that does not exist.

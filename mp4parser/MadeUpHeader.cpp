@@ -13,8 +13,6 @@ namespace Brannock2 {
 
 namespace {
 
-constexpr std::size_t kPrefixSize = 16;
-
 // Bytes of speech data per AMR frame type, the frame's header byte excluded.
 const std::uint8_t kAmrFrameSizes[16] = {12, 13, 15, 17, 19, 20, 26, 31, 5, 0, 0, 0, 0, 0, 0, 5};
 
@@ -98,22 +96,22 @@ unsigned WriteExtension(const MadeUpHeaderInput& input, std::uint8_t* extension)
 
 std::size_t MakeUpHeaderBlock(const MadeUpHeaderInput& input, std::uint8_t (&block)[kMadeUpHeaderBlockSize]) {
     std::memset(block, 0, sizeof block);
-    std::uint8_t* header = block + kPrefixSize;
-    PutBigEndian(header + 4, HeaderCodecCode(input.mediaType), 4);
-    if (input.mediaType < MEDIA_DMYV && !input.keyFrame) header[8] = 0x10;
-    PutBigEndian(header + 9, kDefaultFrameFlags, 4);
+    std::uint8_t* header = block + HeaderBlock::kPrefixSize;
+    PutBigEndian(header + kFrameCodecOffset, HeaderCodecCode(input.mediaType), 4);
+    if (input.mediaType < MEDIA_DMYV && !input.keyFrame) header[kFrameKindOffset] = 0x10;
+    PutBigEndian(header + kFrameFlagsOffset, kDefaultFrameFlags, 4);
 
     const std::int64_t ms = RoundedMilliseconds(input.time);
     const std::uint64_t base = input.creationTime < kMovieEpochTo1970 ? kMovieEpochTo1970 : input.creationTime;
     const std::uint64_t seconds = base + static_cast<std::uint64_t>(ms / 1000) - kMovieEpochTo1970;
-    PutBigEndian(header + 13, static_cast<std::uint32_t>(seconds), 4);
-    PutBigEndian(header + 17, static_cast<std::uint16_t>(ms % 1000), 2);
+    PutBigEndian(header + kFrameSecondsOffset, static_cast<std::uint32_t>(seconds), 4);
+    PutBigEndian(header + kFrameMillisecondsOffset, static_cast<std::uint16_t>(ms % 1000), 2);
 
     const unsigned words = WriteExtension(input, header + kFrameHeaderFixedSize);
-    header[19] = static_cast<std::uint8_t>(words);
+    header[kFrameExtensionWordsOffset] = static_cast<std::uint8_t>(words);
     const std::uint32_t headerLength = kFrameHeaderFixedSize + 4 * words;
-    PutBigEndian(block + 8, headerLength, 4);
-    return kPrefixSize + headerLength;
+    PutBigEndian(block + HeaderBlock::kHeaderLengthOffset, headerLength, 4);
+    return HeaderBlock::kPrefixSize + headerLength;
 }
 
 }  // namespace Brannock2

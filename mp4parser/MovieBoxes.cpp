@@ -9,35 +9,35 @@ namespace Brannock2 {
 namespace {
 
 void ReadFullBoxFields(BoxBody& box, FullBoxFields& fields) {
-    fields.version = box.ReadUInt8();
-    fields.flags = box.ReadUInt24();
+    fields.version = box.ReadU8();
+    fields.flags = box.ReadU24();
 }
 
 // Times and durations are 8 bytes wide in version-1 boxes, 4 otherwise.
 std::uint64_t ReadVersionedValue(BoxBody& box, std::uint8_t version) {
-    return version != 0 ? ReadUInt64(box) : box.ReadUInt32();
+    return version != 0 ? box.ReadU64() : box.ReadU32();
 }
 
 void ReadMovieHeader(BoxBody& box, MovieHeader& header) {
     ReadFullBoxFields(box, header);
     header.creationTime = ReadVersionedValue(box, header.version);
     header.modificationTime = ReadVersionedValue(box, header.version);
-    header.timescale = box.ReadUInt32();
+    header.timescale = box.ReadU32();
     header.duration = ReadVersionedValue(box, header.version);
     box.Skip(76);  // rate, volume, reserved, matrix, predefined
-    header.nextTrackId = box.ReadUInt32();
+    header.nextTrackId = box.ReadU32();
 }
 
 void ReadTrackHeader(BoxBody& box, TrackHeader& header) {
     ReadFullBoxFields(box, header);
     header.creationTime = ReadVersionedValue(box, header.version);
     header.modificationTime = ReadVersionedValue(box, header.version);
-    header.trackId = box.ReadUInt32();
+    header.trackId = box.ReadU32();
     box.Skip(4);
     header.duration = ReadVersionedValue(box, header.version);
     box.Skip(52);  // reserved, layer, alternate group, volume, matrix
-    header.width = box.ReadUInt32() >> 16;
-    header.height = box.ReadUInt32() >> 16;
+    header.width = box.ReadU32() >> 16;
+    header.height = box.ReadU32() >> 16;
 }
 
 // Version-1 entries carry 64-bit durations and media times; reading them in
@@ -46,19 +46,19 @@ void ReadTrackHeader(BoxBody& box, TrackHeader& header) {
 // that readers of recordings take whatever the version.
 void ReadEditList(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.elst);
-    const std::uint32_t count = box.ReadUInt32();
+    const std::uint32_t count = box.ReadU32();
     const bool wide = track.elst.version == 1 && count <= box.Remaining() / 20;
     box.RequireEntries(count, wide ? 20 : 12);
     track.editList.assign(count, EditListEntry());
     for (EditListEntry& entry : track.editList) {
         if (wide) {
-            entry.segmentDuration = ReadUInt64(box);
-            entry.mediaTime = static_cast<std::int64_t>(ReadUInt64(box));
+            entry.segmentDuration = box.ReadU64();
+            entry.mediaTime = static_cast<std::int64_t>(box.ReadU64());
         } else {
-            entry.segmentDuration = box.ReadUInt32();
-            entry.mediaTime = static_cast<std::int32_t>(box.ReadUInt32());
+            entry.segmentDuration = box.ReadU32();
+            entry.mediaTime = static_cast<std::int32_t>(box.ReadU32());
         }
-        entry.mediaRate = box.ReadUInt32();
+        entry.mediaRate = box.ReadU32();
     }
 }
 
@@ -66,16 +66,16 @@ void ReadMediaHeader(BoxBody& box, MediaHeader& header) {
     ReadFullBoxFields(box, header);
     header.creationTime = ReadVersionedValue(box, header.version);
     header.modificationTime = ReadVersionedValue(box, header.version);
-    header.timescale = box.ReadUInt32();
+    header.timescale = box.ReadU32();
     header.duration = ReadVersionedValue(box, header.version);
-    header.language = box.ReadUInt16();
-    header.quality = box.ReadUInt16();
+    header.language = box.ReadU16();
+    header.quality = box.ReadU16();
 }
 
 void ReadHandler(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.hdlr);
     box.Skip(4);  // predefined
-    track.handlerType = box.ReadUInt32();
+    track.handlerType = box.ReadU32();
 }
 
 // Nothing else looks at the references, so a misstated size or count costs
@@ -84,7 +84,7 @@ void ReadHandler(BoxBody& box, TrackDescription& track) {
 // list, and a count beyond the entries present keeps those present.
 void ReadDataReferences(BoxBody& box, TrackDescription& track) {
     ReadFullBoxFields(box, track.dref);
-    const std::uint32_t count = box.ReadUInt32();
+    const std::uint32_t count = box.ReadU32();
     track.dataReferences.assign(std::min<std::uint64_t>(count, box.Remaining() / 12), DataReferenceEntry());
     for (std::size_t i = 0; i < track.dataReferences.size(); ++i) {
         if (box.Remaining() < 12) {
@@ -92,8 +92,8 @@ void ReadDataReferences(BoxBody& box, TrackDescription& track) {
             break;
         }
         DataReferenceEntry& entry = track.dataReferences[i];
-        entry.size = box.ReadUInt32();
-        entry.type = box.ReadUInt32();
+        entry.size = box.ReadU32();
+        entry.type = box.ReadU32();
         ReadFullBoxFields(box, entry);
         const std::uint64_t textLength =
             entry.size > 12 ? std::min<std::uint64_t>(entry.size - 12, box.Remaining()) : 0;
@@ -107,7 +107,7 @@ void ReadDataReferences(BoxBody& box, TrackDescription& track) {
 // box once.
 template <typename Entry, typename ReadEntry>
 void ReadCountedEntries(BoxBody& box, std::uint64_t entrySize, std::vector<Entry>& entries, ReadEntry readEntry) {
-    const std::uint32_t count = box.ReadUInt32();
+    const std::uint32_t count = box.ReadU32();
     box.RequireEntries(count, entrySize);
     const std::uint8_t* bytes = box.Take(count * entrySize);
     entries.assign(count, Entry());
@@ -156,23 +156,23 @@ void ReadSampleToChunk(BoxBody& box, TrackDescription& track) {
 
 void ReadSampleSizes(BoxBody& box, SampleSizes& sizes) {
     ReadFullBoxFields(box, sizes);
-    sizes.sampleSize = box.ReadUInt32();
-    sizes.sampleCount = box.ReadUInt32();
+    sizes.sampleSize = box.ReadU32();
+    sizes.sampleCount = box.ReadU32();
     sizes.sizes = StoredNumbers();
     if (sizes.sampleSize != 0) return;
     box.RequireEntries(sizes.sampleCount, 4);
     const std::uint8_t* bytes = box.Take(std::uint64_t{sizes.sampleCount} * 4);
-    sizes.sizes = StoredNumbers(box.Reader().Owner(), bytes, sizes.sampleCount, 4);
+    sizes.sizes = StoredNumbers(box.Owner(), bytes, sizes.sampleCount, 4);
 }
 
 // "co64" is read as well as "stco", so that recordings beyond 4 GiB work.
 void ReadChunkOffsets(BoxBody& box, TrackDescription& track, bool wide) {
     ReadFullBoxFields(box, track.stco);
     const unsigned width = wide ? 8 : 4;
-    const std::uint32_t count = box.ReadUInt32();
+    const std::uint32_t count = box.ReadU32();
     box.RequireEntries(count, width);
     const std::uint8_t* bytes = box.Take(std::uint64_t{count} * width);
-    track.chunkOffsets = StoredNumbers(box.Reader().Owner(), bytes, count, width);
+    track.chunkOffsets = StoredNumbers(box.Owner(), bytes, count, width);
 }
 
 void ReadSampleTable(BoxBody& stbl, TrackDescription& track) {
@@ -223,11 +223,11 @@ void ReadMediaInformation(BoxBody& minf, TrackDescription& track) {
             case FourCC("hmhd"):
                 info.hintHeaderPresent = 1;
                 ReadFullBoxFields(box, info.hmhd);
-                info.maxPduSize = box.ReadUInt16();
-                info.averagePduSize = box.ReadUInt16();
-                info.maxBitRate = box.ReadUInt32();
-                info.averageBitRate = box.ReadUInt32();
-                info.reserved = box.ReadUInt32();
+                info.maxPduSize = box.ReadU16();
+                info.averagePduSize = box.ReadU16();
+                info.maxBitRate = box.ReadU32();
+                info.averageBitRate = box.ReadU32();
+                info.reserved = box.ReadU32();
                 break;
             case FourCC("dinf"):
                 ForEachChild(box, [&](const BoxHeader& dinfChild, BoxBody& dref) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "media/start_code.h"
 #include "mp4parser/BadFormat.h"
 
 namespace ORVL {
@@ -10,8 +11,6 @@ namespace SDK {
 namespace Brannock2 {
 
 namespace {
-
-const std::uint8_t kStartCode[4] = {0, 0, 0, 1};
 
 enum AvcUnitType : unsigned {
     kIdrSlice = 5,
@@ -46,12 +45,12 @@ public:
 
     std::uint8_t ReadUnitHeader(std::uint32_t length) {
         remaining_ -= length;
-        return reader_.ReadUInt8();
+        return reader_.ReadU8();
     }
 
     // The unit whose header byte was read, with its other length - 1 bytes.
     void WriteUnit(std::uint8_t unitHeader, std::uint32_t length) {
-        Put(kStartCode, 4);
+        Put(kUnitStartCode, kUnitStartCodeLength);
         Put(&unitHeader, 1);
         reader_.ReadBytes(Claim(length - 1), length - 1);
     }
@@ -60,7 +59,7 @@ public:
 
     void CopyUnit(std::uint32_t length) {
         remaining_ -= length;
-        Put(kStartCode, 4);
+        Put(kUnitStartCode, kUnitStartCodeLength);
         reader_.ReadBytes(Claim(length), length);
     }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mp4parser/BoxBody.h"
+#include "mp4parser/BufferedFileReader.h"
 
 namespace ORVL {
 namespace SDK {

@@ -20,7 +20,7 @@ constexpr std::uint8_t kSyncLayerConfigTag = 6;
 std::uint32_t ReadExpandableSize(BoxBody& box) {
     std::uint32_t size = 0;
     for (int i = 0; i < 4; ++i) {
-        const std::uint8_t byte = box.ReadUInt8();
+        const std::uint8_t byte = box.ReadU8();
         size = size << 7 | (byte & 0x7F);
         if ((byte & 0x80) == 0) break;
     }
@@ -31,11 +31,11 @@ std::uint32_t ReadExpandableSize(BoxBody& box) {
 // type, buffer size and the two bit rates.
 void ReadDecoderConfig(BoxBody& esds, ElementaryStreamDescriptor& descriptor) {
     ReadExpandableSize(esds);  // its length says nothing the fields do not
-    descriptor.objectTypeIndication = esds.ReadUInt8();
-    descriptor.streamType = esds.ReadUInt8();
-    descriptor.bufferSize = esds.ReadUInt24();
-    descriptor.maxBitRate = esds.ReadUInt32();
-    descriptor.averageBitRate = esds.ReadUInt32();
+    descriptor.objectTypeIndication = esds.ReadU8();
+    descriptor.streamType = esds.ReadU8();
+    descriptor.bufferSize = esds.ReadU24();
+    descriptor.maxBitRate = esds.ReadU32();
+    descriptor.averageBitRate = esds.ReadU32();
 }
 
 // Descriptors after the ES descriptor's fixed fields, counted down from its
@@ -44,10 +44,10 @@ void ReadDecoderConfig(BoxBody& esds, ElementaryStreamDescriptor& descriptor) {
 // sync-layer descriptor its length and 5, any other byte 1.
 void ReadEsSubDescriptors(BoxBody& esds, std::int64_t remaining, ElementaryStreamDescriptor& descriptor) {
     while (remaining > 0) {
-        const std::uint8_t tag = esds.ReadUInt8();
+        const std::uint8_t tag = esds.ReadU8();
         if (tag == kDecoderConfigTag) {
             ReadDecoderConfig(esds, descriptor);
-            if (remaining != 18 && esds.ReadUInt8() == kDecoderSpecificInfoTag) {
+            if (remaining != 18 && esds.ReadU8() == kDecoderSpecificInfoTag) {
                 const std::uint32_t length = ReadExpandableSize(esds);
                 if (length > 0) {
                     const std::uint64_t position = esds.Position();
@@ -71,8 +71,8 @@ void ReadEsSubDescriptors(BoxBody& esds, std::int64_t remaining, ElementaryStrea
 
 void ReadVisualFields(BoxBody& entry, SampleEntry& sample) {
     entry.Skip(16);  // predefined and reserved
-    sample.width = entry.ReadUInt16();
-    sample.height = entry.ReadUInt16();
+    sample.width = entry.ReadU16();
+    sample.height = entry.ReadU16();
 }
 
 // One layout for every sound description: the first 8 bytes (a version, a
@@ -82,10 +82,10 @@ void ReadVisualFields(BoxBody& entry, SampleEntry& sample) {
 // that fits.
 void ReadAudioFields(BoxBody& entry, SampleEntry& sample) {
     entry.Skip(8);
-    sample.channelCount = entry.ReadUInt16();
-    sample.sampleSize = entry.ReadUInt16();
+    sample.channelCount = entry.ReadU16();
+    sample.sampleSize = entry.ReadU16();
     entry.Skip(4);  // compression id, packet size
-    sample.sampleRate = entry.ReadUInt32() >> 16;
+    sample.sampleRate = entry.ReadU32() >> 16;
 }
 
 void ReadEsdsChildren(BoxBody& entry, SampleEntry& sample) {
@@ -104,9 +104,9 @@ void ReadCodingConfiguration(BoxBody& entry, SampleEntry& sample, bool hevc) {
             sample.hevcConfiguration = box.ReadToEnd();
             if (sample.hevcConfiguration.size() > 21) sample.hevcLengthSizeField = sample.hevcConfiguration[21] & 3;
         } else if (child.type == FourCC("btrt")) {
-            sample.btrtBufferSize = box.ReadUInt32();
-            sample.btrtMaxBitRate = box.ReadUInt32();
-            sample.btrtAverageBitRate = box.ReadUInt32();
+            sample.btrtBufferSize = box.ReadU32();
+            sample.btrtMaxBitRate = box.ReadU32();
+            sample.btrtAverageBitRate = box.ReadU32();
         }
     });
 }
@@ -114,7 +114,7 @@ void ReadCodingConfiguration(BoxBody& entry, SampleEntry& sample, bool hevc) {
 void ReadSampleEntry(const BoxHeader& header, BoxBody& entry, SampleEntry& sample) {
     sample.type = header.type;
     entry.Skip(6);  // reserved
-    sample.dataReferenceIndex = entry.ReadUInt16();
+    sample.dataReferenceIndex = entry.ReadU16();
     switch (header.type) {
         case FourCC("avc1"):
         case FourCC("hvc1"):
@@ -129,8 +129,8 @@ void ReadSampleEntry(const BoxHeader& header, BoxBody& entry, SampleEntry& sampl
         case FourCC("mp4v"):
         case FourCC("avs2"):
             ReadVisualFields(entry, sample);
-            sample.horizontalResolution = entry.ReadUInt32();
-            sample.verticalResolution = entry.ReadUInt32();
+            sample.horizontalResolution = entry.ReadU32();
+            sample.verticalResolution = entry.ReadU32();
             entry.Skip(42);
             ReadEsdsChildren(entry, sample);
             if (header.type == FourCC("avs2")) sample.objectType = kAvs2ObjectType;
@@ -167,9 +167,9 @@ void ReadSampleEntry(const BoxHeader& header, BoxBody& entry, SampleEntry& sampl
 // Every entry is read inside its own declared size, and the next one starts at
 // that end whatever the previous entry's reader took.
 void ReadSampleDescription(BoxBody& stsd, TrackDescription& track) {
-    track.stsd.version = stsd.ReadUInt8();
-    track.stsd.flags = stsd.ReadUInt24();
-    const std::uint32_t count = stsd.ReadUInt32();
+    track.stsd.version = stsd.ReadU8();
+    track.stsd.flags = stsd.ReadU24();
+    const std::uint32_t count = stsd.ReadU32();
     stsd.RequireEntries(count, 8);
     track.sampleEntries.clear();
     track.sampleEntries.reserve(count);
@@ -188,12 +188,12 @@ void ReadSampleDescription(BoxBody& stsd, TrackDescription& track) {
 // file stays readable.
 void ReadElementaryStreamDescriptor(BoxBody& esds, ElementaryStreamDescriptor& descriptor) {
     try {
-        descriptor.version = esds.ReadUInt8();
-        descriptor.flags = esds.ReadUInt24();
-        if (esds.ReadUInt8() != kEsDescriptorTag) return;
+        descriptor.version = esds.ReadU8();
+        descriptor.flags = esds.ReadU24();
+        if (esds.ReadU8() != kEsDescriptorTag) return;
         const std::uint32_t length = ReadExpandableSize(esds);
-        descriptor.esId = esds.ReadUInt16();
-        const std::uint8_t flags = esds.ReadUInt8();
+        descriptor.esId = esds.ReadU16();
+        const std::uint8_t flags = esds.ReadU8();
         descriptor.streamDependence = flags >> 7 & 1;
         descriptor.urlFlag = flags >> 6 & 1;
         descriptor.ocrStream = flags >> 5 & 1;

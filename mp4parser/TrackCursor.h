@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "media/byte_order.h"
 #include "mp4parser/Movie.h"
 #include "mp4parser/SampleTable.h"
 
@@ -29,7 +30,7 @@ struct WorkingBufferSizes {
 
 // Handler type of the tracks that carry the camera's header blocks for the
 // track right before them.
-constexpr std::uint32_t kHeaderTrackHandler = 0x6C756D6F;  // "lumo"
+constexpr std::uint32_t kHeaderTrackHandler = FourCC("lumo");
 
 // One cursor per track of a known codec, in track order. A header track right
 // after such a track gets no cursor; it is paired with it when both have the

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "box_builder.h"
-#include "mp4parser/DataReader.h"
+#include "mp4parser/BufferedFileReader.h"
 #include "mp4parser/FileDescriptor.h"
 
 using namespace ORVL::SDK::Brannock2;
@@ -149,15 +149,15 @@ TEST(FileDescriptorTest, CopiesShareTheFileAndCloseOnceForAll) {
 
 TEST(BufferedDataReaderTest, ReadsBigEndianIntegersAndKeepsPosition) {
     FileDescriptor file(CountingFile());
-    DataReader<FileDescriptor> reader;
+    BufferedFileReader<FileDescriptor> reader;
     reader.Open(file);
-    EXPECT_EQ(reader.ReadUInt8(), 0x00);
-    EXPECT_EQ(reader.ReadUInt16(), 0x0102);
-    EXPECT_EQ(reader.ReadUInt32(), 0x03040506u);
+    EXPECT_EQ(reader.ReadU8(), 0x00);
+    EXPECT_EQ(reader.ReadU16(), 0x0102);
+    EXPECT_EQ(reader.ReadU32(), 0x03040506u);
     EXPECT_EQ(reader.Position(), 7u);
-    EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(2)(reader), 0x0708u);
-    EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(4)(reader), 0x090A0B0Cu);
-    EXPECT_EQ(DataReader<FileDescriptor>::UIntReaderOfWidth(1)(reader), 0x0Du);
+    EXPECT_EQ(BufferedFileReader<FileDescriptor>::UIntReaderOfWidth(2)(reader), 0x0708u);
+    EXPECT_EQ(BufferedFileReader<FileDescriptor>::UIntReaderOfWidth(4)(reader), 0x090A0B0Cu);
+    EXPECT_EQ(BufferedFileReader<FileDescriptor>::UIntReaderOfWidth(1)(reader), 0x0Du);
 }
 
 TEST(BufferedDataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
@@ -173,7 +173,7 @@ TEST(BufferedDataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
     };
     for (const Case& c : cases) {
         FileDescriptor file(path);
-        DataReader<FileDescriptor> reader;
+        BufferedFileReader<FileDescriptor> reader;
         reader.Open(file);
         reader.Seek(c.at);
         std::uint8_t bytes[8];
@@ -182,14 +182,14 @@ TEST(BufferedDataReaderTest, ShortReadIsBadReadAndNothingIsEndOfFile) {
             // The position stays, and so does the stream under it.
             EXPECT_EQ(reader.Position(), c.at);
             reader.Seek(10);
-            EXPECT_EQ(reader.ReadUInt8(), 10);
+            EXPECT_EQ(reader.ReadU8(), 10);
         }
     }
 }
 
 TEST(BufferedDataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
     std::vector<Seek> seeks;
-    DataReader<RecordingDevice> reader;
+    BufferedFileReader<RecordingDevice> reader;
     reader.Open(RecordingDevice(&seeks, 100));
     reader.Seek(12);
     const std::size_t before = seeks.size();
@@ -200,7 +200,7 @@ TEST(BufferedDataReaderTest, SeekToCurrentPositionTouchesNoDevice) {
 TEST(BufferedDataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
     const std::int64_t threeGiB = 3LL << 30;
     std::vector<Seek> seeks;
-    DataReader<RecordingDevice> reader;
+    BufferedFileReader<RecordingDevice> reader;
     reader.Open(RecordingDevice(&seeks, 100));
     reader.Seek(7);
     seeks.clear();
@@ -225,14 +225,14 @@ TEST(BufferedDataReaderTest, SkipBeyondThirtyTwoBitsUsesAnAbsoluteSeek) {
 
 TEST(BufferedDataReaderTest, MovesInsideTheBufferAndLongReadsKeepBytesAndPositionsRight) {
     std::vector<Seek> seeks;
-    DataReader<RecordingDevice> reader;
+    BufferedFileReader<RecordingDevice> reader;
     reader.Open(RecordingDevice(&seeks, 20000));
-    EXPECT_EQ(reader.ReadUInt8(), 0);
+    EXPECT_EQ(reader.ReadU8(), 0);
     seeks.clear();
     reader.Skip(100);
-    EXPECT_EQ(reader.ReadUInt8(), 101);
+    EXPECT_EQ(reader.ReadU8(), 101);
     reader.Seek(3);
-    EXPECT_EQ(reader.ReadUInt8(), 3);
+    EXPECT_EQ(reader.ReadU8(), 3);
     EXPECT_TRUE(seeks.empty()) << "moves inside the buffered bytes need no device";
 
     // A read far longer than the buffer, then moves relative to where it ended.
@@ -242,41 +242,41 @@ TEST(BufferedDataReaderTest, MovesInsideTheBufferAndLongReadsKeepBytesAndPositio
     for (std::size_t i = 0; i < bytes.size(); ++i) allRight = allRight && bytes[i] == ((4 + i) & 0xFF);
     EXPECT_TRUE(allRight);
     EXPECT_EQ(reader.Position(), 10004u);
-    EXPECT_EQ(reader.ReadUInt8(), 10004 & 0xFF);
+    EXPECT_EQ(reader.ReadU8(), 10004 & 0xFF);
     reader.Skip(-3);
-    EXPECT_EQ(reader.ReadUInt8(), 10002 & 0xFF);
+    EXPECT_EQ(reader.ReadU8(), 10002 & 0xFF);
     reader.Skip(5000);
-    EXPECT_EQ(reader.ReadUInt8(), 15003 & 0xFF);
+    EXPECT_EQ(reader.ReadU8(), 15003 & 0xFF);
 
     // A long read that runs into the end is a bad read and moves nothing.
     reader.Seek(12000);
     EXPECT_EQ(FailureText([&] { reader.ReadBytes(bytes.data(), bytes.size()); }), "bad read");
     EXPECT_EQ(reader.Position(), 12000u);
-    EXPECT_EQ(reader.ReadUInt8(), 12000 & 0xFF);
+    EXPECT_EQ(reader.ReadU8(), 12000 & 0xFF);
     reader.Seek(20000);
     EXPECT_EQ(FailureText([&] { reader.ReadBytes(bytes.data(), bytes.size()); }), "end of file");
 }
 
 TEST(BufferedDataReaderTest, ThreeGiBSkipOnARealFileLandsExactly) {
     FileDescriptor file(CountingFile());
-    DataReader<FileDescriptor> reader;
+    BufferedFileReader<FileDescriptor> reader;
     reader.Open(file);
     reader.Skip(3LL << 30);
     EXPECT_EQ(reader.Position(), 3ull << 30);
-    EXPECT_EQ(FailureText([&] { reader.ReadUInt8(); }), "end of file");
+    EXPECT_EQ(FailureText([&] { reader.ReadU8(); }), "end of file");
     reader.Seek(99);
-    EXPECT_EQ(reader.ReadUInt8(), 99);
+    EXPECT_EQ(reader.ReadU8(), 99);
 }
 
 TEST(BufferedDataReaderTest, DestroyingLeavesTheFileOpenAndCloseClosesIt) {
     FileDescriptor file(CountingFile());
     {
-        DataReader<FileDescriptor> reader;
+        BufferedFileReader<FileDescriptor> reader;
         reader.Open(file);
-        reader.ReadUInt8();
+        reader.ReadU8();
     }
     EXPECT_TRUE(file.IsOpen());
-    DataReader<FileDescriptor> reader;
+    BufferedFileReader<FileDescriptor> reader;
     reader.Open(file);
     reader.Close();
     EXPECT_FALSE(file.IsOpen());

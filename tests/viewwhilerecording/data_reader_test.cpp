@@ -1,4 +1,4 @@
-// The live reader's cursor on a growing file (its DataReader) and the bit
+// The live reader's cursor on a growing file (its GrowingFileReader) and the bit
 // reader over it (StreamBitReader) that decodes the block headers.
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <boost/exception/get_error_info.hpp>
 #include <boost/filesystem.hpp>
 
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 #include "Exceptions.h"
 #include "StreamBitReader.h"
 
@@ -40,7 +40,7 @@ protected:
         }
         Write(bytes);
     }
-    DataReader Open() { return DataReader(OpenReadStream(path), OpenReadStream(path)); }
+    GrowingFileReader Open() { return GrowingFileReader(OpenReadStream(path), OpenReadStream(path)); }
 
     std::string path;
 };
@@ -55,29 +55,29 @@ std::string ApiFunction(const IOException& e) {
 
 TEST_F(LiveDataReaderTest, ReadsBigEndianFieldsAndRereadsAfterMovingBack) {
     Write({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F});
-    DataReader reader = Open();
+    GrowingFileReader reader = Open();
     EXPECT_EQ(0x01, reader.ReadU8());
     EXPECT_EQ(0x0203, reader.ReadU16());
     EXPECT_EQ(0x04050607u, reader.ReadU32());
     EXPECT_EQ(0x08090A0B0C0D0E0Full, reader.ReadU64());
     EXPECT_EQ(15u, reader.Position());
-    reader.GetData(nullptr, 0);
+    reader.ReadBytes(nullptr, 0);
     EXPECT_EQ(15u, reader.Position());
 
-    reader.SetPosition(3);
+    reader.Seek(3);
     EXPECT_EQ(0x04050607u, reader.ReadU32());
-    reader.SetPosition(reader.Position());
-    reader.SetPosition(12);
+    reader.Seek(reader.Position());
+    reader.Seek(12);
     EXPECT_EQ(0x0D, reader.ReadU8());
 }
 
 TEST_F(LiveDataReaderTest, ShortReadRaisesFreadAndLaterReadsReturnTheBytesAtThePosition) {
     Write({0xA0, 0xA1, 0xA2, 0xA3, 0xA4});
-    DataReader reader = Open();
-    reader.SetPosition(2);
+    GrowingFileReader reader = Open();
+    reader.Seek(2);
     std::uint8_t buffer[8];
     try {
-        reader.GetData(buffer, sizeof buffer);
+        reader.ReadBytes(buffer, sizeof buffer);
         FAIL() << "short read accepted";
     } catch (const IOException& e) {
         EXPECT_EQ("fread", ApiFunction(e));
@@ -89,30 +89,30 @@ TEST_F(LiveDataReaderTest, ShortReadRaisesFreadAndLaterReadsReturnTheBytesAtTheP
     // The recorder appends; a read at the same place (no move at all) and a
     // forward move must both see the file as it is at the position.
     Write({0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA});
-    reader.SetPosition(2);
+    reader.Seek(2);
     EXPECT_EQ(0xA2A3A4A5u, reader.ReadU32());
-    reader.SetPosition(8);
-    EXPECT_THROW(reader.GetData(buffer, 4), IOException);
-    reader.SetPosition(9);
+    reader.Seek(8);
+    EXPECT_THROW(reader.ReadBytes(buffer, 4), IOException);
+    reader.Seek(9);
     EXPECT_EQ(0xA9, reader.ReadU8());
 }
 
 TEST_F(LiveDataReaderTest, AvailableFollowsTheGrowingFile) {
     Write({1, 2, 3});
-    DataReader reader = Open();
+    GrowingFileReader reader = Open();
     EXPECT_EQ(3u, reader.Available());
     reader.ReadU8();
     EXPECT_EQ(2u, reader.Available());
     Write({4, 5, 6, 7});
     EXPECT_EQ(6u, reader.Available());
     // Beyond the end nothing can be read.
-    reader.SetPosition(100);
+    reader.Seek(100);
     EXPECT_THROW(reader.ReadU8(), IOException);
     EXPECT_THROW(reader.RequireAvailable(1), IOException);
 }
 
 TEST_F(LiveDataReaderTest, ExceptionsAreCaughtAsTheirBases) {
-    DataReader reader = Open();
+    GrowingFileReader reader = Open();
     EXPECT_THROW(reader.ReadU8(), std::exception);
     EXPECT_THROW(reader.ReadU8(), boost::exception);
     EXPECT_THROW(ThrowMalformed(), std::exception);
@@ -141,7 +141,7 @@ TEST_F(StreamBitReaderTest, ExpGolombCodes) {
         SCOPED_TRACE(c.bits);
         Write({}, std::ios::trunc);
         WriteBits(c.bits + "1");  // a marker bit after the code
-        DataReader reader = Open();
+        GrowingFileReader reader = Open();
         StreamBitReader bits(reader);
         if (c.expected < 0) {
             EXPECT_THROW(bits.ReadUE(), ViewWhileRecException);
@@ -154,7 +154,7 @@ TEST_F(StreamBitReaderTest, ExpGolombCodes) {
 
 TEST_F(StreamBitReaderTest, ReadsOnlyTheBytesItNeeds) {
     Write({0xB5, 0x12, 0x34, 0x56, 0x78, 0xFF});
-    DataReader reader = Open();
+    GrowingFileReader reader = Open();
     StreamBitReader bits(reader);
     EXPECT_EQ(0x5u, bits.ReadBits(3));  // 101, five bits of 0xB5 still held
     EXPECT_EQ(1u, reader.Position());
@@ -164,7 +164,7 @@ TEST_F(StreamBitReaderTest, ReadsOnlyTheBytesItNeeds) {
     // A code cut off by the end of the data is a short read, not bad data.
     Write({}, std::ios::trunc);
     WriteBits("0000000001");
-    DataReader cut = Open();
+    GrowingFileReader cut = Open();
     StreamBitReader cutBits(cut);
     EXPECT_THROW(cutBits.ReadUE(), IOException);
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 #include "StreamBitReader.h"
 
 namespace ORVL {
@@ -19,7 +19,7 @@ std::uint8_t KindFromCode(std::uint32_t code) { return static_cast<std::uint8_t>
 
 }  // namespace
 
-TBlockHeader ReadBlockHeader(DataReader& reader) {
+TBlockHeader ReadBlockHeader(GrowingFileReader& reader) {
     StreamBitReader bits(reader);
     TBlockHeader header;
     header.kind = KindFromCode(bits.ReadUE());

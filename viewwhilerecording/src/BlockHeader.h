@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "media/byte_order.h"
+
 namespace ORVL {
 namespace SDK {
 namespace ViewWhileRecording {
 
-class DataReader;
+class GrowingFileReader;
 
 // Four-character codes whose first character is the least significant byte.
-constexpr std::uint32_t kCodecH264 = 0x34363248;  // "H264"
-constexpr std::uint32_t kCodecLumo = 0x4F4D554C;  // "LUMO": an index block
+constexpr std::uint32_t kCodecH264 = LittleEndianFourCC("H264");
+constexpr std::uint32_t kCodecLumo = LittleEndianFourCC("LUMO");  // an index block
 
 // One-hot block kinds.
 constexpr std::uint8_t kKindVideo = 0x01;
@@ -38,7 +40,7 @@ struct TBlockHeader {
 // first byte after it (the header's padding bits are dropped). Raises what
 // the reader raises when the header is not all written yet, and
 // ViewWhileRecException for an Exp-Golomb code with too many leading zeros.
-TBlockHeader ReadBlockHeader(DataReader& reader);
+TBlockHeader ReadBlockHeader(GrowingFileReader& reader);
 
 }  // namespace ViewWhileRecording
 }  // namespace SDK

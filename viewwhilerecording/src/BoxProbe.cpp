@@ -1,7 +1,8 @@
 #include "BoxProbe.h"
 
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 #include "media/box_header.h"
+#include "media/byte_cursor.h"
 
 namespace ORVL {
 namespace SDK {
@@ -9,42 +10,33 @@ namespace ViewWhileRecording {
 
 namespace {
 
-// The probe's own header rule: the extended type of a "uuid" is read, not
-// passed over, so that a probe succeeds only once the whole header is
-// written; the sizes are not checked, since only the type is used.
-BoxHeader ReadBoxHeader(DataReader& reader) {
-    std::uint8_t bytes[kBoxSizeAndTypeLength + kLargeBoxSizeLength];
-    reader.GetData(bytes, kBoxSizeAndTypeLength);
+using WrittenBytes = ByteCursor<WaitForMore>;
+
+// The probe's own header rule: the extended type of a "uuid" must be written
+// too, so that a probe succeeds only once the whole header is; the sizes are
+// not checked, since only the type is used.
+ProbedBox ReadProbedHeader(WrittenBytes& header) {
     DecodedBoxHeader decoded;
-    if (DecodeBoxSizeAndType(bytes, decoded)) {
-        reader.GetData(bytes + kBoxSizeAndTypeLength, kLargeBoxSizeLength);
-        DecodeLargeBoxSize(bytes + kBoxSizeAndTypeLength, decoded);
+    if (DecodeBoxSizeAndType(header.Take(kBoxSizeAndTypeLength), decoded)) {
+        DecodeLargeBoxSize(header.Take(kLargeBoxSizeLength), decoded);
     }
-    if (decoded.HasExtendedType()) {
-        std::uint8_t extendedType[kBoxExtendedTypeLength];
-        reader.GetData(extendedType, sizeof extendedType);
-    }
-    BoxHeader box;
+    if (decoded.HasExtendedType()) header.Skip(kBoxExtendedTypeLength);
+    ProbedBox box;
     box.size = decoded.size;
-    for (int i = 0; i < 4; ++i) box.type[i] = static_cast<char>(bytes[4 + i]);
+    box.type = decoded.type;
     box.headerLength = static_cast<std::uint32_t>(decoded.HeaderLength());
     return box;
 }
 
 }  // namespace
 
-BoxHeader ProbeBox(DataReader& reader) {
-    const std::uint64_t start = reader.Position();
-    try {
-        BoxHeader box = ReadBoxHeader(reader);
-        reader.SetPosition(start);
-        return box;
-    } catch (...) {
-        // A probe cut short by the end of the written data must not leave the
-        // reader inside the box: the next probe starts at the same boundary.
-        reader.SetPosition(start);
-        throw;
-    }
+// The reader stays where it is, so a probe cut short by the end of the
+// written data leaves it on the boundary for the next probe.
+ProbedBox ProbeBox(GrowingFileReader& reader) {
+    std::uint8_t bytes[kBoxSizeAndTypeLength + kLargeBoxSizeLength + kBoxExtendedTypeLength];
+    const std::size_t written = reader.Peek(bytes, sizeof bytes);
+    WrittenBytes header(bytes, bytes + written);
+    return ReadProbedHeader(header);
 }
 
 }  // namespace ViewWhileRecording

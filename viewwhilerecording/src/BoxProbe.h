@@ -5,26 +5,27 @@
 // "ftyp" box.
 
 #include <cstdint>
-#include <cstring>
+
+#include "media/byte_order.h"
 
 namespace ORVL {
 namespace SDK {
 namespace ViewWhileRecording {
 
-class DataReader;
+class GrowingFileReader;
 
-struct BoxHeader {
-    std::uint64_t size = 0;  // the 32-bit size, or the 64-bit one when the 32-bit size is 1
-    char type[4] = {};
+struct ProbedBox {
+    std::uint64_t size = 0;          // the 32-bit size, or the 64-bit one when the 32-bit size is 1
+    std::uint32_t type = 0;          // the four characters as a big-endian integer
     std::uint32_t headerLength = 0;  // 8, 16 with the 64-bit size, +16 for "uuid"
 
-    bool Is(const char (&fourCC)[5]) const { return std::memcmp(type, fourCC, 4) == 0; }
+    bool Is(const char (&fourCC)[5]) const { return type == FourCC(fourCC); }
 };
 
 // Reads size, type and, when present, the 64-bit size or the extended type,
-// then puts the reader back where it was, also when a read fails (the failure
-// is raised after that).
-BoxHeader ProbeBox(DataReader& reader);
+// without moving the reader. Raises IOException ("fread") when the header is
+// not all written yet.
+ProbedBox ProbeBox(GrowingFileReader& reader);
 
 }  // namespace ViewWhileRecording
 }  // namespace SDK

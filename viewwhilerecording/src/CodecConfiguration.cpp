@@ -1,8 +1,9 @@
 #include "CodecConfiguration.h"
 
 #include "BlockHeader.h"
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 #include "Exceptions.h"
+#include "media/start_code.h"
 
 namespace ORVL {
 namespace SDK {
@@ -15,18 +16,17 @@ namespace {
 // bytes more for each of up to 256 sets (one, then a count byte of further
 // ones), and one to spare. Sets that need more make the pair malformed.
 constexpr std::uint64_t kStartCodeRoom = 513;
-constexpr std::uint8_t kStartCode[4] = {0, 0, 0, 1};
 
-void AppendParameterSet(DataReader& reader, std::vector<std::uint8_t>& stored, std::uint64_t capacity) {
+void AppendParameterSet(GrowingFileReader& reader, std::vector<std::uint8_t>& stored, std::uint64_t capacity) {
     const std::uint16_t length = reader.ReadU16();
-    if (stored.size() + sizeof kStartCode + length > capacity) ThrowMalformed();
-    stored.insert(stored.end(), std::begin(kStartCode), std::end(kStartCode));
+    if (stored.size() + kUnitStartCodeLength + length > capacity) ThrowMalformed();
+    stored.insert(stored.end(), std::begin(kUnitStartCode), std::end(kUnitStartCode));
     const std::size_t at = stored.size();
     stored.resize(at + length);
-    reader.GetData(stored.data() + at, length);
+    reader.ReadBytes(stored.data() + at, length);
 }
 
-std::vector<std::uint8_t> ReadH264Configuration(DataReader& reader, std::uint32_t configLength) {
+std::vector<std::uint8_t> ReadH264Configuration(GrowingFileReader& reader, std::uint32_t configLength) {
     const std::uint64_t capacity = std::uint64_t{configLength} + kStartCodeRoom;
     std::vector<std::uint8_t> stored;
     AppendParameterSet(reader, stored, capacity);
@@ -37,9 +37,10 @@ std::vector<std::uint8_t> ReadH264Configuration(DataReader& reader, std::uint32_
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec, std::uint32_t configLength) {
+std::vector<std::uint8_t> ReadCodecConfiguration(GrowingFileReader& reader, std::uint32_t codec,
+                                                 std::uint32_t configLength) {
     if (codec == kCodecH264) return ReadH264Configuration(reader, configLength);
-    return reader.GetBytes(configLength);
+    return reader.ReadVector(configLength);
 }
 
 }  // namespace ViewWhileRecording

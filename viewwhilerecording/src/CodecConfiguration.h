@@ -9,7 +9,7 @@ namespace ORVL {
 namespace SDK {
 namespace ViewWhileRecording {
 
-class DataReader;
+class GrowingFileReader;
 
 // Reads the configuration of a data block at the reader's position. H264
 // parameter sets (u16 length and set, u8 count, then u16 length and set per
@@ -17,7 +17,8 @@ class DataReader;
 // file order; sets that would not fit configLength + 513 bytes make the block
 // malformed (ViewWhileRecException). Other codecs keep their configLength
 // bytes as they stand.
-std::vector<std::uint8_t> ReadCodecConfiguration(DataReader& reader, std::uint32_t codec, std::uint32_t configLength);
+std::vector<std::uint8_t> ReadCodecConfiguration(GrowingFileReader& reader, std::uint32_t codec,
+                                                 std::uint32_t configLength);
 
 }  // namespace ViewWhileRecording
 }  // namespace SDK

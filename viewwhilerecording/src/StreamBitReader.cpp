@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 #include "Exceptions.h"
 
 namespace ORVL {

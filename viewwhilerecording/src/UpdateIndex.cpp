@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "media/byte_order.h"
+#include "media/header_block.h"
+#include "media/packet_record.h"
 #include "BoxProbe.h"
 #include "CodecConfiguration.h"
 #include "Exceptions.h"
@@ -17,12 +19,13 @@ namespace {
 
 // A box header needs 8 bytes; fewer written bytes cannot even be probed.
 constexpr std::uint64_t kProbeSize = 8;
-// An index record must reach the frame header's milliseconds (offsets 33 and
-// 34) to be a packet; shorter records stand for no packet.
-constexpr std::uint32_t kMinimumRecordSize = 35;
-constexpr std::size_t kFrameKindOffset = 24;
-constexpr std::size_t kSecondsOffset = 29;
-constexpr std::size_t kMillisecondsOffset = 33;
+// Where an index record (a header block) keeps the frame header's fields.
+constexpr std::size_t kRecordKindOffset = HeaderBlock::kPrefixSize + kFrameKindOffset;
+constexpr std::size_t kRecordSecondsOffset = HeaderBlock::kPrefixSize + kFrameSecondsOffset;
+constexpr std::size_t kRecordMillisecondsOffset = HeaderBlock::kPrefixSize + kFrameMillisecondsOffset;
+// An index record must reach the end of the frame header's milliseconds to be
+// a packet; shorter records stand for no packet.
+constexpr std::uint32_t kMinimumRecordSize = kRecordMillisecondsOffset + 2;
 }  // namespace
 
 int ViewWhileRecImpl::UpdateIndex() {
@@ -32,7 +35,7 @@ int ViewWhileRecImpl::UpdateIndex() {
         // written data: that too is data not written yet.
         if (!blockReader.IsAvailable(kProbeSize)) return added;
         const std::uint64_t start = blockReader.Position();
-        BoxHeader probe;
+        ProbedBox probe;
         try {
             probe = ProbeBox(blockReader);
         } catch (const IOException&) {
@@ -47,7 +50,7 @@ int ViewWhileRecImpl::UpdateIndex() {
         } catch (const std::exception&) {
             // Mostly a pair the recorder has not finished: try it again from
             // its start once more is written.
-            blockReader.SetPosition(start);
+            blockReader.Seek(start);
             return added;
         }
         // All or nothing: a pair reaches the index only once fully decoded.
@@ -62,9 +65,9 @@ void ViewWhileRecImpl::ReadBlockPair(WorkList& list) {
         // Its index block only tells where the next pair begins. Stopping at
         // that boundary lets the caller look for the terminator there, which
         // may follow a skipped pair as well as any other.
-        indexReader.SetPosition(data.dataEnd);
+        indexReader.Seek(data.dataEnd);
         const TBlockHeader index = ReadBlockHeader(indexReader);
-        blockReader.SetPosition(index.dataEnd);
+        blockReader.Seek(index.dataEnd);
         return;
     }
     if (data.kind & kKindVideo) {
@@ -80,27 +83,27 @@ void ViewWhileRecImpl::ReadBlockPair(WorkList& list) {
         info.width = data.width;
         info.height = data.height;
     }
-    indexReader.SetPosition(data.dataEnd);
+    indexReader.Seek(data.dataEnd);
     const TBlockHeader index = ReadBlockHeader(indexReader);
     if (!index.IsIndexBlock() || index.count != data.count) ThrowMalformed();
     IndexBlockPackets(data, index, list);
 }
 
 void ViewWhileRecImpl::IndexBlockPackets(const TBlockHeader& data, const TBlockHeader& index, WorkList& list) {
-    blockReader.SetPosition(data.dataStart);
-    indexReader.SetPosition(index.dataStart);
+    blockReader.Seek(data.dataStart);
+    indexReader.Seek(index.dataStart);
     list.reserve(index.count);
     for (std::uint32_t i = 0; i < index.count; ++i) {
         const std::uint32_t dataSize = data.sizes[i];
         const std::uint32_t recordSize = index.sizes[i];
         if (recordSize < kMinimumRecordSize) {
-            blockReader.SetPosition(blockReader.Position() + dataSize);
-            indexReader.SetPosition(indexReader.Position() + recordSize);
+            blockReader.Seek(blockReader.Position() + dataSize);
+            indexReader.Seek(indexReader.Position() + recordSize);
             continue;
         }
         list.push_back(MakeRecord(data, dataSize, recordSize));
     }
-    blockReader.SetPosition(index.dataEnd);
+    blockReader.Seek(index.dataEnd);
 }
 
 PacketIdxInfoPtr ViewWhileRecImpl::MakeRecord(const TBlockHeader& data, std::uint32_t dataSize,
@@ -108,13 +111,14 @@ PacketIdxInfoPtr ViewWhileRecImpl::MakeRecord(const TBlockHeader& data, std::uin
     auto info = std::make_shared<TPacketIdxInfo>();
     info->isVideo = (data.kind & kKindVideo) != 0;
     info->dataOffset = blockReader.Position();
-    blockReader.SetPosition(info->dataOffset + dataSize);  // payloads are read only when output
+    blockReader.Seek(info->dataOffset + dataSize);  // payloads are read only when output
     info->dataSize = dataSize;
     info->codec = data.codec;
-    info->headerBlock = indexReader.GetBytes(recordSize);
+    info->headerBlock = indexReader.ReadVector(recordSize);
     const std::uint8_t* record = info->headerBlock.data();
-    info->time = std::uint64_t{BigEndian32(record + kSecondsOffset)} * 1000 + BigEndian16(record + kMillisecondsOffset);
-    info->isKeyFrame = (record[kFrameKindOffset] >> 4) == 0;
+    info->time = std::uint64_t{BigEndian32(record + kRecordSecondsOffset)} * 1000 +
+                 BigEndian16(record + kRecordMillisecondsOffset);
+    info->isKeyFrame = (record[kRecordKindOffset] >> 4) == 0;
     info->sequence = nextSequence++;
     return info;
 }

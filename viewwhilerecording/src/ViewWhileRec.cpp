@@ -11,12 +11,12 @@
 #include "FileStream.h"
 #include "ViewWhileRecImpl.h"
 
-using ORVL::SDK::ViewWhileRecording::BoxHeader;
-using ORVL::SDK::ViewWhileRecording::DataReader;
 using ORVL::SDK::ViewWhileRecording::FileStream;
+using ORVL::SDK::ViewWhileRecording::GrowingFileReader;
 using ORVL::SDK::ViewWhileRecording::IOException;
 using ORVL::SDK::ViewWhileRecording::OpenReadStream;
 using ORVL::SDK::ViewWhileRecording::ProbeBox;
+using ORVL::SDK::ViewWhileRecording::ProbedBox;
 using ORVL::SDK::ViewWhileRecording::ViewWhileRecException;
 using ORVL::SDK::ViewWhileRecording::ViewWhileRecImpl;
 
@@ -53,12 +53,12 @@ std::int32_t NavigateIndexingOnDemand(ViewWhileRecImpl& reader, Navigate navigat
     });
 }
 
-std::unique_ptr<DataReader> OpenDataReader(const std::string& path) {
+std::unique_ptr<GrowingFileReader> OpenFileReader(const std::string& path) {
     FileStream readFile = OpenReadStream(path);
     if (!readFile) return nullptr;
     FileStream sizeFile = OpenReadStream(path);
     if (!sizeFile) return nullptr;
-    return std::make_unique<DataReader>(std::move(readFile), std::move(sizeFile));
+    return std::make_unique<GrowingFileReader>(std::move(readFile), std::move(sizeFile));
 }
 
 }  // namespace
@@ -79,12 +79,12 @@ std::int32_t ViewWhileRec_Seek(ViewWhileRecImpl* reader, std::uint64_t timeMilli
 
 std::int32_t ViewWhileRec_FindLiveRegion(const char* path, std::uint64_t* liveRegionOffset) {
     if (path == nullptr || liveRegionOffset == nullptr) return VWR_E_INVALID_ARG;
-    std::unique_ptr<DataReader> reader = OpenDataReader(path);
+    std::unique_ptr<GrowingFileReader> reader = OpenFileReader(path);
     if (!reader) return VWR_E_IO;
     return Guarded([&]() -> std::int32_t {
         constexpr std::uint64_t kShortestBoxHeader = 8;
         if (reader->Available() < kShortestBoxHeader) return VWR_S_NO_DATA;
-        BoxHeader box;
+        ProbedBox box;
         try {
             box = ProbeBox(*reader);
         } catch (const IOException&) {
@@ -98,9 +98,9 @@ std::int32_t ViewWhileRec_FindLiveRegion(const char* path, std::uint64_t* liveRe
 
 std::int32_t ViewWhileRec_Open(const char* path, std::uint64_t liveRegionOffset, ViewWhileRecImpl** reader) {
     if (path == nullptr || reader == nullptr) return VWR_E_INVALID_ARG;
-    std::unique_ptr<DataReader> blockReader = OpenDataReader(path);
-    std::unique_ptr<DataReader> indexReader = blockReader ? OpenDataReader(path) : nullptr;
-    std::unique_ptr<DataReader> payloadReader = indexReader ? OpenDataReader(path) : nullptr;
+    std::unique_ptr<GrowingFileReader> blockReader = OpenFileReader(path);
+    std::unique_ptr<GrowingFileReader> indexReader = blockReader ? OpenFileReader(path) : nullptr;
+    std::unique_ptr<GrowingFileReader> payloadReader = indexReader ? OpenFileReader(path) : nullptr;
     if (!payloadReader) return VWR_E_IO;
     return Guarded([&]() -> std::int32_t {
         auto opened = std::make_unique<ViewWhileRecImpl>(std::move(*blockReader), std::move(*indexReader),

@@ -6,7 +6,9 @@
 #include <iterator>
 #include <limits>
 
+#include "media/byte_cursor.h"
 #include "media/byte_order.h"
+#include "media/start_code.h"
 #include "Exceptions.h"
 #include "ViewWhileRec.h"
 
@@ -16,17 +18,22 @@ namespace ViewWhileRecording {
 
 namespace {
 
-constexpr std::uint8_t kStartCode[4] = {0, 0, 0, 1};
-constexpr std::size_t kHeaderLengthOffset = 8;  // H in a header block
 constexpr std::size_t kLengthPrefixSize = 4;
+static_assert(kLengthPrefixSize == kUnitStartCodeLength, "a unit's start code takes its length's place");
+
+// A unit length that runs past its packet makes the packet malformed.
+struct FailPastPacketEnd {
+    [[noreturn]] static void Shortfall() { ThrowMalformed(); }
+};
+
 }  // namespace
 
-ViewWhileRecImpl::ViewWhileRecImpl(DataReader blockReader, DataReader indexReader, DataReader payloadReader,
-                                   std::uint64_t liveRegionStart)
+ViewWhileRecImpl::ViewWhileRecImpl(GrowingFileReader blockReader, GrowingFileReader indexReader,
+                                   GrowingFileReader payloadReader, std::uint64_t liveRegionStart)
     : blockReader(std::move(blockReader)),
       indexReader(std::move(indexReader)),
       payloadReader(std::move(payloadReader)) {
-    this->blockReader.SetPosition(liveRegionStart);
+    this->blockReader.Seek(liveRegionStart);
 }
 
 PacketKey ViewWhileRecImpl::SearchKey(std::uint64_t time) const {
@@ -202,17 +209,17 @@ void ViewWhileRecImpl::SeekForwardBetween(Node lo) {
 }
 
 TMediaPacket* ViewWhileRecImpl::ReadPacketData(const TPacketIdxInfo& info) {
-    payloadReader.SetPosition(info.dataOffset);
+    payloadReader.Seek(info.dataOffset);
     // The size comes from the file: make sure the bytes are there before the
     // packet is allocated for them.
     payloadReader.RequireAvailable(info.dataSize);
     const std::vector<std::uint8_t>& block = info.headerBlock;
     MediaPacketRef packet(BuildMediaPacket(block.data(), block.size(), info.dataSize));
-    std::uint8_t* payload = packet->header + BigEndian32(block.data() + kHeaderLengthOffset);
+    std::uint8_t* payload = packet->header + BigEndian32(block.data() + HeaderBlock::kHeaderLengthOffset);
     if (info.codec == kCodecH264) {
         ReadH264Payload(payload, info.dataSize);
     } else {
-        payloadReader.GetData(payload, info.dataSize);
+        payloadReader.ReadBytes(payload, info.dataSize);
     }
     const TCodecInfo& codec = codecTable[info.codec];
     packet->width = codec.width;
@@ -221,17 +228,16 @@ TMediaPacket* ViewWhileRecImpl::ReadPacketData(const TPacketIdxInfo& info) {
 }
 
 void ViewWhileRecImpl::ReadH264Payload(std::uint8_t* dest, std::uint32_t dataSize) {
-    // Length-prefixed units become start-code units of the same total size.
-    std::uint32_t remaining = dataSize;
-    while (remaining > kLengthPrefixSize) {
-        const std::uint32_t length = payloadReader.ReadU32();
-        if (length > remaining - kLengthPrefixSize) ThrowMalformed();  // would run past the packet
-        std::memcpy(dest, kStartCode, sizeof kStartCode);
-        payloadReader.GetData(dest + kLengthPrefixSize, length);
-        dest += kLengthPrefixSize + length;
-        remaining -= kLengthPrefixSize + length;
+    // Length-prefixed units become start-code units of the same total size:
+    // each start code is written over its unit's length.
+    payloadReader.ReadBytes(dest, dataSize);
+    ByteCursor<FailPastPacketEnd> units(dest, dest + dataSize);
+    while (units.Remaining() > kLengthPrefixSize) {
+        std::uint8_t* prefix = dest + units.Position();
+        units.Skip(units.ReadU32());
+        std::memcpy(prefix, kUnitStartCode, kUnitStartCodeLength);
     }
-    std::memset(dest, 0, remaining);  // a tail too short for a unit is not read
+    std::memset(dest + units.Position(), 0, units.Remaining());  // a tail too short for a unit is no payload
 }
 
 }  // namespace ViewWhileRecording

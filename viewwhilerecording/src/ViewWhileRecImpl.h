@@ -11,7 +11,7 @@
 
 #include "BlockHeader.h"
 #include "CodecTable.h"
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 #include "PacketIndex.h"
 
 namespace ORVL {
@@ -22,7 +22,7 @@ class ViewWhileRecImpl {
 public:
     // The three readers must be open on the same file; blockReader is moved
     // to liveRegionStart, the first data block.
-    ViewWhileRecImpl(DataReader blockReader, DataReader indexReader, DataReader payloadReader,
+    ViewWhileRecImpl(GrowingFileReader blockReader, GrowingFileReader indexReader, GrowingFileReader payloadReader,
                      std::uint64_t liveRegionStart);
     ViewWhileRecImpl(const ViewWhileRecImpl&) = delete;
     ViewWhileRecImpl& operator=(const ViewWhileRecImpl&) = delete;
@@ -86,9 +86,9 @@ private:
     std::uint64_t currentTime = 0;
     std::uint32_t currentSequence = 0;
     CodecTable codecTable;
-    DataReader blockReader;
-    DataReader indexReader;
-    DataReader payloadReader;
+    GrowingFileReader blockReader;
+    GrowingFileReader indexReader;
+    GrowingFileReader payloadReader;
     std::uint8_t hasVideo = 0;
     std::uint8_t hasAudio = 0;
     std::uint8_t keyFramesOnly = 0;

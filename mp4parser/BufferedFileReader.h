@@ -9,6 +9,8 @@
 #include <boost/iostreams/positioning.hpp>
 #include <boost/iostreams/stream_buffer.hpp>
 
+#include "media/byte_cursor.h"
+#include "mp4parser/FileDescriptor.h"
 #include "mp4parser/StreamFailure.h"
 
 namespace ORVL {
@@ -17,17 +19,18 @@ namespace Brannock2 {
 
 // Reads byte runs and big-endian integers of a finished file through a
 // buffered stream over a seekable input device, keeping its own 64-bit
-// position (bytes consumed from the device's position 0). The live reader has
-// a DataReader of its own (ViewWhileRecording), for a file still growing.
+// position (bytes consumed from the device's position 0). Its capacity rule:
+// the file ends where it ends, and a read beyond fails. The live reader's
+// GrowingFileReader reads a file still growing.
 template <typename Device>
-class DataReader {
+class BufferedFileReader : public BigEndianReads<BufferedFileReader<Device>> {
 public:
-    // One of ReadUInt8/16/32, chosen at run time.
-    typedef boost::function<std::uint32_t(DataReader&)> UIntReader;
+    // One of ReadU8/16/32, chosen at run time.
+    typedef boost::function<std::uint32_t(BufferedFileReader&)> UIntReader;
 
-    DataReader() = default;
-    DataReader(const DataReader&) = delete;
-    DataReader& operator=(const DataReader&) = delete;
+    BufferedFileReader() = default;
+    BufferedFileReader(const BufferedFileReader&) = delete;
+    BufferedFileReader& operator=(const BufferedFileReader&) = delete;
 
     // Opens the stream buffer on a copy of device; destroying the reader leaves
     // the device open, Close() closes it.
@@ -59,33 +62,14 @@ public:
         ThrowStreamFailure("end of file");
     }
 
-    std::uint8_t ReadUInt8() {
-        std::uint8_t byte;
-        ReadBytes(&byte, 1);
-        return byte;
-    }
-
-    std::uint16_t ReadUInt16() {
-        std::uint8_t bytes[2];
-        ReadBytes(bytes, 2);
-        return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
-    }
-
-    std::uint32_t ReadUInt32() {
-        std::uint8_t bytes[4];
-        ReadBytes(bytes, 4);
-        return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
-               static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
-    }
-
     static UIntReader UIntReaderOfWidth(unsigned bytes) {
         switch (bytes) {
             case 1:
-                return [](DataReader& r) -> std::uint32_t { return r.ReadUInt8(); };
+                return [](BufferedFileReader& r) -> std::uint32_t { return r.ReadU8(); };
             case 2:
-                return [](DataReader& r) -> std::uint32_t { return r.ReadUInt16(); };
+                return [](BufferedFileReader& r) -> std::uint32_t { return r.ReadU16(); };
             default:
-                return [](DataReader& r) -> std::uint32_t { return r.ReadUInt32(); };
+                return [](BufferedFileReader& r) -> std::uint32_t { return r.ReadU32(); };
         }
     }
 
@@ -183,6 +167,8 @@ private:
     Buffer buffer_;
     std::uint64_t position_ = 0;
 };
+
+typedef BufferedFileReader<FileDescriptor> FileReader;
 
 }  // namespace Brannock2
 }  // namespace SDK

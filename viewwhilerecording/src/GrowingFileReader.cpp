@@ -1,9 +1,8 @@
-#include "DataReader.h"
+#include "GrowingFileReader.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "Exceptions.h"
 #include "platform/buffered_file.h"
 
 namespace ORVL {
@@ -18,10 +17,10 @@ constexpr std::uint32_t kUncheckedReadSize = 1u << 20;
 
 }  // namespace
 
-DataReader::DataReader(FileStream readFile, FileStream sizeFile)
+GrowingFileReader::GrowingFileReader(FileStream readFile, FileStream sizeFile)
     : readFile(std::move(readFile)), sizeFile(std::move(sizeFile)) {}
 
-void DataReader::GetData(void* buffer, unsigned int size) {
+void GrowingFileReader::ReadBytes(void* buffer, std::size_t size) {
     if (size == 0) return;
     const std::size_t got = std::fread(buffer, 1, size, readFile.get());
     if (got != size) {
@@ -35,38 +34,24 @@ void DataReader::GetData(void* buffer, unsigned int size) {
     position += size;
 }
 
-std::vector<std::uint8_t> DataReader::GetBytes(std::uint32_t size) {
+std::vector<std::uint8_t> GrowingFileReader::ReadVector(std::uint32_t size) {
     if (size > kUncheckedReadSize) RequireAvailable(size);
     std::vector<std::uint8_t> bytes(size);
-    GetData(bytes.data(), size);
+    ReadBytes(bytes.data(), size);
     return bytes;
 }
 
-std::uint8_t DataReader::ReadU8() {
-    std::uint8_t byte = 0;
-    GetData(&byte, 1);
-    return byte;
+std::size_t GrowingFileReader::Peek(void* buffer, std::size_t size) {
+    const std::size_t got = std::fread(buffer, 1, size, readFile.get());
+    // Bytes appended later must be read, so the end-of-file mark goes.
+    if (got != size) std::clearerr(readFile.get());
+    if (got != 0 && platform::MoveBufferedFile(readFile.get(), position + got, position) != 0) {
+        VWR_THROW_IO("fseek", errno);
+    }
+    return got;
 }
 
-std::uint16_t DataReader::ReadU16() {
-    std::uint8_t b[2];
-    GetData(b, sizeof b);
-    return static_cast<std::uint16_t>(b[0] << 8 | b[1]);
-}
-
-std::uint32_t DataReader::ReadU32() {
-    std::uint8_t b[4];
-    GetData(b, sizeof b);
-    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
-           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
-}
-
-std::uint64_t DataReader::ReadU64() {
-    const std::uint64_t high = ReadU32();
-    return high << 32 | ReadU32();
-}
-
-void DataReader::SetPosition(const std::uint64_t& target) {
+void GrowingFileReader::Seek(std::uint64_t target) {
     if (target == position) return;
     int result = -1;
     if (target > kMaxOffset) {
@@ -78,25 +63,25 @@ void DataReader::SetPosition(const std::uint64_t& target) {
     position = target;
 }
 
-std::uint64_t DataReader::Length() {
+std::uint64_t GrowingFileReader::Length() {
     if (platform::SeekBufferedFile(sizeFile.get(), 0, platform::SeekOrigin::End) != 0) VWR_THROW_IO("fseek", errno);
     const std::int64_t length = platform::TellBufferedFile(sizeFile.get());
     if (length < 0) VWR_THROW_IO("ftell", errno);
     return static_cast<std::uint64_t>(length);
 }
 
-std::uint64_t DataReader::Available() { return Length() - position; }
+std::uint64_t GrowingFileReader::Available() { return Length() - position; }
 
-bool DataReader::IsAvailable(std::uint64_t size) {
+bool GrowingFileReader::IsAvailable(std::uint64_t size) {
     const std::uint64_t length = Length();
     return length >= position && length - position >= size;
 }
 
-void DataReader::RequireAvailable(std::uint64_t size) {
-    if (!IsAvailable(size)) VWR_THROW_IO("fread", 0);
+void GrowingFileReader::RequireAvailable(std::uint64_t size) {
+    if (!IsAvailable(size)) WaitForMore::Shortfall();
 }
 
-void DataReader::Resynchronise() noexcept {
+void GrowingFileReader::Resynchronise() noexcept {
     std::clearerr(readFile.get());
     if (position <= kMaxOffset) {
         platform::SeekBufferedFile(readFile.get(), static_cast<std::int64_t>(position), platform::SeekOrigin::Begin);
