@@ -281,3 +281,58 @@ TEST(HtmlReport, TheDocumentsListEveryNextStep) {
 }
 
 }  // namespace
+
+namespace {
+
+// The page's frame: every table in its own scrolling box, the day with
+// problems open and the one without folded, links from the top to each day
+// and each kind, the next steps where they apply, the words beside the marks.
+TEST(HtmlReport, ThePageLeadsFromTheTopToEachProblem) {
+    audit::Report report;
+    report.layout = audit::Layout::Old;
+    report.comparison = audit::Comparison{"earlier.json", 1331136000, {}};
+    report.storageProblems = {{ProblemKind::LinkPassedOver, "link", "a link"}};
+    report.storageProblems[0].change = audit::Change::New;
+    audit::LocationDay troubled;
+    troubled.day = "2012-03-03";
+    troubled.location = "1";
+    troubled.database = audit::DatabaseState::Damaged;
+    troubled.databaseDetail = "not an SQLite database";
+    troubled.growing = {"00000009_2012-03-03_230000.3gp"};
+    troubled.problems.emplace_back(ProblemKind::Unreadable, "00000003_2012-03-03_140000.3gp", "bad format",
+                                   audit::TimeRange{At("14:00:00"), At("14:00:00")});
+    troubled.problems.emplace_back(ProblemKind::NoRow, "00000004_2012-03-03_150000.3gp", "readable");
+    troubled.problems.back().accepted = true;
+    audit::LocationDay clean;
+    clean.day = "2012-03-04";
+    clean.location = "1";
+    clean.database = audit::DatabaseState::Read;
+    report.locationDays = {troubled, clean};
+    const std::string page = audit::HtmlReport(report);
+
+    EXPECT_EQ(Count(page, "<table"), Count(page, "</table>"));
+    EXPECT_EQ(Count(page, "<table"), Count(page, "<div class=\"scroll\"><table"));
+    EXPECT_EQ(Count(page, "<div"), Count(page, "</div>"));
+    EXPECT_NE(page.find("<details class=\"day problems\" open id=\"day-2012-03-03\""), std::string::npos);
+    EXPECT_NE(page.find("<details class=\"day\" id=\"day-2012-03-04\""), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"#day-2012-03-03\" class=\"new\">2012-03-03 (1)</a>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<a href=\"#day-2012-03-04\">2012-03-04</a>"), std::string::npos) << page;
+    // Only the open problem leads to its day.
+    EXPECT_NE(page.find("<tr id=\"kind-unreadable\">"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"#day-2012-03-03-unreadable\">"), std::string::npos);
+    EXPECT_EQ(page.find("<a href=\"#day-2012-03-03-no_row\">"), std::string::npos);
+    EXPECT_NE(page.find("<h4 id=\"day-2012-03-03-unreadable\">"), std::string::npos);
+    EXPECT_NE(page.find("In the old layout: " + audit::Escape(NextStepFor("old_layout"))), std::string::npos);
+    EXPECT_NE(page.find("Being recorded: " + audit::Escape(NextStepFor("being_recorded"))), std::string::npos);
+    EXPECT_NE(page.find("damaged: not an SQLite database; 1 recording being recorded"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td>14:00:00 (in its name), unreadable</td>"), std::string::npos) << page;
+    // The day at the page's width, its marks also in words.
+    EXPECT_NE(page.find("<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1360.0 "),
+              std::string::npos);
+    EXPECT_NE(page.find("<details class=\"words\"><summary>The marks in words</summary>\n<p><b>Location 1</b></p><ul>\n"
+                        "<li>the day database was not read"),
+              std::string::npos)
+        << page;
+}
+
+}  // namespace

@@ -283,6 +283,12 @@ const std::vector<Case>& Cases() {
          {ProblemKind::StaleRow},
          "a repair writes",
          true},
+        {"intervals that touch leave no gap",
+         [](const Folder& f) {
+             Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 61, kTen + 119}, {3, kTen + 120, kTen + 180}},
+                  {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 61, kTen + 119, 2}});
+         },
+         {}},
         {"gaps are no problem",
          [](const Folder& f) {
              Rows(f, {{1, kTen, kTen + 60}, {2, kTen + 62 + 60, kTen + 200}},
@@ -459,24 +465,56 @@ TEST(StorageAudit, LocationsThatRecordedNothingAreOutages) {
     EXPECT_TRUE(report.locationDays[4].folderMissing);
 }
 
-// The databases set aside beside a location-day's are shown with what they
-// hold, or why they could not be read; neither is a problem.
-TEST(LocationAudit, DatabasesSetAsideAreDescribed) {
-    repairtest::TempFolder temp("audit-backups");
+// A healthy location-day changed as given, audited.
+audit::LocationDay AuditChanged(const std::function<void(const Folder&)>& change) {
+    repairtest::TempFolder temp("audit-changed");
     const Folder folder{temp.Path() / kDay / "1"};
     fs::create_directories(folder.path);
     Healthy(folder);
-    fs::copy_file(folder.database(), folder.path / (std::string(kDay) + ".db.old"));
-    fs::create_directory(folder.path / (std::string(kDay) + ".db.prev"));
+    change(folder);
     int error = 0;
     const platform::Folder storage = OpenStorageFolder(temp.Path(), error);
     const platform::Folder held = OpenBeneath(storage, {kDay, "1"}, error);
-    ASSERT_EQ(error, 0);
+    EXPECT_EQ(error, 0);
     audit::AuditSettings settings;
     settings.now = static_cast<std::int64_t>(std::time(nullptr)) + 3600;
     ReadAhead none(0, 0);
     audit::AuditProgress quiet;
-    const audit::LocationDay day = audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
+    return audit::AuditLocationDay(held, folder.path, kDay, "1", settings, none, quiet);
+}
+
+// What the backup covered and the database does not, both ends counted: a
+// second before the first interval and the seconds after its end.
+TEST(LocationAudit, CoverageLostHasItsOwnSeconds) {
+    const audit::LocationDay day = AuditChanged([](const Folder& f) {
+        WriteDayDatabase(f.path / (std::string(kDay) + ".db.old"), {{1, kTen - 60, kTen + 300}},
+                         {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}});
+    });
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> lost;
+    for (const audit::Problem& problem : day.problems) {
+        if (problem.kind == ProblemKind::LostCoverage) lost.emplace_back(problem.range->start, problem.range->end);
+    }
+    EXPECT_EQ(lost,
+              (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kTen - 60, kTen - 1}, {kTen + 121, kTen + 300}}));
+}
+
+// The page's clock comes from the rows: their zone and daylight saving flag.
+TEST(LocationAudit, IntervalsKeepTheClockTheirRowsWereWrittenWith) {
+    const audit::LocationDay day = AuditChanged([](const Folder& f) {
+        Rows(f, {{1, kTen, kTen + 120, 44, 1}}, {{kFirst, kTen, kTen + 60}, {kSecond, kTen + 60, kTen + 120}});
+    });
+    ASSERT_EQ(day.intervals.size(), 1u);
+    EXPECT_TRUE(day.intervals.front().daylightSaving);
+    EXPECT_EQ(day.intervals.front().zoneMinutesEast, std::optional<long>(60));
+}
+
+// The databases set aside beside a location-day's are shown with what they
+// hold, or why they could not be read; neither is a problem.
+TEST(LocationAudit, DatabasesSetAsideAreDescribed) {
+    const audit::LocationDay day = AuditChanged([](const Folder& folder) {
+        fs::copy_file(folder.database(), folder.path / (std::string(kDay) + ".db.old"));
+        fs::create_directory(folder.path / (std::string(kDay) + ".db.prev"));
+    });
     EXPECT_TRUE(day.problems.empty());
     ASSERT_TRUE(day.oldBackup && day.oldBackup->rows);
     EXPECT_EQ(*day.oldBackup->rows, 2u);
