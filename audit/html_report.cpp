@@ -357,8 +357,8 @@ std::string HtmlReport(const Report& report) {
         page << "<tr><th>Name</th><th>Problem</th><th>Detail</th><th>Next step</th></tr>\n";
         for (const Problem& problem : report.storageProblems) {
             page << "<tr><td>" << Escape(problem.name) << "</td><td>" << Escape(ProblemTitle(problem.kind))
-                 << "</td><td>" << Escape(problem.detail) << "</td><td>" << Escape(NextStepFor(ProblemId(problem.kind)))
-                 << "</td></tr>\n";
+                 << "</td><td>" << Escape(ReadableDetail(problem.detail, DayClock(machineOffset))) << "</td><td>"
+                 << Escape(NextStepFor(ProblemId(problem.kind))) << "</td></tr>\n";
         }
         CloseTable(page);
     }
