@@ -291,6 +291,7 @@ TEST(HtmlReport, ThePageLeadsFromTheTopToEachProblem) {
     audit::Report report;
     report.layout = audit::Layout::Old;
     report.comparison = audit::Comparison{"earlier.json", 1331136000, {}};
+    report.comparison->fixed.push_back({"2012-03-02", "1", "no_row", "f.3gp", "readable", {}});
     report.storageProblems = {{ProblemKind::LinkPassedOver, "link", "a link"}};
     report.storageProblems[0].change = audit::Change::New;
     audit::LocationDay troubled;
