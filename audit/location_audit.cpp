@@ -24,6 +24,7 @@
 #include "storage/layout.h"
 #include "storage/template_placement.h"
 #include "storage/template_source.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -97,26 +98,26 @@ const char* KindWord(platform::EntryKind kind) {
     }
 }
 
+// Every entry of a location folder in name order, so that every output reads
+// the same whatever order the file system lists in. Links are among them only
+// to be named as passed over (the held folder's facts say so); what they
+// point to is never read.
+std::vector<std::pair<std::string, fs::directory_entry>> InNameOrder(const fs::path& shown) {
+    walk::Listing walked = walk::List(shown, walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
+    std::vector<std::pair<std::string, fs::directory_entry>> listed;
+    for (std::vector<fs::directory_entry>* part : {&walked.taken, &walked.links}) {
+        for (fs::directory_entry& entry : *part) listed.emplace_back(EntryName(entry), std::move(entry));
+    }
+    std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return listed;
+}
+
 Contents ListContents(const platform::Folder& folder, const fs::path& shown, const DatabaseNames& databases) {
     Contents contents;
-    // In name order, so that every output reads the same whatever order the
-    // file system lists in.
-    std::vector<std::pair<std::string, fs::directory_entry>> listed;
-    for (fs::directory_entry& entry : ListFolder(shown)) listed.emplace_back(EntryName(entry), std::move(entry));
-    std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::string> names;
-    std::vector<fs::directory_entry> entries;
-    names.reserve(listed.size());
-    entries.reserve(listed.size());
-    for (auto& [name, entry] : listed) {
-        names.push_back(std::move(name));
-        entries.push_back(std::move(entry));
-    }
-    contents.names.insert(names.begin(), names.end());
+    const std::vector<std::pair<std::string, fs::directory_entry>> listed = InNameOrder(shown);
+    for (const auto& named : listed) contents.names.insert(named.first);
 
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const fs::directory_entry& entry = entries[i];
-        const std::string& name = names[i];
+    for (const auto& [name, entry] : listed) {
         // One status of the entry itself, from the held folder: links are seen as links.
         const platform::EntryFacts facts = folder.Facts(name);
         if (facts.kind == platform::EntryKind::Missing) continue;  // gone since it was listed

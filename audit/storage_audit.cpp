@@ -9,6 +9,7 @@
 #include "repair/read_ahead.h"
 #include "storage/layout.h"
 #include "storage/storage_folders.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -84,6 +85,68 @@ void PassOverLink(Report& report, const std::string& name) {
     report.storageProblems.push_back({ProblemKind::LinkPassedOver, name, "a symbolic link: not followed", {}});
 }
 
+// What the walk finds to audit, and in which layouts.
+struct Listed {
+    std::vector<Target> targets;
+    bool newLayout = false;
+    bool oldLayout = false;
+};
+
+// The audit's rule is the repair's (walk::Entries::FoldersButLinks), but it
+// carries on past a listing failure and names every link it passes over.
+walk::Listing ListFolders(const fs::path& folder) {
+    return walk::List(folder, walk::Entries::FoldersButLinks, walk::OnListingFailure::CarryOn);
+}
+
+void ListNewLayoutDay(const fs::path& day, const std::string& name, Listed& listed, Report& report) {
+    const walk::Listing locations = ListFolders(day);
+    for (const fs::directory_entry& link : locations.links) PassOverLink(report, name + "/" + EntryName(link));
+    for (const fs::directory_entry& location : locations.taken) {
+        listed.targets.push_back({name, EntryName(location), name, EntryName(location)});
+    }
+}
+
+// A folder holding day folders is a location of the old layout; a link in it
+// counts as one of its days, passed over.
+void ListOldLayoutLocation(const fs::path& location, const std::string& name, const DateRange& range, Listed& listed,
+                           Report& report) {
+    const walk::Listing days = ListFolders(location);
+    for (const fs::directory_entry& link : days.links) {
+        listed.oldLayout = true;
+        CountDayFolder(report, EntryName(link));
+        if (!range.Contains(EntryName(link))) continue;
+        ++report.dayFoldersInRange;
+        PassOverLink(report, name + "/" + EntryName(link));
+    }
+    for (const fs::directory_entry& day : days.taken) {
+        if (!IsDayFolder(day)) continue;
+        listed.oldLayout = true;
+        CountDayFolder(report, EntryName(day));
+        if (!range.Contains(EntryName(day))) continue;
+        ++report.dayFoldersInRange;
+        listed.targets.push_back({EntryName(day), name, name, EntryName(day)});
+    }
+}
+
+Listed ListTargets(const fs::path& root, const DateRange& range, Report& report) {
+    Listed listed;
+    const walk::Listing top = ListFolders(root);
+    for (const fs::directory_entry& link : top.links) PassOverLink(report, EntryName(link));
+    for (const fs::directory_entry& entry : top.taken) {
+        const std::string name = EntryName(entry);
+        if (!IsDayFolder(entry)) {
+            ListOldLayoutLocation(entry.path(), name, range, listed, report);
+            continue;
+        }
+        listed.newLayout = true;
+        CountDayFolder(report, name);
+        if (!range.Contains(name)) continue;
+        ++report.dayFoldersInRange;
+        ListNewLayoutDay(entry.path(), name, listed, report);
+    }
+    return listed;
+}
+
 }  // namespace
 
 bool AuditStorage(const std::string& storage, const DateRange& range, const AuditSettings& settings,
@@ -102,48 +165,14 @@ bool AuditStorage(const std::string& storage, const DateRange& range, const Audi
         return false;
     }
 
-    std::vector<Target> targets;
-    bool newLayout = false;
-    bool oldLayout = false;
-    for (const fs::directory_entry& entry : ListFolder(root)) {
-        const std::string name = EntryName(entry);
-        if (IsLinkEntry(entry)) {
-            PassOverLink(report, name);
-        } else if (IsDayFolder(entry)) {
-            newLayout = true;
-            CountDayFolder(report, name);
-            if (!range.Contains(name)) continue;
-            ++report.dayFoldersInRange;
-            for (const fs::directory_entry& location : ListFolder(entry.path())) {
-                if (IsLinkEntry(location)) {
-                    PassOverLink(report, name + "/" + EntryName(location));
-                } else if (IsExistingDirectory(location.path())) {
-                    targets.push_back({name, EntryName(location), name, EntryName(location)});
-                }
-            }
-        } else if (IsExistingDirectory(entry.path())) {
-            // A folder holding day folders is a location of the old layout.
-            for (const fs::directory_entry& day : ListFolder(entry.path())) {
-                const bool dayLink = IsLinkEntry(day);
-                if (!dayLink && !IsDayFolder(day)) continue;
-                oldLayout = true;
-                CountDayFolder(report, EntryName(day));
-                if (!range.Contains(EntryName(day))) continue;
-                ++report.dayFoldersInRange;
-                if (dayLink) {
-                    PassOverLink(report, name + "/" + EntryName(day));
-                } else {
-                    targets.push_back({EntryName(day), name, name, EntryName(day)});
-                }
-            }
-        }
-    }
+    Listed listed = ListTargets(root, range, report);
+    std::vector<Target>& targets = listed.targets;
     std::sort(report.storageProblems.begin(), report.storageProblems.end(),
               [](const Problem& a, const Problem& b) { return a.name < b.name; });
-    report.layout = newLayout && oldLayout ? Layout::Mixed
-                    : newLayout            ? Layout::New
-                    : oldLayout            ? Layout::Old
-                                           : Layout::Empty;
+    report.layout = listed.newLayout && listed.oldLayout ? Layout::Mixed
+                    : listed.newLayout                   ? Layout::New
+                    : listed.oldLayout                   ? Layout::Old
+                                                         : Layout::Empty;
     std::sort(targets.begin(), targets.end(), [](const Target& a, const Target& b) {
         if (a.day != b.day) return a.day < b.day;
         if (a.location != b.location) return LocationBefore(a.location, b.location);

@@ -6,6 +6,7 @@
 
 #include "repair/recording_name.h"
 #include "storage/layout.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -28,41 +29,11 @@ ReadAhead::Recordings RecordingsOrNull(const fs::path& location) {
     }
 }
 
-// A linked location folder is not entered: its day database may lie outside
-// the storage.
-std::vector<fs::path> LocationFolders(const fs::path& dayFolder) {
-    std::vector<fs::path> locations;
-    for (fs::directory_iterator it(dayFolder), end; it != end; ++it) {
-        if (IsExistingDirectory(it->path()) && !IsLinkEntry(*it)) locations.push_back(it->path());
-    }
-    return locations;
-}
-
 }  // namespace
 
 ReadAhead::Recordings ListRecordingsInReadingOrder(const fs::path& location) {
     if (!IsExistingDirectory(location)) return std::make_shared<const std::vector<std::string>>();
-    return std::make_shared<const std::vector<std::string>>(InSerialOrder(CollectRecordingFiles(location)));
-}
-
-const ReadAheadFeed::DayListing& ReadAheadFeed::ListedDay(std::size_t day) {
-    auto listed = listedDays_.find(day);
-    if (listed != listedDays_.end()) return listed->second;
-    DayListing listing;
-    try {
-        listing.locations = LocationFolders(days_[day]);
-    } catch (...) {
-        listing.failure = std::current_exception();
-    }
-    return listedDays_.emplace(day, std::move(listing)).first->second;
-}
-
-const std::vector<fs::path>& ReadAheadFeed::LocationsOf(std::size_t day) {
-    // Days the walk has left are let go.
-    listedDays_.erase(listedDays_.begin(), listedDays_.lower_bound(day));
-    const DayListing& listing = ListedDay(day);
-    if (listing.failure) std::rethrow_exception(listing.failure);
-    return listing.locations;
+    return std::make_shared<const std::vector<std::string>>(InSerialOrder(walk::RecordingsOf(location)));
 }
 
 ReadAhead::Recordings ReadAheadFeed::Reached(std::size_t day, std::size_t location) {
@@ -82,8 +53,8 @@ ReadAhead::Recordings ReadAheadFeed::Reached(std::size_t day, std::size_t locati
 // Feeds the next location of the walk; false at its end. A day folder that
 // cannot be listed feeds nothing here; the walk reports it when it gets there.
 bool ReadAheadFeed::Advance() {
-    while (next_.first < days_.size()) {
-        const std::vector<fs::path>& locations = ListedDay(next_.first).locations;
+    while (next_.first < walk_.DayCount()) {
+        const std::vector<fs::path>& locations = walk_.Ahead(next_.first);
         if (next_.second < locations.size()) {
             ReadAhead::Recordings files = RecordingsOrNull(locations[next_.second]);
             if (files && !files->empty()) {

@@ -3,6 +3,7 @@
 #include <boost/filesystem.hpp>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "app/console.h"
@@ -19,6 +20,7 @@
 #include "repair/recorder_zone.h"
 #include "storage/layout.h"
 #include "storage/recorder_folders.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -32,14 +34,6 @@ constexpr unsigned kWarmingThreads = 32;
 // Two files per thread keep every thread busy while the indexing catches up,
 // and the few megabytes warmed are still cached when it reaches them.
 constexpr std::size_t kFilesAhead = 64;
-
-std::vector<fs::path> DayFolders(const fs::path& storage, const DateRange& range) {
-    std::vector<fs::path> days;
-    for (fs::directory_iterator it(storage), end; it != end; ++it) {
-        if (IsDayFolderInRange(*it, range)) days.push_back(it->path());
-    }
-    return days;
-}
 
 // What the walk adds up over the location-days.
 struct WalkTally {
@@ -70,20 +64,28 @@ void RepairLocADay(const std::string& locationPath, const DbInterfaceTable& tabl
     }
 }
 
+// The repair's walk: day folders in range and their location folders, by the
+// repair's rules; the feed reads the same listings a little ahead.
+walk::DayLocations RepairWalk(const fs::path& storage, const DateRange& range) {
+    std::vector<fs::path> days;
+    for (const fs::directory_entry& day : walk::DayFoldersInRange(storage, range, walk::OnListingFailure::Throw)) {
+        days.push_back(day.path());
+    }
+    return walk::DayLocations(std::move(days), walk::Entries::FoldersButLinks, walk::OnListingFailure::Throw);
+}
+
 void WalkDays(const fs::path& storage, const DateRange& range, const DbInterfaceTable& table,
               const PlacedDatabases& placed, WalkTally& tally) {
-    const std::vector<fs::path> days = DayFolders(storage, range);
-    tally.summary.dayFoldersInRange = static_cast<unsigned>(days.size());
+    walk::DayLocations walked = RepairWalk(storage, range);
+    tally.summary.dayFoldersInRange = static_cast<unsigned>(walked.DayCount());
     ReadAhead readAhead(kFilesAhead, kWarmingThreads);
-    ReadAheadFeed feed(readAhead, days);
+    ReadAheadFeed feed(readAhead, walked);
     // The walk's total is not known up front: listing every location first
     // would read a large storage's folders twice.
     WalkProgress progress;
-    for (std::size_t day = 0; day < days.size(); ++day) {
-        console::WriteLine(design_texts::ProcessingDateLine(days[day].filename().string()));
-        // The feed listed the day and its locations a little earlier, for the
-        // read-ahead; the walk and the indexing read the same lists.
-        const std::vector<fs::path>& locations = feed.LocationsOf(day);
+    for (std::size_t day = 0; day < walked.DayCount(); ++day) {
+        console::WriteLine(design_texts::ProcessingDateLine(walked.Day(day).filename().string()));
+        const std::vector<fs::path>& locations = walked.Reach(day);
         for (std::size_t i = 0; i < locations.size(); ++i) {
             RepairLocADay(locations[i].string(), table, placed, feed.Reached(day, i), readAhead, progress, tally);
         }

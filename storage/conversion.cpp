@@ -11,6 +11,7 @@
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -132,9 +133,9 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
         int error = 0;
         const platform::Folder locationFolder = OpenBeneath(storageFolder, {locationName}, error);
         if (error != 0) return;
-        for (const fs::directory_entry& day : ListFolder(location.path())) {
+        for (const fs::directory_entry& day :
+             walk::DayFoldersInRange(location.path(), range, walk::OnListingFailure::CarryOn)) {
             const std::string dayName = EntryName(day);
-            if (!IsDayFolderInRange(day, range)) continue;
             console::WriteLine(design_texts::ProcessingPathLine(day.path().string()));
             if (LeftToTheRecorder(activity, dayName, day.path())) {
                 summary.leftInOldLayout.Add("being recorded");
@@ -154,11 +155,13 @@ void ConvertLocationFolder(TemplatePlacement& placement, const platform::Folder&
 // Placements that a killed or failed run prepared and moved but did not finish.
 void FinishInterruptedPlacements(TemplatePlacement& placement, const platform::Folder& storageFolder,
                                  const fs::path& storage, StorageActivity& activity, const DateRange& range) {
-    for (const fs::directory_entry& day : ListFolder(storage)) {
+    for (const fs::directory_entry& day : walk::DayFoldersInRange(storage, range, walk::OnListingFailure::CarryOn)) {
         const std::string dayName = EntryName(day);
-        if (!IsDayFolderInRange(day, range) || activity.OfDay(dayName).live) continue;
-        for (const fs::directory_entry& location : ListFolder(day.path())) {
-            if (IsLinkEntry(location)) continue;
+        if (activity.OfDay(dayName).live) continue;
+        // The placement's rule: every entry; one that is no folder fails to open.
+        const walk::Listing listing =
+            walk::List(day.path(), walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
+        for (const fs::directory_entry& location : listing.taken) {
             int error = 0;
             const platform::Folder folder = OpenBeneath(storageFolder, {dayName, EntryName(location)}, error);
             if (error != 0) continue;
@@ -188,9 +191,9 @@ void ConvertDirectoryStructure(const std::string& storagePath, const std::string
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
     FinishInterruptedPlacements(placement, storageFolder, storage, activity, range);
-    for (const fs::directory_entry& location : ListFolder(storage)) {
-        boost::system::error_code status;
-        if (!fs::is_directory(location.status(status)) || status || IsLinkEntry(location)) continue;
+    const walk::Listing locations =
+        walk::List(storage, walk::Entries::FoldersButLinks, walk::OnListingFailure::CarryOn);
+    for (const fs::directory_entry& location : locations.taken) {
         ConvertLocationFolder(placement, storageFolder, storage, activity, location, range, summary);
     }
     placement.ReportUnjudged();

@@ -41,15 +41,6 @@ std::vector<fs::directory_entry> ListFolder(const fs::path& folder) {
     return entries;
 }
 
-std::vector<std::string> CollectRecordingFiles(const fs::path& locationFolder) {
-    std::vector<std::string> files;
-    if (!IsExistingDirectory(locationFolder)) return files;
-    for (fs::directory_iterator it(locationFolder), end; it != end; ++it) {
-        if (IsRegularFile(*it) && IsRecordingFile(*it)) files.push_back(it->path().string());
-    }
-    return files;
-}
-
 std::string DayDatabaseName(const std::string& dayFolderName) { return dayFolderName + ".db"; }
 
 std::string EntryName(const fs::directory_entry& entry) { return entry.path().filename().string(); }

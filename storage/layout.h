@@ -34,13 +34,9 @@ bool IsRegularFile(const boost::filesystem::directory_entry& entry);
 // The entries of a folder in the order the file system lists them, read with
 // the error-value form: a folder that cannot be opened lists nothing, and a
 // failure while advancing ends the listing there. The entries are read before
-// the caller acts on them, so folders the caller creates never show up.
+// the caller acts on them, so folders the caller creates never show up. The
+// roads list through storage/walk.h, which applies their rules.
 std::vector<boost::filesystem::directory_entry> ListFolder(const boost::filesystem::path& folder);
-
-// The full paths of the recording files of one location folder, in listing
-// order. A folder that is not an existing directory yields nothing; listing and
-// status errors throw file-system errors.
-std::vector<std::string> CollectRecordingFiles(const boost::filesystem::path& locationFolder);
 
 // The file name of a day database: "<day>.db".
 std::string DayDatabaseName(const std::string& dayFolderName);

@@ -16,6 +16,7 @@
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
 #include "storage/template_source.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -175,14 +176,16 @@ void RevertEntry(const Reverting& reverting, const fs::path& storage, const fs::
 // may be the recorder's own, and stays.
 void FinishInterruptedRemovals(const platform::Folder& storageFolder, const fs::path& storage,
                                StorageActivity& activity, const DateRange& range, RunSummary& summary) {
-    for (const fs::directory_entry& location : ListFolder(storage)) {
-        if (IsLinkEntry(location) || IsDayFolder(location)) continue;
+    const walk::Listing top = walk::List(storage, walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
+    for (const fs::directory_entry& location : top.taken) {
+        if (IsDayFolder(location)) continue;
         int error = 0;
         const platform::Folder locationFolder = OpenBeneath(storageFolder, {EntryName(location)}, error);
         if (error != 0) continue;
-        for (const fs::directory_entry& day : ListFolder(location.path())) {
+        for (const fs::directory_entry& day :
+             walk::DayFoldersInRange(location.path(), range, walk::OnListingFailure::CarryOn)) {
             const std::string dayName = EntryName(day);
-            if (!IsDayFolderInRange(day, range) || activity.OfDay(dayName).live) continue;
+            if (activity.OfDay(dayName).live) continue;
             const platform::Folder dayFolder = locationFolder.OpenChild(dayName, error);
             const std::string database = DayDatabaseName(dayName);
             if (error != 0 || dayFolder.Facts(database).kind != EntryKind::RegularFile) continue;
@@ -244,17 +247,17 @@ void RevertDirectoryStructure(const std::string& storagePath, const std::string&
     RevertTally tally{summary};
     unsigned long handled = 0;  // every entry met, moved or not
     unsigned dayFoldersInRange = 0;
-    for (const fs::directory_entry& day : ListFolder(storage)) {
+    for (const fs::directory_entry& day : walk::DayFoldersInRange(storage, range, walk::OnListingFailure::CarryOn)) {
         const std::string dayName = EntryName(day);
-        if (!IsDayFolderInRange(day, range)) continue;
         ++dayFoldersInRange;
         {
             const platform::Folder dayFolder = OpenBeneath(storageFolder, {dayName}, error);
             if (error != 0) continue;
-            for (const fs::directory_entry& entry : ListFolder(day.path())) {
-                // A link is not the storage's own folder: its day database must
-                // not be removed through it.
-                if (IsLinkEntry(entry)) continue;
+            // Every entry whatever its kind; a link is not the storage's own
+            // folder, and its day database must not be removed through it.
+            const walk::Listing listing =
+                walk::List(day.path(), walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
+            for (const fs::directory_entry& entry : listing.taken) {
                 RevertEntry({storageFolder, dayFolder, dayName, activity, tally}, storage, entry);
                 ++handled;
             }

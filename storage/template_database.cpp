@@ -8,13 +8,14 @@
 #include "storage/road_start.h"
 #include "storage/storage_folders.h"
 #include "storage/template_placement.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
 namespace {
 
-// Every entry of a day folder gets a target, folder or not; for a file the
-// copy then fails and says so. A link is passed over.
+// Every entry of a day folder gets a target, folder or not
+// (walk::Entries::AnyKindButLinks); for a file the copy then fails and says so.
 // A day the recorder is recording is left as it was, each location-day saying
 // so, before anything claims or opens its databases.
 void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolder, StorageActivity& activity,
@@ -27,8 +28,9 @@ void PlaceDay(TemplatePlacement& placement, const platform::Folder& storageFolde
     if (recorder.clockSkewed && !recorder.live) {
         console::WriteLine(design_texts::ClockSkewedLine(design_texts::kCopyTemplateDB, day.path().string()));
     }
-    for (const fs::directory_entry& location : ListFolder(day.path())) {
-        if (IsLinkEntry(location)) continue;
+    const walk::Listing listing =
+        walk::List(day.path(), walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
+    for (const fs::directory_entry& location : listing.taken) {
         const fs::path shown = location.path() / DayDatabaseName(dayName);
         const platform::Folder locationFolder = dayFolder.OpenChild(EntryName(location), error);
         if (error != 0) {
@@ -64,8 +66,7 @@ void CopyTemplateDB(const std::string& storagePath, const std::string& beginDate
     TemplatePlacement placement(TemplateSource::Find(), kCopyTemplateDBTexts, summary, placed);
     const DateRange range(beginDate, endDate);
     StorageActivity activity(storageFolder, storage);
-    for (const fs::directory_entry& day : ListFolder(storage)) {
-        if (!IsDayFolderInRange(day, range)) continue;
+    for (const fs::directory_entry& day : walk::DayFoldersInRange(storage, range, walk::OnListingFailure::CarryOn)) {
         PlaceDay(placement, storageFolder, activity, day, summary, placed);
     }
     placement.ReportUnjudged();

@@ -164,12 +164,14 @@ private:
             single.cameraDaylightSaving = true;
             Recording("10", NameAt(1, "100000"), single, "100000");
         }
-        // 11: a folder and a FIFO named like recordings beside a recording.
+        // 11: a folder, a FIFO and a link to a recording, named like recordings,
+        // beside a recording. No link below the storage is followed.
         fs::create_directory(Location("11") / NameAt(1, "100000"));
+        Plain("11", 3, "100200");
 #ifndef _WIN32
         mkfifo((Location("11") / NameAt(2, "100100")).c_str(), 0600);
+        fs::create_symlink(NameAt(3, "100200"), Location("11") / NameAt(4, "100300"));
 #endif
-        Plain("11", 3, "100200");
         // 12: only the camera keeps daylight saving; the recorder's clock, and
         // so the name, does not.
         {
@@ -333,7 +335,7 @@ TEST_P(RepairRunTest, SinglePacketRecordingHasNoLengthAndNoDaylightSaving) {
     EXPECT_FALSE(fs::exists(Run().Location("10") / "DL"));
 }
 
-TEST_P(RepairRunTest, NamesThatAreNoRegularFilesAreNotWaitedForAndGetNoRow) {
+TEST_P(RepairRunTest, NamesThatAreNoRegularFilesOrAreLinksAreNotWaitedForAndGetNoRow) {
     EXPECT_EQ(Column(Run().Files("11"), 0), (std::vector<std::string>{"3"}));
 }
 

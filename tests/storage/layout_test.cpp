@@ -1,5 +1,6 @@
 // The folder and file predicates every road relies on, on real folder trees.
 #include "storage/layout.h"
+#include "storage/walk.h"
 
 #include <gtest/gtest.h>
 
@@ -102,26 +103,52 @@ TEST_F(Layout, RegularFileTestThrowsTheFileSystemErrorWhenTheStatusCannotBeRead)
     EXPECT_THROW(IsRegularFile(EntryOf(At("loop.3gp"))), fs::filesystem_error);
 }
 
-TEST_F(Layout, CollectRecordingFilesKeepsOnlyRegularDot3gpFiles) {
+TEST_F(Layout, RecordingsOfKeepsOnlyRegularDot3gpFilesNoLink) {
     for (const char* name : {"0001_x.3gp", "a.3GP", "a.3gp.bak", "a.mp4", "2012-03-03.db"}) File(name);
     Folder("x.3gp");
     Folder("DL");
-    EXPECT_EQ(CollectRecordingFiles(folder_.path()), std::vector<std::string>{At("0001_x.3gp").string()});
+    // A link to a recording is refused like every link below the storage.
+    if (LinksAreReal()) Link("0001_x.3gp", "0002_x.3gp");
+    EXPECT_EQ(walk::RecordingsOf(folder_.path()), std::vector<std::string>{At("0001_x.3gp").string()});
 }
 
-TEST_F(Layout, CollectRecordingFilesOfAnEmptyMissingOrNonFolderIsEmpty) {
+// Each road's entry rule, and links passed over (kept aside) by every rule.
+TEST_F(Layout, ListTakesEntriesByTheRoadsRuleAndNeverALink) {
+    if (!LinksAreReal()) GTEST_SKIP() << "the system makes no links here";
+    Folder("a");
+    File("b");
+    Link("a", "c");
+    const auto names = [](const std::vector<fs::directory_entry>& entries) {
+        std::vector<std::string> listed;
+        for (const auto& entry : entries) listed.push_back(EntryName(entry));
+        std::sort(listed.begin(), listed.end());
+        return listed;
+    };
+    using walk::Entries;
+    for (const auto& [entries, expected] : std::vector<std::pair<Entries, std::vector<std::string>>>{
+             {Entries::AnyKindButLinks, {"a", "b"}}, {Entries::FoldersButLinks, {"a"}}}) {
+        const walk::Listing listing = walk::List(folder_.path(), entries, walk::OnListingFailure::CarryOn);
+        EXPECT_EQ(names(listing.taken), expected);
+        EXPECT_EQ(names(listing.links), std::vector<std::string>{"c"});
+    }
+    EXPECT_TRUE(walk::List(At("absent"), Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn).taken.empty());
+    EXPECT_THROW(walk::List(At("absent"), Entries::AnyKindButLinks, walk::OnListingFailure::Throw),
+                 fs::filesystem_error);
+}
+
+TEST_F(Layout, RecordingsOfAnEmptyMissingOrNonFolderIsEmpty) {
     Folder("empty");
     File("file.3gp");
-    EXPECT_TRUE(CollectRecordingFiles(At("empty")).empty());
-    EXPECT_TRUE(CollectRecordingFiles(At("absent")).empty());
-    EXPECT_TRUE(CollectRecordingFiles(At("file.3gp")).empty());
+    EXPECT_TRUE(walk::RecordingsOf(At("empty")).empty());
+    EXPECT_TRUE(walk::RecordingsOf(At("absent")).empty());
+    EXPECT_TRUE(walk::RecordingsOf(At("file.3gp")).empty());
 }
 
-TEST_F(Layout, CollectRecordingFilesPassesStatusErrorsOn) {
+TEST_F(Layout, RecordingsOfPassesStatusErrorsOn) {
     if (!LinksAreReal()) GTEST_SKIP() << "the system makes no links here";
     File("0001_x.3gp");
     Link("loop.3gp", "loop.3gp");
-    EXPECT_THROW(CollectRecordingFiles(folder_.path()), fs::filesystem_error);
+    EXPECT_THROW(walk::RecordingsOf(folder_.path()), fs::filesystem_error);
 }
 
 TEST_F(Layout, ListFolderListsEveryEntryOnceAndNothingForAMissingFolder) {
