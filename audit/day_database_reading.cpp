@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "platform/file_handle.h"
+#include "platform/folder.h"
+#include "platform/sqlite_paths.h"
 #include "storage/template_source.h"
 
 namespace fs = boost::filesystem;
@@ -26,33 +28,19 @@ struct FinalizeStatement {
 using Database = std::unique_ptr<sqlite3, CloseDatabase>;
 using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path) : handle_(platform::OpenFileForReading(path, nullptr)) {}
-    ~ReadOnlyFile() {
-        if (handle_ != platform::kInvalidFileHandle) platform::CloseFile(handle_);
+// The first bytes, fewer when the file is shorter.
+std::string HeadOf(platform::FileHandle file, std::size_t count) {
+    std::string bytes(count, '\0');
+    std::size_t have = 0;
+    while (have < count) {
+        const std::int64_t got =
+            platform::ReadFileAt(file, &bytes[have], count - have, static_cast<std::int64_t>(have));
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
     }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-    bool IsOpen() const { return handle_ != platform::kInvalidFileHandle; }
-    // The first bytes, fewer when the file is shorter.
-    std::string Head(std::size_t count) const {
-        std::string bytes(count, '\0');
-        std::size_t have = 0;
-        while (have < count) {
-            const std::int64_t got =
-                platform::ReadFileAt(handle_, &bytes[have], count - have, static_cast<std::int64_t>(have));
-            if (got <= 0) break;
-            have += static_cast<std::size_t>(got);
-        }
-        bytes.resize(have);
-        return bytes;
-    }
-
-private:
-    platform::FileHandle handle_;
-};
+    bytes.resize(have);
+    return bytes;
+}
 
 bool Exists(const std::string& path) {
     boost::system::error_code error;
@@ -120,15 +108,19 @@ int CopyRows(sqlite3* database, DayDatabaseContents& contents) {
                    });
 }
 
-// SQLite refuses a database reached through a link anywhere on its path. The
-// links on the operator's way to the storage are followed, once, here; the
-// walk has passed over the links inside it, and the database's own name
-// stays unresolved, so a database that is a link is still refused.
-std::string PathWithoutOperatorLinks(const std::string& path) {
-    const fs::path file(path);
-    boost::system::error_code error;
-    const fs::path folder = fs::canonical(file.parent_path(), error);
-    return error ? path : (folder / file.filename()).string();
+// A busy database is left as read: its rows were copied all the same.
+void JudgeByQuickCheck(sqlite3* database, DayDatabaseContents& contents) {
+    std::string verdict;
+    const int code = EachRow(database, "PRAGMA quick_check", [&](sqlite3_stmt* row) {
+        if (verdict.empty()) verdict = TextColumn(row, 0);
+    });
+    if (code == SQLITE_OK && verdict != "ok") {
+        contents.state = DatabaseState::Damaged;
+        contents.detail = "quick_check: " + verdict;
+    } else if (code != SQLITE_OK && (code & 0xff) != SQLITE_BUSY) {
+        contents.state = DatabaseState::Damaged;
+        contents.detail = std::string("quick_check: ") + sqlite3_errmsg(database);
+    }
 }
 
 }  // namespace
@@ -136,9 +128,9 @@ std::string PathWithoutOperatorLinks(const std::string& path) {
 DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
     std::string header;
     {
-        const ReadOnlyFile file(path);
+        const platform::OwnedHandle file = platform::OwnFileHandle(platform::OpenFileForReading(path));
         if (!file.IsOpen()) return Outcome(DatabaseState::Damaged, "cannot be opened for reading");
-        header = file.Head(kHeaderSize);
+        header = HeadOf(platform::FileHandleOf(file), kHeaderSize);
     }
     // SQLite takes an empty file for an empty database, and would delete a
     // journal found beside one: neither may happen to the recorder's files.
@@ -150,11 +142,20 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
         return Outcome(DatabaseState::NotRead, "WAL database without its -wal and -shm; reading would create them");
     }
 
+    // The links on the operator's way to the storage are followed, once, by
+    // holding the folder; the walk has passed over the links inside it, and
+    // SQLite still refuses a database that is itself a link. Held until the
+    // database is closed.
+    const fs::path file(path);
+    int error = 0;
+    const platform::Folder folder = platform::Folder::OpenPath(file.parent_path().string(), error);
+    platform::LetSqliteReachHeldFolders();
+    const std::string sqlitePath = platform::SqlitePathBeneath(folder.IsOpen() ? folder.PathForLibraries() : "",
+                                                               file.parent_path().string(), file.filename().string());
     // Read-only, which also keeps SQLite from checkpointing a log into the
     // database when this is the last connection to close it.
     sqlite3* raw = nullptr;
-    int code = sqlite3_open_v2(PathWithoutOperatorLinks(path).c_str(), &raw,
-                               SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
+    int code = sqlite3_open_v2(sqlitePath.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
     const Database database(raw);
     if (code != SQLITE_OK) return Failure(raw, code);
     sqlite3_extended_result_codes(raw, 1);
@@ -174,19 +175,7 @@ DayDatabaseContents ReadDayDatabase(const std::string& path, bool quickCheck) {
     sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
     contents.state = DatabaseState::Read;
 
-    if (quickCheck) {
-        std::string verdict;
-        code = EachRow(raw, "PRAGMA quick_check", [&](sqlite3_stmt* row) {
-            if (verdict.empty()) verdict = TextColumn(row, 0);
-        });
-        if (code == SQLITE_OK && verdict != "ok") {
-            contents.state = DatabaseState::Damaged;
-            contents.detail = "quick_check: " + verdict;
-        } else if (code != SQLITE_OK && (code & 0xff) != SQLITE_BUSY) {
-            contents.state = DatabaseState::Damaged;
-            contents.detail = std::string("quick_check: ") + sqlite3_errmsg(raw);
-        }
-    }
+    if (quickCheck) JudgeByQuickCheck(raw, contents);
     return contents;
 }
 

@@ -256,11 +256,8 @@ RecordingReading ReadRecording(const Recording& recording, long biasMinutes) {
     } catch (const std::exception& e) {
         return {std::nullopt, std::string("no time in its name: ") + e.what()};
     }
-    {
-        const platform::FileHandle handle = platform::OpenFileForReading(recording.path.string());
-        if (handle == platform::kInvalidFileHandle) return {std::nullopt, "unreadable"};
-        platform::CloseFile(handle);
-    }
+    if (!platform::OwnFileHandle(platform::OpenFileForReading(recording.path.string())).IsOpen())
+        return {std::nullopt, "unreadable"};
     try {
         FileTimes times;
         switch (ReadRecordingTimes(times, recording.path.string(), biasMinutes)) {

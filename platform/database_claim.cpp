@@ -48,21 +48,6 @@ Attempt TryOnce(int fd) {
     return leased;
 }
 
-EntryFacts FactsOf(int fd) {
-    struct stat status {};
-    EntryFacts facts;
-    if (::fstat(fd, &status) != 0) {
-        facts.kind = EntryKind::Unreadable;
-        return facts;
-    }
-    facts.kind = S_ISREG(status.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
-    facts.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-    facts.owner = status.st_uid;
-    facts.group = status.st_gid;
-    facts.mode = status.st_mode & 07777;
-    return facts;
-}
-
 }  // namespace
 
 DatabaseClaim::~DatabaseClaim() { Release(); }
@@ -71,8 +56,8 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
     Release();
     error_ = 0;
     // Non-blocking, so that a FIFO left under the name cannot stall the run.
-    fd_ = ::openat(folder.NativeHandle(), name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
+    file_.Reset(::openat(folder.NativeHandle(), name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file_.IsOpen()) {
         const int error = errno;
         if (error == ENOENT) return ClaimOutcome::Missing;
         // Another process holds a lease on it.
@@ -86,14 +71,14 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
         }
         return ClaimOutcome::CannotJudge;
     }
-    facts_ = FactsOf(fd_);
+    facts_ = FactsOfOpenFile(file_.Get());
     if (facts_.kind != EntryKind::RegularFile) {
         Release();
         return ClaimOutcome::NotAFile;
     }
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(kRetryPause);
-        const Attempt result = TryOnce(fd_);
+        const Attempt result = TryOnce(file_.Get());
         if (result == Attempt::Granted) return ClaimOutcome::Claimed;
         if (result == Attempt::Unknown) {
             Release();
@@ -105,7 +90,8 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
 }
 
 bool DatabaseClaim::ReadAt(std::uint64_t offset, unsigned char* bytes, std::size_t size) const {
-    return fd_ >= 0 && ::pread(fd_, bytes, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+    return file_.IsOpen() &&
+           ::pread(file_.Get(), bytes, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
 }
 
 // The lease and the lock stay with the descriptor, which does not care about
@@ -115,10 +101,9 @@ int DatabaseClaim::MoveTo(const Folder& folder, const std::string& from, const s
 }
 
 void DatabaseClaim::Release() {
-    if (fd_ < 0) return;
-    ::fcntl(fd_, F_SETLEASE, F_UNLCK);
-    ::close(fd_);  // the last descriptor of the description lets the lock bytes go
-    fd_ = -1;
+    if (!file_.IsOpen()) return;
+    ::fcntl(file_.Get(), F_SETLEASE, F_UNLCK);
+    file_.Reset();  // the last descriptor of the description lets the lock bytes go
 }
 
 }  // namespace platform

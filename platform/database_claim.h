@@ -43,11 +43,7 @@ public:
     void Release();
 
 private:
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    OwnedHandle file_;
     EntryFacts facts_;
     int error_ = 0;
 };

@@ -26,15 +26,12 @@ DatabaseClaim::~DatabaseClaim() { Release(); }
 ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) {
     Release();
     error_ = 0;
-    const std::wstring path = folder.WidePath() + L"\\" + platform::WidePath(name);
+    const std::wstring path = folder.Child(name);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(kRetryPause);
-        const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            handle_ = handle;
-            break;
-        }
+        file_.Reset(CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (file_.IsOpen()) break;
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ClaimOutcome::Missing;
         // Not this account's to change, or a read-only file: nothing could
@@ -45,8 +42,8 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
         }
         if (!IsHeldError(error)) return ClaimOutcome::CannotJudge;
     }
-    if (handle_ == nullptr) return ClaimOutcome::InUse;
-    facts_ = FactsOfOpenFile(handle_);
+    if (!file_.IsOpen()) return ClaimOutcome::InUse;
+    facts_ = FactsOfOpenFile(file_.Get());
     if (facts_.kind != EntryKind::RegularFile) {
         Release();
         return ClaimOutcome::NotAFile;
@@ -55,17 +52,17 @@ ClaimOutcome DatabaseClaim::Take(const Folder& folder, const std::string& name) 
 }
 
 bool DatabaseClaim::ReadAt(std::uint64_t offset, unsigned char* bytes, std::size_t size) const {
-    if (handle_ == nullptr) return false;
+    if (!file_.IsOpen()) return false;
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD got = 0;
-    return ::ReadFile(handle_, bytes, static_cast<DWORD>(size), &got, &at) && got == size;
+    return ::ReadFile(file_.Get(), bytes, static_cast<DWORD>(size), &got, &at) && got == size;
 }
 
 // Renamed through the handle that keeps everyone else out; never replaces.
 int DatabaseClaim::MoveTo(const Folder& folder, const std::string&, const std::string& to) const {
-    const std::wstring target = folder.WidePath() + L"\\" + platform::WidePath(to);
+    const std::wstring target = folder.Child(to);
     const DWORD nameBytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -73,15 +70,11 @@ int DatabaseClaim::MoveTo(const Folder& folder, const std::string&, const std::s
     rename->RootDirectory = nullptr;
     rename->FileNameLength = nameBytes;
     std::copy(target.begin(), target.end(), rename->FileName);
-    if (SetFileInformationByHandle(handle_, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) return 0;
+    if (SetFileInformationByHandle(file_.Get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) return 0;
     const DWORD error = GetLastError();
     return static_cast<int>(error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error);
 }
 
-void DatabaseClaim::Release() {
-    if (handle_ == nullptr) return;
-    CloseHandle(handle_);
-    handle_ = nullptr;
-}
+void DatabaseClaim::Release() { file_.Reset(); }
 
 }  // namespace platform

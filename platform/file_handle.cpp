@@ -27,7 +27,11 @@ FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     return handle;
 }
 
-bool CloseFile(FileHandle handle) { return ::close(handle) == 0; }
+bool CloseFile(FileHandle handle) { return CloseSystemHandle(static_cast<SystemHandle>(handle)) == 0; }
+
+OwnedHandle OwnFileHandle(FileHandle handle) { return OwnedHandle(static_cast<SystemHandle>(handle)); }
+
+FileHandle FileHandleOf(const OwnedHandle& owner) { return owner.Get(); }
 
 std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count) {
     for (;;) {

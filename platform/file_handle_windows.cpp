@@ -37,7 +37,11 @@ FileHandle OpenFileForReading(const std::string& path, std::int64_t* size) {
     return reinterpret_cast<FileHandle>(handle);
 }
 
-bool CloseFile(FileHandle handle) { return CloseHandle(ToHandle(handle)) != 0; }
+bool CloseFile(FileHandle handle) { return CloseSystemHandle(ToHandle(handle)) == 0; }
+
+OwnedHandle OwnFileHandle(FileHandle handle) { return OwnedHandle(ToHandle(handle)); }
+
+FileHandle FileHandleOf(const OwnedHandle& owner) { return reinterpret_cast<FileHandle>(owner.Get()); }
 
 std::int64_t ReadFile(FileHandle handle, void* buffer, std::size_t count) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));

@@ -48,39 +48,25 @@ bool ProcFdWorks() {
 
 }  // namespace
 
-Folder::~Folder() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Folder::Folder(Folder&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
 Folder Folder::OpenPath(const std::string& path, int& error) {
-    const int fd = ::open(path.empty() ? "." : path.c_str(), kFolderFlags);
-    error = fd < 0 ? errno : 0;
-    return Folder(fd);
+    OwnedHandle folder(::open(path.empty() ? "." : path.c_str(), kFolderFlags));
+    error = folder.IsOpen() ? 0 : errno;
+    return Folder(std::move(folder));
 }
 
 Folder Folder::OpenChild(const std::string& name, int& error) const {
-    const int fd = ::openat(fd_, name.c_str(), kFolderFlags | O_NOFOLLOW);
-    error = fd < 0 ? errno : 0;
+    OwnedHandle child(::openat(NativeHandle(), name.c_str(), kFolderFlags | O_NOFOLLOW));
+    error = child.IsOpen() ? 0 : errno;
     // O_NOFOLLOW refuses a link as the last component with ELOOP, and a link
     // to a file with ENOTDIR: both say "not a folder of the storage".
-    return Folder(fd);
+    return Folder(std::move(child));
 }
 
-bool Folder::IsOpen() const { return fd_ >= 0; }
+bool Folder::IsOpen() const { return handle_.IsOpen(); }
 
 EntryFacts Folder::Facts(const std::string& name) const {
     struct stat status {};
-    if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(NativeHandle(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         EntryFacts facts;
         facts.kind = errno == ENOENT ? EntryKind::Missing : EntryKind::Unreadable;
         return facts;
@@ -88,9 +74,9 @@ EntryFacts Folder::Facts(const std::string& name) const {
     return FactsFromStatus(status);
 }
 
-EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(fd_); }
+EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(NativeHandle()); }
 
-EntryFacts FactsOfOpenFile(int fd) {
+EntryFacts FactsOfOpenFile(SystemHandle fd) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return EntryFacts{EntryKind::Unreadable, {}, 0, 0, 0};
     return FactsFromStatus(status);
@@ -99,9 +85,10 @@ EntryFacts FactsOfOpenFile(int fd) {
 int Folder::MakeFolderLike(const std::string& name, const EntryFacts& like, bool& kept) const {
     kept = true;
     // 0777: under a default ACL this mode masks what the folder inherits.
-    if (::mkdirat(fd_, name.c_str(), 0777) != 0) return errno;
-    const int made = ::openat(fd_, name.c_str(), kFolderFlags | O_NOFOLLOW);
-    if (made < 0) return errno;
+    if (::mkdirat(NativeHandle(), name.c_str(), 0777) != 0) return errno;
+    const OwnedHandle folder(::openat(NativeHandle(), name.c_str(), kFolderFlags | O_NOFOLLOW));
+    if (!folder.IsOpen()) return errno;
+    const int made = folder.Get();
     // The owner first: a change of owner may clear mode bits.
     if (::fchown(made, like.owner, like.group) != 0) {
         kept = false;
@@ -111,38 +98,41 @@ int Folder::MakeFolderLike(const std::string& name, const EntryFacts& like, bool
     const bool inheritedAcl = ::fgetxattr(made, "system.posix_acl_default", nullptr, 0) > 0;
     if (!inheritedAcl && ::fchmod(made, like.mode & 07777) != 0) kept = false;
     ::fsync(made);
-    ::close(made);
     return 0;
 }
 
-int Folder::RemoveFile(const std::string& name) const { return ::unlinkat(fd_, name.c_str(), 0) == 0 ? 0 : errno; }
+int Folder::RemoveFile(const std::string& name) const {
+    return ::unlinkat(NativeHandle(), name.c_str(), 0) == 0 ? 0 : errno;
+}
 
 int Folder::RemoveEmptyFolder(const std::string& name) const {
-    return ::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+    return ::unlinkat(NativeHandle(), name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
 }
 
 int Folder::MoveNoReplace(const std::string& from, const Folder& destination, const std::string& to) const {
-    if (::renameat2(fd_, from.c_str(), destination.fd_, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (::renameat2(NativeHandle(), from.c_str(), destination.NativeHandle(), to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
     const int error = errno;
     if (error != EINVAL && error != ENOSYS) return error;
     // The file system cannot refuse by itself: look, then rename. Only another
     // process racing us could slip in between.
     struct stat status {};
-    if (::fstatat(destination.fd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return kAlreadyExistsError;
-    return ::renameat(fd_, from.c_str(), destination.fd_, to.c_str()) == 0 ? 0 : errno;
+    if (::fstatat(destination.NativeHandle(), to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+        return kAlreadyExistsError;
+    return ::renameat(NativeHandle(), from.c_str(), destination.NativeHandle(), to.c_str()) == 0 ? 0 : errno;
 }
 
 int Folder::Exchange(const std::string& first, const std::string& second) const {
-    if (::renameat2(fd_, first.c_str(), fd_, second.c_str(), RENAME_EXCHANGE) == 0) return 0;
+    if (::renameat2(NativeHandle(), first.c_str(), NativeHandle(), second.c_str(), RENAME_EXCHANGE) == 0) return 0;
     const int error = errno;
-    return (error == EINVAL || error == ENOSYS) ? kRenameCannotRefuse : error;
+    return (error == EINVAL || error == ENOSYS) ? kCannotExchange : error;
 }
 
-int Folder::Sync() const { return ::fsync(fd_) == 0 ? 0 : errno; }
+int Folder::Sync() const { return ::fsync(NativeHandle()) == 0 ? 0 : errno; }
 
 std::string Folder::PathForLibraries() const {
-    if (fd_ < 0 || !ProcFdWorks()) return {};
-    return "/proc/self/fd/" + std::to_string(fd_);
+    if (!IsOpen() || !ProcFdWorks()) return {};
+    return "/proc/self/fd/" + std::to_string(NativeHandle());
 }
 
 }  // namespace platform

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "platform/owned_handle.h"
 
 namespace platform {
 
@@ -22,8 +25,9 @@ constexpr int kAlreadyExistsError = 183;  // ERROR_ALREADY_EXISTS
 #else
 constexpr int kAlreadyExistsError = 17;  // EEXIST
 #endif
-// What Exchange returns where the file system cannot swap two names.
-constexpr int kRenameCannotRefuse = -1;
+// What Exchange returns where the file system cannot swap two names (no
+// system error number is negative).
+constexpr int kCannotExchange = -1;
 
 // What opening a link as a folder of the storage fails with.
 #ifdef _WIN32
@@ -53,9 +57,8 @@ struct EntryFacts {
 class Folder {
 public:
     Folder() = default;
-    ~Folder();
-    Folder(Folder&& other) noexcept;
-    Folder& operator=(Folder&& other) noexcept;
+    Folder(Folder&& other) noexcept = default;
+    Folder& operator=(Folder&& other) noexcept = default;
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
@@ -81,7 +84,7 @@ public:
     // Renames never replace: an occupied destination is kAlreadyExistsError.
     int MoveNoReplace(const std::string& from, const Folder& destination, const std::string& to) const;
     // Swaps two names of this folder at once, so neither is ever missing.
-    // Where the system cannot swap, kRenameCannotRefuse; the caller falls back.
+    // Where the system cannot swap, kCannotExchange; the caller falls back.
     int Exchange(const std::string& first, const std::string& second) const;
     // Flushes the folder's names (created, renamed, removed) to the disk.
     int Sync() const;
@@ -91,29 +94,26 @@ public:
     // folder's own path on Windows (where the held folder cannot move).
     std::string PathForLibraries() const;
 
+    SystemHandle NativeHandle() const { return handle_.Get(); }
 #ifdef _WIN32
-    void* NativeHandle() const { return handle_; }
     const std::wstring& WidePath() const { return path_; }
-#else
-    int NativeHandle() const { return fd_; }
+    // The path of an entry of this folder: Windows names entries by path only.
+    std::wstring Child(const std::string& name) const;
 #endif
 
 private:
 #ifdef _WIN32
-    Folder(void* handle, std::wstring path) : handle_(handle), path_(std::move(path)) {}
-    void* handle_ = nullptr;
-    std::wstring path_;
+    Folder(OwnedHandle handle, std::wstring path) : handle_(std::move(handle)), path_(std::move(path)) {}
 #else
-    explicit Folder(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit Folder(OwnedHandle handle) : handle_(std::move(handle)) {}
+#endif
+    OwnedHandle handle_;
+#ifdef _WIN32
+    std::wstring path_;
 #endif
 };
 
 // What a handle of this process names.
-#ifdef _WIN32
-EntryFacts FactsOfOpenFile(void* handle);
-#else
-EntryFacts FactsOfOpenFile(int fd);
-#endif
+EntryFacts FactsOfOpenFile(SystemHandle handle);
 
 }  // namespace platform

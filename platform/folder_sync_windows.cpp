@@ -4,6 +4,6 @@ namespace platform {
 
 // The file system journals its names; a folder has no buffers of its own to
 // flush here.
-int SyncFolder(const char*) { return 0; }
+int SyncFolderHolding(const std::string&) { return 0; }
 
 }  // namespace platform

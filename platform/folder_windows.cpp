@@ -29,7 +29,7 @@ bool IsLinkHandle(HANDLE handle) {
 
 }  // namespace
 
-EntryFacts FactsOfOpenFile(void* handle) {
+EntryFacts FactsOfOpenFile(SystemHandle handle) {
     EntryFacts facts;
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(handle, &information)) {
@@ -62,96 +62,75 @@ int LastError() { return static_cast<int>(GetLastError()); }
 
 }  // namespace
 
-Folder::~Folder() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-}
-
-Folder::Folder(Folder&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-    if (this != &other) {
-        if (handle_ != nullptr) CloseHandle(handle_);
-        handle_ = std::exchange(other.handle_, nullptr);
-        path_ = std::move(other.path_);
-    }
-    return *this;
-}
-
 Folder Folder::OpenPath(const std::string& path, int& error) {
     const std::wstring wide = platform::WidePath(path.empty() ? std::string(".") : path);
-    const HANDLE handle = OpenFolderHandle(wide, 0);
-    if (handle == INVALID_HANDLE_VALUE) {
+    OwnedHandle folder(OpenFolderHandle(wide, 0));
+    if (!folder.IsOpen()) {
         error = LastError();
         return Folder();
     }
     error = 0;
-    return Folder(handle, wide);
+    return Folder(std::move(folder), wide);
 }
 
 Folder Folder::OpenChild(const std::string& name, int& error) const {
-    const std::wstring wide = path_ + L"\\" + platform::WidePath(name);
-    const HANDLE handle = OpenFolderHandle(wide, FILE_FLAG_OPEN_REPARSE_POINT);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const std::wstring wide = Child(name);
+    OwnedHandle child(OpenFolderHandle(wide, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!child.IsOpen()) {
         error = LastError();
         return Folder();
     }
-    const EntryFacts facts = FactsOfOpenFile(handle);
+    const EntryFacts facts = FactsOfOpenFile(child.Get());
     if (facts.kind != EntryKind::Folder) {
-        CloseHandle(handle);
         // A path through a file names nothing, as the system says for one.
         error = facts.kind == EntryKind::Link ? kRefusedLinkError : ERROR_PATH_NOT_FOUND;
         return Folder();
     }
     error = 0;
-    return Folder(handle, wide);
+    return Folder(std::move(child), wide);
 }
 
-bool Folder::IsOpen() const { return handle_ != nullptr; }
+bool Folder::IsOpen() const { return handle_.IsOpen(); }
+
+std::wstring Folder::Child(const std::string& name) const { return path_ + L"\\" + platform::WidePath(name); }
 
 EntryFacts Folder::Facts(const std::string& name) const {
-    const std::wstring wide = path_ + L"\\" + platform::WidePath(name);
-    const HANDLE handle =
-        CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const OwnedHandle entry(CreateFileW(Child(name).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!entry.IsOpen()) {
         const DWORD error = GetLastError();
         EntryFacts facts;
         facts.kind = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? EntryKind::Missing
                                                                                       : EntryKind::Unreadable;
         return facts;
     }
-    const EntryFacts facts = FactsOfOpenFile(handle);
-    CloseHandle(handle);
-    return facts;
+    return FactsOfOpenFile(entry.Get());
 }
 
-EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(handle_); }
+EntryFacts Folder::OwnFacts() const { return FactsOfOpenFile(handle_.Get()); }
 
 // Inherited ACLs already let the recorder's account use the new folder.
 int Folder::MakeFolderLike(const std::string& name, const EntryFacts&, bool& kept) const {
     kept = true;
-    return CreateDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str(), nullptr) ? 0 : LastError();
+    return CreateDirectoryW(Child(name).c_str(), nullptr) ? 0 : LastError();
 }
 
-int Folder::RemoveFile(const std::string& name) const {
-    return DeleteFileW((path_ + L"\\" + platform::WidePath(name)).c_str()) ? 0 : LastError();
-}
+int Folder::RemoveFile(const std::string& name) const { return DeleteFileW(Child(name).c_str()) ? 0 : LastError(); }
 
 int Folder::RemoveEmptyFolder(const std::string& name) const {
-    return RemoveDirectoryW((path_ + L"\\" + platform::WidePath(name)).c_str()) ? 0 : LastError();
+    return RemoveDirectoryW(Child(name).c_str()) ? 0 : LastError();
 }
 
 int Folder::MoveNoReplace(const std::string& from, const Folder& destination, const std::string& to) const {
-    if (MoveFileExW((path_ + L"\\" + platform::WidePath(from)).c_str(),
-                    (destination.path_ + L"\\" + platform::WidePath(to)).c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(Child(from).c_str(), destination.Child(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
         return 0;
     }
     const DWORD error = GetLastError();
     return static_cast<int>(error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error);
 }
 
-int Folder::Exchange(const std::string&, const std::string&) const { return kRenameCannotRefuse; }
+int Folder::Exchange(const std::string&, const std::string&) const { return kCannotExchange; }
 
 // The moves write through; a folder has no buffers of its own to flush here.
 int Folder::Sync() const { return 0; }

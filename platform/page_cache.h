@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/owned_handle.h"
+
 namespace platform {
 
 // A file opened only to steer the system's page cache: to have bytes read
@@ -12,11 +14,8 @@ namespace platform {
 class CacheFile {
 public:
     explicit CacheFile(const std::string& path);
-    ~CacheFile();
-    CacheFile(const CacheFile&) = delete;
-    CacheFile& operator=(const CacheFile&) = delete;
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
     // The file's size, -1 when unknown.
     std::int64_t Size() const;
     // Reads at an offset, waiting for the disk: bytes read, or -1.
@@ -31,7 +30,7 @@ public:
     void DontNeed() const;
 
 private:
-    std::intptr_t fd_ = -1;  // a descriptor, or a system handle's value
+    OwnedHandle file_;
 };
 
 }  // namespace platform

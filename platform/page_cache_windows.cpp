@@ -11,45 +11,35 @@ namespace platform {
 
 namespace {
 
-HANDLE ToHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
 // Shared with everyone, deletion included, so that holding a recording here
 // never stands in the way of the recorder or of a move. Only a file on a disk
 // is kept: a device or a pipe holds nothing worth warming.
-std::intptr_t OpenDiskFile(const std::string& path) {
-    const HANDLE handle =
-        CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return -1;
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        CloseHandle(handle);
-        return -1;
-    }
-    return reinterpret_cast<std::intptr_t>(handle);
+OwnedHandle OpenDiskFile(const std::string& path) {
+    OwnedHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (file.IsOpen() && GetFileType(file.Get()) != FILE_TYPE_DISK) file.Reset();
+    return file;
 }
 
 }  // namespace
 
-CacheFile::CacheFile(const std::string& path) : fd_(OpenDiskFile(path)) {}
-
-CacheFile::~CacheFile() {
-    if (fd_ != -1) CloseHandle(ToHandle(fd_));
-}
+CacheFile::CacheFile(const std::string& path) : file_(OpenDiskFile(path)) {}
 
 std::int64_t CacheFile::Size() const {
     LARGE_INTEGER size;
-    if (fd_ == -1 || !GetFileSizeEx(ToHandle(fd_), &size)) return -1;
+    if (!IsOpen() || !GetFileSizeEx(file_.Get(), &size)) return -1;
     return static_cast<std::int64_t>(size.QuadPart);
 }
 
 std::int64_t CacheFile::ReadAt(void* buffer, std::size_t count, std::int64_t offset) const {
-    if (fd_ == -1 || offset < 0) return -1;
+    if (!IsOpen() || offset < 0) return -1;
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset));
     at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
     DWORD got = 0;
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
-    if (!::ReadFile(ToHandle(fd_), buffer, wanted, &got, &at)) return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    if (!::ReadFile(file_.Get(), buffer, wanted, &got, &at)) return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
     return static_cast<std::int64_t>(got);
 }
 
@@ -60,7 +50,7 @@ bool CacheFile::IsCached(std::int64_t /*offset*/) const { return false; }
 // There is no advice call for the system cache here: the range is read, on the
 // warming thread that asks, and the cache keeps it for the reader that follows.
 void CacheFile::WillNeed(std::int64_t offset, std::int64_t length) const {
-    if (fd_ == -1 || offset < 0 || length <= 0) return;
+    if (!IsOpen() || offset < 0 || length <= 0) return;
     std::vector<char> scratch(static_cast<std::size_t>(std::min<std::int64_t>(length, 256 * 1024)));
     while (length > 0) {
         const std::int64_t got =

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "platform/owned_handle.h"
 
 namespace platform {
 
@@ -12,7 +13,6 @@ public:
     enum class Outcome { Locked, HeldByAnotherRun, NotLockable };
 
     StorageLock() = default;
-    ~StorageLock();
     StorageLock(const StorageLock&) = delete;
     StorageLock& operator=(const StorageLock&) = delete;
 
@@ -21,7 +21,7 @@ public:
     Outcome Acquire(const std::string& folder);
 
 private:
-    std::intptr_t fd_ = -1;  // a descriptor, or a system handle's value
+    OwnedHandle lock_;
 };
 
 // Whether a run holds a storage's lock now, exactly: a shared lock is asked

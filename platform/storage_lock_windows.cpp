@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <boost/filesystem/path.hpp>
+#include <utility>
 
 namespace platform {
 
@@ -28,37 +29,31 @@ HANDLE OpenLockFile(const std::string& folder) {
 // would find it held and end (it says so).
 bool StorageLockHeld(const std::string& folder) {
     const boost::filesystem::path lockFile = boost::filesystem::path(folder) / kLockFileName;
-    const HANDLE handle =
-        CreateFileW(lockFile.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    const OwnedHandle file(CreateFileW(lockFile.wstring().c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) return false;
     OVERLAPPED at{};
-    const bool held = !LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
-    if (!held) UnlockFileEx(handle, 0, 1, 0, &at);
-    CloseHandle(handle);
+    const bool held = !LockFileEx(file.Get(), LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+    if (!held) UnlockFileEx(file.Get(), 0, 1, 0, &at);
     return held;
 }
 
-StorageLock::~StorageLock() {
-    if (fd_ != -1) CloseHandle(reinterpret_cast<HANDLE>(fd_));
-}
-
 StorageLock::Outcome StorageLock::Acquire(const std::string& folder) {
-    if (fd_ != -1) return Outcome::Locked;
+    if (lock_.IsOpen()) return Outcome::Locked;
     const DWORD attributes = GetFileAttributesW(boost::filesystem::path(folder).wstring().c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return Outcome::NotLockable;
     }
-    const HANDLE handle = OpenLockFile(folder);
-    if (handle == INVALID_HANDLE_VALUE) return Outcome::NotLockable;
+    OwnedHandle file(OpenLockFile(folder));
+    if (!file.IsOpen()) return Outcome::NotLockable;
     OVERLAPPED at{};
-    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    if (!LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         const DWORD error = GetLastError();
-        CloseHandle(handle);
         return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? Outcome::HeldByAnotherRun
                                                                           : Outcome::NotLockable;
     }
-    fd_ = reinterpret_cast<std::intptr_t>(handle);
+    lock_ = std::move(file);
     return Outcome::Locked;
 }
 

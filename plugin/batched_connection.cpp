@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <cctype>
-#include <cerrno>
 
 #include "platform/folder_sync.h"
 #include "repair/db_interface.h"
@@ -30,25 +29,6 @@ bool IsOnlySeparators(const char* begin, const char* end) {
 // Enough for the tool's two row statements and a few more; beyond it the
 // compiled shapes start over, so memory stays bounded whatever arrives.
 constexpr std::size_t kMostShapes = 8;
-
-// The folder that holds a file: what the path names before its last separator.
-std::string FolderOf(const std::string& path) {
-#ifdef _WIN32
-    const std::string::size_type separator = path.find_last_of("/\\");
-#else
-    const std::string::size_type separator = path.find_last_of('/');
-#endif
-    if (separator == std::string::npos) return ".";
-    if (separator == 0) return path.substr(0, 1);
-    return path.substr(0, separator);
-}
-
-// 0 or the system's error number. EINVAL: the file system keeps nothing of a
-// folder to flush.
-int FlushFolderOf(const std::string& path) {
-    const int error = platform::SyncFolder(FolderOf(path).c_str());
-    return error == EINVAL ? 0 : error;
-}
 
 }  // namespace
 
@@ -309,7 +289,7 @@ std::int32_t BatchedConnection::Disconnect() {
     if (code == 0 && otherWriterSeen_) code = kOtherWriterCode;
     shapes_.clear();
     db_.reset();
-    if (FlushFolderOf(path_) != 0 && code == 0) code = FailureCode(SQLITE_IOERR_DIR_FSYNC);
+    if (platform::SyncFolderHolding(path_) != 0 && code == 0) code = FailureCode(SQLITE_IOERR_DIR_FSYNC);
     return code;
 }
 

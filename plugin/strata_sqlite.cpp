@@ -16,7 +16,7 @@
 
 #include "plugin/batch_policy.h"
 #include "plugin/batched_connection.h"
-#include "plugin/held_folder_paths.h"
+#include "platform/sqlite_paths.h"
 #include "repair/db_interface.h"
 
 namespace {
@@ -75,7 +75,7 @@ std::int32_t ExecuteSQL(DbConnection handle, const char* statement, std::int32_t
 
 extern "C" STRATA_EXPORT std::int32_t GetStrataInterface_SQLITE(DbInterfaceTable* table, std::int32_t, std::int32_t) {
     if (table == nullptr || table->size != kDbInterfaceTableSize) return FailureCode(SQLITE_MISUSE);
-    LetSqliteReachHeldFolders();
+    platform::LetSqliteReachHeldFolders();
     table->InitConnection = InitConnection;
     table->ReleaseConnection = ReleaseConnection;
     table->ConnectDB = ConnectDB;

@@ -102,7 +102,7 @@ void SwapIntoPlace(const PlacementTarget& target, const platform::DatabaseClaim&
     Check(target.folder.MoveNoReplace(PreparedCopyName(database), target.folder, swapping), design_texts::kRenameCall,
           PreparedCopyName(database), swapping);
     const int exchanged = target.folder.Exchange(swapping, database);
-    if (exchanged == platform::kRenameCannotRefuse) {
+    if (exchanged == platform::kCannotExchange) {
         // No swap here: the database moves through the claim, then the copy
         // takes its name.
         Check(claim.MoveTo(target.folder, database, backup), design_texts::kRenameCall, database, backup);

@@ -17,6 +17,7 @@
 
 #include <boost/nowide/iostream.hpp>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -28,6 +29,7 @@
 #include "platform/folder.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_handle.h"
+#include "platform/owned_handle.h"
 #include "platform/page_cache.h"
 #include "platform/run_clock.h"
 #include "platform/time_zone.h"
@@ -194,7 +196,7 @@ TEST(Folder, MovesOnlyOntoNothingAndSwapsAtOnce) {
     std::ofstream((temp / "b").string()) << "b";
     ASSERT_TRUE(fs::create_directory(temp / "d"));
     ASSERT_TRUE(fs::create_directories(temp / "source" / "keep"));
-    int swapped = platform::kRenameCannotRefuse;
+    int swapped = platform::kCannotExchange;
     {
         int error = -1;
         const platform::Folder folder = platform::Folder::OpenPath(temp.string(), error);
@@ -210,7 +212,7 @@ TEST(Folder, MovesOnlyOntoNothingAndSwapsAtOnce) {
     EXPECT_FALSE(fs::exists(temp / "source"));
     std::string text;
     std::ifstream((temp / "b").string()) >> text;  // closed at once: an open file cannot be removed everywhere
-    if (swapped != platform::kRenameCannotRefuse) {
+    if (swapped != platform::kCannotExchange) {
         EXPECT_EQ(swapped, 0);
         EXPECT_EQ(text, "a");
     }
@@ -243,6 +245,22 @@ TEST(Folder, AFolderMadeLikeAnotherKeepsNothingOpen) {
     }
     EXPECT_EQ(descriptors(), before);
     fs::remove_all(temp);
+}
+
+// An owner given another handle closes the one it had; one closed on purpose
+// reports the outcome once and closes nothing more when it goes.
+TEST(OwnedHandle, ClosesEachHandleOnce) {
+    const auto isOpen = [](int fd) { return ::fcntl(fd, F_GETFD) != -1; };
+    platform::OwnedHandle owner(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    const int first = owner.Get();
+    owner.Reset(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    const int second = owner.Get();
+    EXPECT_FALSE(isOpen(first));
+    EXPECT_TRUE(isOpen(second));
+    EXPECT_EQ(owner.Close(), 0);
+    EXPECT_FALSE(isOpen(second));
+    EXPECT_FALSE(owner.IsOpen());
+    EXPECT_EQ(owner.Close(), 0);
 }
 #endif
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/folder.h"
+#include "platform/sqlite_paths.h"
 #include "repair/plugin_loader.h"
 #include "support/process.h"
 
@@ -154,6 +156,35 @@ TEST_F(PluginTest, FileThatIsNotADatabaseIsRefusedAndLeftUnchanged) {
     const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(after, junk);
 }
+
+#ifndef _WIN32
+// Asked not to follow links, SQLite still reaches a database beneath a held
+// folder and beneath an operator's link to its folder, and refuses a
+// database that is itself a link either way.
+TEST_F(PluginTest, SqliteReachesDatabasesBeneathHeldAndLinkedFoldersOnly) {
+    platform::LetSqliteReachHeldFolders();
+    const fs::path linked = folder_ / "linked";
+    fs::create_directory_symlink(folder_, linked);
+    fs::create_symlink(database_, folder_ / "link.db");
+    int error = 0;
+    const platform::Folder held = platform::Folder::OpenPath(linked.string(), error);
+    ASSERT_EQ(error, 0);
+    const struct {
+        std::string held, name;
+        bool opens;
+    } cases[] = {{held.PathForLibraries(), "2012-03-03.db", true},
+                 {"", "2012-03-03.db", true},
+                 {held.PathForLibraries(), "link.db", false},
+                 {"", "link.db", false}};
+    for (const auto& c : cases) {
+        const std::string path = platform::SqlitePathBeneath(c.held, linked.string(), c.name);
+        sqlite3* db = nullptr;
+        const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
+        sqlite3_close(db);
+        EXPECT_EQ(code == SQLITE_OK, c.opens) << path;
+    }
+}
+#endif
 
 TEST_F(PluginTest, FailingStatementKeepsEarlierAndLaterRows) {
     Connect(database_);

@@ -1,16 +1,16 @@
-#include "plugin/held_folder_paths.h"
+#include "platform/sqlite_paths.h"
 
 #include <sqlite3.h>
-
-#ifndef _WIN32
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
-#endif
+#include <memory>
+
+namespace platform {
 
 namespace {
 
-#ifndef _WIN32
 bool IsDigits(const char* text) {
     if (*text == '\0') return false;
     for (; *text != '\0'; ++text) {
@@ -37,8 +37,8 @@ sqlite3_vfs* UnixFiles() {
     return vfs;
 }
 
-// SQLite outlives this library in a process that unloads it: SQLite's own
-// lstat is put back then, so that nothing calls into the unloaded code.
+// SQLite outlives a plug-in that a process unloads: SQLite's own lstat is put
+// back then, so that nothing calls into the unloaded code.
 struct RestoredOnUnload {
     ~RestoredOnUnload() {
         sqlite3_vfs* vfs = UnixFiles();
@@ -46,14 +46,27 @@ struct RestoredOnUnload {
         if (vfs != nullptr && vfs->xGetSystemCall(vfs, "lstat") == ours) vfs->xSetSystemCall(vfs, "lstat", nullptr);
     }
 } restoredOnUnload;
-#endif
+
+// The folder's path with every link on it resolved; empty when it cannot be.
+std::string Resolved(const std::string& folder) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(folder.empty() ? "." : folder.c_str(), nullptr),
+                                                           &std::free);
+    return real != nullptr ? std::string(real.get()) : std::string();
+}
 
 }  // namespace
 
+std::string SqlitePathBeneath(const std::string& heldFolder, const std::string& folderPath, const std::string& name) {
+    if (!heldFolder.empty()) return heldFolder + "/" + name;
+    const std::string folder = Resolved(folderPath);
+    if (!folder.empty()) return folder == "/" ? folder + name : folder + "/" + name;
+    return folderPath.empty() ? name : folderPath + "/" + name;
+}
+
 void LetSqliteReachHeldFolders() {
-#ifndef _WIN32
     sqlite3_vfs* vfs = UnixFiles();
     if (vfs == nullptr) return;
     vfs->xSetSystemCall(vfs, "lstat", reinterpret_cast<sqlite3_syscall_ptr>(&StatusSeeingHeldFolders));
-#endif
 }
+
+}  // namespace platform
