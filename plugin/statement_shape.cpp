@@ -42,6 +42,49 @@ bool IsWord(const char* begin, const char* end, const char* word) {
 // reads it as the integer it spells.
 constexpr std::size_t kLongestInteger = 18;
 
+// Each reader below starts at a literal's or a quoted name's first byte and
+// returns the position after it, or nullptr where the statement is left to
+// SQLite as it stands (unclosed, or not a plain literal).
+
+// "name", `name` (a doubled quote is one) or [name].
+const char* AfterQuotedName(const char* p, const char* end) {
+    const char close = *p == '[' ? ']' : *p;
+    for (const char* q = p + 1; q < end && *q != '\0'; ++q) {
+        if (*q != close) continue;
+        if (close != ']' && q + 1 < end && q[1] == close) {
+            ++q;
+            continue;
+        }
+        return q + 1;
+    }
+    return nullptr;
+}
+
+// 'text', a doubled quote being one.
+const char* AfterTextLiteral(const char* p, const char* end, std::string& text) {
+    for (const char* q = p + 1; q < end && *q != '\0'; ++q) {
+        if (*q != '\'') {
+            text += *q;
+        } else if (q + 1 < end && q[1] == '\'') {
+            text += '\'';
+            ++q;
+        } else {
+            return q + 1;
+        }
+    }
+    return nullptr;
+}
+
+// Digits that are the whole literal and fit in 64 bits.
+const char* AfterIntegerLiteral(const char* p, const char* end, std::int64_t& integer) {
+    const char* digits = p;
+    while (p < end && IsDigit(static_cast<unsigned char>(*p))) ++p;
+    if (p - digits > static_cast<std::ptrdiff_t>(kLongestInteger)) return nullptr;
+    if (p < end && (IsIdentifierByte(static_cast<unsigned char>(*p)) || *p == '.')) return nullptr;
+    for (const char* d = digits; d < p; ++d) integer = integer * 10 + (*d - '0');
+    return p;
+}
+
 }  // namespace
 
 std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t length) {
@@ -76,47 +119,25 @@ std::optional<StatementShape> ShapeOfInsert(const char* statement, std::size_t l
         }
         if (first) return std::nullopt;
         if (!afterValues && (c == '"' || c == '`' || c == '[')) {
-            const char close = c == '[' ? ']' : static_cast<char>(c);
-            const char* q = p + 1;
-            for (;; ++q) {
-                if (q >= end || *q == '\0') return std::nullopt;
-                if (*q != close) continue;
-                if (close != ']' && q + 1 < end && q[1] == close) {
-                    ++q;
-                    continue;
-                }
-                break;
-            }
-            p = q + 1;
+            p = AfterQuotedName(p, end);
+            if (p == nullptr) return std::nullopt;
             continue;
         }
         if (afterValues && c == '\'') {
             StatementValue value;
             value.isText = true;
-            const char* q = p + 1;
-            for (;; ++q) {
-                if (q >= end || *q == '\0') return std::nullopt;
-                if (*q != '\'') {
-                    value.text += *q;
-                } else if (q + 1 < end && q[1] == '\'') {
-                    value.text += '\'';
-                    ++q;
-                } else {
-                    break;
-                }
-            }
-            literal(p, q + 1, std::move(value));
-            p = q + 1;
+            const char* after = AfterTextLiteral(p, end, value.text);
+            if (after == nullptr) return std::nullopt;
+            literal(p, after, std::move(value));
+            p = after;
             continue;
         }
         if (afterValues && IsDigit(c)) {
-            const char* digits = p;
-            while (p < end && IsDigit(static_cast<unsigned char>(*p))) ++p;
-            if (p - digits > static_cast<std::ptrdiff_t>(kLongestInteger)) return std::nullopt;
-            if (p < end && (IsIdentifierByte(static_cast<unsigned char>(*p)) || *p == '.')) return std::nullopt;
             StatementValue value;
-            for (const char* d = digits; d < p; ++d) value.integer = value.integer * 10 + (*d - '0');
-            literal(digits, p, std::move(value));
+            const char* after = AfterIntegerLiteral(p, end, value.integer);
+            if (after == nullptr) return std::nullopt;
+            literal(p, after, std::move(value));
+            p = after;
             continue;
         }
         const bool punctuation = c == '(' || c == ')' || c == ',' || (afterValues ? c == ';' : c == '.');
