@@ -29,18 +29,6 @@ bool IsRecordingFile(const fs::directory_entry& entry) {
 
 bool IsRegularFile(const fs::directory_entry& entry) { return fs::is_regular_file(entry.status()); }
 
-std::vector<fs::directory_entry> ListFolder(const fs::path& folder) {
-    std::vector<fs::directory_entry> entries;
-    boost::system::error_code error;
-    fs::directory_iterator it(folder, error);
-    const fs::directory_iterator end;
-    while (!error && it != end) {
-        entries.push_back(*it);
-        it.increment(error);
-    }
-    return entries;
-}
-
 std::string DayDatabaseName(const std::string& dayFolderName) { return dayFolderName + ".db"; }
 
 std::string EntryName(const fs::directory_entry& entry) { return entry.path().filename().string(); }

@@ -31,13 +31,6 @@ bool IsRecordingFile(const boost::filesystem::directory_entry& entry);
 // True when the entry is a regular file; a status error throws a file-system error.
 bool IsRegularFile(const boost::filesystem::directory_entry& entry);
 
-// The entries of a folder in the order the file system lists them, read with
-// the error-value form: a folder that cannot be opened lists nothing, and a
-// failure while advancing ends the listing there. The entries are read before
-// the caller acts on them, so folders the caller creates never show up. The
-// roads list through storage/walk.h, which applies their rules.
-std::vector<boost::filesystem::directory_entry> ListFolder(const boost::filesystem::path& folder);
-
 // The file name of a day database: "<day>.db".
 std::string DayDatabaseName(const std::string& dayFolderName);
 

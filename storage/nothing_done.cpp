@@ -2,6 +2,7 @@
 
 #include "app/dates.h"
 #include "storage/layout.h"
+#include "storage/walk.h"
 
 namespace fs = boost::filesystem;
 
@@ -19,19 +20,19 @@ struct Contents {
     bool dayOfRecordings = false;  // day folders holding recordings right there: a location folder of the old layout
 };
 
+std::vector<fs::directory_entry> FirstEntries(const fs::path& folder, walk::Entries entries) {
+    return walk::List(folder, entries, walk::OnListingFailure::CarryOn, kEntriesLookedAt).taken;
+}
+
 bool HoldsRecordings(const fs::path& folder) {
-    std::size_t seen = 0;
-    for (const fs::directory_entry& entry : ListFolder(folder)) {
-        if (++seen > kEntriesLookedAt) break;
+    for (const fs::directory_entry& entry : FirstEntries(folder, walk::Entries::AnyKindButLinks)) {
         if (IsRecordingFile(entry)) return true;
     }
     return false;
 }
 
 bool HoldsDayFoldersInRange(const fs::path& folder, const DateRange& range) {
-    std::size_t seen = 0;
-    for (const fs::directory_entry& entry : ListFolder(folder)) {
-        if (++seen > kEntriesLookedAt) break;
+    for (const fs::directory_entry& entry : FirstEntries(folder, walk::Entries::FoldersButLinks)) {
         if (IsDayFolderInRange(entry, range)) return true;
     }
     return false;
@@ -39,10 +40,7 @@ bool HoldsDayFoldersInRange(const fs::path& folder, const DateRange& range) {
 
 Contents LookAt(const fs::path& storage, const DateRange& range) {
     Contents contents;
-    std::size_t seen = 0;
-    for (const fs::directory_entry& entry : ListFolder(storage)) {
-        if (++seen > kEntriesLookedAt) break;
-        if (IsLinkEntry(entry)) continue;
+    for (const fs::directory_entry& entry : FirstEntries(storage, walk::Entries::AnyKindButLinks)) {
         if (IsRecordingFile(entry)) contents.recordings = true;
         if (!IsExistingDirectory(entry.path())) continue;
         if (IsDayFolderInRange(entry, range)) {

@@ -5,6 +5,7 @@
 
 #include "platform/durable_copy.h"
 #include "storage/layout.h"
+#include "storage/walk.h"
 #include "storage/location_day_files.h"
 #include "storage/storage_folders.h"
 #include "storage/template_source.h"
@@ -36,6 +37,12 @@ void Judge(RecorderActivity& activity, const platform::EntryFacts& facts, std::i
     }
 }
 
+// What the recorder may be writing, files and folders alike; a link is none of
+// the storage's (no road acts through it).
+std::vector<boost::filesystem::directory_entry> EntriesOf(const boost::filesystem::path& folder) {
+    return walk::List(folder, walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn).taken;
+}
+
 bool PlacedByTheTool(const platform::Folder& location, const std::string& database) {
     return ApplicationIdOf(location, database) == kToolMark;
 }
@@ -45,7 +52,7 @@ bool PlacedByTheTool(const platform::Folder& location, const std::string& databa
 RecorderActivity ActivityOfLocation(const platform::Folder& location, const boost::filesystem::path& locationPath,
                                     const std::string& databaseName, std::int64_t now) {
     RecorderActivity activity;
-    for (const boost::filesystem::directory_entry& entry : ListFolder(locationPath)) {
+    for (const boost::filesystem::directory_entry& entry : EntriesOf(locationPath)) {
         if (IsRecordingFile(entry)) Judge(activity, location.Facts(EntryName(entry)), now);
     }
     if (!PlacedByTheTool(location, databaseName)) {
@@ -75,16 +82,15 @@ RecorderActivity StorageActivity::Judge(const std::string& dayName) {
     // New layout: every location of the day folder.
     const platform::Folder day = OpenBeneath(storage_, {dayName}, error);
     if (error == 0) {
-        for (const boost::filesystem::directory_entry& entry : ListFolder(storagePath_ / dayName)) {
-            if (IsLinkEntry(entry)) continue;
+        for (const boost::filesystem::directory_entry& entry : EntriesOf(storagePath_ / dayName)) {
             const platform::Folder location = day.OpenChild(EntryName(entry), error);
             if (error == 0) activity.Add(ActivityOfLocation(location, entry.path(), database, now));
         }
     }
     // Old layout: the day folder of every location.
     if (!listed_) {
-        for (const boost::filesystem::directory_entry& entry : ListFolder(storagePath_)) {
-            if (!IsLinkEntry(entry)) topFolders_.push_back(EntryName(entry));
+        for (const boost::filesystem::directory_entry& entry : EntriesOf(storagePath_)) {
+            topFolders_.push_back(EntryName(entry));
         }
         listed_ = true;
     }

@@ -8,20 +8,35 @@ namespace walk {
 
 namespace {
 
+// Read with the error-value form: a folder that cannot be opened lists
+// nothing, and a failure while advancing ends the listing there.
+std::vector<fs::directory_entry> ListCarryingOn(const fs::path& folder, std::size_t atMost) {
+    std::vector<fs::directory_entry> entries;
+    boost::system::error_code error;
+    fs::directory_iterator it(folder, error);
+    const fs::directory_iterator end;
+    while (!error && it != end && entries.size() < atMost) {
+        entries.push_back(*it);
+        it.increment(error);
+    }
+    return entries;
+}
+
 // Under Throw the listing throws as the file system's iterator does, so the
 // design's exception text is the same as ever.
-std::vector<fs::directory_entry> EveryEntry(const fs::path& folder, OnListingFailure onFailure) {
-    if (onFailure == OnListingFailure::CarryOn) return ListFolder(folder);
+std::vector<fs::directory_entry> EveryEntry(const fs::path& folder, OnListingFailure onFailure,
+                                            std::size_t atMost = kWholeFolder) {
+    if (onFailure == OnListingFailure::CarryOn) return ListCarryingOn(folder, atMost);
     std::vector<fs::directory_entry> entries;
-    for (fs::directory_iterator it(folder), end; it != end; ++it) entries.push_back(*it);
+    for (fs::directory_iterator it(folder), end; it != end && entries.size() < atMost; ++it) entries.push_back(*it);
     return entries;
 }
 
 }  // namespace
 
-Listing List(const fs::path& folder, Entries entries, OnListingFailure onFailure) {
+Listing List(const fs::path& folder, Entries entries, OnListingFailure onFailure, std::size_t atMost) {
     Listing listing;
-    for (fs::directory_entry& entry : EveryEntry(folder, onFailure)) {
+    for (fs::directory_entry& entry : EveryEntry(folder, onFailure, atMost)) {
         if (IsLinkEntry(entry)) {
             listing.links.push_back(std::move(entry));
         } else if (entries == Entries::AnyKindButLinks || IsExistingDirectory(entry.path())) {

@@ -23,6 +23,8 @@ enum class Entries {
     // The placement and the reversion: the design takes every entry of a day
     // folder whatever its kind, so a file there fails like a location and says
     // so. The audit of a location folder too: it names what else lies there.
+    // The live rule and the advice when nothing was done: they look at files
+    // as well as folders.
     AnyKindButLinks,
     // The repair, the conversion and the audit: only a folder holds recordings
     // or day folders.
@@ -34,10 +36,15 @@ enum class OnListingFailure {
     // The repair: the design reports the failure as its exception, which ends
     // the walk there.
     Throw,
-    // The placement, the conversion, the reversion and the audit: what was
-    // listed is acted on, and a folder that cannot be opened lists nothing.
+    // The placement, the conversion, the reversion, the audit, the live rule
+    // and the advice: what was listed is acted on, and a folder that cannot
+    // be opened lists nothing.
     CarryOn,
 };
+
+// How many entries of a folder are read: every one, for the roads; a first
+// few, where enough of a folder tells its kind.
+constexpr std::size_t kWholeFolder = static_cast<std::size_t>(-1);
 
 // The entries of a folder in listing order, read before the caller acts on
 // them (folders it creates never show up).
@@ -45,7 +52,8 @@ struct Listing {
     std::vector<boost::filesystem::directory_entry> taken;  // by the road's rule
     std::vector<boost::filesystem::directory_entry> links;  // passed over, for a road that reports them
 };
-Listing List(const boost::filesystem::path& folder, Entries entries, OnListingFailure onFailure);
+Listing List(const boost::filesystem::path& folder, Entries entries, OnListingFailure onFailure,
+             std::size_t atMost = kWholeFolder);
 
 // The day folders in range (not links) of a folder: the storage in the new
 // layout, a location folder in the old.

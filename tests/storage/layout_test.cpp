@@ -151,17 +151,35 @@ TEST_F(Layout, RecordingsOfPassesStatusErrorsOn) {
     EXPECT_THROW(walk::RecordingsOf(folder_.path()), fs::filesystem_error);
 }
 
-TEST_F(Layout, ListFolderListsEveryEntryOnceAndNothingForAMissingFolder) {
+TEST_F(Layout, ListTakesEntriesByTheRoadsRuleAndNothingForAMissingFolder) {
     if (!LinksAreReal()) GTEST_SKIP() << "the system makes no links here";
     Folder("a");
     File("b");
     Link("absent", "c");
-    std::vector<std::string> names;
-    for (const auto& entry : ListFolder(folder_.path())) names.push_back(EntryName(entry));
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_TRUE(ListFolder(At("absent")).empty());
-    EXPECT_TRUE(ListFolder(At("b")).empty());
+    const auto names = [](const std::vector<fs::directory_entry>& entries) {
+        std::vector<std::string> result;
+        for (const auto& entry : entries) result.push_back(EntryName(entry));
+        std::sort(result.begin(), result.end());
+        return result;
+    };
+    for (const walk::OnListingFailure onFailure : {walk::OnListingFailure::CarryOn, walk::OnListingFailure::Throw}) {
+        const walk::Listing any = walk::List(folder_.path(), walk::Entries::AnyKindButLinks, onFailure);
+        EXPECT_EQ(names(any.taken), (std::vector<std::string>{"a", "b"}));
+        EXPECT_EQ(names(any.links), (std::vector<std::string>{"c"}));
+        const walk::Listing folders = walk::List(folder_.path(), walk::Entries::FoldersButLinks, onFailure);
+        EXPECT_EQ(names(folders.taken), (std::vector<std::string>{"a"}));
+        EXPECT_EQ(walk::List(folder_.path(), walk::Entries::AnyKindButLinks, onFailure, 2).taken.size() +
+                      walk::List(folder_.path(), walk::Entries::AnyKindButLinks, onFailure, 2).links.size(),
+                  2u);
+    }
+    for (const char* notAFolder : {"absent", "b"}) {
+        const walk::Listing none =
+            walk::List(At(notAFolder), walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
+        EXPECT_TRUE(none.taken.empty() && none.links.empty()) << notAFolder;
+        EXPECT_THROW(walk::List(At(notAFolder), walk::Entries::AnyKindButLinks, walk::OnListingFailure::Throw),
+                     fs::filesystem_error)
+            << notAFolder;
+    }
 }
 
 }  // namespace
