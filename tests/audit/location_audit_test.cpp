@@ -67,6 +67,18 @@ void AnotherAccountsDatabase(const Folder& f, mode_t mode) {
 }
 #endif
 
+// One page more than any table or the free list accounts for.
+void AddUnusedPage(const Folder& f) {
+    std::string bytes = storagegen::ReadFile(f.database());
+    const std::size_t pageSize = (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
+    std::uint32_t pages = 0;
+    for (int i = 28; i < 32; ++i) pages = (pages << 8) | static_cast<unsigned char>(bytes[i]);
+    ++pages;
+    for (int i = 31; i >= 28; --i, pages >>= 8) bytes[i] = static_cast<char>(pages & 0xff);
+    bytes.append(pageSize, '\0');
+    storagegen::WriteFile(f.database(), bytes);
+}
+
 struct Case {
     const char* name;
     std::function<void(const Folder&)> change;
@@ -238,6 +250,8 @@ const std::vector<Case>& Cases() {
          0,
          false,
          audit::DatabaseOrigin::Recorder},
+        // Its rows read, but a page belongs to nothing: SQLite's check sees it.
+        {"database with a page nothing uses", AddUnusedPage, {ProblemKind::DatabaseDamaged}, "never used"},
         // Its rows cannot be read: the reason is SQLite's, not that of the
         // rollback that follows.
         {"database without the day tables",
