@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -367,6 +368,26 @@ TEST(DatabaseClaim, RefusesAllButARegularFileOfItsOwnName) {
         platform::DatabaseClaim claim;
         EXPECT_EQ(claim.Take(held, name), outcome) << name;
     }
+    fs::remove_all(temp);
+}
+
+// A lease held on the database is answered at once, not after the system's
+// lease-break time (the breaker's open would wait for it).
+TEST(DatabaseClaim, ALeasedDatabaseIsInUseAtOnce) {
+    const fs::path temp = fs::temp_directory_path() / fs::unique_path("tolvane2-claim-%%%%-%%%%");
+    fs::create_directories(temp);
+    std::ofstream((temp / "leased.db").string()) << "x";
+    const int reader = ::open((temp / "leased.db").c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    const auto oldSignal = std::signal(SIGIO, SIG_IGN);  // what the break sends the holder
+    if (::fcntl(reader, F_SETLEASE, F_RDLCK) == 0) {
+        int error = 0;
+        const platform::Folder held = platform::Folder::OpenPath(temp.string(), error);
+        platform::DatabaseClaim claim;
+        EXPECT_EQ(claim.Take(held, "leased.db"), platform::ClaimOutcome::InUse);
+    }
+    ::close(reader);
+    std::signal(SIGIO, oldSignal);
     fs::remove_all(temp);
 }
 #endif
