@@ -208,6 +208,9 @@ TEST(Folder, MovesOnlyOntoNothingAndSwapsAtOnce) {
         EXPECT_EQ(folder.MoveNoReplace("source", folder, "moved"), 0);
         EXPECT_EQ(folder.MoveNoReplace("a", folder, "c"), 0);
         swapped = folder.Exchange("b", "c");
+        // A real failure is said as itself, not taken for a system that cannot swap.
+        const int missing = folder.Exchange("absent", "c");
+        if (swapped != platform::kCannotExchange) EXPECT_TRUE(missing != 0 && missing != platform::kCannotExchange);
     }
     EXPECT_TRUE(fs::is_directory(temp / "moved" / "keep"));
     EXPECT_FALSE(fs::exists(temp / "source"));
