@@ -250,6 +250,14 @@ const std::vector<Case>& Cases() {
          0,
          false,
          audit::DatabaseOrigin::Recorder},
+        {"empty database",
+         [](const Folder& f) { storagegen::WriteFile(f.database(), ""); },
+         {ProblemKind::DatabaseDamaged},
+         "empty file"},
+        {"database shorter than its header",
+         [](const Folder& f) { storagegen::WriteFile(f.database(), std::string("SQLite format 3\0", 16)); },
+         {ProblemKind::DatabaseDamaged},
+         "not an SQLite database"},
         // Its rows read, but a page belongs to nothing: SQLite's check sees it.
         {"database with a page nothing uses", AddUnusedPage, {ProblemKind::DatabaseDamaged}, "never used"},
         // Its rows cannot be read: the reason is SQLite's, not that of the
