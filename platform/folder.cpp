@@ -128,7 +128,7 @@ int Folder::Exchange(const std::string& first, const std::string& second) const 
     return (error == EINVAL || error == ENOSYS) ? kCannotExchange : error;
 }
 
-int Folder::Sync() const { return ::fsync(NativeHandle()) == 0 ? 0 : errno; }
+void Folder::Sync() const { ::fsync(NativeHandle()); }
 
 std::string Folder::PathForLibraries() const {
     if (!IsOpen() || !ProcFdWorks()) return {};

@@ -86,8 +86,10 @@ public:
     // Swaps two names of this folder at once, so neither is ever missing.
     // Where the system cannot swap, kCannotExchange; the caller falls back.
     int Exchange(const std::string& first, const std::string& second) const;
-    // Flushes the folder's names (created, renamed, removed) to the disk.
-    int Sync() const;
+    // Flushes the folder's names (created, renamed, removed) to the disk, as
+    // far as the system lets: a run cannot do better where it does not, so
+    // nothing is reported.
+    void Sync() const;
 
     // A path that names this very folder for a library that takes paths,
     // valid while the folder is held: /proc/self/fd/<n> on Linux, the

@@ -133,7 +133,7 @@ int Folder::MoveNoReplace(const std::string& from, const Folder& destination, co
 int Folder::Exchange(const std::string&, const std::string&) const { return kCannotExchange; }
 
 // The moves write through; a folder has no buffers of its own to flush here.
-int Folder::Sync() const { return 0; }
+void Folder::Sync() const {}
 
 std::string Folder::PathForLibraries() const { return boost::filesystem::path(path_).string(); }
 
