@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -19,11 +20,12 @@ struct FileIdentity {
     }
 };
 
-// What a move that never replaces returns for an occupied destination.
+// What a move that never replaces returns for an occupied destination
+// (Windows numbers written out: this header does not bring in <windows.h>).
 #ifdef _WIN32
 constexpr int kAlreadyExistsError = 183;  // ERROR_ALREADY_EXISTS
 #else
-constexpr int kAlreadyExistsError = 17;  // EEXIST
+constexpr int kAlreadyExistsError = EEXIST;
 #endif
 // What Exchange returns where the file system cannot swap two names (no
 // system error number is negative).
@@ -33,7 +35,7 @@ constexpr int kCannotExchange = -1;
 #ifdef _WIN32
 constexpr int kRefusedLinkError = 1921;  // ERROR_CANT_RESOLVE_FILENAME
 #else
-constexpr int kRefusedLinkError = 40;    // ELOOP
+constexpr int kRefusedLinkError = ELOOP;
 #endif
 
 enum class EntryKind { Missing, RegularFile, Folder, Link, Other, Unreadable };
