@@ -28,6 +28,7 @@
 #include "platform/database_claim.h"
 #include "platform/durable_copy.h"
 #include "platform/folder.h"
+#include "platform/folder_sync.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_handle.h"
 #include "platform/owned_handle.h"
@@ -371,6 +372,21 @@ TEST(DatabaseClaim, RefusesAllButARegularFileOfItsOwnName) {
         platform::DatabaseClaim claim;
         EXPECT_EQ(claim.Take(held, name), outcome) << name;
     }
+    fs::remove_all(temp);
+}
+
+// The plug-in flushes the folder that holds the database it wrote; a folder
+// that cannot be flushed is a failure the plug-in reports.
+TEST(FolderSync, FlushesTheFolderHoldingTheFileOrSaysWhyNot) {
+    const fs::path temp = MakeTempFolder("tolvane2-sync");
+    std::ofstream((temp / "file").string()) << "x";
+    const std::pair<std::string, int> cases[] = {
+        {(temp / "day.db").string(), 0},
+        {"/day.db", 0},  // the root is a folder too
+        {(temp / "absent" / "day.db").string(), ENOENT},
+        {(temp / "file" / "day.db").string(), ENOTDIR},
+    };
+    for (const auto& [path, error] : cases) EXPECT_EQ(platform::SyncFolderHolding(path), error) << path;
     fs::remove_all(temp);
 }
 
