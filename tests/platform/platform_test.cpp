@@ -191,6 +191,27 @@ TEST(DynamicLibrary, BareNameIsFoundBesideTheExecutableFirst) {
     EXPECT_TRUE(loaded) << platform::DynamicLibrary::LastError();
 }
 
+// The read-ahead's questions about a file it could not open, or about a place
+// before a file's start, are answered "unknown", never read.
+TEST(CacheFile, AnswersUnknownForAFileNotOpenedOrAPlaceBeforeItsStart) {
+    const fs::path temp = MakeTempFolder("tolvane2-cache");
+    std::ofstream((temp / "file").string(), std::ios::binary) << "0123456789";
+    char bytes[4] = {};
+    const platform::CacheFile missing((temp / "missing").string());
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_EQ(missing.Size(), -1);
+    EXPECT_EQ(missing.ReadAt(bytes, 4, 0), -1);
+    EXPECT_FALSE(missing.IsCached(0));
+    {
+        const platform::CacheFile file((temp / "file").string());
+        EXPECT_EQ(file.ReadAt(bytes, 4, 2), 4);
+        EXPECT_EQ(std::string(bytes, 4), "2345");
+        EXPECT_EQ(file.ReadAt(bytes, 4, -1), -1);
+        EXPECT_FALSE(file.IsCached(-1));
+    }
+    fs::remove_all(temp);
+}
+
 // A plain rename would replace an empty folder or a file silently.
 TEST(Folder, MovesOnlyOntoNothingAndSwapsAtOnce) {
     const fs::path temp = MakeTempFolder("tolvane2-rename");
