@@ -28,6 +28,7 @@
 #include "platform/database_claim.h"
 #include "platform/durable_copy.h"
 #include "platform/folder.h"
+#include "platform/small_file_reading.h"
 #include "platform/folder_sync.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_handle.h"
@@ -208,6 +209,30 @@ TEST(CacheFile, AnswersUnknownForAFileNotOpenedOrAPlaceBeforeItsStart) {
         EXPECT_EQ(std::string(bytes, 4), "2345");
         EXPECT_EQ(file.ReadAt(bytes, 4, -1), -1);
         EXPECT_FALSE(file.IsCached(-1));
+    }
+    fs::remove_all(temp);
+}
+
+// A copy is checked against what it should hold: a longer file must not read
+// as equal, so it reads as one byte more than the limit, however long it is.
+TEST(SmallFileReading, AFileLongerThanTheLimitReadsAsOneByteMore) {
+    const fs::path temp = MakeTempFolder("tolvane2-small");
+    {  // held folders cannot be removed on every system
+        int error = -1;
+        const platform::Folder folder = platform::Folder::OpenPath(temp.string(), error);
+        ASSERT_EQ(error, 0);
+        const std::pair<std::size_t, std::size_t> sizes[] = {{0, 0}, {9, 9}, {10, 10}, {11, 11}, {200000, 11}};
+        for (const auto& [size, read] : sizes) {
+            std::ofstream((temp / "file").string(), std::ios::binary | std::ios::trunc) << std::string(size, 'x');
+            std::string bytes = "stale";
+            EXPECT_EQ(platform::ReadSmallFile(folder, "file", 10, bytes), 0) << size;
+            EXPECT_EQ(bytes.size(), read) << size;
+            bytes = "stale";
+            EXPECT_EQ(platform::ReadFileByPath((temp / "file").string(), 10, bytes), 0) << size;
+            EXPECT_EQ(bytes.size(), read) << size;
+        }
+        std::string bytes;
+        EXPECT_NE(platform::ReadSmallFile(folder, "missing", 10, bytes), 0);
     }
     fs::remove_all(temp);
 }
