@@ -292,7 +292,9 @@ TEST(BesideARecorder, FoldersTheToolMakesStayTheRecorders) {
             }
             const testsupport::ProcessResult facl =
                 testsupport::RunProcess("/usr/bin/getfacl", {"-p", folder.string()});
-            EXPECT_NE(facl.out.find("\nmask::rwx\n"), std::string::npos) << facl.out;
+            for (const char* entry : {"\nmask::rwx\n", "\nother::r-x\n"}) {
+                EXPECT_NE(facl.out.find(entry), std::string::npos) << facl.out;
+            }
             EXPECT_EQ(OwnershipOf(folder).owner, recorder.owner) << folder;
             EXPECT_EQ(OwnershipOf(folder).group, recorder.group) << folder;
         };
