@@ -28,6 +28,7 @@
 #include "platform/database_claim.h"
 #include "platform/durable_copy.h"
 #include "platform/folder.h"
+#include "platform/storage_lock.h"
 #include "platform/small_file_reading.h"
 #include "platform/folder_sync.h"
 #include "platform/dynamic_library.h"
@@ -433,6 +434,44 @@ TEST(FolderSync, FlushesTheFolderHoldingTheFileOrSaysWhyNot) {
         {(temp / "file" / "day.db").string(), ENOTDIR},
     };
     for (const auto& [path, error] : cases) EXPECT_EQ(platform::SyncFolderHolding(path), error) << path;
+    fs::remove_all(temp);
+}
+
+// Only a folder is locked; what is not one runs unguarded, and the audit's
+// look never mistakes it for a held storage.
+TEST(StorageLock, LocksAFolderOnceAndNothingElse) {
+    const fs::path temp = MakeTempFolder("tolvane2-lock");
+    std::ofstream((temp / "file").string()) << "x";
+    {
+        platform::StorageLock first, second;
+        EXPECT_FALSE(platform::StorageLockHeld(temp.string()));
+        EXPECT_EQ(first.Acquire(temp.string()), platform::StorageLock::Outcome::Locked);
+        EXPECT_EQ(second.Acquire(temp.string()), platform::StorageLock::Outcome::HeldByAnotherRun);
+        EXPECT_TRUE(platform::StorageLockHeld(temp.string()));
+    }
+    EXPECT_FALSE(platform::StorageLockHeld(temp.string()));
+    for (const char* notAFolder : {"file", "absent"}) {
+        platform::StorageLock lock;
+        EXPECT_EQ(lock.Acquire((temp / notAFolder).string()), platform::StorageLock::Outcome::NotLockable);
+        EXPECT_FALSE(platform::StorageLockHeld((temp / notAFolder).string()));
+    }
+    fs::remove_all(temp);
+}
+
+// Neither a link nor a FIFO under a name is read: the one may lead out of the
+// storage, the other would wait for a writer.
+TEST(SmallFileReading, NeitherFollowsALinkNorWaitsOnAFifo) {
+    const fs::path temp = MakeTempFolder("tolvane2-small");
+    std::ofstream((temp / "file").string()) << "x";
+    fs::create_symlink(temp / "file", temp / "link");
+    ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);
+    int error = -1;
+    const platform::Folder folder = platform::Folder::OpenPath(temp.string(), error);
+    ASSERT_EQ(error, 0);
+    std::string bytes;
+    EXPECT_EQ(platform::ReadSmallFile(folder, "link", 10, bytes), ELOOP);
+    EXPECT_EQ(platform::ReadSmallFile(folder, "fifo", 10, bytes), EINVAL);
+    EXPECT_EQ(platform::ReadFileByPath((temp / "fifo").string(), 10, bytes), EINVAL);
     fs::remove_all(temp);
 }
 
