@@ -2,6 +2,8 @@
 // and checks the database files with SQLite directly.
 
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <sqlite3.h>
 
 #include <boost/filesystem.hpp>
@@ -183,6 +185,19 @@ TEST_F(PluginTest, SqliteReachesDatabasesBeneathHeldAndLinkedFoldersOnly) {
         sqlite3_close(db);
         EXPECT_EQ(code == SQLITE_OK, c.opens) << path;
     }
+}
+
+// The database's folder is flushed when the connection ends: one that cannot
+// be flushed fails the disconnect, however well the rest went.
+TEST_F(PluginTest, AFolderThatCannotBeFlushedFailsTheDisconnect) {
+    platform::LetSqliteReachHeldFolders();
+    int error = 0;
+    std::optional<platform::Folder> held(platform::Folder::OpenPath(folder_.string(), error));
+    ASSERT_EQ(error, 0);
+    if (held->PathForLibraries().empty()) GTEST_SKIP() << "no name for a held folder here";
+    Connect(platform::SqlitePathBeneath(held->PathForLibraries(), folder_.string(), "2012-03-03.db"));
+    held.reset();  // the name SQLite was given for the folder goes with it
+    EXPECT_EQ(SqliteCodeOf(DisconnectAndRelease()), SQLITE_IOERR_DIR_FSYNC);
 }
 #endif
 
