@@ -3,6 +3,8 @@
 // does while readers keep the database busy.
 
 #include <gtest/gtest.h>
+
+#include <vector>
 #include <sqlite3.h>
 
 #include <boost/filesystem.hpp>
@@ -85,9 +87,19 @@ TEST(StatementShapeTest, LiteralsBecomeParametersNamesStay) {
     const auto quotedShape = strata::ShapeOfInsert(quoted.c_str(), quoted.size());
     ASSERT_TRUE(quotedShape.has_value());
     EXPECT_EQ(quotedShape->shape, "INSERT INTO \"t\"\"1\"([a b], `c`) VALUES(?)");
+    const std::string empty = "INSERT INTO \"\"(a) VALUES(3)";  // an empty quoted name is a name too
+    const auto emptyShape = strata::ShapeOfInsert(empty.c_str(), empty.size());
+    ASSERT_TRUE(emptyShape.has_value());
+    EXPECT_EQ(emptyShape->shape, "INSERT INTO \"\"(a) VALUES(?)");
     for (const std::string other :
          {"SELECT 1", "INSERT INTO t VALUES(1.5)", "INSERT INTO t VALUES(12x)", "INSERT INTO t VALUES(-7)"})
         EXPECT_FALSE(strata::ShapeOfInsert(other.c_str(), other.size()).has_value()) << other;
+    // A quote left open at the statement's end is never looked for beyond it
+    // (the bytes after the given length are not the statement's).
+    for (const std::string open : {"INSERT INTO \"t", "INSERT INTO t VALUES('a"}) {
+        const std::vector<char> bytes(open.begin(), open.end());  // no terminating zero
+        EXPECT_FALSE(strata::ShapeOfInsert(bytes.data(), bytes.size()).has_value()) << open;
+    }
 }
 
 class BatchedConnectionTest : public ::testing::Test {
