@@ -216,6 +216,23 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     ExpectTotalsOfTheEntries(mixed);
 }
 
+// A link is passed over wherever it lies, and named: here a day folder of an
+// old-layout location that is a link.
+TEST(AuditRun, ALinkAmongALocationsDaysIsNamedAndPassedOver) {
+    repairtest::TempFolder temp("audit-run");
+    const fs::path storage = temp.Path() / "storage";
+    MakeRecordedStorage(storage, storagegen::Structure::Old, {"1"}, 1);
+    boost::system::error_code error;
+    fs::create_directory_symlink(storage / "1" / "2012-03-03", storage / "1" / "2012-03-05", error);
+    if (error) GTEST_SKIP() << "the system makes no links here";
+    const json report = AuditJson(storage, temp.Path() / "links.json", 1);
+    std::vector<std::string> links;
+    for (const json& problem : report["storage_problems"]) {
+        if (problem["kind"] == "link_passed_over") links.push_back(problem["name"]);
+    }
+    EXPECT_EQ(links, std::vector<std::string>{"1/2012-03-05"}) << report["storage_problems"].dump();
+}
+
 // Night after night: what the repair fixed, what is new, what the operator
 // accepted, and a camera that did not record.
 TEST(AuditRun, NightAfterNight) {
