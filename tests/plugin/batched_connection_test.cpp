@@ -94,11 +94,16 @@ TEST(StatementShapeTest, LiteralsBecomeParametersNamesStay) {
     for (const std::string other :
          {"SELECT 1", "INSERT INTO t VALUES(1.5)", "INSERT INTO t VALUES(12x)", "INSERT INTO t VALUES(-7)"})
         EXPECT_FALSE(strata::ShapeOfInsert(other.c_str(), other.size()).has_value()) << other;
-    // A quote left open at the statement's end is never looked for beyond it
-    // (the bytes after the given length are not the statement's).
-    for (const std::string open : {"INSERT INTO \"t", "INSERT INTO t VALUES('a"}) {
-        const std::vector<char> bytes(open.begin(), open.end());  // no terminating zero
-        EXPECT_FALSE(strata::ShapeOfInsert(bytes.data(), bytes.size()).has_value()) << open;
+    // Nothing past the statement's given length is read (the bytes after it
+    // are not the statement's): a quote left open, a name or a literal at the
+    // very end.
+    const std::pair<std::string, bool> ends[] = {{"INSERT INTO \"t", false},
+                                                 {"INSERT INTO \"t\"", false},
+                                                 {"INSERT INTO t VALUES('a", false},
+                                                 {"INSERT INTO t VALUES(1", true}};
+    for (const auto& [text, shaped] : ends) {
+        const std::vector<char> bytes(text.begin(), text.end());  // no terminating zero
+        EXPECT_EQ(strata::ShapeOfInsert(bytes.data(), bytes.size()).has_value(), shaped) << text;
     }
 }
 
