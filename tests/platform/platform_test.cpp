@@ -222,7 +222,8 @@ TEST(SmallFileReading, AFileLongerThanTheLimitReadsAsOneByteMore) {
         int error = -1;
         const platform::Folder folder = platform::Folder::OpenPath(temp.string(), error);
         ASSERT_EQ(error, 0);
-        const std::pair<std::size_t, std::size_t> sizes[] = {{0, 0}, {9, 9}, {10, 10}, {11, 11}, {200000, 11}};
+        const std::pair<std::size_t, std::size_t> sizes[] = {{0, 0},   {9, 9},   {10, 10},
+                                                             {11, 11}, {12, 11}, {200000, 11}};
         for (const auto& [size, read] : sizes) {
             std::ofstream((temp / "file").string(), std::ios::binary | std::ios::trunc) << std::string(size, 'x');
             std::string bytes = "stale";

@@ -33,6 +33,15 @@ Bytes Join(Bytes a, const Bytes& b) {
     return a;
 }
 
+// Elements whose flags are clear, cut to the given length.
+Bytes Filler(std::size_t length) {
+    Bytes filler;
+    const Bytes element = DaylightElement(0, 0);
+    while (filler.size() < length) filler.insert(filler.end(), element.begin(), element.end());
+    filler.resize(length);
+    return filler;
+}
+
 std::uint16_t Walk(const Bytes& data) { return RecordDaylightSavingFromExtraData(data.data(), data.size()); }
 
 TEST(DaylightSavingElementTest, ReadsTheFlagBytesOfTheElement) {
@@ -50,6 +59,14 @@ TEST(DaylightSavingElementTest, ReadsTheFlagBytesOfTheElement) {
         {"length replaced by the next byte", Join({0x10, 0x81, 3, 1, 2, 3}, DaylightElement(1, 1)), 1},
         // From 0x82 on, every further test passes and all three bytes are read.
         {"wide length", Join(Join({0x10, 0x81, 0x82, 0x01, 0x00, 0x00}, Bytes(0x182, 0x61)), DaylightElement(1, 0)), 1},
+        // Read wrongly, either length lands on the element with the flags set.
+        {"wide length skips an element inside it",
+         Join(Join({0x10, 0x81, 0x82, 0x01, 0x00, 0x00},
+                   Join(Join(Bytes(0x7F, 0), DaylightElement(1, 1)), Bytes(0x182 - 0x7F - 14, 0))),
+              DaylightElement(0, 0)),
+         0},
+        {"fourth length byte counts 2^24",
+         Join(Join({0x10, 0x81, 0x84, 0, 0, 0x01}, Filler(0x84 + (1u << 24))), DaylightElement(1, 1)), 1},
         {"0x80 is a length of its own", Join(Join({0x10, 0x80}, Bytes(0x80, 0x61)), DaylightElement(0, 1)), 1},
         {"first element decides", Join(DaylightElement(0, 0), DaylightElement(1, 1)), 0},
         {"other elements only", {0x10, 1, 0x61, 0x20, 0}, 0},
