@@ -216,8 +216,10 @@ TEST(AuditRun, BothLayoutsBeforeAndAfterARepair) {
     ExpectTotalsOfTheEntries(mixed);
 }
 
+#ifndef _WIN32
 // A link is passed over wherever it lies, and named: here a day folder of an
-// old-layout location that is a link.
+// old-layout location that is a link. (The links wine makes are no links to
+// the Windows build.)
 TEST(AuditRun, ALinkAmongALocationsDaysIsNamedAndPassedOver) {
     repairtest::TempFolder temp("audit-run");
     const fs::path storage = temp.Path() / "storage";
@@ -232,6 +234,7 @@ TEST(AuditRun, ALinkAmongALocationsDaysIsNamedAndPassedOver) {
     }
     EXPECT_EQ(links, std::vector<std::string>{"1/2012-03-05"}) << report["storage_problems"].dump();
 }
+#endif
 
 // Night after night: what the repair fixed, what is new, what the operator
 // accepted, and a camera that did not record.
