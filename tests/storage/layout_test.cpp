@@ -125,15 +125,22 @@ TEST_F(Layout, ListTakesEntriesByTheRoadsRuleAndNeverALink) {
         return listed;
     };
     using walk::Entries;
-    for (const auto& [entries, expected] : std::vector<std::pair<Entries, std::vector<std::string>>>{
-             {Entries::AnyKindButLinks, {"a", "b"}}, {Entries::FoldersButLinks, {"a"}}}) {
-        const walk::Listing listing = walk::List(folder_.path(), entries, walk::OnListingFailure::CarryOn);
-        EXPECT_EQ(names(listing.taken), expected);
-        EXPECT_EQ(names(listing.links), std::vector<std::string>{"c"});
+    for (const walk::OnListingFailure onFailure : {walk::OnListingFailure::CarryOn, walk::OnListingFailure::Throw}) {
+        for (const auto& [entries, expected] : std::vector<std::pair<Entries, std::vector<std::string>>>{
+                 {Entries::AnyKindButLinks, {"a", "b"}}, {Entries::FoldersButLinks, {"a"}}}) {
+            const walk::Listing listing = walk::List(folder_.path(), entries, onFailure);
+            EXPECT_EQ(names(listing.taken), expected);
+            EXPECT_EQ(names(listing.links), std::vector<std::string>{"c"});
+        }
+        const walk::Listing firstTwo = walk::List(folder_.path(), Entries::AnyKindButLinks, onFailure, 2);
+        EXPECT_EQ(firstTwo.taken.size() + firstTwo.links.size(), 2u);
     }
-    EXPECT_TRUE(walk::List(At("absent"), Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn).taken.empty());
-    EXPECT_THROW(walk::List(At("absent"), Entries::AnyKindButLinks, walk::OnListingFailure::Throw),
-                 fs::filesystem_error);
+    for (const char* notAFolder : {"absent", "b"}) {
+        EXPECT_TRUE(
+            walk::List(At(notAFolder), Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn).taken.empty());
+        EXPECT_THROW(walk::List(At(notAFolder), Entries::AnyKindButLinks, walk::OnListingFailure::Throw),
+                     fs::filesystem_error);
+    }
 }
 
 TEST_F(Layout, RecordingsOfAnEmptyMissingOrNonFolderIsEmpty) {
@@ -149,37 +156,6 @@ TEST_F(Layout, RecordingsOfPassesStatusErrorsOn) {
     File("0001_x.3gp");
     Link("loop.3gp", "loop.3gp");
     EXPECT_THROW(walk::RecordingsOf(folder_.path()), fs::filesystem_error);
-}
-
-TEST_F(Layout, ListTakesEntriesByTheRoadsRuleAndNothingForAMissingFolder) {
-    if (!LinksAreReal()) GTEST_SKIP() << "the system makes no links here";
-    Folder("a");
-    File("b");
-    Link("absent", "c");
-    const auto names = [](const std::vector<fs::directory_entry>& entries) {
-        std::vector<std::string> result;
-        for (const auto& entry : entries) result.push_back(EntryName(entry));
-        std::sort(result.begin(), result.end());
-        return result;
-    };
-    for (const walk::OnListingFailure onFailure : {walk::OnListingFailure::CarryOn, walk::OnListingFailure::Throw}) {
-        const walk::Listing any = walk::List(folder_.path(), walk::Entries::AnyKindButLinks, onFailure);
-        EXPECT_EQ(names(any.taken), (std::vector<std::string>{"a", "b"}));
-        EXPECT_EQ(names(any.links), (std::vector<std::string>{"c"}));
-        const walk::Listing folders = walk::List(folder_.path(), walk::Entries::FoldersButLinks, onFailure);
-        EXPECT_EQ(names(folders.taken), (std::vector<std::string>{"a"}));
-        EXPECT_EQ(walk::List(folder_.path(), walk::Entries::AnyKindButLinks, onFailure, 2).taken.size() +
-                      walk::List(folder_.path(), walk::Entries::AnyKindButLinks, onFailure, 2).links.size(),
-                  2u);
-    }
-    for (const char* notAFolder : {"absent", "b"}) {
-        const walk::Listing none =
-            walk::List(At(notAFolder), walk::Entries::AnyKindButLinks, walk::OnListingFailure::CarryOn);
-        EXPECT_TRUE(none.taken.empty() && none.links.empty()) << notAFolder;
-        EXPECT_THROW(walk::List(At(notAFolder), walk::Entries::AnyKindButLinks, walk::OnListingFailure::Throw),
-                     fs::filesystem_error)
-            << notAFolder;
-    }
 }
 
 }  // namespace
